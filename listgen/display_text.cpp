@@ -1,0 +1,30 @@
+#include "listgen/display_text.h"
+
+#include "listgen/utf8.h"
+
+namespace listgen {
+
+std::string displayText(std::string_view text)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string shown;
+    shown.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = utf8SequenceLength(text, at);
+        if (length > 0 && !isControlCharacter(utf8CodePoint(text.substr(at, length)))) {
+            shown.append(text.substr(at, length));
+            at += length;
+            continue;
+        }
+        const std::size_t end = at + (length > 0 ? length : 1);
+        for (; at < end; ++at) {
+            const auto byte = static_cast<unsigned char>(text[at]);
+            shown += "\\x";
+            shown += kHex[byte >> 4];
+            shown += kHex[byte & 0xF];
+        }
+    }
+    return shown;
+}
+
+} // namespace listgen

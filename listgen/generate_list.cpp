@@ -1,0 +1,66 @@
+#include "listgen/generate_list.h"
+
+#include "listgen/file_hasher.h"
+#include "listgen/list_folder.h"
+#include "listgen/report_document.h"
+#include "listgen/report_file.h"
+#include "listgen/row_sink.h"
+#include "listgen/system_error.h"
+
+namespace listgen {
+
+namespace {
+
+void writeRows(ListFolder& walk, const FileIdentities& excluded, const std::atomic<bool>& cancel, RowSink& sink)
+{
+    FileHasher hasher;
+    while (!cancel.load(std::memory_order_relaxed)) {
+        std::optional<WalkItem> item = walk.next();
+        if (!item)
+            break;
+        HashResult result;
+        if (item->kind == WalkItem::Kind::File)
+            result = hasher.hash(item->path, excluded, cancel);
+        sink.accept(*item, result);
+    }
+}
+
+void writeReport(const ListRequest& request, const ProgressCallback& onProgress, const std::atomic<bool>& cancel,
+                 Outcome& outcome)
+{
+    ListFolder walk(request.inputDir);
+    ReportFile report(request.outputFile);
+    report.append(kDocumentStart);
+    report.append(headText(request.title, request.stylesheet));
+    report.append(kBodyStart);
+    RowSink sink(report, request.inputDir, onProgress, outcome);
+    writeRows(walk, report.ownFiles(), cancel, sink);
+    if (cancel.load()) {
+        outcome.status = Outcome::Status::Cancelled;
+        return;
+    }
+    report.append(kDocumentEnd);
+    report.commit();
+    sink.finish();
+    outcome.status = outcome.skipped.empty() ? Outcome::Status::Complete : Outcome::Status::Partial;
+}
+
+} // namespace
+
+Outcome GenerateList(const ListRequest& request, const ProgressCallback& onProgress, const std::atomic<bool>& cancel)
+{
+    Outcome outcome;
+    if (request.inputDir.empty() || request.outputFile.empty()) {
+        outcome.status = Outcome::Status::Refused;
+        return outcome;
+    }
+    try {
+        writeReport(request, onProgress, cancel, outcome);
+    } catch (const std::exception& error) {
+        outcome.status = Outcome::Status::NotWritten;
+        outcome.error = error.what();
+    }
+    return outcome;
+}
+
+} // namespace listgen

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace listgen {
+
+// `&` `<` `>` `"` as entities; bytes that are not UTF-8 become U+FFFD so the report stays UTF-8.
+void appendEscaped(std::string& out, std::string_view text);
+
+// A file path as an href value: percent-encoded where a browser would misread it, then escaped.
+void appendLinkTarget(std::string& out, std::string_view path);
+
+// A file path as visible text: invalid bytes and control characters shown as U+FFFD, then escaped.
+void appendLinkText(std::string& out, std::string_view path);
+
+} // namespace listgen

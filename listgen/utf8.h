@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace listgen {
+
+// Length of the well-formed UTF-8 sequence that starts at `at`, or 0 when the byte there
+// does not begin one (overlong forms, surrogates and values past U+10FFFF are rejected).
+std::size_t utf8SequenceLength(std::string_view text, std::size_t at) noexcept;
+
+// The code point of a sequence that utf8SequenceLength accepted.
+char32_t utf8CodePoint(std::string_view sequence) noexcept;
+
+bool isControlCharacter(char32_t codePoint) noexcept;
+
+inline constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
+
+} // namespace listgen
