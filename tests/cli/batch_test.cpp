@@ -1,0 +1,183 @@
+#include "child_process.h"
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <thread>
+
+using testing_support::ChildResult;
+using testing_support::namesIn;
+using testing_support::readFile;
+using testing_support::runProgram;
+using testing_support::TempFolder;
+using testing_support::vaskerelPath;
+using testing_support::writeFile;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kEmptyFields = "全部入力してください\n";
+
+class BatchTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fs::create_directories(folder / "in/sub");
+        writeFile(folder / "in/sub/a.txt", "abc");
+        writeFile(folder / "in/b.txt", "b");
+        fs::create_directories(folder / "out");
+    }
+
+    ChildResult run(std::vector<std::string> arguments, const testing_support::ChildLimits& limits = {}) const
+    {
+        arguments.insert(arguments.begin(), vaskerelPath());
+        return runProgram(arguments, limits);
+    }
+
+    std::string input() const { return folder / "in"; }
+    std::string output() const { return folder / "out/list.htm"; }
+
+    TempFolder folder;
+};
+
+} // namespace
+
+TEST_F(BatchTest, CompleteRunIsSilentAndWritesTheReport)
+{
+    const ChildResult result = run({"--input", input(), "--output", output(), "--title", "T", "--stylesheet=s.css"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.output, "");
+    EXPECT_EQ(result.errors, "");
+    const std::string report = readFile(output());
+    EXPECT_TRUE(report.starts_with("<html><head><title>T</title>\r\n<link rel=stylesheet href=\"s.css\""));
+    EXPECT_NE(report.find("<a href=\"sub/a.txt\">sub/a.txt</a></td><td>3</td><td>900150983cd24fb0d6963f7d28e17f72"),
+              std::string::npos);
+}
+
+TEST_F(BatchTest, EmptyOrMissingFieldsPrintTheWarningAndTouchNothing)
+{
+    writeFile(output(), "old");
+    for (const auto& arguments : std::vector<std::vector<std::string>>{
+             {"--output", output()}, {"--input", input()}, {"--input", "", "--output", output()}, {"--title", "x"}}) {
+        const ChildResult result = run(arguments);
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_EQ(result.errors, kEmptyFields);
+    }
+    EXPECT_EQ(readFile(output()), "old");
+}
+
+TEST_F(BatchTest, UsageErrorsAndInformationOptions)
+{
+    const ChildResult unknown = run({"--input", input(), "--frobnicate"});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_NE(unknown.errors.find("unknown argument --frobnicate"), std::string::npos);
+    EXPECT_NE(unknown.errors.find("Usage: vaskerel --input DIR --output FILE"), std::string::npos);
+
+    const ChildResult dangling = run({"--input"});
+    EXPECT_EQ(dangling.exitCode, 2);
+    EXPECT_NE(dangling.errors.find("--input needs a value"), std::string::npos);
+
+    const ChildResult help = run({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.output.starts_with("Usage: vaskerel"));
+
+    const ChildResult version = run({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(version.output.starts_with("vaskerel "));
+    EXPECT_EQ(namesIn(folder / "out"), "");
+}
+
+TEST_F(BatchTest, MissingInputFolderExitsOneAndNamesIt)
+{
+    writeFile(output(), "old");
+    const ChildResult result = run({"--input", folder / "nope", "--output", output()});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.errors, "vaskerel: cannot list folder " + (folder / "nope") + ": No such file or directory\n");
+    EXPECT_EQ(readFile(output()), "old");
+}
+
+TEST_F(BatchTest, UnwritableOutputExitsOneAndKeepsTheOldReport)
+{
+    folder.openToEveryone();
+    writeFile(output(), "old");
+    ::chmod(output().c_str(), 0444);
+    const ChildResult result = run({"--input", input(), "--output", output()}, {.unprivileged = true});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.errors, "vaskerel: cannot write " + output() + ": Permission denied\n");
+    EXPECT_EQ(readFile(output()), "old");
+    EXPECT_EQ(namesIn(folder / "out"), "list.htm\n");
+}
+
+TEST_F(BatchTest, OutputInAMissingFolderExitsOne)
+{
+    const ChildResult result = run({"--input", input(), "--output", folder / "none/list.htm"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.errors, "vaskerel: cannot write " + (folder / "none/list.htm") + ": No such file or directory\n");
+    EXPECT_FALSE(fs::exists(folder / "none"));
+}
+
+TEST_F(BatchTest, UnreadableEntriesExitThreeAndAreNamedOnStandardError)
+{
+    folder.openToEveryone();
+    ::chmod((folder / "out").c_str(), 0777);
+    writeFile(folder / "in/locked", "l");
+    ::chmod((folder / "in/locked").c_str(), 0);
+    ::chmod((folder / "in/sub").c_str(), 0);
+    const ChildResult result = run({"--input", input(), "--output", output()}, {.unprivileged = true});
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_EQ(result.errors, "vaskerel: left out folder " + (folder / "in/sub") + ": Permission denied\n" +
+                                 "vaskerel: left out file " + (folder / "in/locked") + ": Permission denied\n" +
+                                 "vaskerel: report written with 2 entries left out\n");
+    EXPECT_NE(readFile(output()).find("<a href=\"b.txt\">"), std::string::npos);
+}
+
+TEST_F(BatchTest, FullDiskExitsOneAndKeepsTheOldReport)
+{
+    for (int i = 0; i < 200; ++i)
+        writeFile(folder / ("in/file" + std::to_string(i)), "x");
+    writeFile(output(), "old");
+    const ChildResult result = run({"--input", input(), "--output", output()}, {.fileSizeLimit = 2048});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.errors, "vaskerel: cannot write " + output() + ": File too large\n");
+    EXPECT_EQ(readFile(output()), "old");
+    EXPECT_EQ(namesIn(folder / "out"), "list.htm\n");
+}
+
+TEST_F(BatchTest, NamesThatLookLikeMarkupCannotReachTheTerminalRaw)
+{
+    folder.openToEveryone();
+    ::chmod((folder / "out").c_str(), 0777);
+    const std::string sneaky = folder / "in/\x1b[2Jclear";
+    writeFile(sneaky, "x");
+    ::chmod(sneaky.c_str(), 0);
+    const ChildResult result = run({"--input", input(), "--output", output()}, {.unprivileged = true});
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_EQ(result.errors.find('\x1b'), std::string::npos);
+    EXPECT_NE(result.errors.find("\\x1B[2Jclear"), std::string::npos);
+}
+
+TEST_F(BatchTest, SignalsStopTheRunAndKeepTheOldReport)
+{
+    const int fd = ::open((folder / "in/huge").c_str(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, 1LL << 40), 0);
+    ::close(fd);
+    writeFile(output(), "old");
+    for (const int signal : {SIGINT, SIGTERM}) {
+        testing_support::RunningProgram program({vaskerelPath(), "--input", input(), "--output", output()});
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        program.signal(signal);
+        const ChildResult result = program.wait();
+        EXPECT_EQ(result.exitCode, 128 + signal);
+        EXPECT_EQ(readFile(output()), "old");
+        EXPECT_EQ(namesIn(folder / "out"), "list.htm\n");
+    }
+}

@@ -1,0 +1,194 @@
+#include "listgen/generate_list.h"
+
+#include "child_process.h"
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+using listgen::GenerateList;
+using listgen::ListRequest;
+using listgen::Outcome;
+using testing_support::namesIn;
+using testing_support::readFile;
+using testing_support::TempFolder;
+using testing_support::writeFile;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::atomic<bool> kGoOn{false};
+
+constexpr std::string_view kHead = "<html><head><title>Files</title>\r\n"
+                                   "<link rel=stylesheet href=\"style.css\" type=\"Text/css\"></head><body>"
+                                   "<table border=1><tr><td>FileName</td><td>Size</td><td>MD5</td></tr>";
+constexpr std::string_view kTail = "</table>\r\n<p align=right>Code by Plumbrack</p></body></html>\r\n";
+
+ListRequest requestFor(const TempFolder& folder)
+{
+    return {folder / "in", folder / "out/list.htm", "Files", "style.css"};
+}
+
+std::string row(const std::string& target, const std::string& text, const std::string& size, const std::string& md5)
+{
+    return "<tr><td><a href=\"" + target + "\">" + text + "</a></td><td>" + size + "</td><td>" + md5 + "</td></tr>\r\n";
+}
+
+class GenerateListTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fs::create_directories(folder / "in");
+        fs::create_directories(folder / "out");
+    }
+
+    TempFolder folder;
+};
+
+} // namespace
+
+TEST_F(GenerateListTest, WritesTheDocumentByteForByte)
+{
+    fs::create_directories(folder / "in/sub");
+    writeFile(folder / "in/sub/a.txt", "abc");
+    writeFile(folder / "in/b.txt", "message digest");
+    writeFile(folder / "in/B.txt", "");
+    const Outcome outcome = GenerateList(requestFor(folder), {}, kGoOn);
+    ASSERT_EQ(outcome.status, Outcome::Status::Complete) << outcome.error;
+    EXPECT_EQ(readFile(folder / "out/list.htm"),
+              std::string(kHead) + row("sub/a.txt", "sub/a.txt", "3", "900150983cd24fb0d6963f7d28e17f72") +
+                  row("B.txt", "B.txt", "0", "d41d8cd98f00b204e9800998ecf8427e") +
+                  row("b.txt", "b.txt", "14", "f96b697d7cb7938d525a2f31aaf161d0") + std::string(kTail));
+    EXPECT_EQ(outcome.totals.files, 3U);
+    EXPECT_EQ(outcome.totals.bytes, 17U);
+}
+
+TEST_F(GenerateListTest, EmptyFolderGivesTheHeaderOnlyTable)
+{
+    fs::create_directories(folder / "in/empty/deeper");
+    ASSERT_EQ(GenerateList(requestFor(folder), {}, kGoOn).status, Outcome::Status::Complete);
+    EXPECT_EQ(readFile(folder / "out/list.htm"), std::string(kHead) + std::string(kTail));
+}
+
+TEST_F(GenerateListTest, OddNamesAreEncodedInTheTargetAndShownSafelyInTheText)
+{
+    const std::string replacement = "\xEF\xBF\xBD";
+    for (const char* name : {"a b", "#%?", "&<>\"", "back\\slash", "日本語", "raw\xFF\xFE", "ctl\x01"})
+        writeFile(folder / ("in/" + std::string(name)), "a");
+    const std::string md5 = "0cc175b9c0f1b6a831c399e269772661";
+    ASSERT_EQ(GenerateList(requestFor(folder), {}, kGoOn).status, Outcome::Status::Complete);
+    EXPECT_EQ(readFile(folder / "out/list.htm"),
+              std::string(kHead) + row("%23%25%3F", "#%?", "1", md5) +
+                  row("&amp;&lt;&gt;&quot;", "&amp;&lt;&gt;&quot;", "1", md5) + row("a b", "a b", "1", md5) +
+                  row("back%5Cslash", "back\\slash", "1", md5) + row("ctl%01", "ctl" + replacement, "1", md5) +
+                  row("raw%FF%FE", "raw" + replacement + replacement, "1", md5) + row("日本語", "日本語", "1", md5) +
+                  std::string(kTail));
+}
+
+TEST_F(GenerateListTest, EmptyFieldsAreRefusedAndTouchNothing)
+{
+    writeFile(folder / "out/list.htm", "old");
+    ListRequest noInput = requestFor(folder);
+    noInput.inputDir.clear();
+    ListRequest noOutput = requestFor(folder);
+    noOutput.outputFile.clear();
+    EXPECT_EQ(GenerateList(noInput, {}, kGoOn).status, Outcome::Status::Refused);
+    EXPECT_EQ(GenerateList(noOutput, {}, kGoOn).status, Outcome::Status::Refused);
+    ListRequest blanks = requestFor(folder);
+    blanks.inputDir = " ";
+    EXPECT_EQ(GenerateList(blanks, {}, kGoOn).status, Outcome::Status::NotWritten);
+    EXPECT_EQ(readFile(folder / "out/list.htm"), "old");
+}
+
+TEST_F(GenerateListTest, MissingInputFolderWritesNothing)
+{
+    writeFile(folder / "out/list.htm", "old");
+    ListRequest request = requestFor(folder);
+    request.inputDir = folder / "missing";
+    const Outcome outcome = GenerateList(request, {}, kGoOn);
+    EXPECT_EQ(outcome.status, Outcome::Status::NotWritten);
+    EXPECT_EQ(outcome.error, "cannot list folder " + request.inputDir + ": No such file or directory");
+    EXPECT_EQ(readFile(folder / "out/list.htm"), "old");
+    EXPECT_EQ(namesIn(folder / "out"), "list.htm\n");
+}
+
+TEST_F(GenerateListTest, ReportInsideTheTreeNeverListsItselfOrItsPredecessor)
+{
+    writeFile(folder / "in/data", "abc");
+    writeFile(folder / "in/list.htm", "old report");
+    ListRequest request = requestFor(folder);
+    request.outputFile = folder.path().string() + "/in/../in/./list.htm";
+    const std::string expected =
+        std::string(kHead) + row("data", "data", "3", "900150983cd24fb0d6963f7d28e17f72") + std::string(kTail);
+    for (int run = 0; run < 2; ++run) {
+        ASSERT_EQ(GenerateList(request, {}, kGoOn).status, Outcome::Status::Complete);
+        EXPECT_EQ(readFile(folder / "in/list.htm"), expected);
+    }
+    EXPECT_EQ(namesIn(folder / "in"), "data\nlist.htm\n");
+}
+
+TEST_F(GenerateListTest, UnreadableEntriesAreLeftOutAndNamed)
+{
+    folder.openToEveryone();
+    ::chmod((folder / "out").c_str(), 0777);
+    fs::create_directories(folder / "in/closed");
+    writeFile(folder / "in/closed/hidden", "h");
+    writeFile(folder / "in/secret", "s");
+    writeFile(folder / "in/visible", "a");
+    ::chmod((folder / "in/closed").c_str(), 0);
+    ::chmod((folder / "in/secret").c_str(), 0);
+    const auto child = testing_support::runInChild(
+        [&] {
+            const Outcome outcome = GenerateList(requestFor(folder), {}, kGoOn);
+            std::string text = std::to_string(static_cast<int>(outcome.status)) + "\n";
+            for (const auto& entry : outcome.skipped)
+                text += entry.path + ": " + entry.reason + "\n";
+            return text;
+        },
+        {.unprivileged = true});
+    ASSERT_EQ(child.exitCode, 0) << child.errors;
+    EXPECT_EQ(child.output, std::to_string(static_cast<int>(Outcome::Status::Partial)) + "\n" + (folder / "in/closed") +
+                                ": Permission denied\n" + (folder / "in/secret") + ": Permission denied\n");
+    EXPECT_EQ(readFile(folder / "out/list.htm"),
+              std::string(kHead) + row("visible", "visible", "1", "0cc175b9c0f1b6a831c399e269772661") +
+                  std::string(kTail));
+}
+
+TEST_F(GenerateListTest, CancelledRunKeepsTheOldReport)
+{
+    writeFile(folder / "in/data", "abc");
+    writeFile(folder / "out/list.htm", "old");
+    const std::atomic<bool> cancel{true};
+    EXPECT_EQ(GenerateList(requestFor(folder), {}, cancel).status, Outcome::Status::Cancelled);
+    EXPECT_EQ(readFile(folder / "out/list.htm"), "old");
+    EXPECT_EQ(namesIn(folder / "out"), "list.htm\n");
+}
+
+TEST_F(GenerateListTest, ProgressEndsWithTheTotals)
+{
+    for (int i = 0; i < 10; ++i)
+        writeFile(folder / ("in/f" + std::to_string(i)), std::string(static_cast<std::size_t>(i), 'x'));
+    listgen::Progress last;
+    const Outcome outcome = GenerateList(requestFor(folder), [&](const listgen::Progress& p) { last = p; }, kGoOn);
+    ASSERT_EQ(outcome.status, Outcome::Status::Complete);
+    EXPECT_EQ(last.files, 10U);
+    EXPECT_EQ(last.bytes, 45U);
+}
+
+TEST_F(GenerateListTest, SparseFileOverFourGibibytesShowsItsTrueSize)
+{
+    const int fd = ::open((folder / "in/sparse").c_str(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, 4294967297LL), 0);
+    ::close(fd);
+    ASSERT_EQ(GenerateList(requestFor(folder), {}, kGoOn).status, Outcome::Status::Complete);
+    EXPECT_EQ(readFile(folder / "out/list.htm"),
+              std::string(kHead) + row("sparse", "sparse", "4294967297", "f18c798ff5d450dfe4d3acdc12b621ff") +
+                  std::string(kTail));
+}

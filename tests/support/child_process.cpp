@@ -1,0 +1,180 @@
+#include "child_process.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <stdexcept>
+
+namespace testing_support {
+
+namespace {
+
+constexpr uid_t kNobody = 65534;
+
+void applyLimits(const ChildLimits& limits)
+{
+    if (limits.fileSizeLimit >= 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{static_cast<rlim_t>(limits.fileSizeLimit), static_cast<rlim_t>(limits.fileSizeLimit)};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            ::_exit(120);
+    }
+    if (limits.unprivileged && ::geteuid() == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
+            ::_exit(121);
+    }
+}
+
+// Reads both pipes to their end so that neither child stream can fill up and block it.
+void drain(int outputFd, int errorsFd, ChildResult& result)
+{
+    pollfd fds[2] = {{outputFd, POLLIN, 0}, {errorsFd, POLLIN, 0}};
+    std::string* sinks[2] = {&result.output, &result.errors};
+    int open = 2;
+    char buffer[4096];
+    while (open > 0) {
+        if (::poll(fds, 2, -1) < 0)
+            continue;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || fds[i].revents == 0)
+                continue;
+            const ssize_t count = ::read(fds[i].fd, buffer, sizeof buffer);
+            if (count > 0) {
+                sinks[i]->append(buffer, static_cast<std::size_t>(count));
+            } else {
+                ::close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            }
+        }
+    }
+}
+
+void collectStatus(pid_t pid, ChildResult& result)
+{
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+    }
+    if (WIFEXITED(status))
+        result.exitCode = WEXITSTATUS(status);
+    else if (WIFSIGNALED(status))
+        result.signal = WTERMSIG(status);
+}
+
+template <typename ChildBody>
+ChildResult forkWithPipes(const ChildLimits& limits, ChildBody body)
+{
+    int output[2];
+    int errors[2];
+    if (::pipe2(output, O_CLOEXEC) != 0 || ::pipe2(errors, O_CLOEXEC) != 0)
+        throw std::runtime_error("pipe failed");
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        ::dup2(output[1], STDOUT_FILENO);
+        ::dup2(errors[1], STDERR_FILENO);
+        applyLimits(limits);
+        body();
+        ::_exit(127);
+    }
+    ::close(output[1]);
+    ::close(errors[1]);
+    ChildResult result;
+    drain(output[0], errors[0], result);
+    collectStatus(pid, result);
+    return result;
+}
+
+std::vector<char*> argumentVector(const std::vector<std::string>& arguments)
+{
+    std::vector<char*> argv;
+    for (const auto& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    return argv;
+}
+
+} // namespace
+
+ChildResult runInChild(const std::function<std::string()>& body, const ChildLimits& limits)
+{
+    return forkWithPipes(limits, [&] {
+        const std::string text = body();
+        ssize_t written = 0;
+        while (written < static_cast<ssize_t>(text.size())) {
+            const ssize_t count = ::write(STDOUT_FILENO, text.data() + written, text.size() - written);
+            if (count <= 0)
+                ::_exit(122);
+            written += count;
+        }
+        ::_exit(0);
+    });
+}
+
+ChildResult runProgram(const std::vector<std::string>& arguments, const ChildLimits& limits)
+{
+    const std::vector<char*> argv = argumentVector(arguments);
+    return forkWithPipes(limits, [&] { ::execv(argv[0], argv.data()); });
+}
+
+RunningProgram::RunningProgram(const std::vector<std::string>& arguments)
+{
+    int errors[2];
+    if (::pipe2(errors, O_CLOEXEC) != 0)
+        throw std::runtime_error("pipe failed");
+    const std::vector<char*> argv = argumentVector(arguments);
+    pid_ = ::fork();
+    if (pid_ < 0)
+        throw std::runtime_error("fork failed");
+    if (pid_ == 0) {
+        ::dup2(errors[1], STDERR_FILENO);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(errors[1]);
+    errorsFd_ = errors[0];
+}
+
+RunningProgram::~RunningProgram()
+{
+    if (pid_ > 0) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    if (errorsFd_ >= 0)
+        ::close(errorsFd_);
+}
+
+void RunningProgram::signal(int number) const
+{
+    ::kill(pid_, number);
+}
+
+ChildResult RunningProgram::wait()
+{
+    ChildResult result;
+    char buffer[4096];
+    ssize_t count = 0;
+    while ((count = ::read(errorsFd_, buffer, sizeof buffer)) > 0)
+        result.errors.append(buffer, static_cast<std::size_t>(count));
+    collectStatus(pid_, result);
+    pid_ = -1;
+    return result;
+}
+
+std::string vaskerelPath()
+{
+    const char* path = std::getenv("VASKEREL_BINARY");
+    if (path == nullptr)
+        throw std::runtime_error("VASKEREL_BINARY is not set");
+    return path;
+}
+
+} // namespace testing_support

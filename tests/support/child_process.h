@@ -1,0 +1,46 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace testing_support {
+
+// How a child runs: root drops to nobody so that permission bits bite, and a file-size
+// limit with SIGXFSZ ignored makes writes fail the way a full disk does.
+struct ChildLimits {
+    bool unprivileged = false;
+    long long fileSizeLimit = -1;
+};
+
+struct ChildResult {
+    int exitCode = -1;   // -1 when the child died of a signal
+    int signal = 0;
+    std::string output;  // what the child wrote to its standard output
+    std::string errors;  // and to its standard error
+};
+
+// Runs `body` in a forked child; what it returns is its standard output.
+ChildResult runInChild(const std::function<std::string()>& body, const ChildLimits& limits = {});
+
+// Runs a program and waits for it.
+ChildResult runProgram(const std::vector<std::string>& arguments, const ChildLimits& limits = {});
+
+// A program left running, for tests that signal it.
+class RunningProgram {
+public:
+    explicit RunningProgram(const std::vector<std::string>& arguments);
+    ~RunningProgram();
+    void signal(int number) const;
+    ChildResult wait();
+
+private:
+    pid_t pid_ = -1;
+    int errorsFd_ = -1;
+};
+
+// The path of the vaskerel executable under test.
+std::string vaskerelPath();
+
+} // namespace testing_support

@@ -1,0 +1,89 @@
+#include "temp_folder.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <system_error>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace testing_support {
+
+namespace {
+
+void makeRemovable(const fs::path& root)
+{
+    std::error_code error;
+    fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, error);
+    for (auto it = fs::recursive_directory_iterator(root, fs::directory_options::skip_permission_denied, error);
+         it != fs::recursive_directory_iterator(); it.increment(error)) {
+        if (it->is_directory(error) && !it->is_symlink(error))
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
+    }
+}
+
+} // namespace
+
+TempFolder::TempFolder()
+{
+    std::string pattern = (fs::temp_directory_path() / "vaskerel-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr)
+        throw std::system_error(errno, std::generic_category(), "mkdtemp");
+    path_ = pattern;
+}
+
+TempFolder::~TempFolder()
+{
+    std::error_code error;
+    makeRemovable(path_);
+    fs::remove_all(path_, error);
+}
+
+void TempFolder::openToEveryone() const
+{
+    ::chmod(path_.c_str(), 0777);
+}
+
+void writeFile(const std::string& path, std::string_view content)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    if (!out)
+        throw std::runtime_error("cannot write test file " + path);
+}
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot read test file " + path);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+bool exists(const std::string& path)
+{
+    struct stat status {};
+    return ::lstat(path.c_str(), &status) == 0;
+}
+
+std::string namesIn(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    std::string joined;
+    for (const auto& name : names)
+        joined += name + "\n";
+    return joined;
+}
+
+} // namespace testing_support

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace testing_support {
+
+// A fresh folder per test, removed with everything in it afterwards.
+class TempFolder {
+public:
+    TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    ~TempFolder();
+
+    const std::filesystem::path& path() const noexcept { return path_; }
+    std::string operator/(std::string_view relative) const { return (path_ / relative).string(); }
+
+    // Lets an unprivileged child write here too.
+    void openToEveryone() const;
+
+private:
+    std::filesystem::path path_;
+};
+
+void writeFile(const std::string& path, std::string_view content);
+std::string readFile(const std::string& path);
+bool exists(const std::string& path);
+// Every name in a folder, sorted, so a stray temporary file shows up in a comparison.
+std::string namesIn(const std::string& folder);
+
+} // namespace testing_support
