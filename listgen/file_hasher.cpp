@@ -66,6 +66,10 @@ HashResult FileHasher::GetFileMD5(int fd, std::uint64_t expectedSize, const std:
         total += static_cast<std::uint64_t>(count);
         if (total > expectedSize)
             break;
+        // A short read that ends exactly at the expected size is the end of the file; this
+        // saves a second read per small file, and a file that grew still shows up above.
+        if (total == expectedSize && static_cast<std::size_t>(count) < bufferSize_)
+            break;
     }
     const Md5Digest::Hex md5 = digest_.finish();
     if (total != expectedSize)

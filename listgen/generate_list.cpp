@@ -1,28 +1,22 @@
 #include "listgen/generate_list.h"
 
-#include "listgen/file_hasher.h"
+#include "listgen/hash_pipeline.h"
 #include "listgen/list_folder.h"
 #include "listgen/report_document.h"
 #include "listgen/report_file.h"
 #include "listgen/row_sink.h"
+#include "listgen/storage_kind.h"
 #include "listgen/system_error.h"
 
 namespace listgen {
 
 namespace {
 
-void writeRows(ListFolder& walk, const FileIdentities& excluded, const std::atomic<bool>& cancel, RowSink& sink)
+unsigned jobsFor(const ListRequest& request)
 {
-    FileHasher hasher;
-    while (!cancel.load(std::memory_order_relaxed)) {
-        std::optional<WalkItem> item = walk.next();
-        if (!item)
-            break;
-        HashResult result;
-        if (item->kind == WalkItem::Kind::File)
-            result = hasher.hash(item->path, excluded, cancel);
-        sink.accept(*item, result);
-    }
+    if (request.jobs > 0)
+        return request.jobs;
+    return isOnRotationalDisk(request.inputDir) ? 1 : availableCores();
 }
 
 void writeReport(const ListRequest& request, const ProgressCallback& onProgress, const std::atomic<bool>& cancel,
@@ -34,7 +28,7 @@ void writeReport(const ListRequest& request, const ProgressCallback& onProgress,
     report.append(headText(request.title, request.stylesheet));
     report.append(kBodyStart);
     RowSink sink(report, request.inputDir, onProgress, outcome);
-    writeRows(walk, report.ownFiles(), cancel, sink);
+    hashInReportOrder(walk, report.ownFiles(), jobsFor(request), cancel, sink);
     if (cancel.load()) {
         outcome.status = Outcome::Status::Cancelled;
         return;

@@ -10,7 +10,7 @@ ListFolder::ListFolder(std::string strRoot)
     frames_.push_back({strRoot_, FolderListing::read(strRoot_, FolderListing::Follow::Links)});
 }
 
-std::optional<WalkItem> ListFolder::next()
+bool ListFolder::next(WalkItem& item)
 {
     while (!frames_.empty()) {
         Frame& top = frames_.back();
@@ -20,15 +20,21 @@ std::optional<WalkItem> ListFolder::next()
                 FolderListing listing = FolderListing::read(child, FolderListing::Follow::NoLinks);
                 frames_.push_back({std::move(child), std::move(listing)});
             } catch (const SystemError& error) {
-                return WalkItem{WalkItem::Kind::UnlistableFolder, std::move(child), error.reason()};
+                item.kind = WalkItem::Kind::UnlistableFolder;
+                item.path = std::move(child);
+                item.reason = error.reason();
+                return true;
             }
             continue;
         }
-        if (top.nextFile < top.listing.files.size())
-            return WalkItem{WalkItem::Kind::File, top.path + '/' + top.listing.files[top.nextFile++], {}};
+        if (top.nextFile < top.listing.files.size()) {
+            item.kind = WalkItem::Kind::File;
+            item.path.assign(top.path).append(1, '/').append(top.listing.files[top.nextFile++]);
+            return true;
+        }
         frames_.pop_back();
     }
-    return std::nullopt;
+    return false;
 }
 
 } // namespace listgen

@@ -2,7 +2,6 @@
 
 #include "listgen/folder_listing.h"
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,7 +22,8 @@ public:
     // Throws SystemError when the root itself cannot be listed.
     explicit ListFolder(std::string strRoot);
 
-    std::optional<WalkItem> next();
+    // Fills `item` with the next step, reusing its storage; false at the end of the walk.
+    bool next(WalkItem& item);
 
     const std::string& root() const noexcept { return strRoot_; }
 

@@ -1,6 +1,11 @@
 #include "window/batch_run.h"
 
 #include "listgen/display_text.h"
+#include "window/terminal_progress.h"
+
+#include <unistd.h>
+
+#include <optional>
 
 #include <csignal>
 
@@ -40,14 +45,21 @@ void reportSkipped(const listgen::Outcome& outcome, std::ostream& errors)
 
 } // namespace
 
-int runBatch(const listgen::ListRequest& request, std::ostream& errors)
+int runBatch(const listgen::ListRequest& request, bool quiet, std::ostream& errors)
 {
     if (request.inputDir.empty() || request.outputFile.empty()) {
         errors << kEmptyFieldsMessage << '\n';
         return kExitUsage;
     }
     installStopHandlers();
-    const listgen::Outcome outcome = listgen::GenerateList(request, {}, cancelRequested);
+    std::optional<TerminalProgress> terminal;
+    listgen::ProgressCallback onProgress;
+    if (!quiet && ::isatty(STDERR_FILENO) == 1) {
+        terminal.emplace(stderr);
+        onProgress = [&terminal](const listgen::Progress& progress) { terminal->show(progress); };
+    }
+    const listgen::Outcome outcome = listgen::GenerateList(request, onProgress, cancelRequested);
+    terminal.reset();
     switch (outcome.status) {
     case listgen::Outcome::Status::Complete:
         return kExitComplete;

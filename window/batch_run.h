@@ -17,6 +17,6 @@ enum ExitStatus : int {
 
 // Runs one generate from the command line: SIGINT and SIGTERM cancel it, and the outcome
 // becomes the exit status with its explanation on `errors`.
-int runBatch(const listgen::ListRequest& request, std::ostream& errors);
+int runBatch(const listgen::ListRequest& request, bool quiet, std::ostream& errors);
 
 } // namespace vaskerel

@@ -45,6 +45,10 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments)
             line.action = Action::Help;
             return line;
         }
+        if (argument == "--quiet" || argument == "-q") {
+            line.quiet = true;
+            continue;
+        }
         if (argument == "--version") {
             line.action = Action::Version;
             return line;
@@ -75,11 +79,14 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments)
 
 std::string usageText()
 {
-    return "Usage: vaskerel --input DIR --output FILE [--title TEXT] [--stylesheet REF] [--jobs N]\n"
+    return "Usage: vaskerel --input DIR --output FILE [--title TEXT] [--stylesheet REF] [--jobs N] [--quiet]\n"
            "       vaskerel --help | --version\n"
            "\n"
            "Writes an HTML report of every file below DIR to FILE: its path, size and MD5.\n"
            "With no arguments, vaskerel opens its window.\n"
+           "\n"
+           "  --jobs N   hash N files at once (default: one per core, one on a spinning disk)\n"
+           "  --quiet    no progress line on a terminal\n"
            "\n"
            "Exit status: 0 complete; 1 nothing written; 2 wrong usage;\n"
            "             3 written, with entries left out (named on standard error).\n";

@@ -12,6 +12,7 @@ struct CommandLine {
     enum class Action { OpenWindow, Generate, Help, Version, UsageError };
     Action action = Action::OpenWindow;
     listgen::ListRequest request;
+    bool quiet = false;
     std::string error;
 
     static CommandLine parse(const std::vector<std::string>& arguments);

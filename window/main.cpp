@@ -9,7 +9,7 @@ int main(int argc, char** argv)
     const CommandLine line = CommandLine::parse(std::vector<std::string>(argv + 1, argv + argc));
     switch (line.action) {
     case CommandLine::Action::Generate:
-        return vaskerel::runBatch(line.request, std::cerr);
+        return vaskerel::runBatch(line.request, line.quiet, std::cerr);
     case CommandLine::Action::Help:
         std::cout << vaskerel::usageText();
         return vaskerel::kExitComplete;

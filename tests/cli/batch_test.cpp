@@ -52,7 +52,8 @@ protected:
 
 TEST_F(BatchTest, CompleteRunIsSilentAndWritesTheReport)
 {
-    const ChildResult result = run({"--input", input(), "--output", output(), "--title", "T", "--stylesheet=s.css"});
+    const ChildResult result =
+        run({"--input", input(), "--output", output(), "--title", "T", "--stylesheet=s.css", "--jobs", "2", "--quiet"});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.output, "");
     EXPECT_EQ(result.errors, "");
@@ -84,6 +85,12 @@ TEST_F(BatchTest, UsageErrorsAndInformationOptions)
     const ChildResult dangling = run({"--input"});
     EXPECT_EQ(dangling.exitCode, 2);
     EXPECT_NE(dangling.errors.find("--input needs a value"), std::string::npos);
+
+    for (const char* jobs : {"0", "x", "2x", "-1"}) {
+        const ChildResult badJobs = run({"--input", input(), "--output", output(), "--jobs", jobs});
+        EXPECT_EQ(badJobs.exitCode, 2) << jobs;
+        EXPECT_NE(badJobs.errors.find("--jobs takes a whole number"), std::string::npos);
+    }
 
     const ChildResult help = run({"--help"});
     EXPECT_EQ(help.exitCode, 0);

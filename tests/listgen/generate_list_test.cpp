@@ -192,3 +192,25 @@ TEST_F(GenerateListTest, SparseFileOverFourGibibytesShowsItsTrueSize)
               std::string(kHead) + row("sparse", "sparse", "4294967297", "f18c798ff5d450dfe4d3acdc12b621ff") +
                   std::string(kTail));
 }
+
+TEST_F(GenerateListTest, EveryJobCountWritesTheSameReport)
+{
+    for (int folderNumber = 0; folderNumber < 40; ++folderNumber) {
+        const std::string sub = folder / ("in/f" + std::to_string(folderNumber % 7) + "/g" + std::to_string(folderNumber));
+        fs::create_directories(sub);
+        for (int file = 0; file < 50; ++file)
+            writeFile(sub + "/n" + std::to_string(file), std::string(static_cast<std::size_t>(file * folderNumber), 'q'));
+    }
+    for (int file = 0; file < 30; ++file)
+        writeFile(folder / ("in/top" + std::to_string(file)), std::to_string(file));
+    ListRequest request = requestFor(folder);
+    request.jobs = 1;
+    ASSERT_EQ(GenerateList(request, {}, kGoOn).status, Outcome::Status::Complete);
+    const std::string oneJob = readFile(request.outputFile);
+    EXPECT_EQ(std::count(oneJob.begin(), oneJob.end(), '\n'), 2030 + 3);
+    for (const unsigned jobs : {2U, 3U, 8U, 0U}) {
+        request.jobs = jobs;
+        ASSERT_EQ(GenerateList(request, {}, kGoOn).status, Outcome::Status::Complete);
+        EXPECT_EQ(readFile(request.outputFile), oneJob) << jobs << " jobs";
+    }
+}

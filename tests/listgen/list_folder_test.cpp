@@ -26,9 +26,10 @@ std::string walkText(const std::string& root)
 {
     ListFolder walk(root);
     std::string text;
-    while (auto item = walk.next()) {
-        const std::string below = item->path.substr(root.size());
-        text += item->kind == WalkItem::Kind::File ? below : below + " unlistable: " + item->reason;
+    WalkItem item;
+    while (walk.next(item)) {
+        const std::string below = item.path.substr(root.size());
+        text += item.kind == WalkItem::Kind::File ? below : below + " unlistable: " + item.reason;
         text += '\n';
     }
     return text;
@@ -71,11 +72,12 @@ TEST(ListFolder, WalksAThousandLevelsDeep)
     writeFile(deepest + "/bottom", "x");
     writeFile(tree / "top", "y");
     ListFolder walk(tree.path().string());
-    const auto first = walk.next();
-    ASSERT_TRUE(first.has_value());
-    EXPECT_EQ(first->path, deepest + "/bottom");
-    EXPECT_EQ(walk.next()->path, tree / "top");
-    EXPECT_FALSE(walk.next().has_value());
+    WalkItem item;
+    ASSERT_TRUE(walk.next(item));
+    EXPECT_EQ(item.path, deepest + "/bottom");
+    ASSERT_TRUE(walk.next(item));
+    EXPECT_EQ(item.path, tree / "top");
+    EXPECT_FALSE(walk.next(item));
 }
 
 TEST(ListFolder, JoinsChildrenWithOneSlashAfterTheRootAsTyped)
@@ -83,7 +85,9 @@ TEST(ListFolder, JoinsChildrenWithOneSlashAfterTheRootAsTyped)
     TempFolder tree;
     writeFile(tree / "a.txt", "a");
     ListFolder walk(tree.path().string() + "/");
-    EXPECT_EQ(walk.next()->path, tree.path().string() + "//a.txt");
+    WalkItem item;
+    ASSERT_TRUE(walk.next(item));
+    EXPECT_EQ(item.path, tree.path().string() + "//a.txt");
 }
 
 TEST(ListFolder, RecordsAnUnlistableSubfolderAndGoesOn)

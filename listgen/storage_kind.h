@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+
+namespace listgen {
+
+// True when the folder lives on a spinning disk, where parallel reads only make it seek.
+bool isOnRotationalDisk(const std::string& folder);
+
+// The cores this process may run on.
+unsigned availableCores();
+
+} // namespace listgen
