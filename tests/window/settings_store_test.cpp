@@ -1,0 +1,72 @@
+#include "window/settings_store.h"
+
+#include "temp_folder.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using vaskerel::SettingsStore;
+
+namespace {
+
+const QString kApp = QStringLiteral("Zorm");
+const QString kSection = QStringLiteral("Setting");
+
+QString folderOf(const testing_support::TempFolder& folder)
+{
+    return QString::fromStdString(folder.path().string());
+}
+
+} // namespace
+
+TEST(SettingsStore, RoundTripsEmptyAndNonAsciiValues)
+{
+    testing_support::TempFolder folder;
+    {
+        SettingsStore store(folderOf(folder));
+        EXPECT_TRUE(store.SaveSetting(kApp, kSection, "InputDir", "/データ/入力 #1"));
+        EXPECT_TRUE(store.SaveSetting(kApp, kSection, "OutFile", ""));
+        EXPECT_TRUE(store.SaveSetting(kApp, kSection, "Title", "a=b; c\\d \"q\""));
+    }
+    SettingsStore store(folderOf(folder));
+    EXPECT_EQ(store.GetSetting(kApp, kSection, "InputDir", "unset"), "/データ/入力 #1");
+    EXPECT_EQ(store.GetSetting(kApp, kSection, "OutFile", "unset"), "");
+    EXPECT_EQ(store.GetSetting(kApp, kSection, "Title", "unset"), "a=b; c\\d \"q\"");
+    EXPECT_EQ(store.GetSetting(kApp, kSection, "CSS", "unset"), "unset");
+    EXPECT_EQ(store.fileFor(kApp), folderOf(folder) + "/Zorm.ini");
+}
+
+TEST(SettingsStore, KeysMatchWithoutRegardToCase)
+{
+    testing_support::TempFolder folder;
+    SettingsStore store(folderOf(folder));
+    store.SaveSetting(kApp, kSection, "InputDir", "/first");
+    EXPECT_EQ(store.GetSetting(kApp, kSection, "inputDir", ""), "/first");
+    store.SaveSetting(kApp, kSection, "INPUTDIR", "/second");
+    EXPECT_EQ(store.GetSetting(kApp, kSection, "inputDir", ""), "/second");
+    EXPECT_EQ(store.GetSetting(kApp, "other", "inputDir", "none"), "none");
+}
+
+TEST(SettingsStore, MissingOrUnreadableStoreReadsAsDefaults)
+{
+    testing_support::TempFolder folder;
+    SettingsStore missing(folderOf(folder) + "/no/such/folder");
+    EXPECT_EQ(missing.GetSetting(kApp, kSection, "Title", ""), "");
+
+    testing_support::writeFile(folder / "Zorm.ini", "\x01\xFF garbage [[[ = \n[Setting\n");
+    SettingsStore garbled(folderOf(folder));
+    EXPECT_EQ(garbled.GetSetting(kApp, kSection, "Title", ""), "");
+}
+
+TEST(SettingsStore, DefaultsToTheXdgConfigFolder)
+{
+    testing_support::TempFolder folder;
+    const QByteArray previous = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(folderOf(folder)));
+    SettingsStore store;
+    EXPECT_EQ(store.fileFor(kApp), folderOf(folder) + "/Zorm.ini");
+    qputenv("XDG_CONFIG_HOME", previous);
+}

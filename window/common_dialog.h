@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+namespace vaskerel {
+
+// The window's one file dialog, used in its save form. It keeps its properties between uses,
+// so one browse opens with what the previous browse left.
+class CommonDialog {
+public:
+    virtual ~CommonDialog() = default;
+
+    // "Description|pattern;pattern|Description|pattern" pairs.
+    QString Filter;
+    // The full path shown when the dialog opens, and the one chosen when it closes.
+    QString FileName;
+    // The name part of the chosen path.
+    QString FileTitle;
+
+    // Shows the dialog; on confirm updates FileName and FileTitle and returns true.
+    bool ShowSave();
+
+protected:
+    // Asks the user; returns the confirmed path, or an empty text on cancel.
+    virtual QString askForSavePath(const QString& filter, const QString& startPath) = 0;
+};
+
+} // namespace vaskerel

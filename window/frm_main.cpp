@@ -1,0 +1,262 @@
+#include "window/frm_main.h"
+
+#include "window/common_dialog.h"
+#include "window/generate_worker.h"
+#include "window/message_boxes.h"
+#include "window/outcome_text.h"
+#include "window/settings_store.h"
+#include "window/terminal_progress.h"
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTimer>
+
+namespace vaskerel {
+
+namespace {
+
+const QString kApplication = QStringLiteral("Zorm");
+const QString kSection = QStringLiteral("Setting");
+constexpr int kProgressDelayMs = 500;
+
+template <typename Control>
+Control* place(QWidget* parent, const char* name, int left, int top, int width, int height)
+{
+    auto* control = new Control(parent);
+    control->setObjectName(QString::fromLatin1(name));
+    constexpr int twips = FrmMain::kTwipsPerPixel;
+    control->setGeometry(left / twips, top / twips, width / twips, height / twips);
+    return control;
+}
+
+const QString kGothicFace = QStringLiteral("ＭＳ Ｐゴシック");
+
+QFont gothicFont(double points, bool bold)
+{
+    // Fontconfig has no MS face here; the IPA gothic faces carry the same Japanese glyphs.
+    QFont::insertSubstitutions(kGothicFace, {QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"),
+                                             QStringLiteral("Noto Sans CJK JP")});
+    QFont font(kGothicFace);
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+std::string pathText(const QString& text)
+{
+    return QFile::encodeName(text).toStdString();
+}
+
+} // namespace
+
+FrmMain::FrmMain(SettingsStore& settings, CommonDialog& dialog, MessageBoxes& messages, QWidget* parent)
+    : QWidget(parent)
+    , settings_(settings)
+    , ComDlg(dialog)
+    , messages_(messages)
+    , worker_(new GenerateWorker(this))
+    , progressDelay_(new QTimer(this))
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Vaskerel v.1.00(by Plumbrack)"));
+    setWindowIcon(QIcon(QStringLiteral(":/vaskerel.png")));
+    setFixedSize(5865 / kTwipsPerPixel, 2415 / kTwipsPerPixel);
+    // The window's own face for Japanese captions, narrow enough for the fixed label widths.
+    setFont(gothicFont(9, false));
+    buildControls();
+    setTabOrder();
+    txtDir->setFocus();
+
+    progressDelay_->setSingleShot(true);
+    progressDelay_->setInterval(kProgressDelayMs);
+    connect(progressDelay_, &QTimer::timeout, this, &FrmMain::showProgress);
+    connect(worker_, &GenerateWorker::progressed, this, &FrmMain::onProgress);
+    connect(worker_, &GenerateWorker::finished, this, &FrmMain::onFinished);
+    Form_Load();
+}
+
+FrmMain::~FrmMain() = default;
+
+void FrmMain::buildControls()
+{
+    Label1 = place<QLabel>(this, "Label1", 120, 120, 495, 255);
+    Label1->setText(QStringLiteral("入力:"));
+    txtDir = place<QLineEdit>(this, "txtDir", 720, 120, 4215, 270);
+    cmdDirBrowse = place<QPushButton>(this, "cmdDirBrowse", 5040, 120, 375, 255);
+    cmdDirBrowse->setText(QStringLiteral("..."));
+    Label2 = place<QLabel>(this, "Label2", 120, 600, 615, 255);
+    Label2->setText(QStringLiteral("出力:"));
+    txtPath = place<QLineEdit>(this, "txtPath", 720, 600, 4215, 270);
+    cmdPathBrowse = place<QPushButton>(this, "cmdPathBrowse", 5040, 600, 375, 255);
+    cmdPathBrowse->setText(QStringLiteral("..."));
+    Frame1 = place<QGroupBox>(this, "Frame1", 105, 1050, 4335, 1110);
+    Frame1->setTitle(QStringLiteral("オブション"));
+    Label3 = place<QLabel>(Frame1, "Label3", 210, 315, 1215, 255);
+    Label3->setText(QStringLiteral("スタイルシート:"));
+    txtCSS = place<QLineEdit>(Frame1, "txtCSS", 1365, 240, 2700, 270);
+    Label4 = place<QLabel>(Frame1, "Label4", 210, 630, 960, 225);
+    Label4->setText(QStringLiteral("タイトル:"));
+    txtTitle = place<QLineEdit>(Frame1, "txtTitle", 1365, 630, 2700, 270);
+    cmdOK = place<QPushButton>(this, "cmdOK", 4620, 1680, 1095, 375);
+    cmdOK->setText(QStringLiteral("計算"));
+
+    const QFont bold = gothicFont(9.75, true);
+    Label1->setFont(bold);
+    Label2->setFont(bold);
+
+    connect(cmdOK, &QPushButton::clicked, this, &FrmMain::cmdOK_Click);
+    connect(cmdDirBrowse, &QPushButton::clicked, this, &FrmMain::cmdDirBrowse_Click);
+    connect(cmdPathBrowse, &QPushButton::clicked, this, &FrmMain::cmdPathBrowse_Click);
+}
+
+void FrmMain::setTabOrder()
+{
+    QWidget* const order[] = {txtDir, txtPath, cmdDirBrowse, cmdPathBrowse, cmdOK, txtCSS, txtTitle};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i)
+        QWidget::setTabOrder(order[i], order[i + 1]);
+}
+
+void FrmMain::Form_Load()
+{
+    txtDir->setText(settings_.GetSetting(kApplication, kSection, QStringLiteral("inputDir"), QString()));
+    txtPath->setText(settings_.GetSetting(kApplication, kSection, QStringLiteral("OutFile"), QString()));
+    txtCSS->setText(settings_.GetSetting(kApplication, kSection, QStringLiteral("CSS"), QString()));
+    txtTitle->setText(settings_.GetSetting(kApplication, kSection, QStringLiteral("Title"), QString()));
+}
+
+void FrmMain::Form_Unload()
+{
+    settings_.SaveSetting(kApplication, kSection, QStringLiteral("InputDir"), txtDir->text());
+    settings_.SaveSetting(kApplication, kSection, QStringLiteral("OutFile"), txtPath->text());
+    settings_.SaveSetting(kApplication, kSection, QStringLiteral("CSS"), txtCSS->text());
+    settings_.SaveSetting(kApplication, kSection, QStringLiteral("Title"), txtTitle->text());
+}
+
+void FrmMain::cmdOK_Click()
+{
+    if (worker_->running())
+        return;
+    if (txtDir->text().isEmpty() || txtPath->text().isEmpty()) {
+        messages_.show(MessageBoxes::Kind::Plain, QStringLiteral("全部入力してください"));
+        return;
+    }
+    listgen::ListRequest request;
+    request.inputDir = pathText(txtDir->text());
+    request.outputFile = pathText(txtPath->text());
+    request.stylesheet = txtCSS->text().toStdString();
+    request.title = txtTitle->text().toStdString();
+    setRunning(true);
+    worker_->start(request);
+    progressDelay_->start();
+}
+
+void FrmMain::cmdDirBrowse_Click()
+{
+    ComDlg.Filter = QStringLiteral("All File(*.*)|*.*");
+    ComDlg.FileName = QStringLiteral("___");
+    if (!ComDlg.ShowSave())
+        return;
+    const qsizetype folderLength = ComDlg.FileName.size() - ComDlg.FileTitle.size() - 1;
+    if (folderLength < 0)
+        return;
+    const QString folder = ComDlg.FileName.left(folderLength);
+    // The root folder has no name before its separator; it is still a folder.
+    txtDir->setText(folder.isEmpty() ? QStringLiteral("/") : folder);
+}
+
+void FrmMain::cmdPathBrowse_Click()
+{
+    ComDlg.Filter = QStringLiteral("Html File(*.htm,*html)|*.htm;*html");
+    if (ComDlg.ShowSave())
+        txtPath->setText(ComDlg.FileName);
+}
+
+bool FrmMain::generating() const
+{
+    return worker_->running();
+}
+
+void FrmMain::cancelGenerate()
+{
+    worker_->cancel();
+}
+
+void FrmMain::setRunning(bool running)
+{
+    for (QWidget* control : std::initializer_list<QWidget*>{txtDir, txtPath, txtCSS, txtTitle, cmdDirBrowse,
+                                                            cmdPathBrowse, cmdOK})
+        control->setEnabled(!running);
+}
+
+void FrmMain::showProgress()
+{
+    if (!worker_->running() || progress_ != nullptr)
+        return;
+    progress_ = new QProgressDialog(QStringLiteral("Starting…"), QStringLiteral("Cancel"), 0, 0, this);
+    progress_->setWindowTitle(QString::fromUtf8(kApplicationTitle));
+    progress_->setWindowModality(Qt::WindowModal);
+    progress_->setMinimumDuration(0);
+    progress_->setAutoClose(false);
+    progress_->setAutoReset(false);
+    connect(progress_, &QProgressDialog::canceled, this, &FrmMain::cancelGenerate);
+    progress_->show();
+}
+
+void FrmMain::onProgress(quint64 files, quint64 bytes)
+{
+    if (progress_ != nullptr)
+        progress_->setLabelText(QStringLiteral("%1 files, %2").arg(files).arg(QString::fromStdString(byteText(static_cast<double>(bytes)))));
+}
+
+void FrmMain::onFinished(const listgen::Outcome& outcome)
+{
+    progressDelay_->stop();
+    if (progress_ != nullptr) {
+        progress_->disconnect(this);
+        progress_->deleteLater();
+        progress_ = nullptr;
+    }
+    setRunning(false);
+    switch (outcome.status) {
+    case listgen::Outcome::Status::Complete:
+        messages_.show(MessageBoxes::Kind::Plain, QString::fromUtf8(kDoneMessage));
+        break;
+    case listgen::Outcome::Status::Partial:
+        messages_.show(MessageBoxes::Kind::Warning, partialReportText(outcome));
+        break;
+    case listgen::Outcome::Status::NotWritten:
+        messages_.show(MessageBoxes::Kind::Error, QString::fromStdString(outcome.error));
+        break;
+    case listgen::Outcome::Status::Refused:
+        messages_.show(MessageBoxes::Kind::Plain, QStringLiteral("全部入力してください"));
+        break;
+    case listgen::Outcome::Status::Cancelled:
+        break;
+    }
+    emit generateFinished();
+}
+
+void FrmMain::closeEvent(QCloseEvent* event)
+{
+    // A run still going is stopped first, so the old report stays as it was.
+    worker_->stop();
+    Form_Unload();
+    event->accept();
+}
+
+void FrmMain::keyPressEvent(QKeyEvent* event)
+{
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && cmdOK->isEnabled()) {
+        cmdOK->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+} // namespace vaskerel

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "listgen/generate_list.h"
+
+#include <QString>
+
+namespace vaskerel {
+
+inline constexpr const char* kDoneMessage = "Done";
+inline constexpr int kNamedSkippedEntries = 10;
+
+// The warning after a report written with entries left out: "Done", how many, the first ten.
+QString partialReportText(const listgen::Outcome& outcome);
+
+} // namespace vaskerel

@@ -1,0 +1,39 @@
+#include "window/qt_file_dialog.h"
+
+#include <QFileDialog>
+
+namespace vaskerel {
+
+QtFileDialog::QtFileDialog(QWidget* owner)
+    : owner_(owner)
+{
+}
+
+QStringList QtFileDialog::qtFilters(const QString& filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        filters << parts[i] + QStringLiteral(" (") + patterns + QLatin1Char(')');
+    }
+    return filters;
+}
+
+QString QtFileDialog::askForSavePath(const QString& filter, const QString& startPath)
+{
+    QFileDialog dialog(owner_);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setNameFilters(qtFilters(filter));
+    if (!startPath.isEmpty())
+        dialog.selectFile(startPath);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace vaskerel

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "window/common_dialog.h"
+
+#include <QStringList>
+
+class QWidget;
+
+namespace vaskerel {
+
+// The common dialog on top of QFileDialog: a save form without overwrite prompt or default
+// extension, so a name is taken exactly as typed.
+class QtFileDialog : public CommonDialog {
+public:
+    explicit QtFileDialog(QWidget* owner = nullptr);
+    void setOwner(QWidget* owner) { owner_ = owner; }
+
+    // "All File(*.*)|*.*" becomes "All File(*.*) (*.*)", the form QFileDialog reads.
+    static QStringList qtFilters(const QString& filter);
+
+protected:
+    QString askForSavePath(const QString& filter, const QString& startPath) override;
+
+private:
+    QWidget* owner_;
+};
+
+} // namespace vaskerel

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "window/message_boxes.h"
+
+class QWidget;
+
+namespace vaskerel {
+
+class QtMessageBoxes : public MessageBoxes {
+public:
+    explicit QtMessageBoxes(QWidget* owner = nullptr);
+    void setOwner(QWidget* owner) { owner_ = owner; }
+    void show(Kind kind, const QString& text) override;
+
+private:
+    QWidget* owner_;
+};
+
+} // namespace vaskerel
