@@ -7,7 +7,6 @@ namespace vaskerel {
 GenerateWorker::GenerateWorker(QObject* parent)
     : QObject(parent)
 {
-    qRegisterMetaType<listgen::Outcome>();
 }
 
 GenerateWorker::~GenerateWorker()
@@ -18,14 +17,22 @@ GenerateWorker::~GenerateWorker()
 void GenerateWorker::start(const listgen::ListRequest& request)
 {
     stop();
+    {
+        // An outcome of a stopped run still waiting for delivery belongs to nobody now.
+        const std::lock_guard lock(handoff_);
+        pending_.reset();
+    }
     cancel_.store(false);
     running_ = true;
-    const unsigned run = ++run_;
-    thread_ = std::thread([this, request, run] {
-        const listgen::Outcome outcome = listgen::GenerateList(
+    thread_ = std::thread([this, request] {
+        listgen::Outcome outcome = listgen::GenerateList(
             request, [this](const listgen::Progress& progress) { emit progressed(progress.files, progress.bytes); },
             cancel_);
-        QMetaObject::invokeMethod(this, [this, run, outcome] { deliver(run, outcome); }, Qt::QueuedConnection);
+        {
+            const std::lock_guard lock(handoff_);
+            pending_ = std::move(outcome);
+        }
+        QMetaObject::invokeMethod(this, &GenerateWorker::deliver, Qt::QueuedConnection);
     });
 }
 
@@ -39,17 +46,22 @@ void GenerateWorker::stop()
     cancel();
     if (thread_.joinable())
         thread_.join();
+    running_ = false;
 }
 
-void GenerateWorker::deliver(unsigned run, const listgen::Outcome& outcome)
+void GenerateWorker::deliver()
 {
-    // An outcome that arrives after its run was stopped and replaced belongs to nobody.
-    if (run != run_)
+    std::optional<listgen::Outcome> outcome;
+    {
+        const std::lock_guard lock(handoff_);
+        outcome.swap(pending_);
+    }
+    if (!outcome)
         return;
     if (thread_.joinable())
         thread_.join();
     running_ = false;
-    emit finished(outcome);
+    emit finished(*outcome);
 }
 
 } // namespace vaskerel

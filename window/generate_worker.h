@@ -5,6 +5,8 @@
 #include <QObject>
 
 #include <atomic>
+#include <mutex>
+#include <optional>
 #include <thread>
 
 namespace vaskerel {
@@ -29,12 +31,14 @@ signals:
     void finished(const listgen::Outcome& outcome);
 
 private:
-    void deliver(unsigned run, const listgen::Outcome& outcome);
+    void deliver();
 
     std::atomic<bool> cancel_{false};
     std::thread thread_;
     bool running_ = false;
-    unsigned run_ = 0;
+    std::mutex handoff_;
+    // The outcome of the run that ended last and has not been delivered yet.
+    std::optional<listgen::Outcome> pending_;
 };
 
 } // namespace vaskerel
