@@ -132,10 +132,14 @@ void FrmMain::Form_Load()
 
 void FrmMain::Form_Unload()
 {
-    settings_.SaveSetting(kApplication, kSection, QStringLiteral("InputDir"), txtDir->text());
-    settings_.SaveSetting(kApplication, kSection, QStringLiteral("OutFile"), txtPath->text());
-    settings_.SaveSetting(kApplication, kSection, QStringLiteral("CSS"), txtCSS->text());
-    settings_.SaveSetting(kApplication, kSection, QStringLiteral("Title"), txtTitle->text());
+    bool saved = settings_.SaveSetting(kApplication, kSection, QStringLiteral("InputDir"), txtDir->text());
+    saved = settings_.SaveSetting(kApplication, kSection, QStringLiteral("OutFile"), txtPath->text()) && saved;
+    saved = settings_.SaveSetting(kApplication, kSection, QStringLiteral("CSS"), txtCSS->text()) && saved;
+    saved = settings_.SaveSetting(kApplication, kSection, QStringLiteral("Title"), txtTitle->text()) && saved;
+    // Closing is never refused, but the user should know the fields will not come back.
+    if (!saved)
+        messages_.show(MessageBoxes::Kind::Warning,
+                       QStringLiteral("The fields could not be saved to %1.").arg(settings_.fileFor(kApplication)));
 }
 
 void FrmMain::cmdOK_Click()

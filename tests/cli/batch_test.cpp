@@ -7,10 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <csignal>
 #include <filesystem>
-#include <thread>
 
 using testing_support::ChildResult;
 using testing_support::namesIn;
@@ -169,22 +166,4 @@ TEST_F(BatchTest, NamesThatLookLikeMarkupCannotReachTheTerminalRaw)
     EXPECT_EQ(result.exitCode, 3);
     EXPECT_EQ(result.errors.find('\x1b'), std::string::npos);
     EXPECT_NE(result.errors.find("\\x1B[2Jclear"), std::string::npos);
-}
-
-TEST_F(BatchTest, SignalsStopTheRunAndKeepTheOldReport)
-{
-    const int fd = ::open((folder / "in/huge").c_str(), O_CREAT | O_WRONLY, 0644);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::ftruncate(fd, 1LL << 40), 0);
-    ::close(fd);
-    writeFile(output(), "old");
-    for (const int signal : {SIGINT, SIGTERM}) {
-        testing_support::RunningProgram program({vaskerelPath(), "--input", input(), "--output", output()});
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        program.signal(signal);
-        const ChildResult result = program.wait();
-        EXPECT_EQ(result.exitCode, 128 + signal);
-        EXPECT_EQ(readFile(output()), "old");
-        EXPECT_EQ(namesIn(folder / "out"), "list.htm\n");
-    }
 }

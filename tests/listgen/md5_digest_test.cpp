@@ -1,7 +1,4 @@
-#include "listgen/file_hasher.h"
 #include "listgen/md5_digest.h"
-
-#include "temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +6,6 @@
 #include <utility>
 #include <vector>
 
-using listgen::FileHasher;
-using listgen::HashResult;
 using listgen::Md5Digest;
 
 namespace {
@@ -47,45 +42,4 @@ TEST(Md5Digest, StartsAfreshAfterEachFinish)
     digest.finish();
     digest.update("abc", 3);
     EXPECT_EQ(text(digest.finish()), "900150983cd24fb0d6963f7d28e17f72");
-}
-
-TEST(FileHasher, FilesGiveRfc1321DigestsWhateverTheChunkSize)
-{
-    testing_support::TempFolder folder;
-    const std::atomic<bool> cancel{false};
-    // A 7-byte buffer splits most vectors across reads; the default reads each in one go.
-    for (const std::size_t bufferSize : {std::size_t{7}, FileHasher::kDefaultBufferSize}) {
-        FileHasher hasher(bufferSize);
-        for (const auto& [message, expected] : kRfc1321Vectors) {
-            const std::string path = folder / "vector";
-            testing_support::writeFile(path, message);
-            const HashResult result = hasher.hash(path, {}, cancel);
-            ASSERT_EQ(result.kind, HashResult::Kind::Hashed) << result.reason;
-            EXPECT_EQ(text(result.facts.md5), expected) << '"' << message << "\" with buffer " << bufferSize;
-            EXPECT_EQ(result.facts.size, message.size());
-        }
-    }
-}
-
-TEST(FileHasher, ReportsWhyAFileCannotBeRead)
-{
-    testing_support::TempFolder folder;
-    const std::atomic<bool> cancel{false};
-    FileHasher hasher;
-    const HashResult missing = hasher.hash(folder / "missing", {}, cancel);
-    EXPECT_EQ(missing.kind, HashResult::Kind::Failed);
-    EXPECT_EQ(missing.reason, "No such file or directory");
-
-    const HashResult folderItself = hasher.hash(folder.path().string(), {}, cancel);
-    EXPECT_EQ(folderItself.kind, HashResult::Kind::Failed);
-    EXPECT_EQ(folderItself.reason, "not a regular file");
-}
-
-TEST(FileHasher, StopsWhenCancelled)
-{
-    testing_support::TempFolder folder;
-    testing_support::writeFile(folder / "f", "content");
-    const std::atomic<bool> cancel{true};
-    FileHasher hasher;
-    EXPECT_EQ(hasher.hash(folder / "f", {}, cancel).kind, HashResult::Kind::Cancelled);
 }

@@ -86,4 +86,22 @@ std::string namesIn(const std::string& folder)
     return joined;
 }
 
+std::string treeSnapshot(const std::string& root)
+{
+    std::vector<std::string> lines;
+    for (auto it = fs::recursive_directory_iterator(root, fs::directory_options::skip_permission_denied);
+         it != fs::recursive_directory_iterator(); ++it) {
+        struct stat status {};
+        ::lstat(it->path().c_str(), &status);
+        lines.push_back(it->path().string() + " mode " + std::to_string(status.st_mode) + " size " +
+                        std::to_string(status.st_size) + " mtime " + std::to_string(status.st_mtim.tv_sec) + "." +
+                        std::to_string(status.st_mtim.tv_nsec));
+    }
+    std::sort(lines.begin(), lines.end());
+    std::string snapshot;
+    for (const auto& line : lines)
+        snapshot += line + "\n";
+    return snapshot;
+}
+
 } // namespace testing_support

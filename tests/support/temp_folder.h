@@ -30,4 +30,8 @@ bool exists(const std::string& path);
 // Every name in a folder, sorted, so a stray temporary file shows up in a comparison.
 std::string namesIn(const std::string& folder);
 
+// Every entry below a folder with its kind, size, mode and modification time, one per line,
+// to show that a run changed nothing in the tree it read.
+std::string treeSnapshot(const std::string& root);
+
 } // namespace testing_support

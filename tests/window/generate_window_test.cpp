@@ -5,6 +5,7 @@
 #include "temp_folder.h"
 #include "window_fakes.h"
 
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -17,6 +18,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 
 using testing_support::namesIn;
@@ -170,4 +172,44 @@ TEST_F(GenerateWindowTest, FieldsComeBackAtTheNextStart)
     EXPECT_EQ(window->findChild<QLineEdit*>("txtPath")->text(), "");
     EXPECT_EQ(window->findChild<QLineEdit*>("txtCSS")->text(), "style.css");
     EXPECT_EQ(window->findChild<QLineEdit*>("txtTitle")->text(), "タイトル");
+}
+
+TEST_F(GenerateWindowTest, CancelRightAsTheRunEndsGivesEitherTheNewReportOrTheOld)
+{
+    for (int attempt = 0; attempt < 30; ++attempt) {
+        writeFile(tree / "out.htm", "old");
+        fill(tree / "in", tree / "out.htm");
+        boxes.shown.clear();
+        QSignalSpy finished(window.get(), &FrmMain::generateFinished);
+        window->cmdOK_Click();
+        // Spread the cancel over the moments around the end of this short run.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(attempt * 200);
+        while (std::chrono::steady_clock::now() < deadline)
+            QCoreApplication::processEvents();
+        window->cancelGenerate();
+        ASSERT_TRUE(finished.count() == 1 || finished.wait(10000));
+        const std::string report = readFile(tree / "out.htm");
+        if (boxes.shown.empty()) {
+            EXPECT_EQ(report, "old");
+        } else {
+            ASSERT_EQ(boxes.shown.size(), 1U);
+            EXPECT_EQ(boxes.shown[0].second, "Done");
+            EXPECT_TRUE(report.ends_with("</body></html>\r\n"));
+        }
+        EXPECT_EQ(namesIn(tree.path()), "in\nout.htm\n");
+        EXPECT_FALSE(window->generating());
+    }
+}
+
+TEST_F(GenerateWindowTest, UnwritableSettingsStoreWarnsAndStillCloses)
+{
+    writeFile(config / "blocker", "a file where the settings folder should be");
+    vaskerel::SettingsStore blocked(QString::fromStdString(config / "blocker/deeper"));
+    auto frm = std::make_unique<FrmMain>(blocked, dialog, boxes);
+    frm->show();
+    EXPECT_TRUE(frm->close());
+    ASSERT_EQ(boxes.shown.size(), 1U);
+    EXPECT_EQ(boxes.shown[0].first, MessageBoxes::Kind::Warning);
+    EXPECT_TRUE(boxes.shown[0].second.startsWith("The fields could not be saved to "));
+    EXPECT_FALSE(frm->isVisible());
 }

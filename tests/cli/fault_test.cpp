@@ -1,0 +1,175 @@
+#include "child_process.h"
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <thread>
+
+using testing_support::ChildResult;
+using testing_support::namesIn;
+using testing_support::readFile;
+using testing_support::RunningProgram;
+using testing_support::TempFolder;
+using testing_support::treeSnapshot;
+using testing_support::vaskerelPath;
+using testing_support::writeFile;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kOldReport = "<html>the old report, which must survive</html>\r\n";
+
+void makeSparse(const std::string& path, off_t size)
+{
+    const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, size), 0);
+    ::close(fd);
+}
+
+// Each test runs against an old report and checks afterwards that the input tree is as it was
+// and that nothing but the report stands in the output folder.
+class FaultTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fs::create_directories(folder / "in/a");
+        fs::create_directories(folder / "out");
+        for (int i = 0; i < 20; ++i)
+            writeFile(folder / ("in/a/small" + std::to_string(i)), std::string(static_cast<std::size_t>(i), 's'));
+        writeFile(output(), kOldReport);
+    }
+
+    void TearDown() override { EXPECT_EQ(namesIn(folder / "out"), "list.htm\n"); }
+
+    std::string input() const { return folder / "in"; }
+    std::string output() const { return folder / "out/list.htm"; }
+    std::vector<std::string> command(std::vector<std::string> extra = {}) const
+    {
+        std::vector<std::string> arguments = {vaskerelPath(), "--input", input(), "--output", output()};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        return arguments;
+    }
+
+    // Starts a run, does `meanwhile` once it is well under way, and waits for its end.
+    template <typename Meanwhile>
+    ChildResult runWhile(Meanwhile meanwhile, std::vector<std::string> extra = {})
+    {
+        RunningProgram program(command(std::move(extra)));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        meanwhile(program);
+        return program.wait();
+    }
+
+    TempFolder folder;
+};
+
+} // namespace
+
+TEST_F(FaultTest, StopSignalsMidRunKeepTheOldReportAndLeaveNothingBehind)
+{
+    makeSparse(folder / "in/huge", off_t{1} << 40);
+    const std::string before = treeSnapshot(input());
+    for (const int signal : {SIGINT, SIGTERM, SIGKILL}) {
+        const ChildResult result = runWhile([&](const RunningProgram& program) { program.signal(signal); });
+        if (signal == SIGKILL)
+            EXPECT_EQ(result.signal, SIGKILL);
+        else
+            EXPECT_EQ(result.exitCode, 128 + signal);
+        EXPECT_EQ(readFile(output()), kOldReport) << "signal " << signal;
+        EXPECT_EQ(namesIn(folder / "out"), "list.htm\n") << "signal " << signal;
+    }
+    EXPECT_EQ(treeSnapshot(input()), before);
+}
+
+TEST_F(FaultTest, DiskFillingUpMidWriteKeepsTheOldReport)
+{
+    // Long names make rows big enough that the report is flushed several times before the end.
+    const std::string longName(200, 'n');
+    for (int i = 0; i < 6000; ++i)
+        writeFile(folder / ("in/a/" + longName + std::to_string(i)), "x");
+    const std::string before = treeSnapshot(input());
+    const ChildResult result =
+        testing_support::runProgram(command({"--quiet"}), {.fileSizeLimit = (1 << 20) + (1 << 19)});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.errors, "vaskerel: cannot write " + output() + ": File too large\n");
+    EXPECT_EQ(readFile(output()), kOldReport);
+    EXPECT_EQ(treeSnapshot(input()), before);
+}
+
+TEST_F(FaultTest, FileTruncatedWhileHashedIsLeftOutWithItsReason)
+{
+    const std::string huge = folder / "in/a/huge";
+    makeSparse(huge, off_t{1} << 40);
+    const ChildResult result = runWhile([&](const RunningProgram&) { ::truncate(huge.c_str(), 1 << 20); });
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_NE(result.errors.find("left out file " + huge + ": changed while it was read"), std::string::npos);
+    const std::string report = readFile(output());
+    EXPECT_EQ(report.find("a/huge"), std::string::npos);
+    EXPECT_NE(report.find("<a href=\"a/small19\">"), std::string::npos);
+}
+
+TEST_F(FaultTest, FileDeletedWhileHashedKeepsAConsistentRow)
+{
+    const std::string doomed = folder / "in/a/doomed";
+    makeSparse(doomed, off_t{1} << 30);
+    const ChildResult result = runWhile([&](const RunningProgram&) { ::unlink(doomed.c_str()); }, {"--jobs", "1"});
+    EXPECT_EQ(result.exitCode, 0) << result.errors;
+    EXPECT_NE(readFile(output()).find("<a href=\"a/doomed\">a/doomed</a></td><td>1073741824</td><td>"
+                                      "cd573cfaace07e7949bc0c46028904ff</td>"),
+              std::string::npos);
+}
+
+TEST_F(FaultTest, FolderRemovedMidWalkIsLeftOutAndTheRunGoesOn)
+{
+    // One job keeps the walk a few files ahead of the slow first file, so "b" is still unvisited.
+    makeSparse(folder / "in/a/a-huge", off_t{1} << 30);
+    fs::create_directories(folder / "in/b");
+    writeFile(folder / "in/b/gone", "g");
+    writeFile(folder / "in/top", "t");
+    const ChildResult result =
+        runWhile([&](const RunningProgram&) { fs::remove_all(folder / "in/b"); }, {"--jobs", "1"});
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_EQ(result.errors, "vaskerel: left out folder " + (folder / "in/b") + ": No such file or directory\n" +
+                                 "vaskerel: report written with 1 entries left out\n");
+    const std::string report = readFile(output());
+    EXPECT_NE(report.find("<a href=\"top\">"), std::string::npos);
+    EXPECT_EQ(report.find("b/gone"), std::string::npos);
+}
+
+TEST_F(FaultTest, PermissionDeniedForAFileAndAFolderChangesNothingInTheTree)
+{
+    folder.openToEveryone();
+    ::chmod((folder / "out").c_str(), 0777);
+    ::chmod(output().c_str(), 0666);
+    fs::create_directories(folder / "in/closed");
+    writeFile(folder / "in/closed/inside", "i");
+    writeFile(folder / "in/a/locked", "l");
+    ::chmod((folder / "in/a/locked").c_str(), 0);
+    ::chmod((folder / "in/closed").c_str(), 0);
+    const std::string before = treeSnapshot(input());
+    const ChildResult result = testing_support::runProgram(command(), {.unprivileged = true});
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_NE(result.errors.find("left out file " + (folder / "in/a/locked") + ": Permission denied"), std::string::npos);
+    EXPECT_NE(result.errors.find("left out folder " + (folder / "in/closed") + ": Permission denied"),
+              std::string::npos);
+    EXPECT_EQ(treeSnapshot(input()), before);
+}
+
+TEST_F(FaultTest, CompleteRunLeavesTheTreeAsItWas)
+{
+    fs::create_symlink("a/small3", folder / "in/link");
+    const std::string before = treeSnapshot(input());
+    const ChildResult result = testing_support::runProgram(command());
+    EXPECT_EQ(result.exitCode, 0) << result.errors;
+    EXPECT_NE(readFile(output()), kOldReport);
+    EXPECT_EQ(treeSnapshot(input()), before);
+}
