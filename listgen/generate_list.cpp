@@ -12,23 +12,16 @@ namespace listgen {
 
 namespace {
 
-unsigned jobsFor(const ListRequest& request)
-{
-    if (request.jobs > 0)
-        return request.jobs;
-    return isOnRotationalDisk(request.inputDir) ? 1 : availableCores();
-}
-
 void writeReport(const ListRequest& request, const ProgressCallback& onProgress, const std::atomic<bool>& cancel,
                  Outcome& outcome)
 {
-    ListFolder walk(request.inputDir);
+    ListFolder walk(request.inputDir, ExcludeFilter(request.excludes));
     ReportFile report(request.outputFile);
     report.append(kDocumentStart);
     report.append(headText(request.title, request.stylesheet));
     report.append(kBodyStart);
     RowSink sink(report, request.inputDir, onProgress, outcome);
-    hashInReportOrder(walk, report.ownFiles(), jobsFor(request), cancel, sink);
+    hashInReportOrder(walk, report.ownFiles(), jobsFor(request.jobs, request.inputDir), cancel, sink);
     if (cancel.load()) {
         outcome.status = Outcome::Status::Cancelled;
         return;

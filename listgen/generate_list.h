@@ -16,6 +16,8 @@ struct ListRequest {
     std::string stylesheet;
     // Files hashed at once; 0 picks one per core, or one on a rotational disk.
     unsigned jobs = 0;
+    // fnmatch(3) patterns of entries to leave out; see ExcludeFilter.
+    std::vector<std::string> excludes;
 };
 
 struct Progress {

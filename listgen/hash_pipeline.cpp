@@ -27,7 +27,7 @@ struct Slot {
 // n % slots, free again once item n - slots is written, so nothing is allocated per file.
 class HashPipeline {
 public:
-    HashPipeline(ListFolder& walk, RowSink& sink, const FileIdentities& excluded, unsigned jobs,
+    HashPipeline(ListFolder& walk, WalkConsumer& sink, const FileIdentities& excluded, unsigned jobs,
                  const std::atomic<bool>& cancel)
         : walk_(walk)
         , sink_(sink)
@@ -153,7 +153,7 @@ private:
     }
 
     ListFolder& walk_;
-    RowSink& sink_;
+    WalkConsumer& sink_;
     const FileIdentities& excluded_;
     const unsigned jobs_;
     const std::atomic<bool>& cancel_;
@@ -174,7 +174,7 @@ private:
 } // namespace
 
 void hashInReportOrder(ListFolder& walk, const FileIdentities& excluded, unsigned jobs,
-                       const std::atomic<bool>& cancel, RowSink& sink)
+                       const std::atomic<bool>& cancel, WalkConsumer& sink)
 {
     HashPipeline(walk, sink, excluded, std::max(1U, jobs), cancel).run();
 }

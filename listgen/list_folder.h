@@ -1,5 +1,6 @@
 #pragma once
 
+#include "listgen/exclude_filter.h"
 #include "listgen/folder_listing.h"
 
 #include <string>
@@ -19,8 +20,8 @@ struct WalkItem {
 // each folder's subfolders first, each walked whole, then the folder's own files.
 class ListFolder {
 public:
-    // Throws SystemError when the root itself cannot be listed.
-    explicit ListFolder(std::string strRoot);
+    // Throws SystemError when the root itself cannot be listed. Excluded folders are not entered.
+    explicit ListFolder(std::string strRoot, ExcludeFilter excludes = {});
 
     // Fills `item` with the next step, reusing its storage; false at the end of the walk.
     bool next(WalkItem& item);
@@ -35,7 +36,10 @@ private:
         std::size_t nextFile = 0;
     };
 
+    bool excluded(const std::string& name, const Frame& frame) const;
+
     std::string strRoot_;
+    ExcludeFilter excludes_;
     std::vector<Frame> frames_;
 };
 

@@ -1,9 +1,8 @@
 #pragma once
 
-#include "listgen/file_hasher.h"
 #include "listgen/generate_list.h"
-#include "listgen/list_folder.h"
 #include "listgen/report_file.h"
+#include "listgen/walk_consumer.h"
 
 #include <chrono>
 #include <string>
@@ -12,11 +11,11 @@ namespace listgen {
 
 // The single consumer of the walk: takes the items back in report order, renders the rows
 // into the report, records what was left out and reports progress.
-class RowSink {
+class RowSink : public WalkConsumer {
 public:
     RowSink(ReportFile& report, std::string strRoot, const ProgressCallback& onProgress, Outcome& outcome);
 
-    void accept(const WalkItem& item, const HashResult& result);
+    void accept(const WalkItem& item, const HashResult& result) override;
     void finish();
 
 private:

@@ -35,4 +35,11 @@ unsigned availableCores()
     return count > 0 ? static_cast<unsigned>(count) : 1;
 }
 
+unsigned jobsFor(unsigned requested, const std::string& folder)
+{
+    if (requested > 0)
+        return requested;
+    return isOnRotationalDisk(folder) ? 1 : availableCores();
+}
+
 } // namespace listgen

@@ -1,37 +1,17 @@
 #include "window/batch_run.h"
 
 #include "listgen/display_text.h"
+#include "window/stop_signals.h"
 #include "window/terminal_progress.h"
 
 #include <unistd.h>
 
 #include <optional>
 
-#include <csignal>
 
 namespace vaskerel {
 
 namespace {
-
-std::atomic<bool> cancelRequested{false};
-volatile std::sig_atomic_t stopSignal = 0;
-
-static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler needs a lock-free flag");
-
-extern "C" void requestStop(int signalNumber)
-{
-    stopSignal = signalNumber;
-    cancelRequested.store(true);
-}
-
-void installStopHandlers()
-{
-    struct sigaction action {};
-    action.sa_handler = requestStop;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-}
 
 void reportSkipped(const listgen::Outcome& outcome, std::ostream& errors)
 {
@@ -51,14 +31,14 @@ int runBatch(const listgen::ListRequest& request, bool quiet, std::ostream& erro
         errors << kEmptyFieldsMessage << '\n';
         return kExitUsage;
     }
-    installStopHandlers();
+    const std::atomic<bool>& cancel = installStopHandlers();
     std::optional<TerminalProgress> terminal;
     listgen::ProgressCallback onProgress;
     if (!quiet && ::isatty(STDERR_FILENO) == 1) {
         terminal.emplace(stderr);
         onProgress = [&terminal](const listgen::Progress& progress) { terminal->show(progress); };
     }
-    const listgen::Outcome outcome = listgen::GenerateList(request, onProgress, cancelRequested);
+    const listgen::Outcome outcome = listgen::GenerateList(request, onProgress, cancel);
     terminal.reset();
     switch (outcome.status) {
     case listgen::Outcome::Status::Complete:
@@ -68,7 +48,7 @@ int runBatch(const listgen::ListRequest& request, bool quiet, std::ostream& erro
         return kExitPartial;
     case listgen::Outcome::Status::Cancelled:
         errors << "vaskerel: stopped; the report was not written\n";
-        return 128 + (stopSignal != 0 ? stopSignal : SIGINT);
+        return 128 + stopSignal();
     case listgen::Outcome::Status::Refused:
         errors << kEmptyFieldsMessage << '\n';
         return kExitUsage;

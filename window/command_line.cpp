@@ -62,6 +62,10 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments)
             line.request.title = *value;
         else if (auto value = optionValue(arguments, at, "--stylesheet", error))
             line.request.stylesheet = *value;
+        else if (auto value = optionValue(arguments, at, "--verify", error))
+            line.verifyReport = *value;
+        else if (auto value = optionValue(arguments, at, "--exclude", error))
+            line.request.excludes.push_back(*value);
         else if (auto value = optionValue(arguments, at, "--jobs", error)) {
             if (!parseJobs(*value, line.request.jobs))
                 error = "--jobs takes a whole number from 1 to 1024";
@@ -74,22 +78,41 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments)
             return line;
         }
     }
+    if (!line.verifyReport.empty()) {
+        line.action = Action::Verify;
+        if (!line.request.outputFile.empty() || !line.request.title.empty() || !line.request.stylesheet.empty()) {
+            line.action = Action::UsageError;
+            line.error = "--verify takes --input, --exclude and --jobs only";
+        }
+    }
     return line;
+}
+
+listgen::VerifyRequest CommandLine::verifyRequest() const
+{
+    return {verifyReport, request.inputDir, request.excludes, request.jobs};
 }
 
 std::string usageText()
 {
-    return "Usage: vaskerel --input DIR --output FILE [--title TEXT] [--stylesheet REF] [--jobs N] [--quiet]\n"
+    return "Usage: vaskerel --input DIR --output FILE [--title TEXT] [--stylesheet REF]\n"
+           "                [--exclude PATTERN]... [--jobs N] [--quiet]\n"
+           "       vaskerel --verify REPORT --input DIR [--exclude PATTERN]... [--jobs N]\n"
            "       vaskerel --help | --version\n"
            "\n"
            "Writes an HTML report of every file below DIR to FILE: its path, size and MD5.\n"
            "With no arguments, vaskerel opens its window.\n"
            "\n"
-           "  --jobs N   hash N files at once (default: one per core, one on a spinning disk)\n"
-           "  --quiet    no progress line on a terminal\n"
+           "  --verify REPORT    check DIR against a report written by vaskerel; prints\n"
+           "                     \"changed\", \"missing\" and \"new\" lines\n"
+           "  --exclude PATTERN  leave out entries matching an fnmatch(3) pattern: without \"/\"\n"
+           "                     against each name, with \"/\" against the path below DIR\n"
+           "  --jobs N           hash N files at once (default: one per core, one on a spinning disk)\n"
+           "  --quiet            no progress line on a terminal\n"
            "\n"
            "Exit status: 0 complete; 1 nothing written; 2 wrong usage;\n"
-           "             3 written, with entries left out (named on standard error).\n";
+           "             3 written, with entries left out (named on standard error).\n"
+           "With --verify: 0 the tree matches; 1 it differs; 2 it cannot be verified.\n";
 }
 
 } // namespace vaskerel

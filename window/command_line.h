@@ -1,6 +1,7 @@
 #pragma once
 
 #include "listgen/generate_list.h"
+#include "listgen/verify_tree.h"
 
 #include <string>
 #include <vector>
@@ -9,13 +10,16 @@ namespace vaskerel {
 
 // What the process was asked to do by its arguments.
 struct CommandLine {
-    enum class Action { OpenWindow, Generate, Help, Version, UsageError };
+    enum class Action { OpenWindow, Generate, Verify, Help, Version, UsageError };
     Action action = Action::OpenWindow;
     listgen::ListRequest request;
+    // With --verify, the report to check; the input folder, excludes and jobs are shared.
+    std::string verifyReport;
     bool quiet = false;
     std::string error;
 
     static CommandLine parse(const std::vector<std::string>& arguments);
+    listgen::VerifyRequest verifyRequest() const;
 };
 
 std::string usageText();

@@ -5,6 +5,7 @@
 #include "window/qt_file_dialog.h"
 #include "window/qt_message_boxes.h"
 #include "window/settings_store.h"
+#include "window/verify_run.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -39,6 +40,8 @@ int main(int argc, char** argv)
         return openWindow(argc, argv);
     case CommandLine::Action::Generate:
         return vaskerel::runBatch(line.request, line.quiet, std::cerr);
+    case CommandLine::Action::Verify:
+        return vaskerel::runVerify(line.verifyRequest(), std::cout, std::cerr);
     case CommandLine::Action::Help:
         std::cout << vaskerel::usageText();
         return vaskerel::kExitComplete;

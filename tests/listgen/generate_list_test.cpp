@@ -32,7 +32,12 @@ constexpr std::string_view kTail = "</table>\r\n<p align=right>Code by Plumbrack
 
 ListRequest requestFor(const TempFolder& folder)
 {
-    return {folder / "in", folder / "out/list.htm", "Files", "style.css"};
+    ListRequest request;
+    request.inputDir = folder / "in";
+    request.outputFile = folder / "out/list.htm";
+    request.title = "Files";
+    request.stylesheet = "style.css";
+    return request;
 }
 
 std::string row(const std::string& target, const std::string& text, const std::string& size, const std::string& md5)

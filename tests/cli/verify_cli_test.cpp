@@ -1,0 +1,85 @@
+#include "child_process.h"
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using testing_support::ChildResult;
+using testing_support::TempFolder;
+using testing_support::vaskerelPath;
+using testing_support::writeFile;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class VerifyCliTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fs::create_directories(folder / "in/sub");
+        for (const char* name : {"a b", "#%?", "&<>\"", "日本語", "raw\xFF", "ctl\x01", "sub/x", "z"})
+            writeFile(folder / ("in/" + std::string(name)), name);
+        ASSERT_EQ(run({"--input", input(), "--output", report(), "--exclude", "*.skip"}).exitCode, 0);
+    }
+
+    ChildResult run(std::vector<std::string> arguments) const
+    {
+        arguments.insert(arguments.begin(), vaskerelPath());
+        return testing_support::runProgram(arguments);
+    }
+
+    ChildResult verify(std::vector<std::string> extra = {}) const
+    {
+        std::vector<std::string> arguments = {"--verify", report(), "--input", input()};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        return run(arguments);
+    }
+
+    std::string input() const { return folder / "in"; }
+    std::string report() const { return folder / "report.htm"; }
+
+    TempFolder folder;
+};
+
+} // namespace
+
+TEST_F(VerifyCliTest, UnchangedTreeMatches)
+{
+    const ChildResult result = verify();
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.output, "");
+    EXPECT_EQ(result.errors, "vaskerel: 8 files checked: 0 changed, 0 missing, 0 new\n");
+}
+
+TEST_F(VerifyCliTest, DifferencesComeOneLinePerEntryInReportOrderThenNew)
+{
+    writeFile(folder / "in/&<>\"", "edited");
+    writeFile(folder / "in/ctl\x01", "edited too");
+    fs::remove(folder / "in/sub/x");
+    writeFile(folder / "in/added", "new");
+    writeFile(folder / "in/ignored.skip", "not part of the check");
+    const ChildResult result = verify({"--exclude", "*.skip", "--jobs", "2"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.output, "missing sub/x\nchanged &<>\"\nchanged ctl\\x01\nnew added\n");
+    EXPECT_EQ(result.errors, "vaskerel: 7 files checked: 2 changed, 1 missing, 1 new\n");
+}
+
+TEST_F(VerifyCliTest, CannotVerifyExitsTwo)
+{
+    writeFile(folder / "foreign.htm", "<html><head><title>x</title></head></html>\r\n");
+    const ChildResult foreign = run({"--verify", folder / "foreign.htm", "--input", input()});
+    EXPECT_EQ(foreign.exitCode, 2);
+    EXPECT_EQ(foreign.output, "");
+    EXPECT_NE(foreign.errors.find("is not a report written by vaskerel"), std::string::npos);
+
+    const ChildResult missingFolder = run({"--verify", report(), "--input", folder / "gone"});
+    EXPECT_EQ(missingFolder.exitCode, 2);
+    EXPECT_EQ(missingFolder.errors, "vaskerel: cannot list folder " + (folder / "gone") + ": No such file or directory\n");
+
+    EXPECT_EQ(run({"--verify", report()}).exitCode, 2);
+    const ChildResult mixed = run({"--verify", report(), "--input", input(), "--output", folder / "x.htm"});
+    EXPECT_EQ(mixed.exitCode, 2);
+    EXPECT_NE(mixed.errors.find("--verify takes --input, --exclude and --jobs only"), std::string::npos);
+}

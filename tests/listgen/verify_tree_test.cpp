@@ -1,0 +1,171 @@
+#include "listgen/generate_list.h"
+#include "listgen/verify_tree.h"
+
+#include "child_process.h"
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+
+using listgen::Difference;
+using listgen::VerifyOutcome;
+using listgen::VerifyRequest;
+using testing_support::TempFolder;
+using testing_support::writeFile;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::atomic<bool> kGoOn{false};
+
+std::string differencesText(const VerifyOutcome& outcome)
+{
+    std::string text;
+    for (const Difference& difference : outcome.differences) {
+        text += difference.kind == Difference::Kind::Changed   ? "changed "
+                : difference.kind == Difference::Kind::Missing ? "missing "
+                                                               : "new ";
+        text += difference.relName + "\n";
+    }
+    return text;
+}
+
+class VerifyTreeTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fs::create_directories(folder / "in/sub/deeper");
+        for (const char* name : {"a b", "#%?", "&<>\"", "back\\slash", "日本語", "raw\xFF\xFE", "ctl\x01", "sub/x",
+                                 "sub/deeper/y", "z"})
+            writeFile(folder / ("in/" + std::string(name)), name);
+    }
+
+    void generate(std::vector<std::string> excludes = {})
+    {
+        listgen::ListRequest request;
+        request.inputDir = input();
+        request.outputFile = report();
+        request.excludes = std::move(excludes);
+        ASSERT_EQ(listgen::GenerateList(request, {}, kGoOn).status, listgen::Outcome::Status::Complete);
+    }
+
+    VerifyOutcome verify(std::vector<std::string> excludes = {}) const
+    {
+        return listgen::VerifyTree({report(), input(), std::move(excludes), 0}, kGoOn);
+    }
+
+    std::string input() const { return folder / "in"; }
+    std::string report() const { return folder / "report.htm"; }
+
+    TempFolder folder;
+};
+
+} // namespace
+
+TEST_F(VerifyTreeTest, FreshReportMatchesItsTree)
+{
+    generate();
+    const VerifyOutcome outcome = verify();
+    EXPECT_EQ(outcome.status, VerifyOutcome::Status::Matches) << outcome.error << differencesText(outcome);
+    EXPECT_EQ(outcome.rowsChecked, 10U);
+}
+
+TEST_F(VerifyTreeTest, NamesExactlyTheChangedMissingAndNewFiles)
+{
+    generate();
+    writeFile(folder / "in/&<>\"", "changed content");
+    writeFile(folder / "in/sub/x", "X");
+    fs::remove(folder / "in/raw\xFF\xFE");
+    fs::remove_all(folder / "in/sub/deeper");
+    writeFile(folder / "in/new file", "n");
+    fs::create_directories(folder / "in/added");
+    writeFile(folder / "in/added/inner", "i");
+    const VerifyOutcome outcome = verify();
+    EXPECT_EQ(outcome.status, VerifyOutcome::Status::Differs);
+    EXPECT_EQ(differencesText(outcome), "missing sub/deeper/y\nchanged sub/x\nchanged &<>\"\nmissing raw\xFF\xFE\n"
+                                        "new added/inner\nnew new file\n");
+}
+
+TEST_F(VerifyTreeTest, ASameSizedChangeIsStillFound)
+{
+    generate();
+    writeFile(folder / "in/z", "Z");
+    EXPECT_EQ(differencesText(verify()), "changed z\n");
+}
+
+TEST_F(VerifyTreeTest, ReportInsideTheTreeDoesNotCountAsNew)
+{
+    listgen::ListRequest request;
+    request.inputDir = input();
+    request.outputFile = folder / "in/sub/list.htm";
+    ASSERT_EQ(listgen::GenerateList(request, {}, kGoOn).status, listgen::Outcome::Status::Complete);
+    const VerifyOutcome outcome = listgen::VerifyTree({request.outputFile, input(), {}, 0}, kGoOn);
+    EXPECT_EQ(outcome.status, VerifyOutcome::Status::Matches) << differencesText(outcome);
+}
+
+TEST_F(VerifyTreeTest, ExcludedEntriesAreIgnoredOnBothSides)
+{
+    generate();
+    writeFile(folder / "in/sub/x", "changed");
+    writeFile(folder / "in/scratch.tmp", "new");
+    EXPECT_EQ(verify({"sub", "*.tmp"}).status, VerifyOutcome::Status::Matches);
+    generate({"deeper"});
+    EXPECT_EQ(differencesText(verify()), "new sub/deeper/y\n");
+}
+
+TEST_F(VerifyTreeTest, UnreadableFolderMakesTheCheckIncompleteButNotMissing)
+{
+    generate();
+    folder.openToEveryone();
+    ::chmod(input().c_str(), 0755);
+    ::chmod((folder / "in/sub").c_str(), 0);
+    ::chmod(report().c_str(), 0644);
+    const auto child = testing_support::runInChild(
+        [&] {
+            const VerifyOutcome outcome = verify();
+            return std::to_string(static_cast<int>(outcome.status)) + " " + std::to_string(outcome.unreadable.size()) +
+                   "\n" + differencesText(outcome);
+        },
+        {.unprivileged = true});
+    EXPECT_EQ(child.output, std::to_string(static_cast<int>(VerifyOutcome::Status::Incomplete)) + " 1\n");
+}
+
+TEST_F(VerifyTreeTest, ForeignOrDamagedReportIsRefusedWhole)
+{
+    generate();
+    const std::string good = testing_support::readFile(report());
+    const auto refusal = [&](const std::string& content) {
+        writeFile(report(), content);
+        const VerifyOutcome outcome = verify();
+        EXPECT_EQ(outcome.status, VerifyOutcome::Status::Failed);
+        EXPECT_TRUE(outcome.differences.empty());
+        return outcome.error;
+    };
+    const std::string prefix = report() + " is not a report written by vaskerel: ";
+    EXPECT_EQ(refusal("<html><body>hello</body></html>\r\n"), prefix + "it does not start with the title line (line 1)");
+    EXPECT_EQ(refusal(good.substr(0, good.size() - 30)), prefix + "the last line does not end with CR LF (line 13)");
+    EXPECT_EQ(refusal(good.substr(0, good.rfind("</table>"))), prefix + "the table does not end (line 11)");
+    std::string lf = good;
+    lf.erase(lf.find('\r'), 1);
+    EXPECT_EQ(refusal(lf), prefix + "a line break that is not CR LF (line 1)");
+    std::string bigger = good;
+    bigger.replace(bigger.find("<td>1</td>"), 10, "<td>01</td>");
+    EXPECT_EQ(refusal(bigger), prefix + "a row that this tool would not write (line 10)");
+    std::string relabelled = good;
+    relabelled.replace(relabelled.find(">sub/x<"), 7, ">sub/q<");
+    EXPECT_NE(refusal(relabelled).find("a row that this tool would not write"), std::string::npos);
+    std::string swapped = good;
+    const std::size_t first = swapped.find("<tr><td><a href=\"sub/deeper/y\"");
+    const std::size_t second = swapped.find("<tr><td><a href=\"sub/x\"");
+    const std::string rowY = swapped.substr(first, second - first);
+    swapped.erase(first, rowY.size());
+    swapped.insert(swapped.find("\r\n", swapped.find("<tr><td><a href=\"sub/x\"")) + 2, rowY);
+    EXPECT_NE(refusal(swapped).find("rows out of order"), std::string::npos);
+    EXPECT_NE(refusal(good + "more\r\n").find("text after the end of the document"), std::string::npos);
+    EXPECT_EQ(listgen::VerifyTree({folder / "none.htm", input(), {}, 0}, kGoOn).error,
+              "cannot read " + (folder / "none.htm") + ": No such file or directory");
+}
