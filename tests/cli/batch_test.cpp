@@ -128,33 +128,6 @@ TEST_F(BatchTest, OutputInAMissingFolderExitsOne)
     EXPECT_FALSE(fs::exists(folder / "none"));
 }
 
-TEST_F(BatchTest, UnreadableEntriesExitThreeAndAreNamedOnStandardError)
-{
-    folder.openToEveryone();
-    ::chmod((folder / "out").c_str(), 0777);
-    writeFile(folder / "in/locked", "l");
-    ::chmod((folder / "in/locked").c_str(), 0);
-    ::chmod((folder / "in/sub").c_str(), 0);
-    const ChildResult result = run({"--input", input(), "--output", output()}, {.unprivileged = true});
-    EXPECT_EQ(result.exitCode, 3);
-    EXPECT_EQ(result.errors, "vaskerel: left out folder " + (folder / "in/sub") + ": Permission denied\n" +
-                                 "vaskerel: left out file " + (folder / "in/locked") + ": Permission denied\n" +
-                                 "vaskerel: report written with 2 entries left out\n");
-    EXPECT_NE(readFile(output()).find("<a href=\"b.txt\">"), std::string::npos);
-}
-
-TEST_F(BatchTest, FullDiskExitsOneAndKeepsTheOldReport)
-{
-    for (int i = 0; i < 200; ++i)
-        writeFile(folder / ("in/file" + std::to_string(i)), "x");
-    writeFile(output(), "old");
-    const ChildResult result = run({"--input", input(), "--output", output()}, {.fileSizeLimit = 2048});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.errors, "vaskerel: cannot write " + output() + ": File too large\n");
-    EXPECT_EQ(readFile(output()), "old");
-    EXPECT_EQ(namesIn(folder / "out"), "list.htm\n");
-}
-
 TEST_F(BatchTest, NamesThatLookLikeMarkupCannotReachTheTerminalRaw)
 {
     folder.openToEveryone();

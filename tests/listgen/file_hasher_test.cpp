@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -24,14 +23,6 @@ const std::atomic<bool> kGoOn{false};
 std::string text(const listgen::Md5Digest::Hex& hex)
 {
     return std::string(hex.data(), hex.size());
-}
-
-void makeSparse(const std::string& path, off_t size)
-{
-    const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY, 0644);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::ftruncate(fd, size), 0);
-    ::close(fd);
 }
 
 // Hashes `path` while `change` runs on another thread a moment after the read began.
@@ -100,12 +91,12 @@ TEST(FileHasher, FileTruncatedOrGrownWhileReadIsRefused)
 {
     TempFolder folder;
     const std::string path = folder / "changing";
-    makeSparse(path, off_t{1} << 36);
+    testing_support::makeSparseFile(path, off_t{1} << 36);
     const HashResult truncated = hashWhile(path, [&] { ::truncate(path.c_str(), 1 << 20); });
     EXPECT_EQ(truncated.kind, HashResult::Kind::Failed);
     EXPECT_EQ(truncated.reason, "changed while it was read");
 
-    makeSparse(path, off_t{1} << 30);
+    testing_support::makeSparseFile(path, off_t{1} << 30);
     const HashResult grown = hashWhile(path, [&] { ::truncate(path.c_str(), off_t{1} << 36); });
     EXPECT_EQ(grown.kind, HashResult::Kind::Failed);
     EXPECT_EQ(grown.reason, "changed while it was read");
@@ -115,7 +106,7 @@ TEST(FileHasher, FileDeletedWhileReadKeepsSizeAndDigestOfWhatWasRead)
 {
     TempFolder folder;
     const std::string path = folder / "doomed";
-    makeSparse(path, off_t{1} << 30);
+    testing_support::makeSparseFile(path, off_t{1} << 30);
     const HashResult result = hashWhile(path, [&] { ::unlink(path.c_str()); });
     ASSERT_EQ(result.kind, HashResult::Kind::Hashed) << result.reason;
     EXPECT_EQ(result.facts.size, std::uint64_t{1} << 30);

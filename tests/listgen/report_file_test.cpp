@@ -127,14 +127,6 @@ TEST(ReportFile, WildcardsInTheOutputAreOrdinaryCharacters)
     EXPECT_EQ(readFile(folder / "r1.htm"), "other");
 }
 
-TEST(ReportFile, MissingOutputFolderIsAnErrorAndIsNotCreated)
-{
-    TempFolder folder;
-    EXPECT_EQ(failureOf([&] { ReportFile report(folder / "missing/r.htm"); }),
-              "cannot write " + (folder / "missing/r.htm") + ": No such file or directory");
-    EXPECT_EQ(namesIn(folder.path()), "");
-}
-
 TEST(ReportFile, OutputThatIsAFolderIsAnError)
 {
     TempFolder folder;
@@ -150,18 +142,6 @@ TEST(ReportFile, OutputThatIsNoRegularFileIsNeverReplaced)
     EXPECT_EQ(failureOf([&] { ReportFile report(folder / "pipe"); }), "cannot write " + (folder / "pipe") + ": not a regular file");
 }
 
-TEST(ReportFile, ReadOnlyOldReportIsNotReplaced)
-{
-    TempFolder folder;
-    folder.openToEveryone();
-    writeFile(folder / "r.htm", "old");
-    ::chmod((folder / "r.htm").c_str(), 0444);
-    const auto result = testing_support::runInChild(
-        [&] { return failureOf([&] { ReportFile(folder / "r.htm").commit(); }); }, {.unprivileged = true});
-    EXPECT_EQ(result.output, "cannot write " + (folder / "r.htm") + ": Permission denied");
-    EXPECT_EQ(readFile(folder / "r.htm"), "old");
-}
-
 TEST(ReportFile, UnwritableFolderIsAnError)
 {
     TempFolder folder;
@@ -170,22 +150,4 @@ TEST(ReportFile, UnwritableFolderIsAnError)
         [&] { return failureOf([&] { ReportFile(folder / "r.htm").commit(); }); }, {.unprivileged = true});
     EXPECT_EQ(result.output, "cannot write " + (folder / "r.htm") + ": Permission denied");
     EXPECT_EQ(namesIn(folder.path()), "");
-}
-
-TEST(ReportFile, FullDiskFailsTheWriteAndKeepsTheOldReport)
-{
-    TempFolder folder;
-    writeFile(folder / "r.htm", "old");
-    const auto result = testing_support::runInChild(
-        [&] {
-            return failureOf([&] {
-                ReportFile report(folder / "r.htm");
-                report.append(std::string(2 << 20, 'x'));
-                report.commit();
-            });
-        },
-        {.fileSizeLimit = 4096});
-    EXPECT_EQ(result.output, "cannot write " + (folder / "r.htm") + ": File too large");
-    EXPECT_EQ(readFile(folder / "r.htm"), "old");
-    EXPECT_EQ(namesIn(folder.path()), "r.htm\n");
 }

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <filesystem>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -155,6 +156,20 @@ RunningProgram::~RunningProgram()
 void RunningProgram::signal(int number) const
 {
     ::kill(pid_, number);
+}
+
+bool RunningProgram::waitUntilReading(const std::string& path) const
+{
+    const std::string descriptors = "/proc/" + std::to_string(pid_) + "/fd";
+    for (int attempt = 0; attempt < 3000; ++attempt) {
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(descriptors, error)) {
+            if (std::filesystem::read_symlink(entry.path(), error) == path)
+                return true;
+        }
+        ::usleep(10000);
+    }
+    return false;
 }
 
 ChildResult RunningProgram::wait()

@@ -33,6 +33,8 @@ public:
     explicit RunningProgram(const std::vector<std::string>& arguments);
     ~RunningProgram();
     void signal(int number) const;
+    // Waits until the program has `path` open, so that a test acts while it is reading it.
+    bool waitUntilReading(const std::string& path) const;
     ChildResult wait();
 
 private:

@@ -74,6 +74,15 @@ bool exists(const std::string& path)
     return ::lstat(path.c_str(), &status) == 0;
 }
 
+void makeSparseFile(const std::string& path, long long size)
+{
+    std::error_code error;
+    std::ofstream(path, std::ios::binary | std::ios::trunc).close();
+    fs::resize_file(path, static_cast<std::uintmax_t>(size), error);
+    if (error)
+        throw std::runtime_error("cannot make sparse test file " + path + ": " + error.message());
+}
+
 std::string namesIn(const std::string& folder)
 {
     std::vector<std::string> names;

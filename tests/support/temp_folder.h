@@ -27,6 +27,8 @@ private:
 void writeFile(const std::string& path, std::string_view content);
 std::string readFile(const std::string& path);
 bool exists(const std::string& path);
+// A file of `size` bytes that takes no disk space: long to hash, quick to make.
+void makeSparseFile(const std::string& path, long long size);
 // Every name in a folder, sorted, so a stray temporary file shows up in a comparison.
 std::string namesIn(const std::string& folder);
 

@@ -14,10 +14,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <filesystem>
 
@@ -43,14 +39,6 @@ protected:
     {
         window->findChild<QLineEdit*>("txtDir")->setText(QString::fromStdString(input));
         window->findChild<QLineEdit*>("txtPath")->setText(QString::fromStdString(output));
-    }
-
-    void makeHugeFile(const std::string& path)
-    {
-        const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY, 0644);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(::ftruncate(fd, 1LL << 40), 0);
-        ::close(fd);
     }
 
     testing_support::TempFolder tree;
@@ -123,7 +111,7 @@ TEST_F(GenerateWindowTest, FailureNamesThePathAndTheReason)
 
 TEST_F(GenerateWindowTest, CancelKeepsTheOldReport)
 {
-    makeHugeFile(tree / "in/huge");
+    testing_support::makeSparseFile(tree / "in/huge", 1LL << 40);
     writeFile(tree / "out.htm", "old");
     fill(tree / "in", tree / "out.htm");
     QSignalSpy finished(window.get(), &FrmMain::generateFinished);
@@ -148,7 +136,7 @@ TEST_F(GenerateWindowTest, CancelKeepsTheOldReport)
 
 TEST_F(GenerateWindowTest, ClosingDuringARunStopsItKeepsTheReportAndSavesTheFields)
 {
-    makeHugeFile(tree / "in/huge");
+    testing_support::makeSparseFile(tree / "in/huge", 1LL << 40);
     writeFile(tree / "out.htm", "old");
     fill(tree / "in", tree / "out.htm");
     window->show();
