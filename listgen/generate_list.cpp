@@ -17,17 +17,15 @@ void writeReport(const ListRequest& request, const ProgressCallback& onProgress,
 {
     ListFolder walk(request.inputDir, ExcludeFilter(request.excludes));
     ReportFile report(request.outputFile);
-    report.append(kDocumentStart);
-    report.append(headText(request.title, request.stylesheet));
-    report.append(kBodyStart);
     RowSink sink(report, request.inputDir, onProgress, outcome);
-    hashInReportOrder(walk, report.ownFiles(), jobsFor(request.jobs, request.inputDir), cancel, sink);
-    if (cancel.load()) {
+    const bool written = WriteHtml(report, headText(request.title, request.stylesheet), [&] {
+        hashInReportOrder(walk, report.ownFiles(), jobsFor(request.jobs, request.inputDir), cancel, sink);
+        return !cancel.load();
+    });
+    if (!written) {
         outcome.status = Outcome::Status::Cancelled;
         return;
     }
-    report.append(kDocumentEnd);
-    report.commit();
     sink.finish();
     outcome.status = outcome.skipped.empty() ? Outcome::Status::Complete : Outcome::Status::Partial;
 }

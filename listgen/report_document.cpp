@@ -39,6 +39,18 @@ void File(std::string& rowText, std::string_view strPath, std::string_view strRo
     rowText += kLineEnd;
 }
 
+bool WriteHtml(ReportFile& report, std::string_view headText, const std::function<bool()>& bodyText)
+{
+    report.append(kDocumentStart);
+    report.append(headText);
+    report.append(kBodyStart);
+    if (!bodyText())
+        return false;
+    report.append(kDocumentEnd);
+    report.commit();
+    return true;
+}
+
 std::string GetFileSize(std::uint64_t size)
 {
     char digits[24];

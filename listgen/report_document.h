@@ -1,6 +1,9 @@
 #pragma once
 
 #include "listgen/file_hasher.h"
+#include "listgen/report_file.h"
+
+#include <functional>
 
 #include <string>
 #include <string_view>
@@ -21,6 +24,10 @@ std::string headText(std::string_view title, std::string_view stylesheet);
 
 // Appends the table row of one file, line end included.
 void File(std::string& rowText, std::string_view strPath, std::string_view strRoot, const FileFacts& facts);
+
+// Writes the document around the rows that `bodyText` appends to the report as they are made,
+// then puts the report in place. Returns false, with nothing put in place, when `bodyText` does.
+bool WriteHtml(ReportFile& report, std::string_view headText, const std::function<bool()>& bodyText);
 
 // A byte count as decimal text, without grouping.
 std::string GetFileSize(std::uint64_t size);
