@@ -35,7 +35,9 @@ protected:
 
     ChildResult run(std::vector<std::string> arguments, const testing_support::ChildLimits& limits = {}) const
     {
-        arguments.insert(arguments.begin(), vaskerelPath());
+        const std::string program =
+            limits.unprivileged ? testing_support::vaskerelCopyIn(folder.path().string()) : vaskerelPath();
+        arguments.insert(arguments.begin(), program);
         return runProgram(arguments, limits);
     }
 

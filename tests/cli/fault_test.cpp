@@ -150,7 +150,9 @@ TEST_F(FaultTest, PermissionDeniedForAFileAndAFolderChangesNothingInTheTree)
     ::chmod((folder / "in/a/locked").c_str(), 0);
     ::chmod((folder / "in/closed").c_str(), 0);
     const std::string before = treeSnapshot(input());
-    const ChildResult result = testing_support::runProgram(command(), {.unprivileged = true});
+    std::vector<std::string> arguments = command();
+    arguments[0] = testing_support::vaskerelCopyIn(folder.path().string());
+    const ChildResult result = testing_support::runProgram(arguments, {.unprivileged = true});
     EXPECT_EQ(result.exitCode, 3);
     EXPECT_EQ(result.errors, "vaskerel: left out file " + (folder / "in/a/locked") + ": Permission denied\n" +
                                  "vaskerel: left out folder " + (folder / "in/closed") + ": Permission denied\n" +

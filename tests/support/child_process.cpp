@@ -192,4 +192,14 @@ std::string vaskerelPath()
     return path;
 }
 
+std::string vaskerelCopyIn(const std::string& folder)
+{
+    const std::filesystem::path copy = std::filesystem::path(folder) / "vaskerel";
+    std::filesystem::copy_file(vaskerelPath(), copy, std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::permissions(copy, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                                           std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                                           std::filesystem::perms::others_exec);
+    return copy.string();
+}
+
 } // namespace testing_support

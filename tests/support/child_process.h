@@ -45,4 +45,7 @@ private:
 // The path of the vaskerel executable under test.
 std::string vaskerelPath();
 
+// A copy of it in `folder`, for runs as nobody, who may not reach the build tree.
+std::string vaskerelCopyIn(const std::string& folder);
+
 } // namespace testing_support
