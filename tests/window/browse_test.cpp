@@ -13,15 +13,11 @@ using vaskerel::FrmMain;
 
 namespace {
 
-class BrowseTest : public ::testing::Test {
+class BrowseTest : public WindowTest {
 protected:
     QString field(const char* name) { return window.findChild<QLineEdit*>(name)->text(); }
     void setField(const char* name, const QString& text) { window.findChild<QLineEdit*>(name)->setText(text); }
 
-    testing_support::TempFolder config;
-    vaskerel::SettingsStore settings{QString::fromStdString(config.path().string())};
-    ScriptedDialog dialog;
-    RecordedBoxes boxes;
     FrmMain window{settings, dialog, boxes};
 };
 

@@ -52,12 +52,8 @@ QString captionOf(const QWidget* control)
     return qobject_cast<const QLineEdit*>(control)->text();
 }
 
-class FrmMainTest : public ::testing::Test {
+class FrmMainTest : public WindowTest {
 protected:
-    testing_support::TempFolder config;
-    vaskerel::SettingsStore settings{QString::fromStdString(config.path().string())};
-    ScriptedDialog dialog;
-    RecordedBoxes boxes;
     FrmMain window{settings, dialog, boxes};
 };
 

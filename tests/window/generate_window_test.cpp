@@ -27,7 +27,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class GenerateWindowTest : public ::testing::Test {
+class GenerateWindowTest : public WindowTest {
 protected:
     void SetUp() override
     {
@@ -42,10 +42,6 @@ protected:
     }
 
     testing_support::TempFolder tree;
-    testing_support::TempFolder config;
-    vaskerel::SettingsStore settings{QString::fromStdString(config.path().string())};
-    ScriptedDialog dialog;
-    RecordedBoxes boxes;
     std::unique_ptr<FrmMain> window = std::make_unique<FrmMain>(settings, dialog, boxes);
 };
 

@@ -2,6 +2,11 @@
 
 #include "window/common_dialog.h"
 #include "window/message_boxes.h"
+#include "window/settings_store.h"
+
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
 
 #include <QStringList>
 
@@ -29,4 +34,13 @@ public:
     std::vector<std::pair<Kind, QString>> shown;
 
     void show(Kind kind, const QString& text) override { shown.emplace_back(kind, text); }
+};
+
+// What every window needs around it: its own settings folder, a scripted dialog and the boxes.
+class WindowTest : public ::testing::Test {
+protected:
+    testing_support::TempFolder config;
+    vaskerel::SettingsStore settings{QString::fromStdString(config.path().string())};
+    ScriptedDialog dialog;
+    RecordedBoxes boxes;
 };
