@@ -1,11 +1,12 @@
 #include "listgen/verify_tree.h"
 
-#include "listgen/exclude_filter.h"
-#include "listgen/hash_pipeline.h"
-#include "listgen/list_folder.h"
-#include "listgen/report_reader.h"
-#include "listgen/storage_kind.h"
-#include "listgen/verify_sink.h"
+#include "listgen/hashing/file_hasher.h"
+#include "listgen/hashing/job_count.h"
+#include "listgen/hashing/ordered_pipeline.h"
+#include "listgen/verify/report_reader.h"
+#include "listgen/verify/verify_sink.h"
+#include "listgen/walk/exclude_filter.h"
+#include "listgen/walk/list_folder.h"
 
 #include <sys/stat.h>
 
@@ -24,7 +25,9 @@ void verify(const VerifyRequest& request, const std::atomic<bool>& cancel, Verif
     if (::stat(request.report.c_str(), &status) == 0)
         reportItself.push_back(FileIdentity::of(status));
     VerifySink sink(report, request.inputDir, excludes, outcome);
-    hashInReportOrder(walk, reportItself, jobsFor(request.jobs, request.inputDir), cancel, sink);
+    hashInReportOrder(
+        walk, [&] { return std::make_unique<FileHasher>(reportItself, cancel); },
+        jobsFor(request.jobs, request.inputDir), cancel, sink);
     if (cancel.load()) {
         outcome.status = VerifyOutcome::Status::Cancelled;
         return;

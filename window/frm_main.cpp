@@ -5,7 +5,6 @@
 #include "window/message_boxes.h"
 #include "window/outcome_text.h"
 #include "window/settings_store.h"
-#include "window/terminal_progress.h"
 
 #include <QCloseEvent>
 #include <QFile>
@@ -13,6 +12,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
@@ -146,18 +146,24 @@ void FrmMain::cmdOK_Click()
 {
     if (worker_->running())
         return;
-    if (txtDir->text().isEmpty() || txtPath->text().isEmpty()) {
-        messages_.show(MessageBoxes::Kind::Plain, QStringLiteral("全部入力してください"));
-        return;
-    }
     listgen::ListRequest request;
     request.inputDir = pathText(txtDir->text());
     request.outputFile = pathText(txtPath->text());
     request.stylesheet = txtCSS->text().toStdString();
     request.title = txtTitle->text().toStdString();
+    if (!listgen::hasMandatoryFields(request)) {
+        showEmptyFieldsMessage();
+        return;
+    }
     setRunning(true);
     worker_->start(request);
     progressDelay_->start();
+}
+
+void FrmMain::showEmptyFieldsMessage()
+{
+    const std::string_view text = listgen::kEmptyFieldsMessage;
+    messages_.show(MessageBoxes::Kind::Plain, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 void FrmMain::cmdDirBrowse_Click()
@@ -215,7 +221,8 @@ void FrmMain::showProgress()
 void FrmMain::onProgress(quint64 files, quint64 bytes)
 {
     if (progress_ != nullptr)
-        progress_->setLabelText(QStringLiteral("%1 files, %2").arg(files).arg(QString::fromStdString(byteText(static_cast<double>(bytes)))));
+        progress_->setLabelText(
+            QStringLiteral("%1 files, %2").arg(files).arg(QLocale::system().formattedDataSize(static_cast<qint64>(bytes))));
 }
 
 void FrmMain::onFinished(const listgen::Outcome& outcome)
@@ -238,7 +245,7 @@ void FrmMain::onFinished(const listgen::Outcome& outcome)
         messages_.show(MessageBoxes::Kind::Error, QString::fromStdString(outcome.error));
         break;
     case listgen::Outcome::Status::Refused:
-        messages_.show(MessageBoxes::Kind::Plain, QStringLiteral("全部入力してください"));
+        showEmptyFieldsMessage();
         break;
     case listgen::Outcome::Status::Cancelled:
         break;

@@ -47,6 +47,7 @@ private:
     void setTabOrder();
     void Form_Load();
     void Form_Unload();
+    void showEmptyFieldsMessage();
     void setRunning(bool running);
     void showProgress();
     void onProgress(quint64 files, quint64 bytes);

@@ -1,6 +1,6 @@
 #include "window/outcome_text.h"
 
-#include "listgen/display_text.h"
+#include "listgen/common/display_text.h"
 
 namespace vaskerel {
 

@@ -106,14 +106,21 @@ TEST_F(GenerateListTest, ReportInsideTheTreeNeverListsItselfOrItsPredecessor)
     EXPECT_EQ(namesIn(folder / "in"), "data\nlist.htm\n");
 }
 
-TEST_F(GenerateListTest, CancelledRunKeepsTheOldReport)
+TEST_F(GenerateListTest, AnEmptyInputOrOutputIsRefusedAndTouchesNothing)
 {
-    writeFile(folder / "in/data", "abc");
     writeFile(folder / "out/list.htm", "old");
-    const std::atomic<bool> cancel{true};
-    EXPECT_EQ(GenerateList(requestFor(folder), {}, cancel).status, Outcome::Status::Cancelled);
+    for (const auto& [input, output] : {std::pair<std::string, std::string>{"", folder / "out/list.htm"},
+                                        {folder / "in", ""}}) {
+        ListRequest request = requestFor(folder);
+        request.inputDir = input;
+        request.outputFile = output;
+        EXPECT_FALSE(listgen::hasMandatoryFields(request));
+        EXPECT_EQ(GenerateList(request, {}, kGoOn).status, Outcome::Status::Refused);
+    }
     EXPECT_EQ(readFile(folder / "out/list.htm"), "old");
-    EXPECT_EQ(namesIn(folder / "out"), "list.htm\n");
+    ListRequest blanks = requestFor(folder);
+    blanks.inputDir = " ";
+    EXPECT_TRUE(listgen::hasMandatoryFields(blanks));
 }
 
 TEST_F(GenerateListTest, ProgressEndsWithTheTotals)

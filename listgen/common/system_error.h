@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+#include <system_error>
+
+namespace listgen {
+
+// Failures that have no errno of their own.
+enum class RunError {
+    NotARegularFile = 1,
+};
+
+const std::error_category& runErrorCategory() noexcept;
+std::error_code make_error_code(RunError error) noexcept;
+
+// A failure of the whole run, worded as "cannot <action> <path>: <reason>", that keeps its code.
+class SystemError : public std::system_error {
+public:
+    SystemError(const std::string& action, const std::string& path, int errorNumber);
+    SystemError(const std::string& action, const std::string& path, std::error_code code);
+
+    std::string reason() const { return code().message(); }
+};
+
+// The system's wording for an errno value, such as "Permission denied".
+std::string reasonText(int errorNumber);
+
+} // namespace listgen
+
+template <>
+struct std::is_error_code_enum<listgen::RunError> : std::true_type {};
