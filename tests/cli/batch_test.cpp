@@ -89,18 +89,6 @@ TEST_F(BatchTest, MissingInputFolderExitsOneAndNamesIt)
     EXPECT_EQ(readFile(output()), "old");
 }
 
-TEST_F(BatchTest, UnwritableOutputExitsOneAndKeepsTheOldReport)
-{
-    folder.openToEveryone();
-    writeFile(output(), "old");
-    ::chmod(output().c_str(), 0444);
-    const ChildResult result = run({"--input", input(), "--output", output()}, {.unprivileged = true});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.errors, "vaskerel: cannot write " + output() + ": Permission denied\n");
-    EXPECT_EQ(readFile(output()), "old");
-    EXPECT_EQ(namesIn(folder / "out"), "list.htm\n");
-}
-
 TEST_F(BatchTest, OutputInAMissingFolderExitsOne)
 {
     const ChildResult result = run({"--input", input(), "--output", folder / "none/list.htm"});

@@ -98,30 +98,6 @@ TEST_F(FaultTest, DiskFillingUpMidWriteKeepsTheOldReport)
     EXPECT_EQ(treeSnapshot(input()), before);
 }
 
-TEST_F(FaultTest, FileTruncatedWhileHashedIsLeftOutWithItsReason)
-{
-    const std::string huge = folder / "in/a/huge";
-    testing_support::makeSparseFile(huge, off_t{1} << 40);
-    const ChildResult result = runWhile(huge, [&](const RunningProgram&) { ::truncate(huge.c_str(), 1 << 20); });
-    EXPECT_EQ(result.exitCode, 3);
-    EXPECT_NE(result.errors.find("left out file " + huge + ": changed while it was read"), std::string::npos);
-    const std::string report = readFile(output());
-    EXPECT_EQ(report.find("a/huge"), std::string::npos);
-    EXPECT_NE(report.find("<a href=\"a/small19\">"), std::string::npos);
-}
-
-TEST_F(FaultTest, FileDeletedWhileHashedKeepsAConsistentRow)
-{
-    const std::string doomed = folder / "in/a/doomed";
-    testing_support::makeSparseFile(doomed, off_t{1} << 30);
-    const ChildResult result =
-        runWhile(doomed, [&](const RunningProgram&) { ::unlink(doomed.c_str()); }, {"--jobs", "1"});
-    EXPECT_EQ(result.exitCode, 0) << result.errors;
-    EXPECT_NE(readFile(output()).find("<a href=\"a/doomed\">a/doomed</a></td><td>1073741824</td><td>"
-                                      "cd573cfaace07e7949bc0c46028904ff</td>"),
-              std::string::npos);
-}
-
 TEST_F(FaultTest, FolderRemovedMidWalkIsLeftOutAndTheRunGoesOn)
 {
     // One job keeps the walk a few files ahead of the slow first file, so "b" is still unvisited.
