@@ -15,13 +15,12 @@ namespace {
 void writeReport(const ListRequest& request, const ProgressCallback& onProgress, const std::atomic<bool>& cancel,
                  Outcome& outcome)
 {
-    ListFolder walk(request.inputDir, ExcludeFilter(request.excludes));
     ReportFile report(request.outputFile);
+    ListFolder walk(request.inputDir, ExcludeFilter(request.excludes), report.ownPlaces());
     RowSink sink(report, request.inputDir, onProgress, outcome);
-    const FileIdentities& reportFiles = report.ownFiles();
     const bool written = WriteHtml(report, headText(request.title, request.stylesheet), [&] {
         hashInReportOrder(
-            walk, [&] { return std::make_unique<FileHasher>(reportFiles, cancel); },
+            walk, [&] { return std::make_unique<FileHasher>(cancel); },
             jobsFor(request.jobs, request.inputDir), cancel, sink);
         return !cancel.load();
     });

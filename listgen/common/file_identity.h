@@ -1,8 +1,11 @@
 #pragma once
 
+#include "listgen/common/file_descriptor.h"
+
 #include <sys/stat.h>
 
-#include <algorithm>
+#include <memory>
+#include <string>
 #include <vector>
 
 namespace listgen {
@@ -16,11 +19,20 @@ struct FileIdentity {
     friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };
 
-using FileIdentities = std::vector<FileIdentity>;
+// An open folder that entries below it are opened relative to, so no path is resolved twice.
+struct FolderHandle {
+    FileDescriptor fd;
+    FileIdentity identity;
+};
 
-inline bool contains(const FileIdentities& identities, const FileIdentity& identity) noexcept
-{
-    return std::find(identities.begin(), identities.end(), identity) != identities.end();
-}
+using SharedFolder = std::shared_ptr<const FolderHandle>;
+
+// A name in a folder, known by the folder's identity rather than by the path's spelling.
+struct PlaceInFolder {
+    FileIdentity folder;
+    std::string name;
+};
+
+using Places = std::vector<PlaceInFolder>;
 
 } // namespace listgen

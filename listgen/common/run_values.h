@@ -1,10 +1,13 @@
 #pragma once
 
+#include "listgen/common/file_identity.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace listgen {
@@ -25,13 +28,17 @@ struct Entry {
         Hashed,           // `facts` hold what was read
         Unreadable,       // `reason` says why
         UnlistableFolder, // the walk could not enter it; `reason` says why
-        ReportItself,     // the report being replaced or written, which never lists itself
         Cancelled,
     };
     Kind kind = Kind::File;
+    // The full path, as shown and reported; never resolved again.
     std::string path;
+    // The folder the entry is opened in, by its own name, the last part of `path`.
+    SharedFolder folder;
     FileFacts facts;
     std::string reason;
+
+    std::string_view name() const noexcept { return std::string_view(path).substr(path.rfind('/') + 1); }
 };
 
 // An entry below the input folder that the report leaves out, and why.

@@ -13,6 +13,9 @@ public:
     {
         switch (static_cast<RunError>(value)) {
         case RunError::NotARegularFile: return "not a regular file";
+        case RunError::ForeignLinkInSharedFolder:
+            return "a symbolic link that another user owns in a shared folder, which is not followed";
+        case RunError::OpenFileOfAnotherProcess: return "a link in /proc that is none of this process's open files";
         }
         return "unknown error";
     }
@@ -37,8 +40,16 @@ SystemError::SystemError(const std::string& action, const std::string& path, int
 }
 
 SystemError::SystemError(const std::string& action, const std::string& path, std::error_code code)
-    : std::system_error(code, "cannot " + action + " " + displayText(path))
+    : std::system_error(code)
+    , message_("cannot " + action + " " + displayText(path) + ": " + code.message())
 {
+}
+
+SystemError::SystemError(const std::string& action, const std::string& path, std::error_code code,
+                         const std::string& explanation)
+    : SystemError(action, path, code)
+{
+    message_ += "; " + explanation;
 }
 
 std::string reasonText(int errorNumber)

@@ -8,6 +8,8 @@ namespace listgen {
 // Failures that have no errno of their own.
 enum class RunError {
     NotARegularFile = 1,
+    ForeignLinkInSharedFolder,
+    OpenFileOfAnotherProcess,
 };
 
 const std::error_category& runErrorCategory() noexcept;
@@ -18,8 +20,15 @@ class SystemError : public std::system_error {
 public:
     SystemError(const std::string& action, const std::string& path, int errorNumber);
     SystemError(const std::string& action, const std::string& path, std::error_code code);
+    // With a sentence that explains the reason in the tool's own terms.
+    SystemError(const std::string& action, const std::string& path, std::error_code code,
+                const std::string& explanation);
 
     std::string reason() const { return code().message(); }
+    const char* what() const noexcept override { return message_.c_str(); }
+
+private:
+    std::string message_;
 };
 
 // The system's wording for an errno value, such as "Permission denied".

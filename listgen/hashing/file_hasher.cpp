@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string>
 
 namespace listgen {
 
@@ -19,11 +20,29 @@ void markUnreadable(Entry& entry, std::string reason)
     entry.reason = std::move(reason);
 }
 
+// Why a name could not be opened; a link that leads nowhere says so.
+std::string openFailure(int folderFd, const std::string& name, int error)
+{
+    struct stat status {};
+    const bool isLink = ::fstatat(folderFd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(status.st_mode);
+    if (isLink && error == ENOENT)
+        return "broken symbolic link";
+    if (isLink && error == ELOOP)
+        return "symbolic link loop";
+    return reasonText(error);
+}
+
+// A file that still says it is empty after giving bytes is a pseudo file, not one that grew.
+bool stillReportsNoSize(int fd)
+{
+    struct stat status {};
+    return ::fstat(fd, &status) == 0 && status.st_size == 0;
+}
+
 } // namespace
 
-FileHasher::FileHasher(const FileIdentities& reportFiles, const std::atomic<bool>& cancel, std::size_t bufferSize)
-    : reportFiles_(reportFiles)
-    , cancel_(cancel)
+FileHasher::FileHasher(const std::atomic<bool>& cancel, std::size_t bufferSize)
+    : cancel_(cancel)
     , bufferSize_(bufferSize)
     , buffer_(new char[bufferSize])
 {
@@ -33,19 +52,17 @@ void FileHasher::hash(Entry& entry)
 {
     if (entry.kind != Entry::Kind::File)
         return;
+    const int folderFd = entry.folder->fd.get();
+    const std::string name(entry.name());
     // O_NONBLOCK: a name swapped for a FIFO after the listing must not hang the run.
-    const FileDescriptor file(::open(entry.path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    const FileDescriptor file(::openat(folderFd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!file.valid())
-        return markUnreadable(entry, reasonText(errno));
+        return markUnreadable(entry, openFailure(folderFd, name, errno));
     struct stat status {};
     if (::fstat(file.get(), &status) != 0)
         return markUnreadable(entry, reasonText(errno));
     if (!S_ISREG(status.st_mode))
         return markUnreadable(entry, "not a regular file");
-    if (contains(reportFiles_, FileIdentity::of(status))) {
-        entry.kind = Entry::Kind::ReportItself;
-        return;
-    }
     const auto size = static_cast<std::uint64_t>(status.st_size);
     if (size > bufferSize_)
         ::posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -73,7 +90,8 @@ void FileHasher::GetFileMD5(int fd, std::uint64_t expectedSize, Entry& entry)
         }
         digest_.update(buffer_.get(), static_cast<std::size_t>(count));
         total += static_cast<std::uint64_t>(count);
-        if (total > expectedSize)
+        // Files that report no size (those of /proc and /sys) are read to their end.
+        if (total > expectedSize && expectedSize > 0)
             break;
         // A short read that ends exactly at the expected size is the end of the file; this
         // saves a second read per small file, and a file that grew still shows up above.
@@ -81,7 +99,7 @@ void FileHasher::GetFileMD5(int fd, std::uint64_t expectedSize, Entry& entry)
             break;
     }
     const Md5Hex md5 = digest_.finish();
-    if (total != expectedSize)
+    if (total != expectedSize && !(expectedSize == 0 && stillReportsNoSize(fd)))
         return markUnreadable(entry, "changed while it was read");
     entry.kind = Entry::Kind::Hashed;
     entry.facts = {total, md5};

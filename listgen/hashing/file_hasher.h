@@ -1,6 +1,5 @@
 #pragma once
 
-#include "listgen/common/file_identity.h"
 #include "listgen/hashing/md5_digest.h"
 #include "listgen/hashing/ordered_pipeline.h"
 
@@ -15,18 +14,16 @@ class FileHasher : public EntryHasher {
 public:
     static constexpr std::size_t kDefaultBufferSize = std::size_t{1} << 20;
 
-    // Files among `reportFiles` come out as ReportItself, unread.
-    FileHasher(const FileIdentities& reportFiles, const std::atomic<bool>& cancel,
-               std::size_t bufferSize = kDefaultBufferSize);
+    explicit FileHasher(const std::atomic<bool>& cancel, std::size_t bufferSize = kDefaultBufferSize);
 
-    // Size and digest come from the same read, so a file that changes meanwhile is refused
-    // rather than reported with a size and digest that never belonged together.
+    // Opens the entry by its name in its folder. Size and digest come from the same read, so a
+    // file that changes meanwhile is refused rather than reported with a size and digest that
+    // never belonged together.
     void hash(Entry& entry) override;
 
 private:
     void GetFileMD5(int fd, std::uint64_t expectedSize, Entry& entry);
 
-    const FileIdentities& reportFiles_;
     const std::atomic<bool>& cancel_;
     std::size_t bufferSize_;
     std::unique_ptr<char[]> buffer_;

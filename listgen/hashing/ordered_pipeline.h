@@ -8,7 +8,7 @@
 
 namespace listgen {
 
-// Turns a File entry into what became of it: Hashed, Unreadable, ReportItself or Cancelled.
+// Turns a File entry into what became of it: Hashed, Unreadable or Cancelled.
 // One per thread, so it may keep buffers between entries.
 class EntryHasher {
 public:

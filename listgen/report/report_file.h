@@ -3,13 +3,18 @@
 #include "listgen/common/file_descriptor.h"
 #include "listgen/common/file_identity.h"
 
+#include <sys/stat.h>
+
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace listgen {
 
-// The new report, written beside the output and put in its place only when complete and on
+// The new report. Written beside the output and put in its place only when complete and on
 // disk; until then the old report stays as it was, and a discarded one leaves nothing behind.
+// An output that names an open stream ("-", /dev/stdout, /dev/fd/N) is written into that
+// stream as it is made instead, since nothing can be put in its place.
 class ReportFile {
 public:
     // Throws SystemError when the output cannot be written or may not be replaced.
@@ -18,28 +23,32 @@ public:
     ReportFile& operator=(const ReportFile&) = delete;
     ~ReportFile();
 
-    // The old report and the new one, which the walk must not list.
-    const FileIdentities& ownFiles() const noexcept { return ownFiles_; }
+    // The output and its temporary file, by name in their folder, which a walk must not list.
+    Places ownPlaces() const;
 
     void append(std::string_view text);
     void commit();
 
 private:
-    void checkExistingOutput();
-    void openFolder();
+    void findTarget();
+    bool followLink(const struct stat& link);
+    bool useOwnStream();
     void createTemporary();
+    void takeOverOldAttributes();
     void linkTemporary();
     void flush();
     [[noreturn]] void fail(int errorNumber) const;
 
     std::string outputPath_;
-    std::string targetPath_;
-    std::string targetName_;
     FileDescriptor folder_;
+    FileIdentity folderIdentity_;
+    std::string targetName_;
+    std::optional<struct stat> oldReport_;
     FileDescriptor file_;
+    // The stream written into, for an output that names one; -1 otherwise.
+    int stream_ = -1;
     std::string temporaryName_;
     std::string buffer_;
-    FileIdentities ownFiles_;
     bool committed_ = false;
 };
 

@@ -37,7 +37,6 @@ void RowSink::accept(const Entry& entry)
         outcome_.skipped.push_back({SkippedEntry::Kind::File, entry.path, entry.reason});
         break;
     case Entry::Kind::File:
-    case Entry::Kind::ReportItself:
     case Entry::Kind::Cancelled:
         break;
     }

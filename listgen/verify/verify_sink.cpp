@@ -82,7 +82,6 @@ void VerifySink::accept(const Entry& entry)
             advance();
         break;
     case Entry::Kind::File:
-    case Entry::Kind::ReportItself:
     case Entry::Kind::Cancelled:
         break;
     }

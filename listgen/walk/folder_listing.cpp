@@ -1,7 +1,6 @@
 #include "listgen/walk/folder_listing.h"
 
 #include "listgen/walk/name_order.h"
-#include "listgen/common/system_error.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -11,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <memory>
+#include <system_error>
 
 namespace listgen {
 
@@ -37,13 +37,12 @@ EntryKind kindOf(int folderFd, const dirent& entry)
     struct stat status {};
     if (::fstatat(folderFd, entry.d_name, &status, AT_SYMLINK_NOFOLLOW) != 0)
         return EntryKind::Other;
-    if (S_ISLNK(status.st_mode)) {
-        // A link counts only when it leads to a regular file; a link to a folder could loop.
-        if (::fstatat(folderFd, entry.d_name, &status, 0) != 0)
-            return EntryKind::Other;
-        return S_ISREG(status.st_mode) ? EntryKind::File : EntryKind::Other;
-    }
-    return kindOf(status);
+    if (!S_ISLNK(status.st_mode))
+        return kindOf(status);
+    // A link to a folder could lead out of the tree or loop, so it is never entered.
+    if (::fstatat(folderFd, entry.d_name, &status, 0) != 0)
+        return errno == ENOENT || errno == ELOOP ? EntryKind::File : EntryKind::Other;
+    return S_ISREG(status.st_mode) ? EntryKind::File : EntryKind::Other;
 }
 
 bool isDotOrDotDot(const char* name)
@@ -55,19 +54,24 @@ struct FolderClose {
     void operator()(DIR* folder) const noexcept { ::closedir(folder); }
 };
 
+[[noreturn]] void fail(int error)
+{
+    throw std::system_error(error, std::generic_category());
+}
+
 } // namespace
 
-FolderListing FolderListing::read(const std::string& path, Follow follow)
+FolderListing FolderListing::read(int folderFd)
 {
-    const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (follow == Follow::NoLinks ? O_NOFOLLOW : 0);
-    const int fd = ::open(path.c_str(), flags);
-    if (fd < 0)
-        throw SystemError("list folder", path, errno);
-    const std::unique_ptr<DIR, FolderClose> folder(::fdopendir(fd));
+    // The listing closes its own copy of the descriptor; the caller's stays open.
+    const int own = ::fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
+    if (own < 0)
+        fail(errno);
+    const std::unique_ptr<DIR, FolderClose> folder(::fdopendir(own));
     if (!folder) {
         const int error = errno;
-        ::close(fd);
-        throw SystemError("list folder", path, error);
+        ::close(own);
+        fail(error);
     }
 
     FolderListing listing;
@@ -76,12 +80,12 @@ FolderListing FolderListing::read(const std::string& path, Follow follow)
         const dirent* entry = ::readdir(folder.get());
         if (entry == nullptr) {
             if (errno != 0)
-                throw SystemError("list folder", path, errno);
+                fail(errno);
             break;
         }
         if (isDotOrDotDot(entry->d_name))
             continue;
-        switch (kindOf(fd, *entry)) {
+        switch (kindOf(folderFd, *entry)) {
         case EntryKind::Folder: listing.subfolders.emplace_back(entry->d_name); break;
         case EntryKind::File: listing.files.emplace_back(entry->d_name); break;
         case EntryKind::Other: break;

@@ -1,5 +1,6 @@
 #include "listgen/generate_list.h"
 
+#include "child_process.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -163,4 +164,19 @@ TEST_F(GenerateListTest, EveryJobCountWritesTheSameReport)
         ASSERT_EQ(GenerateList(request, {}, kGoOn).status, Outcome::Status::Complete);
         EXPECT_EQ(readFile(request.outputFile), oneJob) << jobs << " jobs";
     }
+}
+
+TEST_F(GenerateListTest, FilesDeeperThanAnyPathAreListedWithFewDescriptors)
+{
+    testing_support::makeDeepTree(folder / "in", "d" + std::string(60, 'e'), 300, "bottom");
+    const auto result = testing_support::runInChild(
+        [&] {
+            ListRequest request = requestFor(folder);
+            request.jobs = 2;
+            const Outcome outcome = GenerateList(request, {}, kGoOn);
+            return outcome.status == Outcome::Status::Complete ? readFile(request.outputFile) : outcome.error;
+        },
+        {.openFiles = 32});
+    EXPECT_NE(result.output.find("/bottom\">"), std::string::npos) << result.output.substr(0, 300);
+    EXPECT_NE(result.output.find("</td><td>4</td><td>6627415e807ee33c7302917216e7da68</td>"), std::string::npos);
 }

@@ -26,6 +26,11 @@ void applyLimits(const ChildLimits& limits)
         if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
             ::_exit(120);
     }
+    if (limits.openFiles >= 0) {
+        const rlimit limit{static_cast<rlim_t>(limits.openFiles), static_cast<rlim_t>(limits.openFiles)};
+        if (::setrlimit(RLIMIT_NOFILE, &limit) != 0)
+            ::_exit(123);
+    }
     if (limits.unprivileged && ::geteuid() == 0) {
         if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
             ::_exit(121);

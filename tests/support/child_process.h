@@ -12,6 +12,7 @@ namespace testing_support {
 struct ChildLimits {
     bool unprivileged = false;
     long long fileSizeLimit = -1;
+    long long openFiles = -1;
 };
 
 struct ChildResult {

@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <filesystem>
 
 #include <chrono>
 #include <string>
@@ -26,22 +29,25 @@ std::string text(const listgen::Md5Hex& hex)
     return std::string(hex.data(), hex.size());
 }
 
-// Hashes `path` while `change` runs on another thread a moment after the read began.
-const listgen::FileIdentities kNoReport;
-
+// The entry the walk would give for `path`: its name in its open folder.
 Entry hashed(FileHasher& hasher, const std::string& path)
 {
+    auto folder = std::make_shared<listgen::FolderHandle>();
+    folder->fd.reset(::open(path.substr(0, path.rfind('/')).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     Entry entry;
     entry.path = path;
+    entry.folder = std::move(folder);
     hasher.hash(entry);
     return entry;
 }
 
 Entry hashed(const std::string& path, const std::atomic<bool>& cancel = kGoOn)
 {
-    FileHasher hasher(kNoReport, cancel);
+    FileHasher hasher(cancel);
     return hashed(hasher, path);
 }
+
+// Hashes `path` while `change` runs on another thread a moment after the read began.
 
 template <typename Change>
 Entry hashWhile(const std::string& path, Change change)
@@ -69,7 +75,7 @@ TEST(FileHasher, FilesGiveRfc1321DigestsWhateverTheChunkSize)
     TempFolder folder;
     // A 7-byte buffer splits the vectors across reads, one exactly at a buffer boundary.
     for (const std::size_t bufferSize : {std::size_t{7}, std::size_t{26}, FileHasher::kDefaultBufferSize}) {
-        FileHasher hasher(kNoReport, kGoOn, bufferSize);
+        FileHasher hasher(kGoOn, bufferSize);
         for (const auto& [message, expected] : vectors) {
             const std::string path = folder / "vector";
             testing_support::writeFile(path, message);
@@ -84,27 +90,35 @@ TEST(FileHasher, FilesGiveRfc1321DigestsWhateverTheChunkSize)
 TEST(FileHasher, ReportsWhyAFileCannotBeRead)
 {
     TempFolder folder;
-    const Entry missing = hashed(folder / "missing");
-    EXPECT_EQ(missing.kind, Entry::Kind::Unreadable);
-    EXPECT_EQ(missing.reason, "No such file or directory");
-
-    const Entry folderItself = hashed(folder.path().string());
-    EXPECT_EQ(folderItself.kind, Entry::Kind::Unreadable);
-    EXPECT_EQ(folderItself.reason, "not a regular file");
+    std::filesystem::create_symlink("nowhere", folder / "broken");
+    std::filesystem::create_symlink("loop", folder / "loop");
+    std::filesystem::create_directory(folder / "sub");
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"missing", "No such file or directory"},
+        {"broken", "broken symbolic link"},
+        {"loop", "symbolic link loop"},
+        {"sub", "not a regular file"},
+    };
+    for (const auto& [name, reason] : cases) {
+        const Entry entry = hashed(folder / name);
+        EXPECT_EQ(entry.kind, Entry::Kind::Unreadable) << name;
+        EXPECT_EQ(entry.reason, reason);
+    }
 }
 
-TEST(FileHasher, StopsWhenCancelledAndNeverReadsTheReport)
+TEST(FileHasher, StopsWhenCancelled)
 {
     TempFolder folder;
     testing_support::writeFile(folder / "f", "content");
     const std::atomic<bool> cancel{true};
     EXPECT_EQ(hashed(folder / "f", cancel).kind, Entry::Kind::Cancelled);
+}
 
-    struct stat status {};
-    ASSERT_EQ(::stat((folder / "f").c_str(), &status), 0);
-    const listgen::FileIdentities report = {listgen::FileIdentity::of(status)};
-    FileHasher hasher(report, kGoOn);
-    EXPECT_EQ(hashed(hasher, folder.path().string() + "/./f").kind, Entry::Kind::ReportItself);
+TEST(FileHasher, PseudoFileThatReportsNoSizeGivesWhatWasRead)
+{
+    const Entry mounts = hashed("/proc/self/mounts");
+    ASSERT_EQ(mounts.kind, Entry::Kind::Hashed) << mounts.reason;
+    EXPECT_GT(mounts.facts.size, 0U);
 }
 
 TEST(FileHasher, FileTruncatedOrGrownWhileReadIsRefused)

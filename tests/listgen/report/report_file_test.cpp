@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -79,41 +80,109 @@ TEST(ReportFile, DiscardedReportLeavesTheOldOneByteForByte)
     EXPECT_EQ(namesIn(folder.path()), "r.htm\n");
 }
 
-TEST(ReportFile, NewReportGetsTheModeOfANewFile)
+TEST(ReportFile, ReplacedReportKeepsItsModeAndOwnerAndANewOneGetsTheUmask)
 {
     TempFolder folder;
     writeFile(folder / "r.htm", "old");
-    ::chmod((folder / "r.htm").c_str(), 0600);
-    for (const mode_t mask : {mode_t{022}, mode_t{077}, mode_t{0}}) {
+    ::chmod((folder / "r.htm").c_str(), 0640);
+    const bool root = ::geteuid() == 0;
+    if (root)
+        ASSERT_EQ(::chown((folder / "r.htm").c_str(), 65534, 65534), 0);
+    for (const mode_t mask : {mode_t{022}, mode_t{077}}) {
         const UmaskGuard guard(mask);
-        ReportFile report(folder / "r.htm");
-        report.commit();
-        EXPECT_EQ(permissionsOf(folder / "r.htm"), 0666 & ~mask) << "umask " << mask;
+        ReportFile(folder / "r.htm").commit();
+        EXPECT_EQ(permissionsOf(folder / "r.htm"), 0640U);
+        ReportFile(folder / ("new" + std::to_string(mask))).commit();
+        EXPECT_EQ(permissionsOf(folder / ("new" + std::to_string(mask))), 0666 & ~mask);
     }
+    struct stat status {};
+    ::stat((folder / "r.htm").c_str(), &status);
+    if (root)
+        EXPECT_EQ(status.st_uid, 65534U);
 }
 
-TEST(ReportFile, KnowsTheOldReportAndItselfBySpellingNotText)
+TEST(ReportFile, KnowsItsOwnNamesByTheirFolderNotByTheSpelling)
 {
     TempFolder folder;
     writeFile(folder / "r.htm", "old");
-    struct stat old {};
-    ::stat((folder / "r.htm").c_str(), &old);
+    struct stat folderStatus {};
+    ::stat(folder.path().c_str(), &folderStatus);
     ReportFile report(folder.path().string() + "/./r.htm");
-    ASSERT_EQ(report.ownFiles().size(), 2U);
-    EXPECT_EQ(report.ownFiles()[0], listgen::FileIdentity::of(old));
-    EXPECT_NE(report.ownFiles()[1], listgen::FileIdentity::of(old));
+    const listgen::Places places = report.ownPlaces();
+    ASSERT_EQ(places.size(), 1U);
+    EXPECT_EQ(places[0].folder, listgen::FileIdentity::of(folderStatus));
+    EXPECT_EQ(places[0].name, "r.htm");
 }
 
 TEST(ReportFile, OutputLinkKeepsTheLinkAndReplacesItsTarget)
 {
     TempFolder folder;
-    writeFile(folder / "target.htm", "old");
-    std::filesystem::create_symlink("target.htm", folder / "link.htm");
-    ReportFile report(folder / "link.htm");
+    std::filesystem::create_directory(folder / "sub");
+    writeFile(folder / "sub/target.htm", "old");
+    std::filesystem::create_symlink("sub/target.htm", folder / "link.htm");
+    std::filesystem::create_symlink("link.htm", folder / "link2.htm");
+    ReportFile report(folder / "link2.htm");
+    ASSERT_EQ(report.ownPlaces().at(0).name, "target.htm");
     report.append("new");
     report.commit();
     EXPECT_TRUE(std::filesystem::is_symlink(folder / "link.htm"));
-    EXPECT_EQ(readFile(folder / "target.htm"), "new");
+    EXPECT_EQ(readFile(folder / "sub/target.htm"), "new");
+    std::filesystem::create_symlink("self", folder / "self");
+    EXPECT_EQ(failureOf([&] { ReportFile loop(folder / "self"); }),
+              "cannot write " + (folder / "self") + ": Too many levels of symbolic links");
+}
+
+TEST(ReportFile, LinkOfAnotherUserInASharedStickyFolderIsNotFollowed)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to give the link another owner";
+    TempFolder folder;
+    const std::string shared = folder / "shared";
+    std::filesystem::create_directory(shared);
+    ::chmod(shared.c_str(), 01777);
+    writeFile(folder / "victim", "precious");
+    std::filesystem::create_symlink(folder / "victim", shared + "/report.htm");
+    ASSERT_EQ(::lchown((shared + "/report.htm").c_str(), 65534, 65534), 0);
+    EXPECT_EQ(failureOf([&] { ReportFile report(shared + "/report.htm"); }),
+              "cannot write " + shared + "/report.htm: a symbolic link that another user owns in a shared folder, "
+                                         "which is not followed");
+    EXPECT_EQ(readFile(folder / "victim"), "precious");
+    // The folder's owner may plant links there, as the kernel allows.
+    ASSERT_EQ(::chown(shared.c_str(), 65534, 65534), 0);
+    ReportFile(shared + "/report.htm").commit();
+    EXPECT_EQ(readFile(folder / "victim"), "");
+}
+
+TEST(ReportFile, OutputThatNamesAnOpenStreamIsWrittenIntoIt)
+{
+    TempFolder folder;
+    writeFile(folder / "build.log", "before\n");
+    struct stat before {};
+    ::stat((folder / "build.log").c_str(), &before);
+    const int log = ::open((folder / "build.log").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    ASSERT_GE(log, 0);
+    for (const std::string name : {"/dev/fd/", "/proc/self/fd/"}) {
+        ReportFile report(name + std::to_string(log));
+        EXPECT_TRUE(report.ownPlaces().empty());
+        report.append(name);
+        report.commit();
+    }
+    ::close(log);
+    EXPECT_EQ(readFile(folder / "build.log"), "before\n/dev/fd//proc/self/fd/");
+    struct stat after {};
+    ::stat((folder / "build.log").c_str(), &after);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(namesIn(folder.path()), "build.log\n");
+
+    const auto child = testing_support::runInChild([] {
+        ReportFile report("-");
+        report.append("to standard output");
+        report.commit();
+        return std::string();
+    });
+    EXPECT_EQ(child.output, "to standard output");
+    EXPECT_EQ(failureOf([] { ReportFile report("/proc/1/fd/1"); }),
+              "cannot write /proc/1/fd/1: a link in /proc that is none of this process's open files");
 }
 
 TEST(ReportFile, WildcardsInTheOutputAreOrdinaryCharacters)
@@ -148,6 +217,8 @@ TEST(ReportFile, UnwritableFolderIsAnError)
     ::chmod(folder.path().c_str(), 0755);
     const auto result = testing_support::runInChild(
         [&] { return failureOf([&] { ReportFile(folder / "r.htm").commit(); }); }, {.unprivileged = true});
-    EXPECT_EQ(result.output, "cannot write " + (folder / "r.htm") + ": Permission denied");
+    EXPECT_EQ(result.output, "cannot write " + (folder / "r.htm") +
+                                 ": Permission denied; the report is written as a new file beside the old one and "
+                                 "then put in its place, so its folder must be writable");
     EXPECT_EQ(namesIn(folder.path()), "");
 }

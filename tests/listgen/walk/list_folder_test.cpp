@@ -59,25 +59,69 @@ TEST(ListFolder, ListsLinksToFilesButNeitherEntersNorListsOtherSpecialEntries)
     fs::create_directory_symlink("..", tree / "real/loop");
     fs::create_symlink("nowhere", tree / "broken-link");
     ASSERT_EQ(::mkfifo((tree / "fifo").c_str(), 0644), 0);
-    EXPECT_EQ(walkText(tree.path().string()), "/real/target\n/file-link\n");
+    // A broken link is given, so that hashing it can tell why it cannot be read.
+    EXPECT_EQ(walkText(tree.path().string()), "/real/target\n/broken-link\n/file-link\n");
 }
 
-TEST(ListFolder, WalksAThousandLevelsDeep)
+TEST(ListFolder, WalksAThousandLevelsDeepWithFewDescriptors)
 {
     TempFolder tree;
-    std::string deepest = tree.path().string();
-    for (int level = 0; level < 1000; ++level)
-        deepest += "/d";
-    fs::create_directories(deepest);
-    writeFile(deepest + "/bottom", "x");
+    testing_support::makeDeepTree(tree.path().string(), "level-" + std::string(40, 'd'), 1000, "bottom");
     writeFile(tree / "top", "y");
+    const auto result = testing_support::runInChild(
+        [&] {
+            std::string text;
+            ListFolder walk(tree.path().string());
+            Entry entry;
+            while (walk.next(entry))
+                text += std::string(entry.name()) + (entry.kind == Entry::Kind::File ? "\n" : " " + entry.reason + "\n");
+            return text;
+        },
+        {.openFiles = 32});
+    EXPECT_EQ(result.output, "bottom\ntop\n");
+}
+
+TEST(ListFolder, FolderSwappedForALinkMidWalkCannotLeadOutOfTheTree)
+{
+    TempFolder tree;
+    fs::create_directories(tree / "private/deeper");
+    writeFile(tree / "private/deeper/secret", "s");
+    fs::create_directories(tree / "in/sub/a");
+    fs::create_directories(tree / "in/sub/deeper");
+    writeFile(tree / "in/sub/a/first", "f");
+    writeFile(tree / "in/sub/deeper/own", "o");
+    ListFolder walk(tree / "in");
+    Entry entry;
+    ASSERT_TRUE(walk.next(entry));
+    ASSERT_EQ(entry.path, tree / "in/sub/a/first");
+    fs::rename(tree / "in/sub", tree / "elsewhere");
+    fs::create_directory_symlink(tree / "private", tree / "in/sub");
+    std::string rest;
+    while (walk.next(entry))
+        rest += std::string(entry.name()) + "\n";
+    EXPECT_EQ(rest, "own\n");
+}
+
+TEST(ListFolder, AFolderMovedAwayWhileItsDescriptorWasGivenUpIsNotListedFurther)
+{
+    TempFolder tree;
+    std::string chain = tree.path().string();
+    for (int depth = 0; depth < 12; ++depth) {
+        chain += "/d" + std::to_string(depth);
+        fs::create_directory(chain);
+        writeFile(chain + "/f", "f");
+    }
     ListFolder walk(tree.path().string());
     Entry entry;
     ASSERT_TRUE(walk.next(entry));
-    EXPECT_EQ(entry.path, deepest + "/bottom");
-    ASSERT_TRUE(walk.next(entry));
-    EXPECT_EQ(entry.path, tree / "top");
-    EXPECT_FALSE(walk.next(entry));
+    ASSERT_EQ(entry.path, chain + "/f");
+    // d2 moves to the root while the walk is below it; d1 was given up and is no longer its parent.
+    fs::rename(tree / "d0/d1/d2", tree / "d2-moved");
+    std::string rest;
+    while (walk.next(entry))
+        rest += entry.path.substr(tree.path().string().size()) + (entry.kind == Entry::Kind::File ? "\n" : " " + entry.reason + "\n");
+    EXPECT_NE(rest.find("/d0/d1 moved while it was listed\n"), std::string::npos) << rest;
+    EXPECT_EQ(rest.find("/d0/d1/f\n"), std::string::npos) << rest;
 }
 
 TEST(ListFolder, JoinsChildrenWithOneSlashAfterTheRootAsTyped)
