@@ -24,8 +24,8 @@ const std::atomic<bool>& installStopHandlers()
     struct sigaction action {};
     action.sa_handler = requestStop;
     sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
+    for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+        ::sigaction(signalNumber, &action, nullptr);
     return stopRequested;
 }
 

@@ -4,7 +4,7 @@
 
 namespace vaskerel {
 
-// SIGINT and SIGTERM from now on set the returned flag instead of ending the process, so a
+// SIGINT, SIGTERM, SIGHUP and SIGQUIT from now on set the returned flag instead of ending the process, so a
 // run can stop cleanly and leave no partial file behind.
 const std::atomic<bool>& installStopHandlers();
 

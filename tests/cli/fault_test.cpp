@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -52,9 +53,10 @@ protected:
 
     // Starts a run, does `meanwhile` once it is reading `slowFile`, and waits for its end.
     template <typename Meanwhile>
-    ChildResult runWhile(const std::string& slowFile, Meanwhile meanwhile, std::vector<std::string> extra = {})
+    ChildResult runWhile(const std::string& slowFile, Meanwhile meanwhile, std::vector<std::string> extra = {},
+                         const testing_support::ChildLimits& limits = {})
     {
-        RunningProgram program(command(std::move(extra)));
+        RunningProgram program(command(std::move(extra)), limits);
         EXPECT_TRUE(program.waitUntilReading(slowFile)) << slowFile << " was never opened";
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         meanwhile(program);
@@ -70,13 +72,27 @@ TEST_F(FaultTest, StopSignalsMidRunKeepTheOldReportAndLeaveNothingBehind)
 {
     testing_support::makeSparseFile(folder / "in/huge", off_t{1} << 40);
     const std::string before = treeSnapshot(input());
-    for (const int signal : {SIGINT, SIGTERM, SIGKILL}) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGKILL}) {
         const ChildResult result =
             runWhile(folder / "in/huge", [&](const RunningProgram& program) { program.signal(signal); });
         if (signal == SIGKILL)
             EXPECT_EQ(result.signal, SIGKILL);
         else
             EXPECT_EQ(result.exitCode, 128 + signal);
+        EXPECT_EQ(readFile(output()), kOldReport) << "signal " << signal;
+        EXPECT_EQ(namesIn(folder / "out"), "list.htm\n") << "signal " << signal;
+    }
+    // Where there are no unnamed files, the named temporary file is removed as well.
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        const ChildResult result = runWhile(
+            folder / "in/huge",
+            [&](const RunningProgram& program) {
+                const std::string names = namesIn(folder / "out");
+                EXPECT_EQ(std::count(names.begin(), names.end(), '\n'), 2) << names;
+                program.signal(signal);
+            },
+            {}, {.withoutUnnamedFiles = true});
+        EXPECT_EQ(result.exitCode, 128 + signal);
         EXPECT_EQ(readFile(output()), kOldReport) << "signal " << signal;
         EXPECT_EQ(namesIn(folder / "out"), "list.htm\n") << "signal " << signal;
     }
