@@ -3,6 +3,7 @@
 #include "window/frm_main.h"
 #include "window/message_boxes.h"
 #include "window/qt_file_dialog.h"
+#include "window/qt_japanese.h"
 #include "window/qt_message_boxes.h"
 #include "window/settings_store.h"
 #include "window/verify_run.h"
@@ -19,6 +20,7 @@ int openWindow(int argc, char** argv)
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(vaskerel::kApplicationTitle));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/vaskerel.png")));
+    const vaskerel::QtJapanese japanese;
     vaskerel::SettingsStore settings;
     vaskerel::QtFileDialog dialog;
     vaskerel::QtMessageBoxes messages;
