@@ -74,7 +74,9 @@ FrmMain::FrmMain(SettingsStore& settings, CommonDialog& dialog, MessageBoxes& me
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(5865 / kTwipsPerPixel, 2415 / kTwipsPerPixel);
-    // The window's own face for Japanese captions, narrow enough for the fixed label widths.
+    // The window's own face for Japanese captions, narrow enough for the fixed label widths; its
+    // dialogs and boxes take it too.
+    setAttribute(Qt::WA_WindowPropagation);
     setFont(gothicFont(9, false));
     buildControls();
     setTabOrder();
