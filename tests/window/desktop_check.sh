@@ -10,6 +10,7 @@ set -euo pipefail
 
 binary=$1
 shots=${2:-}
+here=$(cd "$(dirname "$0")" && pwd)
 # Long enough to see the dialog and press keys in it on a slow build, short enough to wait for.
 long_file_size=${VASKEREL_DESKTOP_FILE_SIZE:-3G}
 
@@ -99,6 +100,7 @@ start_app() {
     rm -f "$work/app.pid" "$work/app.status"
     (
         env -u QT_QPA_PLATFORM HOME="$work/home" XDG_CONFIG_HOME="$work/config" LANG="$locale" LC_ALL="$locale" \
+            LSAN_OPTIONS="suppressions=$here/desktop.lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}" \
             "$binary" >>"$work/app.log" 2>&1 &
         echo $! >"$work/app.pid"
         status=0
