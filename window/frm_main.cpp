@@ -190,7 +190,8 @@ void FrmMain::cmdDirBrowse_Click()
     QString startFolder = localPath(txtDir->text());
     if (startFolder.isEmpty() || !QFileInfo(startFolder).isDir())
         startFolder = lastBrowsedFolder_;
-    ComDlg.FileName = startFolder.isEmpty() ? kPlaceholder : QDir(QFileInfo(startFolder).absoluteFilePath()).filePath(kPlaceholder);
+    ComDlg.FileName =
+        startFolder.isEmpty() ? kPlaceholder : QDir(QFileInfo(startFolder).absoluteFilePath()).filePath(kPlaceholder);
     if (!ComDlg.ShowSave())
         return;
     const qsizetype folderLength = ComDlg.FileName.size() - ComDlg.FileTitle.size() - 1;

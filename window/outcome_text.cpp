@@ -65,7 +65,8 @@ QString partialReportText(const listgen::Outcome& outcome)
 
 QString notWrittenText(const listgen::Outcome& outcome)
 {
-    return QStringLiteral("レポートを作成できませんでした。出力ファイルは変更していません。\n\n") + failureDetail(outcome.error);
+    return QStringLiteral("レポートを作成できませんでした。出力ファイルは変更していません。\n\n") +
+           failureDetail(outcome.error);
 }
 
 QString cancelledText()

@@ -35,7 +35,9 @@ ProgressDialog::ProgressDialog(QWidget* owner, std::chrono::steady_clock::time_p
 
     status_->setObjectName(QStringLiteral("progressStatus"));
     status_->setTextFormat(Qt::PlainText);
-    status_->setMinimumWidth(status_->fontMetrics().horizontalAdvance(QStringLiteral("処理済み: ファイル 000000 個、0000.0 MiB")));
+    // Wide enough for large counts, so the dialog does not grow as they do.
+    const QString widest = QStringLiteral("処理済み: ファイル 000000 個、0000.0 MiB");
+    status_->setMinimumWidth(status_->fontMetrics().horizontalAdvance(widest));
     auto* bar = new QProgressBar(this);
     bar->setRange(0, 0);
     bar->setTextVisible(false);
@@ -69,7 +71,8 @@ void ProgressDialog::refresh()
 {
     if (cancelling_)
         return;
-    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - runStart_);
+    using std::chrono::milliseconds;
+    const auto elapsed = std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - runStart_);
     status_->setText(progressText(progress_, elapsed));
 }
 

@@ -12,7 +12,10 @@ QString elapsedText(std::chrono::milliseconds elapsed)
     const QLatin1Char zero('0');
     if (seconds < 3600)
         return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, zero);
-    return QStringLiteral("%1:%2:%3").arg(seconds / 3600).arg(seconds / 60 % 60, 2, 10, zero).arg(seconds % 60, 2, 10, zero);
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600)
+        .arg(seconds / 60 % 60, 2, 10, zero)
+        .arg(seconds % 60, 2, 10, zero);
 }
 
 } // namespace

@@ -138,8 +138,8 @@ TEST_F(GenerateWindowTest, FailureSaysInJapaneseWhatFailedWhereAndWhy)
     EXPECT_EQ(boxes.shown[0].second.toStdString(),
               "レポートを作成できませんでした。出力ファイルは変更していません。\n\nフォルダー「" + (tree / "missing") +
                   "」の中を一覧にできません。\n理由: No such file or directory");
-    EXPECT_TRUE(boxes.shown[1].second.endsWith(QString::fromStdString("「" + (tree / "no/such/out.htm") +
-                                                                      "」に書き込めません。\n理由: No such file or directory")))
+    const std::string writeFailure = "「" + (tree / "no/such/out.htm") + "」に書き込めません。\n理由: No such file or directory";
+    EXPECT_TRUE(boxes.shown[1].second.endsWith(QString::fromStdString(writeFailure)))
         << boxes.shown[1].second.toStdString();
 }
 
@@ -208,7 +208,8 @@ TEST_F(GenerateWindowTest, ProgressDialogIsGoneBeforeTheResultShows)
     ASSERT_TRUE(finished.wait(10000));
     ASSERT_EQ(boxes.shown.size(), 1U);
     EXPECT_EQ(boxes.shown[0].first, MessageBoxes::Kind::Warning);
-    EXPECT_TRUE(boxes.shown[0].second.contains("huge: 読み取り中に変更されました")) << boxes.shown[0].second.toStdString();
+    EXPECT_TRUE(boxes.shown[0].second.contains("huge: 読み取り中に変更されました"))
+        << boxes.shown[0].second.toStdString();
     EXPECT_FALSE(boxes.alongside[0].contains("progressDialog")) << boxes.alongside[0].join(", ").toStdString();
 }
 
@@ -276,7 +277,8 @@ TEST_F(GenerateWindowTest, UnwritableSettingsStoreWarnsAndStillCloses)
     EXPECT_TRUE(frm->close());
     ASSERT_EQ(boxes.shown.size(), 1U);
     EXPECT_EQ(boxes.shown[0].first, MessageBoxes::Kind::Warning);
-    EXPECT_TRUE(boxes.shown[0].second.startsWith("入力欄の内容を " + blocked.fileFor("Zorm") + " に保存できませんでした"));
+    EXPECT_TRUE(
+        boxes.shown[0].second.startsWith("入力欄の内容を " + blocked.fileFor("Zorm") + " に保存できませんでした"));
     EXPECT_FALSE(frm->isVisible());
 }
 

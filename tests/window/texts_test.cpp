@@ -31,7 +31,8 @@ TEST(NotWrittenText, NamesThePathEvenWhenItHoldsTheSeparatorAndKeepsUnknownError
 {
     listgen::Outcome outcome;
     outcome.error = "cannot write /tmp/a: b.htm: not a regular file";
-    EXPECT_TRUE(vaskerel::notWrittenText(outcome).endsWith("「/tmp/a: b.htm」に書き込めません。\n理由: 通常のファイルではありません"));
+    EXPECT_TRUE(vaskerel::notWrittenText(outcome).endsWith(
+        "「/tmp/a: b.htm」に書き込めません。\n理由: 通常のファイルではありません"));
     outcome.error = "cannot start an MD5 digest";
     EXPECT_TRUE(vaskerel::notWrittenText(outcome).endsWith("\n\n内部エラー: cannot start an MD5 digest"));
 }
@@ -44,7 +45,8 @@ TEST(ProgressText, CountsFilesAndBytesWithRateAndTimeTaken)
     EXPECT_EQ(vaskerel::byteCountText(3ULL << 30), "3.0 GiB");
     EXPECT_EQ(vaskerel::progressText({1, 3ULL << 30}, 2s),
               "処理済み: ファイル 1 個、3.0 GiB\n平均速度: 1.5 GiB/秒\n経過時間: 0:02");
-    EXPECT_EQ(vaskerel::progressText({0, 0}, 0ms), "処理済み: ファイル 0 個、0 バイト\n平均速度: 0 バイト/秒\n経過時間: 0:00");
+    EXPECT_EQ(vaskerel::progressText({0, 0}, 0ms),
+              "処理済み: ファイル 0 個、0 バイト\n平均速度: 0 バイト/秒\n経過時間: 0:00");
     EXPECT_TRUE(vaskerel::progressText({0, 0}, 3h + 4min + 5s).endsWith("経過時間: 3:04:05"));
 }
 
