@@ -3,6 +3,7 @@
 #include "window/frm_main.h"
 #include "window/message_boxes.h"
 #include "window/qt_file_dialog.h"
+#include "window/qt_japanese.h"
 #include "window/qt_message_boxes.h"
 #include "window/settings_store.h"
 
@@ -16,6 +17,7 @@ int openWindow(int& argc, char** argv)
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/vaskerel.png")));
+    const QtJapanese japanese;
     SettingsStore settings;
     QtFileDialog dialog;
     QtMessageBoxes messages;
