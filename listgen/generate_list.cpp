@@ -1,5 +1,6 @@
 #include "listgen/generate_list.h"
 
+#include "listgen/common/system_error.h"
 #include "listgen/hashing/file_hasher.h"
 #include "listgen/hashing/job_count.h"
 #include "listgen/hashing/ordered_pipeline.h"
@@ -48,6 +49,10 @@ Outcome GenerateList(const ListRequest& request, const ProgressCallback& onProgr
     }
     try {
         writeReport(request, onProgress, cancel, outcome);
+    } catch (const SystemError& error) {
+        outcome.status = Outcome::Status::NotWritten;
+        outcome.error = error.what();
+        outcome.failure = RunFailure{error.action(), error.path(), error.code()};
     } catch (const std::exception& error) {
         outcome.status = Outcome::Status::NotWritten;
         outcome.error = error.what();

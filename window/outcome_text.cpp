@@ -1,24 +1,15 @@
 #include "window/outcome_text.h"
 
 #include "listgen/common/display_text.h"
+#include "listgen/common/system_error.h"
 
-#include <array>
-#include <string_view>
+#include <cerrno>
+#include <cstring>
+
 
 namespace vaskerel {
 
 namespace {
-
-struct FailureWording {
-    std::string_view prefix;
-    const char* japanese; // %1 the path, %2 the reason
-};
-
-// The core words a failed run as "cannot <action> <path>: <reason>"; the window says it in Japanese.
-constexpr std::array<FailureWording, 2> kFailureWordings = {{
-    {"cannot list folder ", "フォルダー「%1」の中を一覧にできません。\n理由: %2"},
-    {"cannot write ", "「%1」に書き込めません。\n理由: %2"},
-}};
 
 // The reasons the core words itself; the system's own come in the user's locale already.
 QString reasonText(const std::string& reason)
@@ -27,23 +18,46 @@ QString reasonText(const std::string& reason)
         return QStringLiteral("通常のファイルではありません");
     if (reason == "changed while it was read")
         return QStringLiteral("読み取り中に変更されました");
+    if (reason == "broken symbolic link")
+        return QStringLiteral("リンク先がないシンボリックリンクです");
+    if (reason == "symbolic link loop")
+        return QStringLiteral("シンボリックリンクが循環しています");
+    if (reason == "moved while it was listed")
+        return QStringLiteral("一覧の途中で移動されました");
     return QString::fromStdString(reason);
 }
 
-QString failureDetail(const std::string& error)
+QString failureReason(const std::error_code& code)
 {
-    for (const FailureWording& wording : kFailureWordings) {
-        if (!error.starts_with(wording.prefix))
-            continue;
-        // Reasons never hold ": ", paths may.
-        const std::size_t reasonStart = error.rfind(": ");
-        if (reasonStart == std::string::npos || reasonStart < wording.prefix.size())
-            break;
-        const std::string path = error.substr(wording.prefix.size(), reasonStart - wording.prefix.size());
-        return QString::fromUtf8(wording.japanese)
-            .arg(QString::fromStdString(path), reasonText(error.substr(reasonStart + 2)));
+    if (code.category() == std::generic_category())
+        return QString::fromLocal8Bit(std::strerror(code.value()));
+    switch (static_cast<listgen::RunError>(code.value())) {
+    case listgen::RunError::NotARegularFile: return QStringLiteral("通常のファイルではありません");
+    case listgen::RunError::ForeignLinkInSharedFolder:
+        return QStringLiteral("共有フォルダーにある他のユーザーのシンボリックリンクはたどりません");
+    case listgen::RunError::OpenFileOfAnotherProcess:
+        return QStringLiteral("このプロセスが開いているファイルではありません");
     }
-    return QStringLiteral("内部エラー: %1").arg(QString::fromStdString(error));
+    return QString::fromStdString(code.message());
+}
+
+QString failureDetail(const listgen::Outcome& outcome)
+{
+    if (!outcome.failure)
+        return QStringLiteral("内部エラー: %1").arg(QString::fromStdString(outcome.error));
+    const listgen::RunFailure& failure = *outcome.failure;
+    const QString path = QString::fromStdString(listgen::displayText(failure.path));
+    QString reason = failureReason(failure.code);
+    if (failure.action == "list folder")
+        return QStringLiteral("フォルダー「%1」の中を一覧にできません。\n理由: %2").arg(path, reason);
+    if (failure.action == "write") {
+        const int error = failure.code.category() == std::generic_category() ? failure.code.value() : 0;
+        if (error == EACCES || error == EPERM || error == EROFS)
+            reason += QStringLiteral("\n新しいレポートは古いレポートの隣に作ってから置き換えるため、"
+                                     "出力先のフォルダーに書き込めなければなりません。");
+        return QStringLiteral("「%1」に書き込めません。\n理由: %2").arg(path, reason);
+    }
+    return QStringLiteral("「%1」を読み取れません。\n理由: %2").arg(path, reason);
 }
 
 } // namespace
@@ -66,7 +80,7 @@ QString partialReportText(const listgen::Outcome& outcome)
 QString notWrittenText(const listgen::Outcome& outcome)
 {
     return QStringLiteral("レポートを作成できませんでした。出力ファイルは変更していません。\n\n") +
-           failureDetail(outcome.error);
+           failureDetail(outcome);
 }
 
 QString cancelledText()

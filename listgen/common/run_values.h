@@ -6,8 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace listgen {
@@ -57,6 +59,13 @@ struct Progress {
 // Called on a working thread, a few times a second at most and once at the end.
 using ProgressCallback = std::function<void(const Progress&)>;
 
+// What the whole run failed at: "cannot <action> <path>: <code's message>".
+struct RunFailure {
+    std::string action;
+    std::string path;
+    std::error_code code;
+};
+
 struct Outcome {
     enum class Status {
         Complete,   // written, every file listed
@@ -67,6 +76,8 @@ struct Outcome {
     };
     Status status = Status::NotWritten;
     std::string error;
+    // Set with NotWritten when the system refused something; `error` says the same in English.
+    std::optional<RunFailure> failure;
     std::vector<SkippedEntry> skipped;
     Progress totals;
 };

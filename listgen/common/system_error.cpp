@@ -41,6 +41,8 @@ SystemError::SystemError(const std::string& action, const std::string& path, int
 
 SystemError::SystemError(const std::string& action, const std::string& path, std::error_code code)
     : std::system_error(code)
+    , action_(action)
+    , path_(path)
     , message_("cannot " + action + " " + displayText(path) + ": " + code.message())
 {
 }

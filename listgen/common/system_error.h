@@ -26,8 +26,12 @@ public:
 
     std::string reason() const { return code().message(); }
     const char* what() const noexcept override { return message_.c_str(); }
+    const std::string& action() const noexcept { return action_; }
+    const std::string& path() const noexcept { return path_; }
 
 private:
+    std::string action_;
+    std::string path_;
     std::string message_;
 };
 

@@ -1,4 +1,6 @@
 #include "window/outcome_text.h"
+
+#include "listgen/common/system_error.h"
 #include "window/progress_text.h"
 #include "window/qt_message_boxes.h"
 
@@ -27,12 +29,13 @@ TEST(PartialReportText, SaysDoneCountsAndNamesTheFirstTen)
     EXPECT_TRUE(text.endsWith("\nほか 2 件"));
 }
 
-TEST(NotWrittenText, NamesThePathEvenWhenItHoldsTheSeparatorAndKeepsUnknownErrorsWhole)
+TEST(NotWrittenText, NamesThePathShownSafelyAndKeepsUnknownErrorsWhole)
 {
     listgen::Outcome outcome;
-    outcome.error = "cannot write /tmp/a: b.htm: not a regular file";
+    outcome.failure = listgen::RunFailure{"write", "/tmp/a: b\x1b.htm", listgen::RunError::NotARegularFile};
     EXPECT_TRUE(vaskerel::notWrittenText(outcome).endsWith(
-        "「/tmp/a: b.htm」に書き込めません。\n理由: 通常のファイルではありません"));
+        "「/tmp/a: b\\x1B.htm」に書き込めません。\n理由: 通常のファイルではありません"));
+    outcome.failure.reset();
     outcome.error = "cannot start an MD5 digest";
     EXPECT_TRUE(vaskerel::notWrittenText(outcome).endsWith("\n\n内部エラー: cannot start an MD5 digest"));
 }

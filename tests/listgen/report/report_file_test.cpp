@@ -86,8 +86,9 @@ TEST(ReportFile, ReplacedReportKeepsItsModeAndOwnerAndANewOneGetsTheUmask)
     writeFile(folder / "r.htm", "old");
     ::chmod((folder / "r.htm").c_str(), 0640);
     const bool root = ::geteuid() == 0;
-    if (root)
+    if (root) {
         ASSERT_EQ(::chown((folder / "r.htm").c_str(), 65534, 65534), 0);
+    }
     for (const mode_t mask : {mode_t{022}, mode_t{077}}) {
         const UmaskGuard guard(mask);
         ReportFile(folder / "r.htm").commit();
@@ -97,8 +98,9 @@ TEST(ReportFile, ReplacedReportKeepsItsModeAndOwnerAndANewOneGetsTheUmask)
     }
     struct stat status {};
     ::stat((folder / "r.htm").c_str(), &status);
-    if (root)
+    if (root) {
         EXPECT_EQ(status.st_uid, 65534U);
+    }
 }
 
 TEST(ReportFile, KnowsItsOwnNamesByTheirFolderNotByTheSpelling)
