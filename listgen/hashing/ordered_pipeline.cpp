@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -39,8 +40,14 @@ public:
     void run()
     {
         std::vector<std::thread> helpers;
-        for (unsigned i = 1; i < jobs_; ++i)
-            helpers.emplace_back([this] { work(); });
+        for (unsigned i = 1; i < jobs_; ++i) {
+            try {
+                helpers.emplace_back([this] { work(); });
+            } catch (const std::system_error&) {
+                // A process or pids limit: the threads already running do the work.
+                break;
+            }
+        }
         work();
         for (std::thread& helper : helpers)
             helper.join();

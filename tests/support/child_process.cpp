@@ -69,6 +69,11 @@ void applyLimits(const ChildLimits& limits)
         if (::setrlimit(RLIMIT_NOFILE, &limit) != 0)
             ::_exit(123);
     }
+    if (limits.processes >= 0) {
+        const rlimit limit{static_cast<rlim_t>(limits.processes), static_cast<rlim_t>(limits.processes)};
+        if (::setrlimit(RLIMIT_NPROC, &limit) != 0)
+            ::_exit(125);
+    }
     if (limits.unprivileged && ::geteuid() == 0) {
         if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
             ::_exit(121);

@@ -1,6 +1,10 @@
 #include "listgen/hashing/ordered_pipeline.h"
 
+#include "child_process.h"
+
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -125,6 +129,22 @@ TEST(OrderedPipeline, AFailingStageEndsTheRunWithItsError)
         throw std::runtime_error("no hasher");
     };
     EXPECT_THROW(hashInReportOrder(source, noHasher, 3, kGoOn, sink), std::runtime_error);
+}
+
+TEST(OrderedPipeline, GoesOnWithTheThreadsItHasWhenNoMoreCanStart)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to run as another user under a process limit";
+    const auto result = testing_support::runInChild(
+        [] {
+            CountingSource source(200);
+            RecordingSink sink(source);
+            hashInReportOrder(source, slowHashers(), 4, kGoOn, sink);
+            return std::to_string(sink.paths.size());
+        },
+        {.unprivileged = true, .processes = 1});
+    EXPECT_EQ(result.exitCode, 0) << result.errors;
+    EXPECT_EQ(result.output, "200");
 }
 
 TEST(OrderedPipeline, CancelStopsTakingEntries)
