@@ -1,5 +1,7 @@
 #include "cli/command_line.h"
 
+#include "listgen/common/display_text.h"
+
 #include <charconv>
 #include <optional>
 #include <string_view>
@@ -62,15 +64,19 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments)
             line.request.title = *value;
         else if (auto value = optionValue(arguments, at, "--stylesheet", error))
             line.request.stylesheet = *value;
-        else if (auto value = optionValue(arguments, at, "--verify", error))
+        else if (auto value = optionValue(arguments, at, "--verify", error)) {
             line.verifyReport = *value;
+            line.verifyGiven = true;
+            if (value->empty())
+                error = "--verify needs a report: a file, or - for standard input";
+        }
         else if (auto value = optionValue(arguments, at, "--exclude", error))
             line.request.excludes.push_back(*value);
         else if (auto value = optionValue(arguments, at, "--jobs", error)) {
             if (!parseJobs(*value, line.request.jobs))
                 error = "--jobs takes a whole number from 1 to 1024";
         } else if (error.empty()) {
-            error = "unknown argument " + argument;
+            error = "unknown argument " + listgen::displayText(argument);
         }
         if (!error.empty()) {
             line.action = Action::UsageError;
@@ -78,7 +84,7 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments)
             return line;
         }
     }
-    if (!line.verifyReport.empty()) {
+    if (line.verifyGiven) {
         line.action = Action::Verify;
         if (!line.request.outputFile.empty() || !line.request.title.empty() || !line.request.stylesheet.empty()) {
             line.action = Action::UsageError;

@@ -15,6 +15,7 @@ struct CommandLine {
     listgen::ListRequest request;
     // With --verify, the report to check; the input folder, excludes and jobs are shared.
     std::string verifyReport;
+    bool verifyGiven = false;
     bool quiet = false;
     std::string error;
 

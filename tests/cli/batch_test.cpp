@@ -62,6 +62,15 @@ TEST_F(BatchTest, CompleteRunIsSilentAndWritesTheReport)
               std::string::npos);
 }
 
+TEST_F(BatchTest, OutputDashWritesTheReportToStandardOutput)
+{
+    const ChildResult result = run({"--input", input(), "--output", "-", "--title", "T"});
+    EXPECT_EQ(result.exitCode, 0) << result.errors;
+    EXPECT_TRUE(result.output.starts_with("<html><head><title>T</title>\r\n"));
+    EXPECT_TRUE(result.output.ends_with("</body></html>\r\n"));
+    EXPECT_EQ(namesIn(folder / "out"), "");
+}
+
 TEST_F(BatchTest, EmptyFieldPrintsTheWarning)
 {
     const ChildResult result = run({"--input", "", "--output", output()});

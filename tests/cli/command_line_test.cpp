@@ -61,6 +61,9 @@ TEST(CommandLine, UsageErrorsSayWhatIsWrong)
         {{"--jobs=-1"}, "--jobs takes a whole number from 1 to 1024"},
         {{"--jobs", "1025"}, "--jobs takes a whole number from 1 to 1024"},
         {{"--verify", "r", "--input", "i", "--output", "o"}, "--verify takes --input, --exclude and --jobs only"},
+        {{"--verify", "", "--input", "i"}, "--verify needs a report: a file, or - for standard input"},
+        {{"--verify=", "--input", "i"}, "--verify needs a report: a file, or - for standard input"},
+        {{"--\x1b[2J\\"}, "unknown argument --\\x1B[2J\\\\"},
     };
     for (const auto& [arguments, error] : cases) {
         const CommandLine line = parsed(arguments);
