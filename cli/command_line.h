@@ -15,7 +15,6 @@ struct CommandLine {
     listgen::ListRequest request;
     // With --verify, the report to check; the input folder, excludes and jobs are shared.
     std::string verifyReport;
-    bool verifyGiven = false;
     bool quiet = false;
     std::string error;
 
@@ -24,5 +23,8 @@ struct CommandLine {
 };
 
 std::string usageText();
+
+// Every option the parser knows, short and long, sorted.
+std::vector<std::string> optionNames();
 
 } // namespace vaskerel
