@@ -1,0 +1,628 @@
+#include "listgen/hashing/md5_lanes.h"
+
+#include "listgen/hashing/evp_md5.h"
+#include "listgen/hashing/fixed_ring.h"
+#include "listgen/hashing/md5_kernel.h"
+#include "listgen/hashing/md5_rounds.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+namespace listgen {
+
+namespace {
+
+using md5::BlockKernel;
+using md5::kMaxLanes;
+
+constexpr std::size_t kBlockSize = 64;
+constexpr std::size_t kMaxLadder = 8;
+
+struct Ladder {
+    const BlockKernel* kernels[kMaxLadder] = {};
+    unsigned size = 0;
+
+    void add(const BlockKernel* table, unsigned count)
+    {
+        for (unsigned i = 0; i < count && size < kMaxLadder; ++i)
+            kernels[size++] = &table[i];
+    }
+};
+
+// Every set ends in the scalar kernels: one or two lanes left are faster in general
+// registers than in mostly idle vectors.
+Ladder fullLadder(Md5KernelSet set)
+{
+    Ladder ladder;
+    switch (set) {
+#if LISTGEN_MD5_X86_KERNELS
+    case Md5KernelSet::Avx512:
+        ladder.add(md5::kAvx512Kernels, md5::kAvx512KernelCount);
+        break;
+    case Md5KernelSet::Avx2:
+        ladder.add(md5::kAvx2Kernels, md5::kAvx2KernelCount);
+        ladder.add(&md5::kSse2Kernels[md5::kSse2KernelCount - 1], 1);
+        break;
+    case Md5KernelSet::Sse2:
+        ladder.add(md5::kSse2Kernels, md5::kSse2KernelCount);
+        break;
+#endif
+    case Md5KernelSet::OpenSsl:
+        return ladder;
+    default:
+        break;
+    }
+    ladder.add(md5::kScalarKernels, md5::kScalarKernelCount);
+    return ladder;
+}
+
+// Writes the last size % 64 bytes of a message, the padding and the bit length; returns
+// the number of blocks written (one, or two when the length does not fit behind the rest).
+std::size_t buildTail(unsigned char* out, const unsigned char* rest, std::size_t restSize, std::uint64_t messageSize)
+{
+    if (restSize > 0)
+        std::memcpy(out, rest, restSize);
+    out[restSize] = 0x80;
+    const std::size_t blocks = restSize < kBlockSize - 8 ? 1 : 2;
+    const std::size_t end = blocks * kBlockSize;
+    std::memset(out + restSize + 1, 0, end - 8 - restSize - 1);
+    const std::uint64_t bits = messageSize * 8;
+    for (int i = 0; i < 8; ++i)
+        out[end - 8 + i] = static_cast<unsigned char>(bits >> (8 * i));
+    return blocks;
+}
+
+} // namespace
+
+struct Md5Lanes::Impl {
+    struct Message {
+        const unsigned char* data;
+        std::size_t size;
+        std::uint64_t tag;
+    };
+
+    struct Chunk {
+        const unsigned char* data;
+        std::size_t size;
+        std::uint64_t tag;
+    };
+
+    struct Stream {
+        bool open = false;
+        bool finished = false;
+        // In readyStreams, waiting for a lane.
+        bool queued = false;
+        int lane = -1;
+        std::uint64_t tag = 0;
+        // Bytes taken out of chunks so far.
+        std::uint64_t length = 0;
+        // Chaining value while the stream has no lane.
+        std::uint32_t words[4] = {};
+        // How far the first queued chunk has been taken.
+        std::size_t offset = 0;
+        // Bytes of a block split across chunks.
+        std::size_t carrySize = 0;
+        alignas(64) unsigned char carry[kBlockSize];
+        FixedRing<Chunk> chunks;
+        std::unique_ptr<EvpMd5> evp;
+    };
+
+    struct Lane {
+        bool busy = false;
+        // The blocks in flight end the message.
+        bool lastSegment = false;
+        StreamId stream = kNoStream;
+        std::uint64_t tag = 0;
+        const unsigned char* message = nullptr;
+        std::uint64_t size = 0;
+        alignas(64) unsigned char tail[2 * kBlockSize];
+    };
+
+    struct Output {
+        Md5Result result;
+        bool fromStream;
+    };
+
+    Options options;
+    Md5KernelSet set;
+    Ladder ladder;
+    unsigned width = 1;
+
+    md5::LaneState state;
+    const unsigned char* data[kMaxLanes] = {};
+    std::size_t blocksLeft[kMaxLanes] = {};
+    Lane lanes[kMaxLanes];
+    unsigned busyCount = 0;
+
+    FixedRing<Message> messages;
+    std::vector<Stream> streams;
+    FixedRing<StreamId> freeStreams;
+    FixedRing<StreamId> readyStreams;
+    FixedRing<Output> outputs;
+    FixedRing<std::uint64_t> released;
+    std::size_t messagesOutstanding = 0;
+    std::size_t streamsOutstanding = 0;
+    std::size_t chunksOutstanding = 0;
+    std::unique_ptr<EvpMd5> evp;
+
+    explicit Impl(const Options& chosen);
+
+    void run(bool withIdleLanes);
+    void runOpenSsl();
+    void refill();
+    const BlockKernel& pickKernel() const;
+    void packInto(unsigned laneCount);
+    void moveLane(unsigned from, unsigned to);
+    void startMessage(unsigned lane, const Message& message);
+    void startMessageTail(unsigned lane);
+    bool placeStream(unsigned lane, StreamId id);
+    bool continueStream(unsigned lane);
+    bool endSegment(unsigned lane);
+    void releaseChunk(Stream& stream);
+    void makeReady(StreamId id);
+    void emit(std::uint64_t tag, const Md5Value& value, bool fromStream);
+    Md5Value laneValue(unsigned lane) const;
+};
+
+Md5Lanes::Impl::Impl(const Options& chosen)
+    : options(chosen)
+    , set(chosen.kernels == Md5KernelSet::Automatic ? bestKernelSet() : chosen.kernels)
+    , messages(chosen.messages)
+    , streams(chosen.streams)
+    , freeStreams(chosen.streams)
+    , readyStreams(chosen.streams)
+    , outputs(chosen.messages + chosen.streams)
+    , released(chosen.streams * chosen.chunksPerStream)
+{
+    if (!cpuRuns(set))
+        throw std::invalid_argument("this CPU cannot run the " + std::string(kernelSetName(set)) + " MD5 kernels");
+    if (chosen.messages == 0 && chosen.streams == 0)
+        throw std::invalid_argument("an Md5Lanes needs room for messages or streams");
+    if (chosen.streams > 0 && chosen.chunksPerStream == 0)
+        throw std::invalid_argument("streams need room for at least one chunk");
+
+    if (set == Md5KernelSet::OpenSsl) {
+        evp = std::make_unique<EvpMd5>();
+    } else {
+        for (const BlockKernel* kernel : fullLadder(set).kernels) {
+            if (kernel && kernel->lanes <= chosen.widestLanes && kernel->lanes >= chosen.narrowestLanes)
+                ladder.add(kernel, 1);
+        }
+        if (ladder.size == 0)
+            throw std::invalid_argument("no " + std::string(kernelSetName(set)) + " MD5 kernel has between " +
+                                        std::to_string(chosen.narrowestLanes) + " and " +
+                                        std::to_string(chosen.widestLanes) + " lanes");
+        width = ladder.kernels[0]->lanes;
+    }
+
+    for (StreamId id = 0; id < streams.size(); ++id) {
+        streams[id].chunks = FixedRing<Chunk>(chosen.chunksPerStream);
+        if (evp)
+            streams[id].evp = std::make_unique<EvpMd5>();
+        freeStreams.push(id);
+    }
+}
+
+void Md5Lanes::Impl::makeReady(StreamId id)
+{
+    Stream& stream = streams[id];
+    if (stream.lane < 0 && !stream.queued) {
+        stream.queued = true;
+        readyStreams.push(id);
+    }
+}
+
+void Md5Lanes::Impl::emit(std::uint64_t tag, const Md5Value& value, bool fromStream)
+{
+    outputs.push({{tag, value}, fromStream});
+}
+
+Md5Value Md5Lanes::Impl::laneValue(unsigned lane) const
+{
+    Md5Value value;
+    for (int row = 0; row < 4; ++row) {
+        const std::uint32_t word = state.word[row][lane];
+        for (int i = 0; i < 4; ++i)
+            value[4 * row + i] = static_cast<unsigned char>(word >> (8 * i));
+    }
+    return value;
+}
+
+void Md5Lanes::Impl::releaseChunk(Stream& stream)
+{
+    released.push(stream.chunks.front().tag);
+    stream.chunks.pop();
+    stream.offset = 0;
+}
+
+void Md5Lanes::Impl::startMessage(unsigned lane, const Message& message)
+{
+    Lane& slot = lanes[lane];
+    slot.busy = true;
+    slot.stream = kNoStream;
+    slot.tag = message.tag;
+    slot.message = message.data;
+    slot.size = message.size;
+    for (int row = 0; row < 4; ++row)
+        state.word[row][lane] = md5::kInitialState[row];
+    if (message.size >= kBlockSize) {
+        slot.lastSegment = false;
+        data[lane] = message.data;
+        blocksLeft[lane] = message.size / kBlockSize;
+    } else {
+        startMessageTail(lane);
+    }
+}
+
+void Md5Lanes::Impl::startMessageTail(unsigned lane)
+{
+    Lane& slot = lanes[lane];
+    const std::size_t restSize = slot.size % kBlockSize;
+    const unsigned char* rest = restSize > 0 ? slot.message + (slot.size - restSize) : nullptr;
+    slot.lastSegment = true;
+    data[lane] = slot.tail;
+    blocksLeft[lane] = buildTail(slot.tail, rest, restSize, slot.size);
+}
+
+bool Md5Lanes::Impl::placeStream(unsigned lane, StreamId id)
+{
+    Stream& stream = streams[id];
+    Lane& slot = lanes[lane];
+    slot.busy = true;
+    slot.stream = id;
+    slot.lastSegment = false;
+    stream.lane = static_cast<int>(lane);
+    for (int row = 0; row < 4; ++row)
+        state.word[row][lane] = stream.words[row];
+    return continueStream(lane);
+}
+
+// Points the lane at the stream's next whole blocks: the carried block once the chunks fill
+// it, else the whole blocks of the first chunk, else the padded tail once the stream is
+// finished. With nothing to hash yet the stream leaves the lane. Returns whether it stayed.
+bool Md5Lanes::Impl::continueStream(unsigned lane)
+{
+    Lane& slot = lanes[lane];
+    Stream& stream = streams[slot.stream];
+    for (;;) {
+        if (stream.chunks.empty()) {
+            if (stream.finished) {
+                slot.lastSegment = true;
+                data[lane] = slot.tail;
+                blocksLeft[lane] = buildTail(slot.tail, stream.carry, stream.carrySize, stream.length);
+                stream.carrySize = 0;
+                return true;
+            }
+            for (int row = 0; row < 4; ++row)
+                stream.words[row] = state.word[row][lane];
+            stream.lane = -1;
+            slot.busy = false;
+            return false;
+        }
+        const Chunk& chunk = stream.chunks.front();
+        const std::size_t available = chunk.size - stream.offset;
+        if (available == 0) {
+            releaseChunk(stream);
+            continue;
+        }
+        if (stream.carrySize > 0 || available < kBlockSize) {
+            const std::size_t take = std::min(kBlockSize - stream.carrySize, available);
+            std::memcpy(stream.carry + stream.carrySize, chunk.data + stream.offset, take);
+            stream.carrySize += take;
+            stream.offset += take;
+            stream.length += take;
+            if (stream.carrySize == kBlockSize) {
+                // The carry is not written again before this block is hashed: only this lane fills it.
+                stream.carrySize = 0;
+                data[lane] = stream.carry;
+                blocksLeft[lane] = 1;
+                return true;
+            }
+            continue;
+        }
+        const std::size_t blocks = available / kBlockSize;
+        data[lane] = chunk.data + stream.offset;
+        blocksLeft[lane] = blocks;
+        stream.offset += blocks * kBlockSize;
+        stream.length += blocks * kBlockSize;
+        return true;
+    }
+}
+
+// Called when the lane's blocks in flight are done; returns whether the lane is still busy.
+bool Md5Lanes::Impl::endSegment(unsigned lane)
+{
+    Lane& slot = lanes[lane];
+    if (slot.lastSegment) {
+        const bool fromStream = slot.stream != kNoStream;
+        emit(fromStream ? streams[slot.stream].tag : slot.tag, laneValue(lane), fromStream);
+        if (fromStream) {
+            Stream& stream = streams[slot.stream];
+            stream.open = false;
+            stream.lane = -1;
+            freeStreams.push(slot.stream);
+        }
+        slot.busy = false;
+        return false;
+    }
+    if (slot.stream == kNoStream) {
+        startMessageTail(lane);
+        return true;
+    }
+    return continueStream(lane);
+}
+
+// Streams go first: they are the large files, and started late they would end up alone.
+void Md5Lanes::Impl::refill()
+{
+    for (unsigned lane = 0; lane < width; ++lane) {
+        if (lanes[lane].busy)
+            continue;
+        bool placed = false;
+        while (!placed && !readyStreams.empty()) {
+            const StreamId id = readyStreams.front();
+            readyStreams.pop();
+            streams[id].queued = false;
+            placed = placeStream(lane, id);
+        }
+        if (!placed && !messages.empty()) {
+            startMessage(lane, messages.front());
+            messages.pop();
+            placed = true;
+        }
+        if (!placed)
+            return;
+        ++busyCount;
+    }
+}
+
+// The narrowest kernel that holds every busy lane.
+const BlockKernel& Md5Lanes::Impl::pickKernel() const
+{
+    const BlockKernel* chosen = ladder.kernels[0];
+    for (unsigned i = 1; i < ladder.size && ladder.kernels[i]->lanes >= busyCount; ++i)
+        chosen = ladder.kernels[i];
+    return *chosen;
+}
+
+void Md5Lanes::Impl::moveLane(unsigned from, unsigned to)
+{
+    for (int row = 0; row < 4; ++row)
+        state.word[row][to] = state.word[row][from];
+    const unsigned char* source = data[from];
+    const auto address = reinterpret_cast<std::uintptr_t>(source);
+    const auto tailStart = reinterpret_cast<std::uintptr_t>(lanes[from].tail);
+    lanes[to] = lanes[from];
+    data[to] = address - tailStart < sizeof lanes[from].tail ? lanes[to].tail + (address - tailStart) : source;
+    blocksLeft[to] = blocksLeft[from];
+    if (lanes[to].stream != kNoStream)
+        streams[lanes[to].stream].lane = static_cast<int>(to);
+    lanes[from].busy = false;
+}
+
+// Moves busy lanes at or above laneCount into idle lanes below it.
+void Md5Lanes::Impl::packInto(unsigned laneCount)
+{
+    unsigned hole = 0;
+    for (unsigned lane = laneCount; lane < width; ++lane) {
+        if (!lanes[lane].busy)
+            continue;
+        while (lanes[hole].busy)
+            ++hole;
+        moveLane(lane, hole);
+    }
+}
+
+void Md5Lanes::Impl::run(bool withIdleLanes)
+{
+    if (evp) {
+        runOpenSsl();
+        return;
+    }
+    for (;;) {
+        if (!readyStreams.empty() || !messages.empty())
+            refill();
+        if (busyCount == 0 || (!withIdleLanes && busyCount < width))
+            return;
+        const BlockKernel& kernel = pickKernel();
+        if (kernel.lanes < width)
+            packInto(kernel.lanes);
+
+        std::size_t blocks = SIZE_MAX;
+        const unsigned char* someBusyData = nullptr;
+        for (unsigned lane = 0; lane < kernel.lanes; ++lane) {
+            if (lanes[lane].busy) {
+                blocks = std::min(blocks, blocksLeft[lane]);
+                someBusyData = data[lane];
+            }
+        }
+        // Idle lanes read a busy lane's bytes, which are valid for at least `blocks` blocks.
+        for (unsigned lane = 0; lane < kernel.lanes; ++lane) {
+            if (!lanes[lane].busy)
+                data[lane] = someBusyData;
+        }
+        kernel.run(state, data, blocks);
+        for (unsigned lane = 0; lane < kernel.lanes; ++lane) {
+            if (!lanes[lane].busy)
+                continue;
+            blocksLeft[lane] -= blocks;
+            data[lane] += blocks * kBlockSize;
+            if (blocksLeft[lane] == 0 && !endSegment(lane))
+                --busyCount;
+        }
+    }
+}
+
+void Md5Lanes::Impl::runOpenSsl()
+{
+    while (!messages.empty()) {
+        const Message& message = messages.front();
+        evp->begin();
+        evp->update(message.data, message.size);
+        emit(message.tag, evp->finish(), false);
+        messages.pop();
+    }
+    while (!readyStreams.empty()) {
+        const StreamId id = readyStreams.front();
+        readyStreams.pop();
+        Stream& stream = streams[id];
+        stream.queued = false;
+        while (!stream.chunks.empty()) {
+            const Chunk& chunk = stream.chunks.front();
+            stream.evp->update(chunk.data, chunk.size);
+            releaseChunk(stream);
+        }
+        if (stream.finished) {
+            emit(stream.tag, stream.evp->finish(), true);
+            stream.open = false;
+            freeStreams.push(id);
+        }
+    }
+}
+
+Md5Lanes::Md5Lanes(const Options& options) : impl_(std::make_unique<Impl>(options)) {}
+Md5Lanes::Md5Lanes() : Md5Lanes(Options{}) {}
+Md5Lanes::~Md5Lanes() = default;
+Md5Lanes::Md5Lanes(Md5Lanes&&) noexcept = default;
+Md5Lanes& Md5Lanes::operator=(Md5Lanes&&) noexcept = default;
+
+Md5KernelSet Md5Lanes::kernels() const
+{
+    return impl_->set;
+}
+
+unsigned Md5Lanes::lanes() const
+{
+    return impl_->width;
+}
+
+bool Md5Lanes::canSubmit() const
+{
+    return impl_->messagesOutstanding < impl_->options.messages;
+}
+
+bool Md5Lanes::submit(const void* data, std::size_t size, std::uint64_t tag)
+{
+    if (!canSubmit())
+        return false;
+    impl_->messages.push({static_cast<const unsigned char*>(data), size, tag});
+    ++impl_->messagesOutstanding;
+    return true;
+}
+
+Md5Lanes::StreamId Md5Lanes::openStream(std::uint64_t tag)
+{
+    Impl& impl = *impl_;
+    if (impl.streamsOutstanding >= impl.options.streams)
+        return kNoStream;
+    const StreamId id = impl.freeStreams.front();
+    impl.freeStreams.pop();
+    Impl::Stream& stream = impl.streams[id];
+    stream.open = true;
+    stream.finished = false;
+    stream.tag = tag;
+    stream.length = 0;
+    stream.offset = 0;
+    stream.carrySize = 0;
+    std::copy(std::begin(md5::kInitialState), std::end(md5::kInitialState), stream.words);
+    if (stream.evp)
+        stream.evp->begin();
+    ++impl.streamsOutstanding;
+    return id;
+}
+
+bool Md5Lanes::canFeed(StreamId id) const
+{
+    const Impl& impl = *impl_;
+    return !impl.streams[id].chunks.full() && impl.chunksOutstanding < impl.released.capacity();
+}
+
+bool Md5Lanes::feed(StreamId id, const void* data, std::size_t size, std::uint64_t chunkTag)
+{
+    if (!canFeed(id))
+        return false;
+    impl_->streams[id].chunks.push({static_cast<const unsigned char*>(data), size, chunkTag});
+    ++impl_->chunksOutstanding;
+    impl_->makeReady(id);
+    return true;
+}
+
+void Md5Lanes::finish(StreamId id)
+{
+    impl_->streams[id].finished = true;
+    impl_->makeReady(id);
+}
+
+void Md5Lanes::hash()
+{
+    impl_->run(false);
+}
+
+void Md5Lanes::flush()
+{
+    impl_->run(true);
+}
+
+bool Md5Lanes::idle() const
+{
+    return impl_->busyCount == 0 && impl_->messages.empty() && impl_->readyStreams.empty();
+}
+
+std::size_t Md5Lanes::takeDigests(std::span<Md5Result> out)
+{
+    Impl& impl = *impl_;
+    std::size_t count = 0;
+    while (count < out.size() && !impl.outputs.empty()) {
+        const Impl::Output& output = impl.outputs.front();
+        out[count++] = output.result;
+        --(output.fromStream ? impl.streamsOutstanding : impl.messagesOutstanding);
+        impl.outputs.pop();
+    }
+    return count;
+}
+
+std::size_t Md5Lanes::takeReleased(std::span<std::uint64_t> out)
+{
+    Impl& impl = *impl_;
+    std::size_t count = 0;
+    while (count < out.size() && !impl.released.empty()) {
+        out[count++] = impl.released.front();
+        impl.released.pop();
+    }
+    impl.chunksOutstanding -= count;
+    return count;
+}
+
+std::vector<unsigned> Md5Lanes::laneCounts(Md5KernelSet set)
+{
+    std::vector<unsigned> counts;
+    const Ladder ladder = fullLadder(set == Md5KernelSet::Automatic ? bestKernelSet() : set);
+    for (unsigned i = 0; i < ladder.size; ++i)
+        counts.push_back(ladder.kernels[i]->lanes);
+    return counts;
+}
+
+Md5Value Md5Lanes::md5(std::string_view data, Md5KernelSet kernels)
+{
+    Options options;
+    options.kernels = kernels;
+    options.messages = 1;
+    options.streams = 0;
+    Md5Lanes lanes(options);
+    lanes.submit(data.data(), data.size(), 0);
+    lanes.flush();
+    Md5Result result{};
+    lanes.takeDigests({&result, 1});
+    return result.value;
+}
+
+Md5Hex Md5Lanes::md5Hex(std::string_view data, Md5KernelSet kernels)
+{
+    return toHex(md5(data, kernels));
+}
+
+} // namespace listgen
