@@ -23,6 +23,8 @@ public:
         ++size_;
     }
     T& front() { return slots_[head_]; }
+    // The caller checks index < size().
+    const T& at(std::size_t index) const { return slots_[(head_ + index) % slots_.size()]; }
     const T& front() const { return slots_[head_]; }
     void pop()
     {

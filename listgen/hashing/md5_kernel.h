@@ -8,6 +8,8 @@
 namespace listgen::md5 {
 
 inline constexpr unsigned kMaxLanes = 32;
+// Blocks one call may run; the scheduler plans that far ahead for every lane.
+inline constexpr unsigned kPlanBlocks = 32;
 
 // The chaining values of every lane as four rows (a, b, c, d), so that one vector load
 // takes a word of many lanes.
@@ -15,9 +17,19 @@ struct LaneState {
     alignas(64) std::uint32_t word[4][kMaxLanes];
 };
 
-// Compresses `blocks` consecutive 64-byte blocks starting at data[lane] for every lane in
-// [0, lanes). Never fails and never allocates.
-using BlocksFunction = void (*)(LaneState& state, const unsigned char* const* data, std::size_t blocks);
+// What one call computes: for each block, the 64 bytes every lane reads, and the lanes whose
+// message ends with that block. Those lanes' chaining values are saved to the block's
+// snapshot and then start over from the initial value, so that a lane takes up its next
+// message without leaving the kernel.
+struct BlockPlan {
+    const unsigned char* rows[kPlanBlocks][kMaxLanes];
+    std::uint32_t restart[kPlanBlocks];
+    LaneState snapshot[kPlanBlocks];
+};
+
+// Runs `blocks` (at most kPlanBlocks) blocks of the plan for lanes [0, lanes). Never fails
+// and never allocates.
+using BlocksFunction = void (*)(LaneState& state, BlockPlan& plan, std::size_t blocks);
 
 struct BlockKernel {
     unsigned lanes;

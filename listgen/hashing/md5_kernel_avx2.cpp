@@ -35,12 +35,19 @@ struct Ymm {
 
     static LISTGEN_MD5_ALWAYS_INLINE void pin(V& x) { asm("" : "+x"(x)); }
 
-    static LISTGEN_MD5_ALWAYS_INLINE void transpose(const unsigned char* const* rows, std::size_t offset, V* words)
+    static LISTGEN_MD5_ALWAYS_INLINE V select(std::uint32_t lanes, V x, std::uint32_t value)
+    {
+        const V laneBits = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
+        const V chosen = _mm256_cmpeq_epi32(_mm256_and_si256(broadcast(lanes), laneBits), laneBits);
+        return _mm256_blendv_epi8(x, broadcast(value), chosen);
+    }
+
+    static LISTGEN_MD5_ALWAYS_INLINE void transpose(const unsigned char* const* rows, V* words)
     {
         for (int half = 0; half < 2; ++half) {
             V row[8], pair[8], quad[8];
             for (int i = 0; i < 8; ++i)
-                row[i] = _mm256_loadu_si256(reinterpret_cast<const V*>(rows[i] + offset + 32 * half));
+                row[i] = _mm256_loadu_si256(reinterpret_cast<const V*>(rows[i] + 32 * half));
             for (int i = 0; i < 8; i += 2) {
                 pair[i] = _mm256_unpacklo_epi32(row[i], row[i + 1]);
                 pair[i + 1] = _mm256_unpackhi_epi32(row[i], row[i + 1]);

@@ -32,12 +32,16 @@ struct Zmm {
     template <int Shift>
     static LISTGEN_MD5_ALWAYS_INLINE V rotate(V x) { return _mm512_rol_epi32(x, Shift); }
     static LISTGEN_MD5_ALWAYS_INLINE void pin(V& x) { asm("" : "+v"(x)); }
+    static LISTGEN_MD5_ALWAYS_INLINE V select(std::uint32_t lanes, V x, std::uint32_t value)
+    {
+        return _mm512_mask_mov_epi32(x, static_cast<__mmask16>(lanes), broadcast(value));
+    }
 
-    static LISTGEN_MD5_ALWAYS_INLINE void transpose(const unsigned char* const* rows, std::size_t offset, V* words)
+    static LISTGEN_MD5_ALWAYS_INLINE void transpose(const unsigned char* const* rows, V* words)
     {
         V row[16], pair[16], quad[16];
         for (int i = 0; i < 16; ++i)
-            row[i] = _mm512_loadu_si512(rows[i] + offset);
+            row[i] = _mm512_loadu_si512(rows[i]);
         for (int i = 0; i < 16; i += 2) {
             pair[i] = _mm512_unpacklo_epi32(row[i], row[i + 1]);
             pair[i + 1] = _mm512_unpackhi_epi32(row[i], row[i + 1]);
@@ -78,13 +82,17 @@ struct YmmVl {
     template <int Shift>
     static LISTGEN_MD5_ALWAYS_INLINE V rotate(V x) { return _mm256_rol_epi32(x, Shift); }
     static LISTGEN_MD5_ALWAYS_INLINE void pin(V& x) { asm("" : "+v"(x)); }
+    static LISTGEN_MD5_ALWAYS_INLINE V select(std::uint32_t lanes, V x, std::uint32_t value)
+    {
+        return _mm256_mask_mov_epi32(x, static_cast<__mmask8>(lanes), broadcast(value));
+    }
 
-    static LISTGEN_MD5_ALWAYS_INLINE void transpose(const unsigned char* const* rows, std::size_t offset, V* words)
+    static LISTGEN_MD5_ALWAYS_INLINE void transpose(const unsigned char* const* rows, V* words)
     {
         for (int half = 0; half < 2; ++half) {
             V row[8], pair[8], quad[8];
             for (int i = 0; i < 8; ++i)
-                row[i] = _mm256_loadu_si256(reinterpret_cast<const V*>(rows[i] + offset + 32 * half));
+                row[i] = _mm256_loadu_si256(reinterpret_cast<const V*>(rows[i] + 32 * half));
             for (int i = 0; i < 8; i += 2) {
                 pair[i] = _mm256_unpacklo_epi32(row[i], row[i + 1]);
                 pair[i + 1] = _mm256_unpackhi_epi32(row[i], row[i + 1]);
@@ -119,13 +127,17 @@ struct XmmVl {
     template <int Shift>
     static LISTGEN_MD5_ALWAYS_INLINE V rotate(V x) { return _mm_rol_epi32(x, Shift); }
     static LISTGEN_MD5_ALWAYS_INLINE void pin(V& x) { asm("" : "+v"(x)); }
+    static LISTGEN_MD5_ALWAYS_INLINE V select(std::uint32_t lanes, V x, std::uint32_t value)
+    {
+        return _mm_mask_mov_epi32(x, static_cast<__mmask8>(lanes), broadcast(value));
+    }
 
-    static LISTGEN_MD5_ALWAYS_INLINE void transpose(const unsigned char* const* rows, std::size_t offset, V* words)
+    static LISTGEN_MD5_ALWAYS_INLINE void transpose(const unsigned char* const* rows, V* words)
     {
         for (int quarter = 0; quarter < 4; ++quarter) {
             V row[4];
             for (int i = 0; i < 4; ++i)
-                row[i] = _mm_loadu_si128(reinterpret_cast<const V*>(rows[i] + offset + 16 * quarter));
+                row[i] = _mm_loadu_si128(reinterpret_cast<const V*>(rows[i] + 16 * quarter));
             const V low01 = _mm_unpacklo_epi32(row[0], row[1]);
             const V high01 = _mm_unpackhi_epi32(row[0], row[1]);
             const V low23 = _mm_unpacklo_epi32(row[2], row[3]);

@@ -53,7 +53,7 @@ inline void allSteps(std::uint32_t* a, std::uint32_t* b, std::uint32_t* c, std::
 }
 
 template <int Streams>
-void compress(LaneState& state, const unsigned char* const* data, std::size_t blocks)
+void compress(LaneState& state, BlockPlan& plan, std::size_t blocks)
 {
     std::uint32_t a[Streams], b[Streams], c[Streams], d[Streams];
     for (int stream = 0; stream < Streams; ++stream) {
@@ -67,7 +67,7 @@ void compress(LaneState& state, const unsigned char* const* data, std::size_t bl
         std::uint32_t startA[Streams], startB[Streams], startC[Streams], startD[Streams];
         for (int stream = 0; stream < Streams; ++stream) {
             for (int i = 0; i < 16; ++i)
-                words[stream][i] = littleEndianWord(data[stream] + block * 64 + 4 * i);
+                words[stream][i] = littleEndianWord(plan.rows[block][stream] + 4 * i);
             startA[stream] = a[stream];
             startB[stream] = b[stream];
             startC[stream] = c[stream];
@@ -79,6 +79,21 @@ void compress(LaneState& state, const unsigned char* const* data, std::size_t bl
             b[stream] += startB[stream];
             c[stream] += startC[stream];
             d[stream] += startD[stream];
+        }
+        if (const std::uint32_t restart = plan.restart[block]) {
+            for (int stream = 0; stream < Streams; ++stream) {
+                LaneState& snapshot = plan.snapshot[block];
+                snapshot.word[0][stream] = a[stream];
+                snapshot.word[1][stream] = b[stream];
+                snapshot.word[2][stream] = c[stream];
+                snapshot.word[3][stream] = d[stream];
+                if ((restart >> stream) & 1) {
+                    a[stream] = kInitialState[0];
+                    b[stream] = kInitialState[1];
+                    c[stream] = kInitialState[2];
+                    d[stream] = kInitialState[3];
+                }
+            }
         }
     }
     for (int stream = 0; stream < Streams; ++stream) {

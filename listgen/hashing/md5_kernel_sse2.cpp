@@ -36,12 +36,19 @@ struct Xmm {
 
     static LISTGEN_MD5_ALWAYS_INLINE void pin(V& x) { asm("" : "+x"(x)); }
 
-    static LISTGEN_MD5_ALWAYS_INLINE void transpose(const unsigned char* const* rows, std::size_t offset, V* words)
+    static LISTGEN_MD5_ALWAYS_INLINE V select(std::uint32_t lanes, V x, std::uint32_t value)
+    {
+        const V laneBits = _mm_setr_epi32(1, 2, 4, 8);
+        const V chosen = _mm_cmpeq_epi32(_mm_and_si128(broadcast(lanes), laneBits), laneBits);
+        return _mm_or_si128(_mm_and_si128(chosen, broadcast(value)), _mm_andnot_si128(chosen, x));
+    }
+
+    static LISTGEN_MD5_ALWAYS_INLINE void transpose(const unsigned char* const* rows, V* words)
     {
         for (int quarter = 0; quarter < 4; ++quarter) {
             V row[4];
             for (int i = 0; i < 4; ++i)
-                row[i] = _mm_loadu_si128(reinterpret_cast<const V*>(rows[i] + offset + 16 * quarter));
+                row[i] = _mm_loadu_si128(reinterpret_cast<const V*>(rows[i] + 16 * quarter));
             const V low01 = _mm_unpacklo_epi32(row[0], row[1]);
             const V high01 = _mm_unpackhi_epi32(row[0], row[1]);
             const V low23 = _mm_unpacklo_epi32(row[2], row[3]);

@@ -18,9 +18,11 @@ namespace {
 
 using md5::BlockKernel;
 using md5::kMaxLanes;
+using md5::kPlanBlocks;
 
 constexpr std::size_t kBlockSize = 64;
 constexpr std::size_t kMaxLadder = 8;
+constexpr std::size_t kPrefetchAhead = 8;
 
 struct Ladder {
     const BlockKernel* kernels[kMaxLadder] = {};
@@ -76,6 +78,17 @@ std::size_t buildTail(unsigned char* out, const unsigned char* rest, std::size_t
     return blocks;
 }
 
+Md5Value valueOf(const md5::LaneState& state, unsigned lane)
+{
+    Md5Value value;
+    for (int row = 0; row < 4; ++row) {
+        const std::uint32_t word = state.word[row][lane];
+        for (int i = 0; i < 4; ++i)
+            value[4 * row + i] = static_cast<unsigned char>(word >> (8 * i));
+    }
+    return value;
+}
+
 } // namespace
 
 struct Md5Lanes::Impl {
@@ -106,20 +119,33 @@ struct Md5Lanes::Impl {
         std::size_t offset = 0;
         // Bytes of a block split across chunks.
         std::size_t carrySize = 0;
-        alignas(64) unsigned char carry[kBlockSize];
+        unsigned char carry[kBlockSize];
         FixedRing<Chunk> chunks;
         std::unique_ptr<EvpMd5> evp;
     };
 
     struct Lane {
         bool busy = false;
-        // The blocks in flight end the message.
-        bool lastSegment = false;
+        // The second block of a two-block tail did not fit in the last call.
+        bool tailPending = false;
         StreamId stream = kNoStream;
         std::uint64_t tag = 0;
         const unsigned char* message = nullptr;
         std::uint64_t size = 0;
+        // Bytes of the message planned so far.
+        std::uint64_t offset = 0;
         alignas(64) unsigned char tail[2 * kBlockSize];
+    };
+
+    enum class Ending : std::uint8_t { Message, Stream, Parked };
+
+    // A lane's job that ends with a block of the current plan.
+    struct Finish {
+        unsigned lane;
+        unsigned block;
+        Ending ending;
+        StreamId stream;
+        std::uint64_t tag;
     };
 
     struct Output {
@@ -133,10 +159,15 @@ struct Md5Lanes::Impl {
     unsigned width = 1;
 
     md5::LaneState state;
-    const unsigned char* data[kMaxLanes] = {};
-    std::size_t blocksLeft[kMaxLanes] = {};
+    md5::BlockPlan plan = {};
     Lane lanes[kMaxLanes];
     unsigned busyCount = 0;
+    // Padded tails and blocks pieced together from chunks, one row per plan block.
+    alignas(64) unsigned char blockStore[kMaxLanes][kPlanBlocks][kBlockSize];
+    Finish finishes[kMaxLanes * kPlanBlocks];
+    unsigned finishCount = 0;
+    // Chunks fully planned, released once the kernel has read them.
+    std::vector<std::uint64_t> releasing;
 
     FixedRing<Message> messages;
     std::vector<Stream> streams;
@@ -157,15 +188,18 @@ struct Md5Lanes::Impl {
     const BlockKernel& pickKernel() const;
     void packInto(unsigned laneCount);
     void moveLane(unsigned from, unsigned to);
-    void startMessage(unsigned lane, const Message& message);
-    void startMessageTail(unsigned lane);
-    bool placeStream(unsigned lane, StreamId id);
-    bool continueStream(unsigned lane);
-    bool endSegment(unsigned lane);
-    void releaseChunk(Stream& stream);
+    void startMessage(unsigned lane, const Message& message, unsigned block);
+    void placeStream(unsigned lane, StreamId id);
+    unsigned planLane(unsigned lane);
+    unsigned planMessage(unsigned lane, unsigned block);
+    unsigned planStream(unsigned lane, unsigned block);
+    unsigned planTail(unsigned lane, unsigned block, const unsigned char* rest, std::size_t restSize,
+                      std::uint64_t messageSize);
+    void endJob(unsigned lane, unsigned block, Ending ending);
+    void parkNow(unsigned lane);
+    void completeFinishes();
     void makeReady(StreamId id);
     void emit(std::uint64_t tag, const Md5Value& value, bool fromStream);
-    Md5Value laneValue(unsigned lane) const;
 };
 
 Md5Lanes::Impl::Impl(const Options& chosen)
@@ -198,6 +232,7 @@ Md5Lanes::Impl::Impl(const Options& chosen)
                                         std::to_string(chosen.widestLanes) + " lanes");
         width = ladder.kernels[0]->lanes;
     }
+    releasing.reserve(released.capacity());
 
     for (StreamId id = 0; id < streams.size(); ++id) {
         streams[id].chunks = FixedRing<Chunk>(chosen.chunksPerStream);
@@ -221,92 +256,147 @@ void Md5Lanes::Impl::emit(std::uint64_t tag, const Md5Value& value, bool fromStr
     outputs.push({{tag, value}, fromStream});
 }
 
-Md5Value Md5Lanes::Impl::laneValue(unsigned lane) const
-{
-    Md5Value value;
-    for (int row = 0; row < 4; ++row) {
-        const std::uint32_t word = state.word[row][lane];
-        for (int i = 0; i < 4; ++i)
-            value[4 * row + i] = static_cast<unsigned char>(word >> (8 * i));
-    }
-    return value;
-}
-
-void Md5Lanes::Impl::releaseChunk(Stream& stream)
-{
-    released.push(stream.chunks.front().tag);
-    stream.chunks.pop();
-    stream.offset = 0;
-}
-
-void Md5Lanes::Impl::startMessage(unsigned lane, const Message& message)
+void Md5Lanes::Impl::startMessage(unsigned lane, const Message& message, unsigned block)
 {
     Lane& slot = lanes[lane];
     slot.busy = true;
+    slot.tailPending = false;
     slot.stream = kNoStream;
     slot.tag = message.tag;
     slot.message = message.data;
     slot.size = message.size;
-    for (int row = 0; row < 4; ++row)
-        state.word[row][lane] = md5::kInitialState[row];
-    if (message.size >= kBlockSize) {
-        slot.lastSegment = false;
-        data[lane] = message.data;
-        blocksLeft[lane] = message.size / kBlockSize;
-    } else {
-        startMessageTail(lane);
+    slot.offset = 0;
+    // Later in the plan the kernel's restart has already set the initial value.
+    if (block == 0) {
+        for (int row = 0; row < 4; ++row)
+            state.word[row][lane] = md5::kInitialState[row];
     }
 }
 
-void Md5Lanes::Impl::startMessageTail(unsigned lane)
-{
-    Lane& slot = lanes[lane];
-    const std::size_t restSize = slot.size % kBlockSize;
-    const unsigned char* rest = restSize > 0 ? slot.message + (slot.size - restSize) : nullptr;
-    slot.lastSegment = true;
-    data[lane] = slot.tail;
-    blocksLeft[lane] = buildTail(slot.tail, rest, restSize, slot.size);
-}
-
-bool Md5Lanes::Impl::placeStream(unsigned lane, StreamId id)
+void Md5Lanes::Impl::placeStream(unsigned lane, StreamId id)
 {
     Stream& stream = streams[id];
     Lane& slot = lanes[lane];
     slot.busy = true;
+    slot.tailPending = false;
     slot.stream = id;
-    slot.lastSegment = false;
     stream.lane = static_cast<int>(lane);
     for (int row = 0; row < 4; ++row)
         state.word[row][lane] = stream.words[row];
-    return continueStream(lane);
 }
 
-// Points the lane at the stream's next whole blocks: the carried block once the chunks fill
-// it, else the whole blocks of the first chunk, else the padded tail once the stream is
-// finished. With nothing to hash yet the stream leaves the lane. Returns whether it stayed.
-bool Md5Lanes::Impl::continueStream(unsigned lane)
+// Streams go first: they are the large files, and started late they would end up alone.
+void Md5Lanes::Impl::refill()
+{
+    for (unsigned lane = 0; lane < width; ++lane) {
+        if (lanes[lane].busy)
+            continue;
+        if (!readyStreams.empty()) {
+            const StreamId id = readyStreams.front();
+            readyStreams.pop();
+            streams[id].queued = false;
+            placeStream(lane, id);
+        } else if (!messages.empty()) {
+            startMessage(lane, messages.front(), 0);
+            messages.pop();
+        } else {
+            return;
+        }
+        ++busyCount;
+    }
+}
+
+void Md5Lanes::Impl::endJob(unsigned lane, unsigned block, Ending ending)
+{
+    Lane& slot = lanes[lane];
+    plan.restart[block] |= std::uint32_t{1} << lane;
+    finishes[finishCount++] = {lane, block, ending, slot.stream, slot.tag};
+    slot.busy = false;
+}
+
+// A stream that has nothing to hash before the plan starts keeps its chaining value as is.
+void Md5Lanes::Impl::parkNow(unsigned lane)
 {
     Lane& slot = lanes[lane];
     Stream& stream = streams[slot.stream];
-    for (;;) {
-        if (stream.chunks.empty()) {
-            if (stream.finished) {
-                slot.lastSegment = true;
-                data[lane] = slot.tail;
-                blocksLeft[lane] = buildTail(slot.tail, stream.carry, stream.carrySize, stream.length);
-                stream.carrySize = 0;
-                return true;
+    for (int row = 0; row < 4; ++row)
+        stream.words[row] = state.word[row][lane];
+    stream.lane = -1;
+    slot.busy = false;
+}
+
+// Plans the lane's blocks from the start of the call, taking queued messages whenever a job
+// ends; returns how many blocks have real work.
+unsigned Md5Lanes::Impl::planLane(unsigned lane)
+{
+    Lane& slot = lanes[lane];
+    unsigned block = 0;
+    if (slot.busy && slot.tailPending) {
+        plan.rows[0][lane] = slot.tail + kBlockSize;
+        slot.tailPending = false;
+        endJob(lane, 0, slot.stream == kNoStream ? Ending::Message : Ending::Stream);
+        block = 1;
+    }
+    while (block < kPlanBlocks) {
+        if (!slot.busy) {
+            if (messages.empty())
+                break;
+            startMessage(lane, messages.front(), block);
+            messages.pop();
+            // Small files are mostly their first line and their last; fetch them a few starts ahead.
+            if (messages.size() > kPrefetchAhead) {
+                const Message& upcoming = messages.at(kPrefetchAhead);
+                __builtin_prefetch(upcoming.data);
+                __builtin_prefetch(upcoming.data + upcoming.size / 2);
+                __builtin_prefetch(upcoming.data + (upcoming.size > 0 ? upcoming.size - 1 : 0));
             }
-            for (int row = 0; row < 4; ++row)
-                stream.words[row] = state.word[row][lane];
-            stream.lane = -1;
-            slot.busy = false;
-            return false;
+        }
+        const unsigned planned = slot.stream == kNoStream ? planMessage(lane, block) : planStream(lane, block);
+        if (planned == block && slot.busy)
+            break;
+        block = planned;
+    }
+    return block;
+}
+
+unsigned Md5Lanes::Impl::planMessage(unsigned lane, unsigned block)
+{
+    Lane& slot = lanes[lane];
+    const std::uint64_t wholeBlocks = (slot.size - slot.offset) / kBlockSize;
+    const unsigned count = static_cast<unsigned>(std::min<std::uint64_t>(wholeBlocks, kPlanBlocks - block));
+    const unsigned char* next = slot.message + slot.offset;
+    for (unsigned i = 0; i < count; ++i)
+        plan.rows[block + i][lane] = next + i * kBlockSize;
+    slot.offset += count * kBlockSize;
+    block += count;
+    if (wholeBlocks > count)
+        return block;
+    const std::size_t restSize = slot.size - slot.offset;
+    return planTail(lane, block, restSize > 0 ? slot.message + slot.offset : nullptr, restSize, slot.size);
+}
+
+// Plans the stream's bytes: whole blocks straight from its chunks, blocks split across
+// chunks from the carry, the padded tail once it is finished. Running out of bytes parks it.
+unsigned Md5Lanes::Impl::planStream(unsigned lane, unsigned block)
+{
+    Lane& slot = lanes[lane];
+    Stream& stream = streams[slot.stream];
+    while (block < kPlanBlocks) {
+        if (stream.chunks.empty()) {
+            if (stream.finished)
+                return planTail(lane, block, stream.carry, stream.carrySize, stream.length);
+            if (block == 0)
+                parkNow(lane);
+            else
+                endJob(lane, block - 1, Ending::Parked);
+            return block;
         }
         const Chunk& chunk = stream.chunks.front();
         const std::size_t available = chunk.size - stream.offset;
         if (available == 0) {
-            releaseChunk(stream);
+            releasing.push_back(chunk.tag);
+            stream.chunks.pop();
+            stream.offset = 0;
             continue;
         }
         if (stream.carrySize > 0 || available < kBlockSize) {
@@ -316,68 +406,78 @@ bool Md5Lanes::Impl::continueStream(unsigned lane)
             stream.offset += take;
             stream.length += take;
             if (stream.carrySize == kBlockSize) {
-                // The carry is not written again before this block is hashed: only this lane fills it.
+                std::memcpy(blockStore[lane][block], stream.carry, kBlockSize);
+                plan.rows[block][lane] = blockStore[lane][block];
                 stream.carrySize = 0;
-                data[lane] = stream.carry;
-                blocksLeft[lane] = 1;
-                return true;
+                ++block;
             }
             continue;
         }
-        const std::size_t blocks = available / kBlockSize;
-        data[lane] = chunk.data + stream.offset;
-        blocksLeft[lane] = blocks;
-        stream.offset += blocks * kBlockSize;
-        stream.length += blocks * kBlockSize;
-        return true;
+        const std::size_t count = std::min<std::size_t>(available / kBlockSize, kPlanBlocks - block);
+        for (std::size_t i = 0; i < count; ++i)
+            plan.rows[block + i][lane] = chunk.data + stream.offset + i * kBlockSize;
+        stream.offset += count * kBlockSize;
+        stream.length += count * kBlockSize;
+        block += static_cast<unsigned>(count);
     }
+    return block;
 }
 
-// Called when the lane's blocks in flight are done; returns whether the lane is still busy.
-bool Md5Lanes::Impl::endSegment(unsigned lane)
+// A two-block tail with one block of the plan left hashes its second block next call, from
+// the lane's own buffer; every other tail goes in the block store.
+unsigned Md5Lanes::Impl::planTail(unsigned lane, unsigned block, const unsigned char* rest, std::size_t restSize,
+                                  std::uint64_t messageSize)
 {
+    if (block == kPlanBlocks)
+        return block;
     Lane& slot = lanes[lane];
-    if (slot.lastSegment) {
-        const bool fromStream = slot.stream != kNoStream;
-        emit(fromStream ? streams[slot.stream].tag : slot.tag, laneValue(lane), fromStream);
-        if (fromStream) {
-            Stream& stream = streams[slot.stream];
+    const Ending ending = slot.stream == kNoStream ? Ending::Message : Ending::Stream;
+    if (block + 1 == kPlanBlocks && restSize >= kBlockSize - 8) {
+        buildTail(slot.tail, rest, restSize, messageSize);
+        plan.rows[block][lane] = slot.tail;
+        slot.tailPending = true;
+        return kPlanBlocks;
+    }
+    unsigned char* store = blockStore[lane][block];
+    const std::size_t blocks = buildTail(store, rest, restSize, messageSize);
+    for (std::size_t i = 0; i < blocks; ++i)
+        plan.rows[block + i][lane] = store + i * kBlockSize;
+    block += static_cast<unsigned>(blocks);
+    endJob(lane, block - 1, ending);
+    return block;
+}
+
+void Md5Lanes::Impl::completeFinishes()
+{
+    for (unsigned i = 0; i < finishCount; ++i) {
+        const Finish& finish = finishes[i];
+        const md5::LaneState& snapshot = plan.snapshot[finish.block];
+        plan.restart[finish.block] = 0;
+        switch (finish.ending) {
+        case Ending::Message:
+            emit(finish.tag, valueOf(snapshot, finish.lane), false);
+            break;
+        case Ending::Stream: {
+            Stream& stream = streams[finish.stream];
+            emit(stream.tag, valueOf(snapshot, finish.lane), true);
             stream.open = false;
             stream.lane = -1;
-            freeStreams.push(slot.stream);
+            freeStreams.push(finish.stream);
+            break;
         }
-        slot.busy = false;
-        return false;
-    }
-    if (slot.stream == kNoStream) {
-        startMessageTail(lane);
-        return true;
-    }
-    return continueStream(lane);
-}
-
-// Streams go first: they are the large files, and started late they would end up alone.
-void Md5Lanes::Impl::refill()
-{
-    for (unsigned lane = 0; lane < width; ++lane) {
-        if (lanes[lane].busy)
-            continue;
-        bool placed = false;
-        while (!placed && !readyStreams.empty()) {
-            const StreamId id = readyStreams.front();
-            readyStreams.pop();
-            streams[id].queued = false;
-            placed = placeStream(lane, id);
+        case Ending::Parked: {
+            Stream& stream = streams[finish.stream];
+            for (int row = 0; row < 4; ++row)
+                stream.words[row] = snapshot.word[row][finish.lane];
+            stream.lane = -1;
+            break;
         }
-        if (!placed && !messages.empty()) {
-            startMessage(lane, messages.front());
-            messages.pop();
-            placed = true;
         }
-        if (!placed)
-            return;
-        ++busyCount;
     }
+    finishCount = 0;
+    for (const std::uint64_t tag : releasing)
+        released.push(tag);
+    releasing.clear();
 }
 
 // The narrowest kernel that holds every busy lane.
@@ -393,12 +493,7 @@ void Md5Lanes::Impl::moveLane(unsigned from, unsigned to)
 {
     for (int row = 0; row < 4; ++row)
         state.word[row][to] = state.word[row][from];
-    const unsigned char* source = data[from];
-    const auto address = reinterpret_cast<std::uintptr_t>(source);
-    const auto tailStart = reinterpret_cast<std::uintptr_t>(lanes[from].tail);
     lanes[to] = lanes[from];
-    data[to] = address - tailStart < sizeof lanes[from].tail ? lanes[to].tail + (address - tailStart) : source;
-    blocksLeft[to] = blocksLeft[from];
     if (lanes[to].stream != kNoStream)
         streams[lanes[to].stream].lane = static_cast<int>(to);
     lanes[from].busy = false;
@@ -424,7 +519,7 @@ void Md5Lanes::Impl::run(bool withIdleLanes)
         return;
     }
     for (;;) {
-        if (!readyStreams.empty() || !messages.empty())
+        if (busyCount < width && (!readyStreams.empty() || !messages.empty()))
             refill();
         if (busyCount == 0 || (!withIdleLanes && busyCount < width))
             return;
@@ -432,28 +527,27 @@ void Md5Lanes::Impl::run(bool withIdleLanes)
         if (kernel.lanes < width)
             packInto(kernel.lanes);
 
-        std::size_t blocks = SIZE_MAX;
-        const unsigned char* someBusyData = nullptr;
+        unsigned planned[kMaxLanes];
+        unsigned longest = 0;
+        unsigned longestLane = 0;
         for (unsigned lane = 0; lane < kernel.lanes; ++lane) {
-            if (lanes[lane].busy) {
-                blocks = std::min(blocks, blocksLeft[lane]);
-                someBusyData = data[lane];
+            planned[lane] = planLane(lane);
+            if (planned[lane] > longest) {
+                longest = planned[lane];
+                longestLane = lane;
             }
         }
-        // Idle lanes read a busy lane's bytes, which are valid for at least `blocks` blocks.
+        // Lanes with nothing left read the longest lane's bytes, which are valid throughout.
         for (unsigned lane = 0; lane < kernel.lanes; ++lane) {
-            if (!lanes[lane].busy)
-                data[lane] = someBusyData;
+            for (unsigned block = planned[lane]; block < longest; ++block)
+                plan.rows[block][lane] = plan.rows[block][longestLane];
         }
-        kernel.run(state, data, blocks);
-        for (unsigned lane = 0; lane < kernel.lanes; ++lane) {
-            if (!lanes[lane].busy)
-                continue;
-            blocksLeft[lane] -= blocks;
-            data[lane] += blocks * kBlockSize;
-            if (blocksLeft[lane] == 0 && !endSegment(lane))
-                --busyCount;
-        }
+        if (longest > 0)
+            kernel.run(state, plan, longest);
+        completeFinishes();
+        busyCount = 0;
+        for (unsigned lane = 0; lane < kernel.lanes; ++lane)
+            busyCount += lanes[lane].busy ? 1 : 0;
     }
 }
 
@@ -474,7 +568,8 @@ void Md5Lanes::Impl::runOpenSsl()
         while (!stream.chunks.empty()) {
             const Chunk& chunk = stream.chunks.front();
             stream.evp->update(chunk.data, chunk.size);
-            releaseChunk(stream);
+            released.push(chunk.tag);
+            stream.chunks.pop();
         }
         if (stream.finished) {
             emit(stream.tag, stream.evp->finish(), true);

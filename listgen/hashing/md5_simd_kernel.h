@@ -5,8 +5,9 @@
 // namespace and its own instruction-set flags, so no instantiation is shared between them.
 //
 // Register traits provide: V, kWidth (32-bit words per register), load/store of a state
-// row, add, broadcast, round<R>(b, c, d), rotate<S>(x), pin(x) and transpose(rows, offset,
-// words), which turns one 64-byte block of kWidth lanes into 16 word vectors.
+// row, add, broadcast, round<R>(b, c, d), rotate<S>(x), pin(x), select(lanes, x, value),
+// which puts value into the lanes whose bits are set, and transpose(rows, words), which
+// turns one 64-byte block of kWidth lanes into 16 word vectors.
 #include "listgen/hashing/md5_kernel.h"
 #include "listgen/hashing/md5_rounds.h"
 
@@ -55,10 +56,11 @@ LISTGEN_MD5_ALWAYS_INLINE void allSteps(typename Isa::V* a, typename Isa::V* b, 
 // Sets register groups of kWidth lanes each run interleaved, so that one group's
 // dependency chain fills the other's latency.
 template <class Isa, int Sets>
-void compress(LaneState& state, const unsigned char* const* data, std::size_t blocks)
+void compress(LaneState& state, BlockPlan& plan, std::size_t blocks)
 {
     using V = typename Isa::V;
     constexpr int kWidth = Isa::kWidth;
+    constexpr std::uint32_t kLaneMask = (std::uint64_t{1} << kWidth) - 1;
     V a[Sets], b[Sets], c[Sets], d[Sets];
 #pragma GCC unroll 4
     for (int set = 0; set < Sets; ++set) {
@@ -72,11 +74,17 @@ void compress(LaneState& state, const unsigned char* const* data, std::size_t bl
         V startA[Sets], startB[Sets], startC[Sets], startD[Sets];
 #pragma GCC unroll 4
         for (int set = 0; set < Sets; ++set) {
-            Isa::transpose(data + set * kWidth, block * 64, words[set]);
+            Isa::transpose(plan.rows[block] + set * kWidth, words[set]);
             startA[set] = a[set];
             startB[set] = b[set];
             startC[set] = c[set];
             startD[set] = d[set];
+        }
+        // Lanes switch files often, and a new file starts on a cold line: ask for the
+        // next block's lines while this one computes.
+        if (block + 1 < blocks) {
+            for (int lane = 0; lane < Sets * kWidth; ++lane)
+                __builtin_prefetch(plan.rows[block + 1][lane]);
         }
         allSteps<Isa, Sets>(a, b, c, d, words, std::make_integer_sequence<int, 16>());
 #pragma GCC unroll 4
@@ -85,6 +93,21 @@ void compress(LaneState& state, const unsigned char* const* data, std::size_t bl
             b[set] = Isa::add(b[set], startB[set]);
             c[set] = Isa::add(c[set], startC[set]);
             d[set] = Isa::add(d[set], startD[set]);
+        }
+        if (const std::uint32_t restart = plan.restart[block]) {
+            LaneState& snapshot = plan.snapshot[block];
+#pragma GCC unroll 4
+            for (int set = 0; set < Sets; ++set) {
+                Isa::store(&snapshot.word[0][set * kWidth], a[set]);
+                Isa::store(&snapshot.word[1][set * kWidth], b[set]);
+                Isa::store(&snapshot.word[2][set * kWidth], c[set]);
+                Isa::store(&snapshot.word[3][set * kWidth], d[set]);
+                const std::uint32_t lanes = (restart >> (set * kWidth)) & kLaneMask;
+                a[set] = Isa::select(lanes, a[set], kInitialState[0]);
+                b[set] = Isa::select(lanes, b[set], kInitialState[1]);
+                c[set] = Isa::select(lanes, c[set], kInitialState[2]);
+                d[set] = Isa::select(lanes, d[set], kInitialState[3]);
+            }
         }
     }
 #pragma GCC unroll 4
