@@ -332,7 +332,9 @@ unsigned Md5Lanes::Impl::planLane(unsigned lane)
     Lane& slot = lanes[lane];
     unsigned block = 0;
     if (slot.busy && slot.tailPending) {
-        plan.rows[0][lane] = slot.tail + kBlockSize;
+        // Copied out first: a later message of this plan may straddle into slot.tail again.
+        std::memcpy(blockStore[lane][0], slot.tail + kBlockSize, kBlockSize);
+        plan.rows[0][lane] = blockStore[lane][0];
         slot.tailPending = false;
         endJob(lane, 0, slot.stream == kNoStream ? Ending::Message : Ending::Stream);
         block = 1;

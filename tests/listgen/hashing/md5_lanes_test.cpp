@@ -158,13 +158,14 @@ protected:
 
     // Each message is its own allocation of exactly its size, so that AddressSanitizer sees
     // any read past a message's end.
-    void expectOpenSslDigests(const std::vector<Bytes>& messages)
+    // hashEvery == 0 queues every message before hashing, so that each call plans in full.
+    void expectOpenSslDigests(const std::vector<Bytes>& messages, std::size_t hashEvery = 5)
     {
-        Md5Lanes lanes = make();
+        Md5Lanes lanes = make(hashEvery == 0 ? messages.size() : 64);
         Driver driver(lanes);
         for (std::size_t i = 0; i < messages.size(); ++i) {
             driver.submit(messages[i], i);
-            if (i % 5 == 0)
+            if (hashEvery != 0 && i % hashEvery == 0)
                 driver.hash();
         }
         driver.finishAll();
@@ -181,6 +182,17 @@ TEST_P(Md5LanesKernel, MatchesOpenSslForEveryLengthUpTo1100)
     for (std::size_t size = 0; size <= 1100; ++size)
         messages.push_back(randomBytes(random, size));
     expectOpenSslDigests(messages);
+}
+
+// Mostly one- and two-block messages, so that a lane's padded tail often straddles two
+// kernel calls, sometimes in consecutive calls.
+TEST_P(Md5LanesKernel, MatchesOpenSslForManyShortMessagesInARow)
+{
+    std::mt19937 random(14);
+    std::vector<Bytes> messages;
+    for (int i = 0; i < 3000; ++i)
+        messages.push_back(randomBytes(random, random() % 140));
+    expectOpenSslDigests(messages, 0);
 }
 
 TEST_P(Md5LanesKernel, MatchesOpenSslForMebibytesNextToShortMessages)
