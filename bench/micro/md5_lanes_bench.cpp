@@ -90,8 +90,8 @@ void openSslOneStream(benchmark::State& state)
     });
 }
 
-// As many 256 KiB messages as the kernel has lanes, all busy until they end together.
-void lanesBusy(benchmark::State& state, Md5KernelSet set, unsigned lanes)
+// `busy` 256 KiB messages on a kernel of `lanes` lanes, all busy until they end together.
+void lanesBusy(benchmark::State& state, Md5KernelSet set, unsigned lanes, unsigned busy)
 {
     if (!listgen::cpuRuns(set)) {
         state.SkipWithError("CPU lacks these kernels");
@@ -99,8 +99,8 @@ void lanesBusy(benchmark::State& state, Md5KernelSet set, unsigned lanes)
     }
     const auto& bytes = pool(kLargeMessage * 32);
     Md5Lanes md5 = makeLanes(set, lanes, lanes);
-    measure(state, kLargeMessage * lanes, [&] {
-        for (unsigned lane = 0; lane < lanes; ++lane)
+    measure(state, kLargeMessage * busy, [&] {
+        for (unsigned lane = 0; lane < busy; ++lane)
             md5.submit(bytes.data() + lane * kLargeMessage, kLargeMessage, lane);
         md5.flush();
         drainDigests(md5);
@@ -219,15 +219,21 @@ void registerAll()
         const char* name;
         Md5KernelSet set;
         unsigned lanes;
+        unsigned busy;
     } busy[] = {
-        {"LanesBusy/Avx512x32", Md5KernelSet::Avx512, 32}, {"LanesBusy/Avx512x16", Md5KernelSet::Avx512, 16},
-        {"LanesBusy/Avx2x24", Md5KernelSet::Avx2, 24},     {"LanesBusy/Avx2x16", Md5KernelSet::Avx2, 16},
-        {"LanesBusy/Avx2x8", Md5KernelSet::Avx2, 8},       {"LanesBusy/Sse2x8", Md5KernelSet::Sse2, 8},
-        {"LanesBusy/Sse2x4", Md5KernelSet::Sse2, 4},
+        {"LanesBusy/Avx512x32", Md5KernelSet::Avx512, 32, 32},
+        {"LanesBusy/Avx512x16", Md5KernelSet::Avx512, 16, 16},
+        {"LanesBusy/Avx512x16HalfBusy", Md5KernelSet::Avx512, 16, 8},
+        {"LanesBusy/Avx512VlYmm8", Md5KernelSet::Avx512, 8, 8},
+        {"LanesBusy/Avx2x24", Md5KernelSet::Avx2, 24, 24},
+        {"LanesBusy/Avx2x16", Md5KernelSet::Avx2, 16, 16},
+        {"LanesBusy/Avx2x8", Md5KernelSet::Avx2, 8, 8},
+        {"LanesBusy/Sse2x8", Md5KernelSet::Sse2, 8, 8},
+        {"LanesBusy/Sse2x4", Md5KernelSet::Sse2, 4, 4},
     };
     for (const auto& entry : busy) {
         benchmark::RegisterBenchmark(entry.name, [entry](benchmark::State& state) {
-            lanesBusy(state, entry.set, entry.lanes);
+            lanesBusy(state, entry.set, entry.lanes, entry.busy);
         });
     }
     const struct {
