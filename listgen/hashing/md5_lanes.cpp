@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -105,7 +104,6 @@ struct Md5Lanes::Impl {
     };
 
     struct Stream {
-        bool open = false;
         bool finished = false;
         // In readyStreams, waiting for a lane.
         bool queued = false;
@@ -462,7 +460,6 @@ void Md5Lanes::Impl::completeFinishes()
         case Ending::Stream: {
             Stream& stream = streams[finish.stream];
             emit(stream.tag, valueOf(snapshot, finish.lane), true);
-            stream.open = false;
             stream.lane = -1;
             freeStreams.push(finish.stream);
             break;
@@ -575,7 +572,6 @@ void Md5Lanes::Impl::runOpenSsl()
         }
         if (stream.finished) {
             emit(stream.tag, stream.evp->finish(), true);
-            stream.open = false;
             freeStreams.push(id);
         }
     }
@@ -619,7 +615,6 @@ Md5Lanes::StreamId Md5Lanes::openStream(std::uint64_t tag)
     const StreamId id = impl.freeStreams.front();
     impl.freeStreams.pop();
     Impl::Stream& stream = impl.streams[id];
-    stream.open = true;
     stream.finished = false;
     stream.tag = tag;
     stream.length = 0;

@@ -18,15 +18,17 @@ namespace listgen {
 // per message, and nothing after construction fails. The caller owns the bytes:
 //  - submit() hands over a whole message; its bytes stay valid until its digest comes out.
 //  - openStream(), feed() and finish() hand over a message in chunks; each chunk stays
-//    valid until takeReleased() returns its tag.
-// hash() computes while every lane has work, refilling a lane the moment its message ends;
-// flush() also runs with lanes empty, moving the last messages to narrower kernels, and
-// computes everything whose bytes have arrived. Digests come out of takeDigests() with the
-// tag they went in with, in the order they were finished.
+//    valid until takeReleased() returns its tag. A stream id is valid from openStream()
+//    to finish(); after that it may be handed out again.
+// hash() computes while every lane has work, starting the next queued message in a lane
+// the moment its message ends; flush() also runs with lanes idle, moving the last messages
+// to narrower kernels, and computes everything whose bytes have arrived. Digests come out
+// of takeDigests() with the tag they went in with, in no particular order.
 //
 // A reader thread typically loops: submit or feed what its reads delivered, hash(), take
 // digests and released chunks, reuse their buffers; it calls flush() when it has no reads
-// in flight or has to wait for buffers, and at the end.
+// in flight or has to wait for buffers (with only streams in flight hash() may wait for
+// lanes that never fill), and at the end.
 //
 // Not thread-safe; movable, not copyable. A moved-from object may only be destroyed.
 class Md5Lanes {
