@@ -76,7 +76,17 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments)
     if (line.action != Action::Generate)
         return line;
     Parser parser(line);
-    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    // CLI11 reads "--name=" as a name still waiting for its value; it is an empty value.
+    std::vector<std::string> reversed;
+    for (auto argument = arguments.rbegin(); argument != arguments.rend(); ++argument) {
+        if (argument->starts_with("--") && argument->size() > 3 && argument->ends_with("=") &&
+            argument->find('=') == argument->size() - 1) {
+            reversed.emplace_back();
+            reversed.push_back(argument->substr(0, argument->size() - 1));
+        } else {
+            reversed.push_back(*argument);
+        }
+    }
     try {
         parser.app.parse(reversed);
     } catch (const CLI::ParseError& error) {
@@ -153,7 +163,7 @@ std::string usageText()
            "  -V, --version           show the version\n"
            "  -h, --help              show this help\n"
            "\n"
-           "A value that starts with \"-\" is given as --option=VALUE.\n"
+           "A value that starts with \"-\" is given in the form --title=-VALUE.\n"
            "Exit status: 0 complete; 1 nothing written; 2 wrong usage;\n"
            "             3 written, with entries left out (named on standard error).\n"
            "With --verify: 0 the tree matches; 1 it differs; 2 it cannot be verified.\n";

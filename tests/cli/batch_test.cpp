@@ -82,7 +82,7 @@ TEST_F(BatchTest, UsageErrorShowsTheUsageAndHelpPrintsIt)
 {
     const ChildResult unknown = run({"--input", input(), "--frobnicate"});
     EXPECT_EQ(unknown.exitCode, 2);
-    EXPECT_TRUE(unknown.errors.starts_with("vaskerel: unknown argument --frobnicate\n\nUsage: vaskerel --input DIR"));
+    EXPECT_TRUE(unknown.errors.starts_with("vaskerel: The following argument was not expected: --frobnicate\n\nUsage: "));
     const ChildResult help = run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.output.starts_with("Usage: vaskerel"));
