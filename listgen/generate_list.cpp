@@ -29,7 +29,8 @@ void writeReport(const ListRequest& request, const ProgressCallback& onProgress,
             leftOut.push_back(place);
         }
     }
-    ListFolder walk(request.inputDir, ExcludeFilter(request.excludes), std::move(leftOut));
+    const ExcludeFilter excludes(request.excludes);
+    ListFolder walk(request.inputDir, excludes, std::move(leftOut));
     RowSink sink(report, manifest ? &*manifest : nullptr, request.inputDir, onProgress, outcome);
     const bool written = WriteHtml(report, headText(request.title, request.stylesheet), [&] {
         hashInReportOrder(
@@ -47,6 +48,7 @@ void writeReport(const ListRequest& request, const ProgressCallback& onProgress,
         return;
     }
     sink.finish();
+    outcome.unusedExcludes = excludes.unused();
     outcome.status = outcome.skipped.empty() ? Outcome::Status::Complete : Outcome::Status::Partial;
 }
 

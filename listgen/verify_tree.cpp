@@ -41,6 +41,7 @@ void verify(const VerifyRequest& request, const std::atomic<bool>& cancel, Verif
         return;
     }
     sink.finish();
+    outcome.unusedExcludes = excludes.unused();
     if (!outcome.unreadable.empty())
         outcome.status = VerifyOutcome::Status::Incomplete;
     else
