@@ -1,8 +1,8 @@
 #include "listgen/generate_list.h"
 
 #include "listgen/common/system_error.h"
-#include "listgen/hashing/file_hasher.h"
-#include "listgen/hashing/job_count.h"
+#include "listgen/common/progress_meter.h"
+#include "listgen/hashing/hashing_plan.h"
 #include "listgen/hashing/ordered_pipeline.h"
 #include "listgen/report/report_file.h"
 #include "listgen/report/report_format.h"
@@ -31,11 +31,11 @@ void writeReport(const ListRequest& request, const ProgressCallback& onProgress,
     }
     const ExcludeFilter excludes(request.excludes);
     ListFolder walk(request.inputDir, excludes, std::move(leftOut));
-    RowSink sink(report, manifest ? &*manifest : nullptr, request.inputDir, onProgress, outcome);
+    ProgressMeter progress(onProgress);
+    RowSink sink(report, manifest ? &*manifest : nullptr, request.inputDir, progress, outcome);
+    const HashingPlan plan(request.jobs, request.inputDir, cancel, progress);
     const bool written = WriteHtml(report, headText(request.title, request.stylesheet), [&] {
-        hashInReportOrder(
-            walk, [&] { return std::make_unique<FileHasher>(cancel); },
-            jobsFor(request.jobs, request.inputDir), cancel, sink);
+        hashInReportOrder(walk, plan.hashers(), plan.shape(), cancel, sink);
         if (cancel.load())
             return false;
         // The manifest goes in place first: a report is never left beside a manifest of the past.

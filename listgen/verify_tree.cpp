@@ -1,7 +1,7 @@
 #include "listgen/verify_tree.h"
 
-#include "listgen/hashing/file_hasher.h"
-#include "listgen/hashing/job_count.h"
+#include "listgen/common/progress_meter.h"
+#include "listgen/hashing/hashing_plan.h"
 #include "listgen/hashing/ordered_pipeline.h"
 #include "listgen/verify/row_reader.h"
 #include "listgen/verify/verify_sink.h"
@@ -33,9 +33,10 @@ void verify(const VerifyRequest& request, const std::atomic<bool>& cancel, Verif
     const ExcludeFilter excludes(request.excludes);
     ListFolder walk(request.inputDir, excludes, placeOfReport(request.report));
     VerifySink sink(*report, request.inputDir, excludes, outcome);
-    hashInReportOrder(
-        walk, [&] { return std::make_unique<FileHasher>(cancel); },
-        jobsFor(request.jobs, request.inputDir), cancel, sink);
+    const ProgressCallback noProgress;
+    ProgressMeter progress(noProgress);
+    const HashingPlan plan(request.jobs, request.inputDir, cancel, progress);
+    hashInReportOrder(walk, plan.hashers(), plan.shape(), cancel, sink);
     if (cancel.load()) {
         outcome.status = VerifyOutcome::Status::Cancelled;
         return;

@@ -37,6 +37,8 @@ struct Entry {
     std::string path;
     // The folder the entry is opened in, by its own name, the last part of `path`.
     SharedFolder folder;
+    // As the folder listing gave it, for reading in disk order.
+    std::uint64_t inode = 0;
     FileFacts facts;
     std::string reason;
 

@@ -41,11 +41,18 @@ bool stillReportsNoSize(int fd)
 
 } // namespace
 
-FileHasher::FileHasher(const std::atomic<bool>& cancel, std::size_t bufferSize)
+FileHasher::FileHasher(const std::atomic<bool>& cancel, ProgressMeter* progress, std::size_t bufferSize)
     : cancel_(cancel)
+    , progress_(progress)
     , bufferSize_(bufferSize)
     , buffer_(new char[bufferSize])
 {
+}
+
+void FileHasher::hash(std::span<Entry> batch)
+{
+    for (Entry& entry : batch)
+        hash(entry);
 }
 
 void FileHasher::hash(Entry& entry)
@@ -90,6 +97,10 @@ void FileHasher::GetFileMD5(int fd, std::uint64_t expectedSize, Entry& entry)
         }
         digest_.update(buffer_.get(), static_cast<std::size_t>(count));
         total += static_cast<std::uint64_t>(count);
+        if (progress_ != nullptr) {
+            progress_->addBytes(static_cast<std::uint64_t>(count));
+            progress_->tick();
+        }
         // Files that report no size (those of /proc and /sys) are read to their end.
         if (total > expectedSize && expectedSize > 0)
             break;

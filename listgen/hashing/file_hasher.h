@@ -1,5 +1,6 @@
 #pragma once
 
+#include "listgen/common/progress_meter.h"
 #include "listgen/hashing/md5_digest.h"
 #include "listgen/hashing/ordered_pipeline.h"
 
@@ -14,17 +15,22 @@ class FileHasher : public EntryHasher {
 public:
     static constexpr std::size_t kDefaultBufferSize = std::size_t{1} << 20;
 
-    explicit FileHasher(const std::atomic<bool>& cancel, std::size_t bufferSize = kDefaultBufferSize);
+    // Bytes read go to `progress` when there is one.
+    explicit FileHasher(const std::atomic<bool>& cancel, ProgressMeter* progress = nullptr,
+                        std::size_t bufferSize = kDefaultBufferSize);
 
+    // Hashes the File entries one after another.
+    void hash(std::span<Entry> batch) override;
     // Opens the entry by its name in its folder. Size and digest come from the same read, so a
     // file that changes meanwhile is refused rather than reported with a size and digest that
     // never belonged together.
-    void hash(Entry& entry) override;
+    void hash(Entry& entry);
 
 private:
     void GetFileMD5(int fd, std::uint64_t expectedSize, Entry& entry);
 
     const std::atomic<bool>& cancel_;
+    ProgressMeter* progress_;
     std::size_t bufferSize_;
     std::unique_ptr<char[]> buffer_;
     Md5Digest digest_;

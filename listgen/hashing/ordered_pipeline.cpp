@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <span>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -12,29 +13,33 @@ namespace listgen {
 
 namespace {
 
-constexpr std::size_t kSlotsPerJob = 4;
+constexpr std::size_t kSlotsPerThread = 3;
 
 struct Slot {
     enum class State { Free, Queued, Hashing, Done };
     State state = State::Free;
-    Entry entry;
+    std::vector<Entry> entries;
+    std::size_t count = 0;
 };
 
-// Every thread takes whatever stage has work: writing the next row, hashing a queued file,
+// Every thread takes whatever stage has work: writing the next batch, hashing a queued one,
 // or walking on. Walking and writing are each done by one thread at a time, so the walk
-// stays in order and rows leave strictly in report order. Item n always lives in slot
-// n % slots, free again once item n - slots is written, so nothing is allocated per file.
+// stays in order and rows leave strictly in report order. Batch n always lives in slot
+// n % slots, free again once batch n - slots is written, so its entries keep their storage.
 class HashPipeline {
 public:
-    HashPipeline(EntrySource& source, const HasherFactory& makeHasher, EntrySink& sink, unsigned jobs,
-                 const std::atomic<bool>& cancel)
+    HashPipeline(EntrySource& source, const HasherFactory& makeHasher, EntrySink& sink, unsigned threads,
+                 std::size_t batchSize, const std::atomic<bool>& cancel)
         : source_(source)
         , makeHasher_(makeHasher)
         , sink_(sink)
-        , jobs_(jobs)
+        , jobs_(threads)
+        , batchSize_(batchSize)
         , cancel_(cancel)
-        , slots_(std::size_t{jobs} * kSlotsPerJob)
+        , slots_(std::size_t{threads} * kSlotsPerThread)
     {
+        for (Slot& slot : slots_)
+            slot.entries.resize(batchSize_);
     }
 
     void run()
@@ -121,7 +126,10 @@ private:
             return false;
         writing_ = true;
         try {
-            unlocked(lock, [&] { sink_.accept(slot.entry); });
+            unlocked(lock, [&] {
+                for (std::size_t i = 0; i < slot.count; ++i)
+                    sink_.accept(slot.entries[i]);
+            });
         } catch (...) {
             writing_ = false;
             throw;
@@ -139,8 +147,7 @@ private:
             return false;
         Slot& slot = slotFor(claimed_++);
         slot.state = Slot::State::Hashing;
-        if (slot.entry.kind == Entry::Kind::File)
-            unlocked(lock, [&] { hasher.hash(slot.entry); });
+        unlocked(lock, [&] { hasher.hash(std::span<Entry>(slot.entries.data(), slot.count)); });
         slot.state = Slot::State::Done;
         announce();
         return true;
@@ -152,20 +159,24 @@ private:
             return false;
         walking_ = true;
         Slot& slot = slotFor(produced_);
-        bool more = false;
+        bool more = true;
+        slot.count = 0;
         try {
-            unlocked(lock, [&] { more = !cancel_.load(std::memory_order_relaxed) && source_.next(slot.entry); });
+            unlocked(lock, [&] {
+                while (slot.count < batchSize_ && (more = !cancel_.load(std::memory_order_relaxed) &&
+                                                          source_.next(slot.entries[slot.count])))
+                    ++slot.count;
+            });
         } catch (...) {
             walking_ = false;
             throw;
         }
         walking_ = false;
-        if (more) {
+        if (slot.count > 0) {
             slot.state = Slot::State::Queued;
             ++produced_;
-        } else {
-            walkEnded_ = true;
         }
+        walkEnded_ = !more;
         announce();
         return true;
     }
@@ -174,6 +185,7 @@ private:
     const HasherFactory& makeHasher_;
     EntrySink& sink_;
     const unsigned jobs_;
+    const std::size_t batchSize_;
     const std::atomic<bool>& cancel_;
     std::vector<Slot> slots_;
 
@@ -191,10 +203,12 @@ private:
 
 } // namespace
 
-void hashInReportOrder(EntrySource& source, const HasherFactory& makeHasher, unsigned jobs,
+void hashInReportOrder(EntrySource& source, const HasherFactory& makeHasher, const PipelineShape& shape,
                        const std::atomic<bool>& cancel, EntrySink& sink)
 {
-    HashPipeline(source, makeHasher, sink, std::max(1U, jobs), cancel).run();
+    HashPipeline(source, makeHasher, sink, std::max(1U, shape.threads), std::max<std::size_t>(1, shape.batchSize),
+                 cancel)
+        .run();
 }
 
 } // namespace listgen

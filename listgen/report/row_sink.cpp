@@ -7,20 +7,13 @@
 
 namespace listgen {
 
-namespace {
-
-constexpr auto kProgressInterval = std::chrono::milliseconds(100);
-
-} // namespace
-
-RowSink::RowSink(ReportFile& report, ReportFile* manifest, std::string strRoot, const ProgressCallback& onProgress,
+RowSink::RowSink(ReportFile& report, ReportFile* manifest, std::string strRoot, ProgressMeter& progress,
                  Outcome& outcome)
     : report_(report)
     , manifest_(manifest)
     , strRoot_(std::move(strRoot))
-    , onProgress_(onProgress)
+    , progress_(progress)
     , outcome_(outcome)
-    , lastProgress_(std::chrono::steady_clock::now())
 {
 }
 
@@ -38,6 +31,7 @@ void RowSink::accept(const Entry& entry)
         }
         ++outcome_.totals.files;
         outcome_.totals.bytes += entry.facts.size;
+        progress_.addFile();
         break;
     case Entry::Kind::UnlistableFolder:
         outcome_.skipped.push_back({SkippedEntry::Kind::Folder, entry.path, entry.reason});
@@ -49,24 +43,12 @@ void RowSink::accept(const Entry& entry)
     case Entry::Kind::Cancelled:
         break;
     }
-    reportProgress();
-}
-
-void RowSink::reportProgress()
-{
-    if (!onProgress_)
-        return;
-    const auto now = std::chrono::steady_clock::now();
-    if (now - lastProgress_ < kProgressInterval)
-        return;
-    lastProgress_ = now;
-    onProgress_(outcome_.totals);
+    progress_.tick();
 }
 
 void RowSink::finish()
 {
-    if (onProgress_)
-        onProgress_(outcome_.totals);
+    progress_.finish(outcome_.totals);
 }
 
 } // namespace listgen

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "listgen/common/entry_stages.h"
+#include "listgen/common/progress_meter.h"
 
-#include <chrono>
 #include <string>
 
 namespace listgen {
@@ -14,22 +14,18 @@ class ReportFile;
 // was left out and reports progress.
 class RowSink : public EntrySink {
 public:
-    RowSink(ReportFile& report, ReportFile* manifest, std::string strRoot, const ProgressCallback& onProgress,
-            Outcome& outcome);
+    RowSink(ReportFile& report, ReportFile* manifest, std::string strRoot, ProgressMeter& progress, Outcome& outcome);
 
     void accept(const Entry& entry) override;
     void finish();
 
 private:
-    void reportProgress();
-
     ReportFile& report_;
     ReportFile* manifest_;
     std::string strRoot_;
-    const ProgressCallback& onProgress_;
+    ProgressMeter& progress_;
     Outcome& outcome_;
     std::string rowText_;
-    std::chrono::steady_clock::time_point lastProgress_;
 };
 
 } // namespace listgen

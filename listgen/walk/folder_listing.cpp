@@ -87,12 +87,13 @@ FolderListing FolderListing::read(int folderFd)
             continue;
         switch (kindOf(folderFd, *entry)) {
         case EntryKind::Folder: listing.subfolders.emplace_back(entry->d_name); break;
-        case EntryKind::File: listing.files.emplace_back(entry->d_name); break;
+        case EntryKind::File: listing.files.push_back({entry->d_name, entry->d_ino}); break;
         case EntryKind::Other: break;
         }
     }
     std::sort(listing.subfolders.begin(), listing.subfolders.end(), nameLess);
-    std::sort(listing.files.begin(), listing.files.end(), nameLess);
+    std::sort(listing.files.begin(), listing.files.end(),
+              [](const File& a, const File& b) { return nameLess(a.name, b.name); });
     return listing;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -9,8 +10,13 @@ namespace listgen {
 // Links to files count as files, and so do broken links and link loops, so that opening them
 // tells why they cannot be read; links to folders, FIFOs, sockets and devices are left out.
 struct FolderListing {
+    struct File {
+        std::string name;
+        // Where the file system keeps it; reading in this order saves a spinning disk seeks.
+        std::uint64_t inode = 0;
+    };
     std::vector<std::string> subfolders;
-    std::vector<std::string> files;
+    std::vector<File> files;
 
     // Lists the open folder `folderFd`; throws std::system_error when it cannot be read.
     static FolderListing read(int folderFd);

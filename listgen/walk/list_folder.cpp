@@ -116,11 +116,12 @@ bool ListFolder::next(Entry& entry)
             continue;
         }
         if (top.nextFile < top.listing.files.size()) {
-            const std::string& name = top.listing.files[top.nextFile++];
-            if (excluded(name, top, false))
+            const FolderListing::File& file = top.listing.files[top.nextFile++];
+            if (excluded(file.name, top, false))
                 continue;
             entry.kind = Entry::Kind::File;
-            entry.path.assign(top.path).append(1, '/').append(name);
+            entry.path.assign(top.path).append(1, '/').append(file.name);
+            entry.inode = file.inode;
             entry.folder = top.folder;
             entry.reason.clear();
             return true;

@@ -116,8 +116,11 @@ TEST_F(FaultTest, DiskFillingUpMidWriteKeepsTheOldReport)
 
 TEST_F(FaultTest, FolderRemovedMidWalkIsLeftOutAndTheRunGoesOn)
 {
-    // One job keeps the walk a few files ahead of the slow first file, so "b" is still unvisited.
+    // One job keeps the walk a few batches ahead of the slow first file; the files after it
+    // fill those batches, so "b" is still unvisited.
     testing_support::makeSparseFile(folder / "in/a/a-huge", off_t{1} << 30);
+    for (int i = 0; i < 1500; ++i)
+        writeFile(folder / ("in/a/later" + std::to_string(i)), "l");
     fs::create_directories(folder / "in/b");
     writeFile(folder / "in/b/gone", "g");
     writeFile(folder / "in/top", "t");

@@ -17,6 +17,8 @@
 #include <cstdint>
 #include <vector>
 #include <filesystem>
+#include <fstream>
+#include <string>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -217,11 +219,21 @@ void RunningProgram::signal(int number) const
 
 bool RunningProgram::waitUntilReading(const std::string& path) const
 {
-    const std::string descriptors = "/proc/" + std::to_string(pid_) + "/fd";
+    const std::string process = "/proc/" + std::to_string(pid_);
+    // Files opened through io_uring sit in its table of registered files, which fdinfo lists.
+    const auto registered = [&](const std::filesystem::path& fd) {
+        std::ifstream info(process + "/fdinfo/" + fd.filename().string());
+        for (std::string line; std::getline(info, line);) {
+            if (line.ends_with(": " + path))
+                return true;
+        }
+        return false;
+    };
     for (int attempt = 0; attempt < 3000; ++attempt) {
         std::error_code error;
-        for (const auto& entry : std::filesystem::directory_iterator(descriptors, error)) {
-            if (std::filesystem::read_symlink(entry.path(), error) == path)
+        for (const auto& entry : std::filesystem::directory_iterator(process + "/fd", error)) {
+            const std::filesystem::path target = std::filesystem::read_symlink(entry.path(), error);
+            if (target == path || (target == "anon_inode:[io_uring]" && registered(entry.path())))
                 return true;
         }
         ::usleep(10000);

@@ -75,7 +75,7 @@ TEST(FileHasher, FilesGiveRfc1321DigestsWhateverTheChunkSize)
     TempFolder folder;
     // A 7-byte buffer splits the vectors across reads, one exactly at a buffer boundary.
     for (const std::size_t bufferSize : {std::size_t{7}, std::size_t{26}, FileHasher::kDefaultBufferSize}) {
-        FileHasher hasher(kGoOn, bufferSize);
+        FileHasher hasher(kGoOn, nullptr, bufferSize);
         for (const auto& [message, expected] : vectors) {
             const std::string path = folder / "vector";
             testing_support::writeFile(path, message);

@@ -52,16 +52,18 @@ class SlowHasher : public EntryHasher {
 public:
     explicit SlowHasher(int failAt = -1) : failAt_(failAt) {}
 
-    void hash(Entry& entry) override
+    void hash(std::span<Entry> batch) override
     {
-        if (entry.kind != Entry::Kind::File)
-            throw std::logic_error("hashed an entry that is no file: " + entry.path);
-        const int number = std::stoi(entry.path);
-        if (number == failAt_)
-            throw std::runtime_error("hasher failed at " + entry.path);
-        std::this_thread::sleep_for(std::chrono::microseconds((number * 7919) % 5 == 0 ? 300 : 0));
-        entry.kind = Entry::Kind::Hashed;
-        entry.facts.size = static_cast<std::uint64_t>(number);
+        for (Entry& entry : batch) {
+            if (entry.kind != Entry::Kind::File)
+                continue;
+            const int number = std::stoi(entry.path);
+            if (number == failAt_)
+                throw std::runtime_error("hasher failed at " + entry.path);
+            std::this_thread::sleep_for(std::chrono::microseconds((number * 7919) % 5 == 0 ? 300 : 0));
+            entry.kind = Entry::Kind::Hashed;
+            entry.facts.size = static_cast<std::uint64_t>(number);
+        }
     }
 
 private:
@@ -96,17 +98,20 @@ listgen::HasherFactory slowHashers(int failAt = -1)
 
 TEST(OrderedPipeline, EntriesLeaveInTheSourceOrderWithFewInFlight)
 {
-    for (const unsigned jobs : {1U, 2U, 3U, 8U}) {
+    for (const listgen::PipelineShape shape :
+         {listgen::PipelineShape{1, 1}, listgen::PipelineShape{2, 1}, listgen::PipelineShape{3, 7},
+          listgen::PipelineShape{8, 64}}) {
+        const unsigned jobs = shape.threads;
         CountingSource source(1000);
         RecordingSink sink(source);
-        hashInReportOrder(source, slowHashers(), jobs, kGoOn, sink);
+        hashInReportOrder(source, slowHashers(), shape, kGoOn, sink);
         ASSERT_EQ(sink.paths.size(), 1000U) << jobs << " jobs";
         for (int i = 0; i < 1000; ++i) {
             ASSERT_EQ(sink.paths[static_cast<std::size_t>(i)], std::to_string(i)) << jobs << " jobs";
             EXPECT_EQ(sink.kinds[static_cast<std::size_t>(i)],
                       i % 10 == 9 ? Entry::Kind::UnlistableFolder : Entry::Kind::Hashed);
         }
-        EXPECT_LE(sink.mostInFlight, static_cast<int>(4 * jobs)) << jobs << " jobs";
+        EXPECT_LE(sink.mostInFlight, static_cast<int>(3 * jobs * shape.batchSize)) << jobs << " jobs";
     }
 }
 
@@ -116,19 +121,19 @@ TEST(OrderedPipeline, AFailingStageEndsTheRunWithItsError)
         CountingSource source(1000);
         RecordingSink sink(source);
         try {
-            hashInReportOrder(source, slowHashers(500), jobs, kGoOn, sink);
+            hashInReportOrder(source, slowHashers(500), {jobs, 16}, kGoOn, sink);
             ADD_FAILURE() << "no error with " << jobs << " jobs";
         } catch (const std::runtime_error& error) {
             EXPECT_STREQ(error.what(), "hasher failed at 500");
         }
-        EXPECT_LE(sink.paths.size(), 500U) << "the entry that failed reached the sink";
+        EXPECT_LE(sink.paths.size(), 500U) << "the batch that failed reached the sink";
     }
     CountingSource source(10);
     RecordingSink sink(source);
     const listgen::HasherFactory noHasher = []() -> std::unique_ptr<EntryHasher> {
         throw std::runtime_error("no hasher");
     };
-    EXPECT_THROW(hashInReportOrder(source, noHasher, 3, kGoOn, sink), std::runtime_error);
+    EXPECT_THROW(hashInReportOrder(source, noHasher, {3, 4}, kGoOn, sink), std::runtime_error);
 }
 
 TEST(OrderedPipeline, GoesOnWithTheThreadsItHasWhenNoMoreCanStart)
@@ -139,7 +144,7 @@ TEST(OrderedPipeline, GoesOnWithTheThreadsItHasWhenNoMoreCanStart)
         [] {
             CountingSource source(200);
             RecordingSink sink(source);
-            hashInReportOrder(source, slowHashers(), 4, kGoOn, sink);
+            hashInReportOrder(source, slowHashers(), {4, 8}, kGoOn, sink);
             return std::to_string(sink.paths.size());
         },
         {.unprivileged = true, .processes = 1});
@@ -152,7 +157,7 @@ TEST(OrderedPipeline, CancelStopsTakingEntries)
     std::atomic<bool> cancel{false};
     CountingSource source(100000, &cancel, 50);
     RecordingSink sink(source);
-    hashInReportOrder(source, slowHashers(), 2, cancel, sink);
+    hashInReportOrder(source, slowHashers(), {2, 1}, cancel, sink);
     EXPECT_EQ(source.given.load(), 51);
     EXPECT_EQ(sink.paths.size(), static_cast<std::size_t>(source.given.load()));
 }

@@ -1,0 +1,44 @@
+#include "listgen/hashing/hashing_plan.h"
+
+#include "listgen/hashing/file_hasher.h"
+#include "listgen/hashing/job_count.h"
+#include "listgen/hashing/uring_hasher.h"
+
+#include <algorithm>
+
+namespace listgen {
+
+namespace {
+
+// Files handed to an io_uring reader at once: enough to keep a fast device busy and to let
+// neighbouring small files merge into one disk request.
+constexpr std::size_t kUringBatch = 128;
+// Files handed to a thread of the fallback at once, so threads meet once per batch.
+constexpr std::size_t kThreadBatch = 8;
+
+unsigned uringThreads(unsigned requestedJobs)
+{
+    const unsigned cores = availableCores();
+    return requestedJobs > 0 ? std::min(cores, requestedJobs) : cores;
+}
+
+} // namespace
+
+HashingPlan::HashingPlan(unsigned requestedJobs, const std::string& folder, const std::atomic<bool>& cancel,
+                         ProgressMeter& progress)
+    : uring_(UringHasher::available())
+    // --jobs N spreads N files in flight over the readers.
+    , pace_(isOnRotationalDisk(folder), requestedJobs > 0 ? std::max(1U, requestedJobs / uringThreads(requestedJobs)) : 0)
+{
+    if (uring_) {
+        shape_.threads = uringThreads(requestedJobs);
+        shape_.batchSize = kUringBatch;
+        hashers_ = [this, &cancel, &progress] { return std::make_unique<UringHasher>(cancel, progress, pace_); };
+    } else {
+        shape_.threads = jobsFor(requestedJobs, folder);
+        shape_.batchSize = kThreadBatch;
+        hashers_ = [&cancel, &progress] { return std::make_unique<FileHasher>(cancel, &progress); };
+    }
+}
+
+} // namespace listgen
