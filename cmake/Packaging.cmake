@@ -22,8 +22,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic | fonts-noto-cjk | fonts-vlgothic")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-Vaskerel writes one HTML report of every file below a folder: one row per
+# CPack puts the summary in front as the synopsis line.
+set(CPACK_PACKAGE_DESCRIPTION "Vaskerel writes one HTML report of every file below a folder: one row per
 file, with its path as a link, its size in bytes and its MD5 digest. Hand
 the report over with the folder, and anyone can check that every file
 arrived intact.
