@@ -1,5 +1,6 @@
 # The Debian package: `cpack -G DEB` in a release build tree (scripts/package does it all).
-if(NOT VASKEREL_APP)
+# It is the desktop tool, so it needs the window.
+if(VASKEREL_FUZZ OR NOT VASKEREL_WINDOW)
   return()
 endif()
 

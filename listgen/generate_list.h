@@ -1,9 +1,10 @@
 #pragma once
 
+#include "listgen/common/run_values.h"
+
 #include <atomic>
-#include <cstdint>
-#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace listgen {
@@ -20,35 +21,11 @@ struct ListRequest {
     std::vector<std::string> excludes;
 };
 
-struct Progress {
-    std::uint64_t files = 0;
-    std::uint64_t bytes = 0;
-};
+// What both front ends say when a mandatory field is empty.
+inline constexpr std::string_view kEmptyFieldsMessage = "全部入力してください";
 
-// Called on the generating thread, a few times a second at most and once at the end.
-using ProgressCallback = std::function<void(const Progress&)>;
-
-// An entry below the input folder that the report leaves out, and why.
-struct SkippedEntry {
-    enum class Kind { File, Folder };
-    Kind kind = Kind::File;
-    std::string path;
-    std::string reason;
-};
-
-struct Outcome {
-    enum class Status {
-        Complete,   // written, every file listed
-        Partial,    // written, with `skipped` left out
-        NotWritten, // `error` says why; the old report is as it was
-        Cancelled,  // stopped on request; the old report is as it was
-        Refused,    // the input folder or the output file is empty
-    };
-    Status status = Status::NotWritten;
-    std::string error;
-    std::vector<SkippedEntry> skipped;
-    Progress totals;
-};
+// The input folder and the output file must be given; a text of blanks counts as given.
+bool hasMandatoryFields(const ListRequest& request) noexcept;
 
 // Writes the report of every file below `request.inputDir` to `request.outputFile`.
 Outcome GenerateList(const ListRequest& request, const ProgressCallback& onProgress, const std::atomic<bool>& cancel);

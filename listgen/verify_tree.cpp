@@ -1,30 +1,41 @@
 #include "listgen/verify_tree.h"
 
-#include "listgen/exclude_filter.h"
-#include "listgen/hash_pipeline.h"
-#include "listgen/list_folder.h"
-#include "listgen/report_reader.h"
-#include "listgen/storage_kind.h"
-#include "listgen/verify_sink.h"
+#include "listgen/hashing/file_hasher.h"
+#include "listgen/hashing/job_count.h"
+#include "listgen/hashing/ordered_pipeline.h"
+#include "listgen/verify/report_reader.h"
+#include "listgen/verify/verify_sink.h"
+#include "listgen/walk/exclude_filter.h"
+#include "listgen/walk/list_folder.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace listgen {
 
 namespace {
 
+// Where the report lies, so that a report kept inside the tree it lists is not part of it.
+Places placeOfReport(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    struct stat status {};
+    if (path == "-" || !fd.valid() || ::fstat(fd.get(), &status) != 0)
+        return {};
+    return {{FileIdentity::of(status), slash == std::string::npos ? path : path.substr(slash + 1)}};
+}
+
 void verify(const VerifyRequest& request, const std::atomic<bool>& cancel, VerifyOutcome& outcome)
 {
     ReportReader report(request.report);
     const ExcludeFilter excludes(request.excludes);
-    ListFolder walk(request.inputDir, excludes);
-    // A report kept inside the tree it lists is not part of that tree.
-    FileIdentities reportItself;
-    struct stat status {};
-    if (::stat(request.report.c_str(), &status) == 0)
-        reportItself.push_back(FileIdentity::of(status));
+    ListFolder walk(request.inputDir, excludes, placeOfReport(request.report));
     VerifySink sink(report, request.inputDir, excludes, outcome);
-    hashInReportOrder(walk, reportItself, jobsFor(request.jobs, request.inputDir), cancel, sink);
+    hashInReportOrder(
+        walk, [&] { return std::make_unique<FileHasher>(cancel); },
+        jobsFor(request.jobs, request.inputDir), cancel, sink);
     if (cancel.load()) {
         outcome.status = VerifyOutcome::Status::Cancelled;
         return;

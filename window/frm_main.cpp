@@ -1,19 +1,22 @@
 #include "window/frm_main.h"
 
 #include "window/common_dialog.h"
+#include "window/field_path.h"
+#include "window/frame_box.h"
 #include "window/generate_worker.h"
 #include "window/message_boxes.h"
 #include "window/outcome_text.h"
+#include "window/path_drop.h"
+#include "window/progress_dialog.h"
 #include "window/settings_store.h"
-#include "window/terminal_progress.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QFile>
-#include <QGroupBox>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
 
@@ -24,6 +27,7 @@ namespace {
 const QString kApplication = QStringLiteral("Zorm");
 const QString kSection = QStringLiteral("Setting");
 constexpr int kProgressDelayMs = 500;
+const QString kPlaceholder = QStringLiteral("___");
 
 template <typename Control>
 Control* place(QWidget* parent, const char* name, int left, int top, int width, int height)
@@ -48,9 +52,9 @@ QFont gothicFont(double points, bool bold)
     return font;
 }
 
-std::string pathText(const QString& text)
+std::string pathText(const QString& fieldText)
 {
-    return QFile::encodeName(text).toStdString();
+    return QFile::encodeName(localPath(fieldText)).toStdString();
 }
 
 } // namespace
@@ -66,8 +70,13 @@ FrmMain::FrmMain(SettingsStore& settings, CommonDialog& dialog, MessageBoxes& me
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Vaskerel v.1.00(by Plumbrack)"));
     setWindowIcon(QIcon(QStringLiteral(":/vaskerel.png")));
+    // A fixed layout has nothing to maximize.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(5865 / kTwipsPerPixel, 2415 / kTwipsPerPixel);
-    // The window's own face for Japanese captions, narrow enough for the fixed label widths.
+    // The window's own face for Japanese captions, narrow enough for the fixed label widths; its
+    // dialogs and boxes take it too.
+    setAttribute(Qt::WA_WindowPropagation);
     setFont(gothicFont(9, false));
     buildControls();
     setTabOrder();
@@ -95,7 +104,7 @@ void FrmMain::buildControls()
     txtPath = place<QLineEdit>(this, "txtPath", 720, 600, 4215, 270);
     cmdPathBrowse = place<QPushButton>(this, "cmdPathBrowse", 5040, 600, 375, 255);
     cmdPathBrowse->setText(QStringLiteral("..."));
-    Frame1 = place<QGroupBox>(this, "Frame1", 105, 1050, 4335, 1110);
+    Frame1 = place<FrameBox>(this, "Frame1", 105, 1050, 4335, 1110);
     Frame1->setTitle(QStringLiteral("オブション"));
     Label3 = place<QLabel>(Frame1, "Label3", 210, 315, 1215, 255);
     Label3->setText(QStringLiteral("スタイルシート:"));
@@ -109,6 +118,17 @@ void FrmMain::buildControls()
     const QFont bold = gothicFont(9.75, true);
     Label1->setFont(bold);
     Label2->setFont(bold);
+
+    // Screen readers name each field after its label.
+    Label1->setBuddy(txtDir);
+    Label2->setBuddy(txtPath);
+    Label3->setBuddy(txtCSS);
+    Label4->setBuddy(txtTitle);
+    cmdDirBrowse->setAccessibleName(QStringLiteral("入力フォルダーを選ぶ"));
+    cmdPathBrowse->setAccessibleName(QStringLiteral("出力ファイルを選ぶ"));
+
+    new PathDrop(txtDir, PathDrop::Wants::Folder);
+    new PathDrop(txtPath, PathDrop::Wants::File);
 
     connect(cmdOK, &QPushButton::clicked, this, &FrmMain::cmdOK_Click);
     connect(cmdDirBrowse, &QPushButton::clicked, this, &FrmMain::cmdDirBrowse_Click);
@@ -139,39 +159,56 @@ void FrmMain::Form_Unload()
     // Closing is never refused, but the user should know the fields will not come back.
     if (!saved)
         messages_.show(MessageBoxes::Kind::Warning,
-                       QStringLiteral("The fields could not be saved to %1.").arg(settings_.fileFor(kApplication)));
+                       QStringLiteral("入力欄の内容を %1 に保存できませんでした。次に起動したときには元に戻りません。")
+                           .arg(settings_.fileFor(kApplication)));
 }
 
 void FrmMain::cmdOK_Click()
 {
     if (worker_->running())
         return;
-    if (txtDir->text().isEmpty() || txtPath->text().isEmpty()) {
-        messages_.show(MessageBoxes::Kind::Plain, QStringLiteral("全部入力してください"));
-        return;
-    }
     listgen::ListRequest request;
     request.inputDir = pathText(txtDir->text());
     request.outputFile = pathText(txtPath->text());
     request.stylesheet = txtCSS->text().toStdString();
     request.title = txtTitle->text().toStdString();
+    if (!listgen::hasMandatoryFields(request)) {
+        showEmptyFieldsMessage();
+        return;
+    }
     setRunning(true);
+    runStart_ = std::chrono::steady_clock::now();
     worker_->start(request);
     progressDelay_->start();
+}
+
+void FrmMain::showEmptyFieldsMessage()
+{
+    const std::string_view text = listgen::kEmptyFieldsMessage;
+    messages_.show(MessageBoxes::Kind::Plain, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 void FrmMain::cmdDirBrowse_Click()
 {
     ComDlg.Filter = QStringLiteral("All File(*.*)|*.*");
-    ComDlg.FileName = QStringLiteral("___");
+    // Open where the input folder is, or where the last browse went, rather than wherever the
+    // process happened to start.
+    QString startFolder = localPath(txtDir->text());
+    if (startFolder.isEmpty() || !QFileInfo(startFolder).isDir())
+        startFolder = lastBrowsedFolder_;
+    ComDlg.FileName =
+        startFolder.isEmpty() ? kPlaceholder : QDir(QFileInfo(startFolder).absoluteFilePath()).filePath(kPlaceholder);
     if (!ComDlg.ShowSave())
         return;
     const qsizetype folderLength = ComDlg.FileName.size() - ComDlg.FileTitle.size() - 1;
     if (folderLength < 0)
         return;
-    const QString folder = ComDlg.FileName.left(folderLength);
+    QString folder = ComDlg.FileName.left(folderLength);
     // The root folder has no name before its separator; it is still a folder.
-    txtDir->setText(folder.isEmpty() ? QStringLiteral("/") : folder);
+    if (folder.isEmpty())
+        folder = QStringLiteral("/");
+    txtDir->setText(folder);
+    lastBrowsedFolder_ = folder;
 }
 
 void FrmMain::cmdPathBrowse_Click()
@@ -202,30 +239,30 @@ void FrmMain::showProgress()
 {
     if (!worker_->running() || progress_ != nullptr)
         return;
-    progress_ = new QProgressDialog(QStringLiteral("Starting…"), QStringLiteral("Cancel"), 0, 0, this);
-    progress_->setWindowTitle(QString::fromUtf8(kApplicationTitle));
-    progress_->setWindowModality(Qt::WindowModal);
-    progress_->setMinimumDuration(0);
-    progress_->setAutoClose(false);
-    progress_->setAutoReset(false);
-    connect(progress_, &QProgressDialog::canceled, this, &FrmMain::cancelGenerate);
+    progress_ = std::make_unique<ProgressDialog>(this, runStart_);
+    connect(progress_.get(), &ProgressDialog::cancelRequested, this, &FrmMain::cancelGenerate);
     progress_->show();
+}
+
+void FrmMain::closeProgress()
+{
+    progressDelay_->stop();
+    // Gone at once, not at the next turn of the event loop: the box that follows runs its own loop.
+    if (progress_ != nullptr) {
+        progress_->hide();
+        progress_.reset();
+    }
 }
 
 void FrmMain::onProgress(quint64 files, quint64 bytes)
 {
     if (progress_ != nullptr)
-        progress_->setLabelText(QStringLiteral("%1 files, %2").arg(files).arg(QString::fromStdString(byteText(static_cast<double>(bytes)))));
+        progress_->setProgress({files, bytes});
 }
 
 void FrmMain::onFinished(const listgen::Outcome& outcome)
 {
-    progressDelay_->stop();
-    if (progress_ != nullptr) {
-        progress_->disconnect(this);
-        progress_->deleteLater();
-        progress_ = nullptr;
-    }
+    closeProgress();
     setRunning(false);
     switch (outcome.status) {
     case listgen::Outcome::Status::Complete:
@@ -235,12 +272,13 @@ void FrmMain::onFinished(const listgen::Outcome& outcome)
         messages_.show(MessageBoxes::Kind::Warning, partialReportText(outcome));
         break;
     case listgen::Outcome::Status::NotWritten:
-        messages_.show(MessageBoxes::Kind::Error, QString::fromStdString(outcome.error));
+        messages_.show(MessageBoxes::Kind::Error, notWrittenText(outcome));
         break;
     case listgen::Outcome::Status::Refused:
-        messages_.show(MessageBoxes::Kind::Plain, QStringLiteral("全部入力してください"));
+        showEmptyFieldsMessage();
         break;
     case listgen::Outcome::Status::Cancelled:
+        messages_.show(MessageBoxes::Kind::Plain, cancelledText());
         break;
     }
     emit generateFinished();
@@ -248,19 +286,26 @@ void FrmMain::onFinished(const listgen::Outcome& outcome)
 
 void FrmMain::closeEvent(QCloseEvent* event)
 {
-    // A run still going is stopped first, so the old report stays as it was.
+    // A run still going is stopped first, so the old report stays as it was; the user who
+    // closes the window needs no word about it.
     worker_->stop();
+    closeProgress();
+    setRunning(false);
     Form_Unload();
     event->accept();
 }
 
 void FrmMain::keyPressEvent(QKeyEvent* event)
 {
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && cmdOK->isEnabled()) {
-        cmdOK->click();
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
+        QWidget::keyPressEvent(event);
         return;
     }
-    QWidget::keyPressEvent(event);
+    // Enter presses the button that has the focus; anywhere else it presses 計算.
+    auto* focused = qobject_cast<QPushButton*>(focusWidget());
+    QPushButton* target = focused != nullptr ? focused : cmdOK;
+    if (target->isEnabled())
+        target->click();
 }
 
 } // namespace vaskerel

@@ -4,18 +4,21 @@
 
 #include <QWidget>
 
-class QGroupBox;
+#include <chrono>
+#include <memory>
+
 class QLabel;
 class QLineEdit;
-class QProgressDialog;
 class QPushButton;
 class QTimer;
 
 namespace vaskerel {
 
 class CommonDialog;
+class FrameBox;
 class GenerateWorker;
 class MessageBoxes;
+class ProgressDialog;
 class SettingsStore;
 
 // The tool's one window: four fields, two browse buttons and the generate button.
@@ -47,8 +50,10 @@ private:
     void setTabOrder();
     void Form_Load();
     void Form_Unload();
+    void showEmptyFieldsMessage();
     void setRunning(bool running);
     void showProgress();
+    void closeProgress();
     void onProgress(quint64 files, quint64 bytes);
     void onFinished(const listgen::Outcome& outcome);
 
@@ -62,16 +67,20 @@ private:
     QLabel* Label2 = nullptr;
     QLineEdit* txtPath = nullptr;
     QPushButton* cmdPathBrowse = nullptr;
-    QGroupBox* Frame1 = nullptr;
+    FrameBox* Frame1 = nullptr;
     QLabel* Label3 = nullptr;
     QLineEdit* txtCSS = nullptr;
     QLabel* Label4 = nullptr;
     QLineEdit* txtTitle = nullptr;
     QPushButton* cmdOK = nullptr;
 
+    // The folder the last confirmed folder browse gave, where the next one opens by default.
+    QString lastBrowsedFolder_;
+
     GenerateWorker* worker_ = nullptr;
     QTimer* progressDelay_ = nullptr;
-    QProgressDialog* progress_ = nullptr;
+    std::chrono::steady_clock::time_point runStart_;
+    std::unique_ptr<ProgressDialog> progress_;
 };
 
 } // namespace vaskerel

@@ -17,11 +17,6 @@ GenerateWorker::~GenerateWorker()
 void GenerateWorker::start(const listgen::ListRequest& request)
 {
     stop();
-    {
-        // An outcome of a stopped run still waiting for delivery belongs to nobody now.
-        const std::lock_guard lock(handoff_);
-        pending_.reset();
-    }
     cancel_.store(false);
     running_ = true;
     thread_ = std::thread([this, request] {
@@ -47,6 +42,9 @@ void GenerateWorker::stop()
     if (thread_.joinable())
         thread_.join();
     running_ = false;
+    // The outcome of a stopped run belongs to nobody now.
+    const std::lock_guard lock(handoff_);
+    pending_.reset();
 }
 
 void GenerateWorker::deliver()

@@ -22,7 +22,8 @@ public:
 
     void start(const listgen::ListRequest& request);
     void cancel() noexcept;
-    // Cancels a run still going and waits until its thread has ended.
+    // Cancels a run still going, waits until its thread has ended and drops its outcome, so
+    // `finished` does not come for it.
     void stop();
     bool running() const noexcept { return running_; }
 

@@ -28,6 +28,8 @@ QString QtFileDialog::askForSavePath(const QString& filter, const QString& start
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // The list shows each description as given; Qt reads the patterns from the appended part.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setNameFilters(qtFilters(filter));
     if (!startPath.isEmpty())
         dialog.selectFile(startPath);

@@ -15,7 +15,8 @@ public:
     explicit QtFileDialog(QWidget* owner = nullptr);
     void setOwner(QWidget* owner) { owner_ = owner; }
 
-    // "All File(*.*)|*.*" becomes "All File(*.*) (*.*)", the form QFileDialog reads.
+    // "All File(*.*)|*.*" becomes "All File(*.*) (*.*)", the form QFileDialog reads; the
+    // dialog hides the appended patterns, so the list shows "All File(*.*)".
     static QStringList qtFilters(const QString& filter);
 
 protected:

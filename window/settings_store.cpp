@@ -1,7 +1,12 @@
 #include "window/settings_store.h"
 
+#include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
+
+#include <sys/stat.h>
+
+#include <tuple>
 
 namespace vaskerel {
 
@@ -15,6 +20,17 @@ QString storedKey(const QSettings& settings, const QString& key)
             return candidate;
     }
     return {};
+}
+
+// What changes when a file is written anew: QSettings replaces the file through a new one.
+using FileStamp = std::tuple<bool, dev_t, ino_t, off_t, time_t, long>;
+
+FileStamp stampOf(const QString& file)
+{
+    struct stat status {};
+    if (::stat(QFile::encodeName(file).constData(), &status) != 0)
+        return {};
+    return {true, status.st_dev, status.st_ino, status.st_size, status.st_mtim.tv_sec, status.st_mtim.tv_nsec};
 }
 
 } // namespace
@@ -46,7 +62,9 @@ QString SettingsStore::GetSetting(const QString& application, const QString& sec
 bool SettingsStore::SaveSetting(const QString& application, const QString& section, const QString& key,
                                 const QString& value)
 {
-    QSettings settings(fileFor(application), QSettings::IniFormat);
+    const QString file = fileFor(application);
+    const FileStamp before = stampOf(file);
+    QSettings settings(file, QSettings::IniFormat);
     settings.beginGroup(section);
     // One value per key whatever its case, so a later read cannot find a stale spelling.
     for (QString stored = storedKey(settings, key); !stored.isEmpty(); stored = storedKey(settings, key))
@@ -54,7 +72,16 @@ bool SettingsStore::SaveSetting(const QString& application, const QString& secti
     settings.setValue(key, value);
     settings.endGroup();
     settings.sync();
-    return settings.status() == QSettings::NoError;
+    switch (settings.status()) {
+    case QSettings::NoError:
+        return true;
+    case QSettings::AccessError:
+        return false;
+    case QSettings::FormatError:
+        // An old file that did not parse keeps this status even when the rewrite failed.
+        return stampOf(file) != before;
+    }
+    return false;
 }
 
 } // namespace vaskerel

@@ -62,42 +62,21 @@ TEST_F(BatchTest, CompleteRunIsSilentAndWritesTheReport)
               std::string::npos);
 }
 
-TEST_F(BatchTest, EmptyOrMissingFieldsPrintTheWarningAndTouchNothing)
+TEST_F(BatchTest, EmptyFieldPrintsTheWarning)
 {
-    writeFile(output(), "old");
-    for (const auto& arguments : std::vector<std::vector<std::string>>{
-             {"--output", output()}, {"--input", input()}, {"--input", "", "--output", output()}, {"--title", "x"}}) {
-        const ChildResult result = run(arguments);
-        EXPECT_EQ(result.exitCode, 2);
-        EXPECT_EQ(result.errors, kEmptyFields);
-    }
-    EXPECT_EQ(readFile(output()), "old");
+    const ChildResult result = run({"--input", "", "--output", output()});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.errors, kEmptyFields);
 }
 
-TEST_F(BatchTest, UsageErrorsAndInformationOptions)
+TEST_F(BatchTest, UsageErrorShowsTheUsageAndHelpPrintsIt)
 {
     const ChildResult unknown = run({"--input", input(), "--frobnicate"});
     EXPECT_EQ(unknown.exitCode, 2);
-    EXPECT_NE(unknown.errors.find("unknown argument --frobnicate"), std::string::npos);
-    EXPECT_NE(unknown.errors.find("Usage: vaskerel --input DIR --output FILE"), std::string::npos);
-
-    const ChildResult dangling = run({"--input"});
-    EXPECT_EQ(dangling.exitCode, 2);
-    EXPECT_NE(dangling.errors.find("--input needs a value"), std::string::npos);
-
-    for (const char* jobs : {"0", "x", "2x", "-1"}) {
-        const ChildResult badJobs = run({"--input", input(), "--output", output(), "--jobs", jobs});
-        EXPECT_EQ(badJobs.exitCode, 2) << jobs;
-        EXPECT_NE(badJobs.errors.find("--jobs takes a whole number"), std::string::npos);
-    }
-
+    EXPECT_TRUE(unknown.errors.starts_with("vaskerel: unknown argument --frobnicate\n\nUsage: vaskerel --input DIR"));
     const ChildResult help = run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.output.starts_with("Usage: vaskerel"));
-
-    const ChildResult version = run({"--version"});
-    EXPECT_EQ(version.exitCode, 0);
-    EXPECT_TRUE(version.output.starts_with("vaskerel "));
     EXPECT_EQ(namesIn(folder / "out"), "");
 }
 
@@ -108,18 +87,6 @@ TEST_F(BatchTest, MissingInputFolderExitsOneAndNamesIt)
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.errors, "vaskerel: cannot list folder " + (folder / "nope") + ": No such file or directory\n");
     EXPECT_EQ(readFile(output()), "old");
-}
-
-TEST_F(BatchTest, UnwritableOutputExitsOneAndKeepsTheOldReport)
-{
-    folder.openToEveryone();
-    writeFile(output(), "old");
-    ::chmod(output().c_str(), 0444);
-    const ChildResult result = run({"--input", input(), "--output", output()}, {.unprivileged = true});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.errors, "vaskerel: cannot write " + output() + ": Permission denied\n");
-    EXPECT_EQ(readFile(output()), "old");
-    EXPECT_EQ(namesIn(folder / "out"), "list.htm\n");
 }
 
 TEST_F(BatchTest, OutputInAMissingFolderExitsOne)

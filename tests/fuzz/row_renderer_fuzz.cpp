@@ -1,8 +1,8 @@
 // Any byte string can be a file name: the rendered row must stay valid UTF-8, show the name
 // without raw markup or control characters, and link to exactly the name's bytes with nothing
 // a browser would read as a fragment, a query or a separator.
-#include "listgen/report_document.h"
-#include "listgen/utf8.h"
+#include "listgen/report/report_format.h"
+#include "listgen/common/utf8.h"
 
 #include <cstdint>
 #include <cstdlib>

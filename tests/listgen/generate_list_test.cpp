@@ -1,5 +1,6 @@
 #include "listgen/generate_list.h"
 
+#include "child_process.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -106,14 +107,21 @@ TEST_F(GenerateListTest, ReportInsideTheTreeNeverListsItselfOrItsPredecessor)
     EXPECT_EQ(namesIn(folder / "in"), "data\nlist.htm\n");
 }
 
-TEST_F(GenerateListTest, CancelledRunKeepsTheOldReport)
+TEST_F(GenerateListTest, AnEmptyInputOrOutputIsRefusedAndTouchesNothing)
 {
-    writeFile(folder / "in/data", "abc");
     writeFile(folder / "out/list.htm", "old");
-    const std::atomic<bool> cancel{true};
-    EXPECT_EQ(GenerateList(requestFor(folder), {}, cancel).status, Outcome::Status::Cancelled);
+    for (const auto& [input, output] : {std::pair<std::string, std::string>{"", folder / "out/list.htm"},
+                                        {folder / "in", ""}}) {
+        ListRequest request = requestFor(folder);
+        request.inputDir = input;
+        request.outputFile = output;
+        EXPECT_FALSE(listgen::hasMandatoryFields(request));
+        EXPECT_EQ(GenerateList(request, {}, kGoOn).status, Outcome::Status::Refused);
+    }
     EXPECT_EQ(readFile(folder / "out/list.htm"), "old");
-    EXPECT_EQ(namesIn(folder / "out"), "list.htm\n");
+    ListRequest blanks = requestFor(folder);
+    blanks.inputDir = " ";
+    EXPECT_TRUE(listgen::hasMandatoryFields(blanks));
 }
 
 TEST_F(GenerateListTest, ProgressEndsWithTheTotals)
@@ -156,4 +164,19 @@ TEST_F(GenerateListTest, EveryJobCountWritesTheSameReport)
         ASSERT_EQ(GenerateList(request, {}, kGoOn).status, Outcome::Status::Complete);
         EXPECT_EQ(readFile(request.outputFile), oneJob) << jobs << " jobs";
     }
+}
+
+TEST_F(GenerateListTest, FilesDeeperThanAnyPathAreListedWithFewDescriptors)
+{
+    testing_support::makeDeepTree(folder / "in", "d" + std::string(60, 'e'), 300, "bottom");
+    const auto result = testing_support::runInChild(
+        [&] {
+            ListRequest request = requestFor(folder);
+            request.jobs = 2;
+            const Outcome outcome = GenerateList(request, {}, kGoOn);
+            return outcome.status == Outcome::Status::Complete ? readFile(request.outputFile) : outcome.error;
+        },
+        {.openFiles = 32});
+    EXPECT_NE(result.output.find("/bottom\">"), std::string::npos) << result.output.substr(0, 300);
+    EXPECT_NE(result.output.find("</td><td>4</td><td>6627415e807ee33c7302917216e7da68</td>"), std::string::npos);
 }

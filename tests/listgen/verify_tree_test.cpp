@@ -133,39 +133,3 @@ TEST_F(VerifyTreeTest, UnreadableFolderMakesTheCheckIncompleteButNotMissing)
         {.unprivileged = true});
     EXPECT_EQ(child.output, std::to_string(static_cast<int>(VerifyOutcome::Status::Incomplete)) + " 1\n");
 }
-
-TEST_F(VerifyTreeTest, ForeignOrDamagedReportIsRefusedWhole)
-{
-    generate();
-    const std::string good = testing_support::readFile(report());
-    const auto refusal = [&](const std::string& content) {
-        writeFile(report(), content);
-        const VerifyOutcome outcome = verify();
-        EXPECT_EQ(outcome.status, VerifyOutcome::Status::Failed);
-        EXPECT_TRUE(outcome.differences.empty());
-        return outcome.error;
-    };
-    const std::string prefix = report() + " is not a report written by vaskerel: ";
-    EXPECT_EQ(refusal("<html><body>hello</body></html>\r\n"), prefix + "it does not start with the title line (line 1)");
-    EXPECT_EQ(refusal(good.substr(0, good.size() - 30)), prefix + "the last line does not end with CR LF (line 13)");
-    EXPECT_EQ(refusal(good.substr(0, good.rfind("</table>"))), prefix + "the table does not end (line 11)");
-    std::string lf = good;
-    lf.erase(lf.find('\r'), 1);
-    EXPECT_EQ(refusal(lf), prefix + "a line break that is not CR LF (line 1)");
-    std::string bigger = good;
-    bigger.replace(bigger.find("<td>1</td>"), 10, "<td>01</td>");
-    EXPECT_EQ(refusal(bigger), prefix + "a row that this tool would not write (line 10)");
-    std::string relabelled = good;
-    relabelled.replace(relabelled.find(">sub/x<"), 7, ">sub/q<");
-    EXPECT_NE(refusal(relabelled).find("a row that this tool would not write"), std::string::npos);
-    std::string swapped = good;
-    const std::size_t first = swapped.find("<tr><td><a href=\"sub/deeper/y\"");
-    const std::size_t second = swapped.find("<tr><td><a href=\"sub/x\"");
-    const std::string rowY = swapped.substr(first, second - first);
-    swapped.erase(first, rowY.size());
-    swapped.insert(swapped.find("\r\n", swapped.find("<tr><td><a href=\"sub/x\"")) + 2, rowY);
-    EXPECT_NE(refusal(swapped).find("rows out of order"), std::string::npos);
-    EXPECT_NE(refusal(good + "more\r\n").find("text after the end of the document"), std::string::npos);
-    EXPECT_EQ(listgen::VerifyTree({folder / "none.htm", input(), {}, 0}, kGoOn).error,
-              "cannot read " + (folder / "none.htm") + ": No such file or directory");
-}

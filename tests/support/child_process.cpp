@@ -1,6 +1,11 @@
 #include "child_process.h"
 
 #include <fcntl.h>
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <grp.h>
 #include <poll.h>
 #include <sys/resource.h>
@@ -8,6 +13,9 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
 #include <filesystem>
 #include <cstdlib>
 #include <stdexcept>
@@ -18,13 +26,53 @@ namespace {
 
 constexpr uid_t kNobody = 65534;
 
+void refuseSystemCalls(const ChildLimits& limits)
+{
+    if (!limits.withoutUnnamedFiles && !limits.withoutIoUring)
+        return;
+    constexpr std::uint32_t kTmpfile = O_TMPFILE;
+    std::vector<sock_filter> program = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_X86_64, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+    };
+    if (limits.withoutIoUring) {
+        program.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_io_uring_setup, 0, 1));
+        program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOSYS));
+    }
+    if (limits.withoutUnnamedFiles) {
+        program.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_openat, 0, 4));
+        program.push_back(BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[2])));
+        program.push_back(BPF_STMT(BPF_ALU | BPF_AND | BPF_K, kTmpfile));
+        program.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kTmpfile, 0, 1));
+        program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EOPNOTSUPP));
+    }
+    program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
+    const sock_fprog filter{static_cast<unsigned short>(program.size()), program.data()};
+    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+        ::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, 0, &filter) != 0)
+        ::_exit(124);
+}
+
 void applyLimits(const ChildLimits& limits)
 {
+    refuseSystemCalls(limits);
     if (limits.fileSizeLimit >= 0) {
         ::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{static_cast<rlim_t>(limits.fileSizeLimit), static_cast<rlim_t>(limits.fileSizeLimit)};
         if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
             ::_exit(120);
+    }
+    if (limits.openFiles >= 0) {
+        const rlimit limit{static_cast<rlim_t>(limits.openFiles), static_cast<rlim_t>(limits.openFiles)};
+        if (::setrlimit(RLIMIT_NOFILE, &limit) != 0)
+            ::_exit(123);
+    }
+    if (limits.processes >= 0) {
+        const rlimit limit{static_cast<rlim_t>(limits.processes), static_cast<rlim_t>(limits.processes)};
+        if (::setrlimit(RLIMIT_NPROC, &limit) != 0)
+            ::_exit(125);
     }
     if (limits.unprivileged && ::geteuid() == 0) {
         if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
@@ -125,7 +173,7 @@ ChildResult runProgram(const std::vector<std::string>& arguments, const ChildLim
     return forkWithPipes(limits, [&] { ::execv(argv[0], argv.data()); });
 }
 
-RunningProgram::RunningProgram(const std::vector<std::string>& arguments)
+RunningProgram::RunningProgram(const std::vector<std::string>& arguments, const ChildLimits& limits)
 {
     int errors[2];
     if (::pipe2(errors, O_CLOEXEC) != 0)
@@ -136,6 +184,7 @@ RunningProgram::RunningProgram(const std::vector<std::string>& arguments)
         throw std::runtime_error("fork failed");
     if (pid_ == 0) {
         ::dup2(errors[1], STDERR_FILENO);
+        applyLimits(limits);
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }

@@ -12,6 +12,11 @@ namespace testing_support {
 struct ChildLimits {
     bool unprivileged = false;
     long long fileSizeLimit = -1;
+    long long openFiles = -1;
+    long long processes = -1; // binds only a user other than root, so use with `unprivileged`
+    // A seccomp filter makes these system calls fail, as some file systems and containers do.
+    bool withoutUnnamedFiles = false; // openat with O_TMPFILE: EOPNOTSUPP
+    bool withoutIoUring = false;      // io_uring_setup: ENOSYS
 };
 
 struct ChildResult {
@@ -30,7 +35,7 @@ ChildResult runProgram(const std::vector<std::string>& arguments, const ChildLim
 // A program left running, for tests that signal it.
 class RunningProgram {
 public:
-    explicit RunningProgram(const std::vector<std::string>& arguments);
+    explicit RunningProgram(const std::vector<std::string>& arguments, const ChildLimits& limits = {});
     ~RunningProgram();
     void signal(int number) const;
     // Waits until the program has `path` open, so that a test acts while it is reading it.

@@ -1,5 +1,6 @@
 #include "temp_folder.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -81,6 +82,22 @@ void makeSparseFile(const std::string& path, long long size)
     fs::resize_file(path, static_cast<std::uintmax_t>(size), error);
     if (error)
         throw std::runtime_error("cannot make sparse test file " + path + ": " + error.message());
+}
+
+void makeDeepTree(const std::string& root, const std::string& level, int depth, const std::string& name)
+{
+    int folder = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int i = 0; i < depth && folder >= 0; ++i) {
+        ::mkdirat(folder, level.c_str(), 0755);
+        const int next = ::openat(folder, level.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(folder);
+        folder = next;
+    }
+    const int file = folder < 0 ? -1 : ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (file < 0 || ::write(file, "deep", 4) != 4)
+        throw std::runtime_error("cannot make the deep test tree below " + root);
+    ::close(file);
+    ::close(folder);
 }
 
 std::string namesIn(const std::string& folder)

@@ -29,6 +29,9 @@ std::string readFile(const std::string& path);
 bool exists(const std::string& path);
 // A file of `size` bytes that takes no disk space: long to hash, quick to make.
 void makeSparseFile(const std::string& path, long long size);
+// Makes `depth` nested folders named `level` below `root`, deeper than any path may be long,
+// and a file `name` at the bottom.
+void makeDeepTree(const std::string& root, const std::string& level, int depth, const std::string& name);
 // Every name in a folder, sorted, so a stray temporary file shows up in a comparison.
 std::string namesIn(const std::string& folder);
 

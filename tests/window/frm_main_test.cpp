@@ -4,92 +4,74 @@
 #include "temp_folder.h"
 #include "window_fakes.h"
 
-#include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
+#include <QDropEvent>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QPainter>
+#include <QPushButton>
 #include <QTest>
+#include <QUrl>
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 using vaskerel::FrmMain;
 
 namespace {
 
-struct ControlRow {
-    const char* name;
-    const char* className;
-    const char* caption;
-    QRect pixels;
-    const char* parent;
-};
-
-// Positions in pixels at 15 twips per pixel; the Frame1 children measured from the frame.
-const ControlRow kControls[] = {
-    {"Label1", "QLabel", "入力:", {8, 8, 33, 17}, "frmMain"},
-    {"txtDir", "QLineEdit", "", {48, 8, 281, 18}, "frmMain"},
-    {"cmdDirBrowse", "QPushButton", "...", {336, 8, 25, 17}, "frmMain"},
-    {"Label2", "QLabel", "出力:", {8, 40, 41, 17}, "frmMain"},
-    {"txtPath", "QLineEdit", "", {48, 40, 281, 18}, "frmMain"},
-    {"cmdPathBrowse", "QPushButton", "...", {336, 40, 25, 17}, "frmMain"},
-    {"Frame1", "QGroupBox", "オブション", {7, 70, 289, 74}, "frmMain"},
-    {"Label3", "QLabel", "スタイルシート:", {14, 21, 81, 17}, "Frame1"},
-    {"txtCSS", "QLineEdit", "", {91, 16, 180, 18}, "Frame1"},
-    {"Label4", "QLabel", "タイトル:", {14, 42, 64, 15}, "Frame1"},
-    {"txtTitle", "QLineEdit", "", {91, 42, 180, 18}, "Frame1"},
-    {"cmdOK", "QPushButton", "計算", {308, 112, 73, 25}, "frmMain"},
-};
-
-QString captionOf(const QWidget* control)
-{
-    if (const auto* label = qobject_cast<const QLabel*>(control))
-        return label->text();
-    if (const auto* button = qobject_cast<const QAbstractButton*>(control))
-        return button->text();
-    if (const auto* frame = qobject_cast<const QGroupBox*>(control))
-        return frame->title();
-    return qobject_cast<const QLineEdit*>(control)->text();
-}
-
 class FrmMainTest : public WindowTest {
 protected:
+    QLineEdit* field(const char* name) { return window.findChild<QLineEdit*>(name); }
+    QPushButton* button(const char* name) { return window.findChild<QPushButton*>(name); }
+
+    void showActive()
+    {
+        window.show();
+        QApplication::setActiveWindow(&window);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    }
+
+    // Sends what a file manager sends when a drag enters the field and is let go; true when
+    // the field took the drop.
+    bool drop(QLineEdit* target, QMimeData& data)
+    {
+        const QPoint middle = target->rect().center();
+        QDragEnterEvent enter(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDropEvent release(QPointF(middle), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &release);
+        return release.isAccepted();
+    }
+
+    bool dropUrl(QLineEdit* target, const QUrl& url)
+    {
+        QMimeData data;
+        data.setUrls({url});
+        data.setText(url.toString());
+        return drop(target, data);
+    }
+
     FrmMain window{settings, dialog, boxes};
 };
 
+QString accessibleName(QWidget* widget)
+{
+    return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+}
+
 } // namespace
-
-TEST_F(FrmMainTest, EveryControlSitsWhereTheLayoutSays)
-{
-    EXPECT_EQ(window.windowTitle(), "Vaskerel v.1.00(by Plumbrack)");
-    EXPECT_EQ(window.objectName(), "frmMain");
-    EXPECT_EQ(window.minimumSize(), QSize(391, 161));
-    EXPECT_EQ(window.maximumSize(), QSize(391, 161));
-    for (const ControlRow& row : kControls) {
-        const auto* control = window.findChild<QWidget*>(QString::fromLatin1(row.name));
-        ASSERT_NE(control, nullptr) << row.name;
-        EXPECT_STREQ(control->metaObject()->className(), row.className) << row.name;
-        EXPECT_EQ(captionOf(control), QString::fromUtf8(row.caption)) << row.name;
-        EXPECT_EQ(control->geometry(), row.pixels) << row.name;
-        EXPECT_EQ(control->parentWidget()->objectName(), row.parent) << row.name;
-    }
-}
-
-TEST_F(FrmMainTest, InputLabelsAskForTheBoldGothicFace)
-{
-    for (const char* name : {"Label1", "Label2"}) {
-        const QFont font = window.findChild<QLabel*>(name)->font();
-        EXPECT_EQ(font.family(), "ＭＳ Ｐゴシック") << name;
-        EXPECT_DOUBLE_EQ(font.pointSizeF(), 9.75) << name;
-        EXPECT_TRUE(font.bold()) << name;
-    }
-}
 
 TEST_F(FrmMainTest, TabRunsThroughTheFieldsAndButtonsFromTheInputFolder)
 {
-    window.show();
-    QApplication::setActiveWindow(&window);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    showActive();
     ASSERT_NE(QApplication::focusWidget(), nullptr);
     QStringList order;
     for (int step = 0; step < 8; ++step) {
@@ -99,10 +81,101 @@ TEST_F(FrmMainTest, TabRunsThroughTheFieldsAndButtonsFromTheInputFolder)
     EXPECT_EQ(order.join(' '), "txtDir txtPath cmdDirBrowse cmdPathBrowse cmdOK txtCSS txtTitle txtDir");
 }
 
-TEST_F(FrmMainTest, EnterInAFieldPressesGenerate)
+TEST_F(FrmMainTest, EnterPressesTheFocusedButtonAndElseGenerate)
 {
-    window.show();
-    QTest::keyClick(window.findChild<QLineEdit*>("txtTitle"), Qt::Key_Return);
+    showActive();
+    QTest::keyClick(field("txtTitle"), Qt::Key_Return);
     ASSERT_EQ(boxes.shown.size(), 1U);
     EXPECT_EQ(boxes.shown[0].second, "全部入力してください");
+
+    button("cmdDirBrowse")->setFocus();
+    QTest::keyClick(button("cmdDirBrowse"), Qt::Key_Return);
+    button("cmdPathBrowse")->setFocus();
+    QTest::keyClick(button("cmdPathBrowse"), Qt::Key_Enter);
+    EXPECT_EQ(dialog.filters, QStringList({"All File(*.*)|*.*", "Html File(*.htm,*html)|*.htm;*html"}));
+    EXPECT_EQ(boxes.shown.size(), 1U) << "a browse button's Enter also pressed 計算";
+
+    button("cmdOK")->setFocus();
+    QTest::keyClick(button("cmdOK"), Qt::Key_Return);
+    EXPECT_EQ(boxes.shown.size(), 2U);
+}
+
+TEST_F(FrmMainTest, ScreenReadersHearWhatEachControlIsFor)
+{
+    EXPECT_EQ(accessibleName(field("txtDir")), "入力:");
+    EXPECT_EQ(accessibleName(field("txtPath")), "出力:");
+    EXPECT_EQ(accessibleName(field("txtCSS")), "スタイルシート:");
+    EXPECT_EQ(accessibleName(field("txtTitle")), "タイトル:");
+    const QString folderBrowse = accessibleName(button("cmdDirBrowse"));
+    const QString fileBrowse = accessibleName(button("cmdPathBrowse"));
+    EXPECT_NE(folderBrowse, "...");
+    EXPECT_NE(fileBrowse, "...");
+    EXPECT_NE(folderBrowse, fileBrowse);
+    EXPECT_EQ(button("cmdDirBrowse")->text(), "...");
+}
+
+TEST_F(FrmMainTest, OptionCaptionSitsOnTheFrameLineAndNoFieldCrossesIt)
+{
+    auto* frame = window.findChild<QGroupBox*>("Frame1");
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->title(), "オブション");
+    QImage image(frame->size(), QImage::Format_RGB32);
+    image.fill(frame->palette().window().color());
+    frame->render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground);
+
+    // The top line, found right of the caption where nothing else is drawn.
+    const int column = frame->width() * 3 / 4;
+    const QRgb background = image.pixel(column, 0);
+    int lineRow = -1;
+    for (int row = 0; row < image.height() && lineRow < 0; ++row) {
+        if (image.pixel(column, row) != background)
+            lineRow = row;
+    }
+    ASSERT_GT(lineRow, 0) << "no top frame line, or one at the very top above the caption";
+
+    int captionTop = -1;
+    int captionBottom = -1;
+    const int captionWidth = frame->fontMetrics().horizontalAdvance(frame->title());
+    for (int row = 0; row < image.height() / 2; ++row) {
+        for (int x = 8; x < 8 + captionWidth / 2; ++x) {
+            if (qGray(image.pixel(x, row)) < qGray(background) - 80) {
+                captionTop = captionTop < 0 ? row : captionTop;
+                captionBottom = row;
+            }
+        }
+    }
+    EXPECT_LT(captionTop, lineRow) << "the caption does not reach above the frame line";
+    EXPECT_GT(captionBottom, lineRow) << "the caption does not reach below the frame line";
+    for (const QWidget* control : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        EXPECT_GT(control->y(), lineRow) << control->objectName().toStdString() << " crosses the frame line";
+}
+
+TEST_F(FrmMainTest, DroppedFolderOrFileReplacesThePathField)
+{
+    testing_support::TempFolder tree;
+    std::filesystem::create_directories(tree / "in/sub");
+    testing_support::writeFile(tree / "in/sub/a.txt", "a");
+    const QString in = QString::fromStdString(tree / "in");
+    field("txtDir")->setText("typed");
+    field("txtPath")->setText("typed");
+
+    EXPECT_TRUE(dropUrl(field("txtDir"), QUrl::fromLocalFile(in + "/sub")));
+    EXPECT_EQ(field("txtDir")->text(), in + "/sub");
+    EXPECT_TRUE(dropUrl(field("txtDir"), QUrl::fromLocalFile(in + "/sub/a.txt")));
+    EXPECT_EQ(field("txtDir")->text(), in + "/sub") << "a dropped file gives its folder";
+
+    EXPECT_TRUE(dropUrl(field("txtPath"), QUrl::fromLocalFile(in + "/sub/a.txt")));
+    EXPECT_EQ(field("txtPath")->text(), in + "/sub/a.txt");
+    EXPECT_FALSE(dropUrl(field("txtPath"), QUrl::fromLocalFile(in)));
+    EXPECT_FALSE(dropUrl(field("txtPath"), QUrl("https://example.org/list.htm")));
+    EXPECT_EQ(field("txtPath")->text(), in + "/sub/a.txt");
+}
+
+TEST_F(FrmMainTest, DroppedPlainTextIsStillTypedIntoTheField)
+{
+    field("txtTitle")->clear();
+    QMimeData data;
+    data.setText("写真");
+    EXPECT_TRUE(drop(field("txtTitle"), data));
+    EXPECT_EQ(field("txtTitle")->text(), "写真");
 }

@@ -1,13 +1,14 @@
 #include "window/frm_main.h"
 #include "window/outcome_text.h"
+#include "window/progress_dialog.h"
 #include "window/settings_store.h"
 
 #include "temp_folder.h"
 #include "window_fakes.h"
 
 #include <QCoreApplication>
+#include <QLabel>
 #include <QLineEdit>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -15,13 +16,16 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <clocale>
 #include <filesystem>
+#include <string>
 
 using testing_support::namesIn;
 using testing_support::readFile;
 using testing_support::writeFile;
 using vaskerel::FrmMain;
 using vaskerel::MessageBoxes;
+using vaskerel::ProgressDialog;
 
 namespace fs = std::filesystem;
 
@@ -39,6 +43,33 @@ protected:
     {
         window->findChild<QLineEdit*>("txtDir")->setText(QString::fromStdString(input));
         window->findChild<QLineEdit*>("txtPath")->setText(QString::fromStdString(output));
+    }
+
+    // Starts a run over a file too large to finish and waits for its progress dialog.
+    ProgressDialog* startLongRun()
+    {
+        testing_support::makeSparseFile(tree / "in/huge", 1LL << 40);
+        writeFile(tree / "out.htm", "old");
+        fill(tree / "in", tree / "out.htm");
+        window->show();
+        window->cmdOK_Click();
+        for (int waited = 0; waited < 3000; waited += 50) {
+            QTest::qWait(50);
+            if (auto* progress = window->findChild<ProgressDialog*>())
+                return progress;
+        }
+        return nullptr;
+    }
+
+    static QString statusOf(ProgressDialog* progress)
+    {
+        return progress->findChild<QLabel*>("progressStatus")->text();
+    }
+
+    void expectTheOldReportUntouched()
+    {
+        EXPECT_EQ(readFile(tree / "out.htm"), "old");
+        EXPECT_EQ(namesIn(tree.path()), "in\nout.htm\n");
     }
 
     testing_support::TempFolder tree;
@@ -79,70 +110,122 @@ TEST_F(GenerateWindowTest, CompleteRunSaysDoneAndWritesTheReport)
     EXPECT_TRUE(window->findChild<QPushButton*>("cmdOK")->isEnabled());
 }
 
-TEST(PartialReportText, SaysDoneCountsAndNamesTheFirstTen)
+TEST_F(GenerateWindowTest, TildeMeansTheHomeFolder)
 {
-    listgen::Outcome outcome;
-    for (int i = 0; i < 12; ++i)
-        outcome.skipped.push_back({listgen::SkippedEntry::Kind::File, "/t/f" + std::to_string(i), "Permission denied"});
-    outcome.skipped[0].path = "/t/bad\x01\xFF";
-    const QString text = vaskerel::partialReportText(outcome);
-    EXPECT_TRUE(text.startsWith("Done\n\n12 entries could not be read"));
-    EXPECT_TRUE(text.contains("/t/bad\\x01\\xFF: Permission denied"));
-    EXPECT_TRUE(text.contains("/t/f9: Permission denied"));
-    EXPECT_FALSE(text.contains("/t/f10"));
-    EXPECT_TRUE(text.endsWith("and 2 more"));
+    const QByteArray previous = qgetenv("HOME");
+    qputenv("HOME", QByteArray::fromStdString(tree.path().string()));
+    fill("~/in", "~/out.htm");
+    QSignalSpy finished(window.get(), &FrmMain::generateFinished);
+    window->cmdOK_Click();
+    qputenv("HOME", previous);
+    ASSERT_TRUE(finished.wait(10000));
+    ASSERT_EQ(boxes.shown.size(), 1U);
+    EXPECT_EQ(boxes.shown[0].second, "Done");
+    EXPECT_NE(readFile(tree / "out.htm").find("a.txt"), std::string::npos);
 }
 
-TEST_F(GenerateWindowTest, FailureNamesThePathAndTheReason)
+TEST_F(GenerateWindowTest, FailureSaysInJapaneseWhatFailedWhereAndWhy)
 {
+    QSignalSpy finished(window.get(), &FrmMain::generateFinished);
+    fill(tree / "missing", tree / "out.htm");
+    window->cmdOK_Click();
+    ASSERT_TRUE(finished.wait(10000));
+    fill(tree / "in", tree / "no/such/out.htm");
+    window->cmdOK_Click();
+    ASSERT_TRUE(finished.wait(10000));
+    ASSERT_EQ(boxes.shown.size(), 2U);
+    EXPECT_EQ(boxes.shown[0].first, MessageBoxes::Kind::Error);
+    EXPECT_EQ(boxes.shown[0].second.toStdString(),
+              "レポートを作成できませんでした。出力ファイルは変更していません。\n\nフォルダー「" + (tree / "missing") +
+                  "」の中を一覧にできません。\n理由: No such file or directory");
+    const std::string writeFailure = "「" + (tree / "no/such/out.htm") + "」に書き込めません。\n理由: No such file or directory";
+    EXPECT_TRUE(boxes.shown[1].second.endsWith(QString::fromStdString(writeFailure)))
+        << boxes.shown[1].second.toStdString();
+}
+
+TEST_F(GenerateWindowTest, SystemReasonsComeInTheUsersLocale)
+{
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    if (std::setlocale(LC_ALL, "ja_JP.UTF-8") == nullptr)
+        GTEST_SKIP() << "no ja_JP.UTF-8 locale here";
     fill(tree / "missing", tree / "out.htm");
     QSignalSpy finished(window.get(), &FrmMain::generateFinished);
     window->cmdOK_Click();
-    ASSERT_TRUE(finished.wait(10000));
+    const bool ended = finished.wait(10000);
+    std::setlocale(LC_ALL, previous.c_str());
+    ASSERT_TRUE(ended);
     ASSERT_EQ(boxes.shown.size(), 1U);
-    EXPECT_EQ(boxes.shown[0].first, MessageBoxes::Kind::Error);
-    EXPECT_EQ(boxes.shown[0].second.toStdString(),
-              "cannot list folder " + (tree / "missing") + ": No such file or directory");
+    EXPECT_TRUE(boxes.shown[0].second.endsWith("理由: そのようなファイルやディレクトリはありません"))
+        << boxes.shown[0].second.toStdString();
 }
 
-TEST_F(GenerateWindowTest, CancelKeepsTheOldReport)
+TEST_F(GenerateWindowTest, ProgressMovesDuringALargeFileAndEnterDoesNotCancel)
 {
-    testing_support::makeSparseFile(tree / "in/huge", 1LL << 40);
-    writeFile(tree / "out.htm", "old");
-    fill(tree / "in", tree / "out.htm");
-    QSignalSpy finished(window.get(), &FrmMain::generateFinished);
-    window->show();
-    window->cmdOK_Click();
-    QProgressDialog* progress = nullptr;
-    for (int waited = 0; waited < 3000 && progress == nullptr; waited += 50) {
-        QTest::qWait(50);
-        progress = window->findChild<QProgressDialog*>();
-    }
+    ProgressDialog* progress = startLongRun();
     ASSERT_NE(progress, nullptr) << "no progress dialog within three seconds";
     EXPECT_TRUE(progress->isVisible());
-    auto* cancelButton = progress->findChild<QPushButton*>();
+    const QString before = statusOf(progress);
+    EXPECT_TRUE(before.startsWith("処理済み: ファイル 0 個、0 バイト")) << before.toStdString();
+
+    auto* cancelButton = progress->findChild<QPushButton*>("progressCancel");
     ASSERT_NE(cancelButton, nullptr);
-    EXPECT_EQ(cancelButton->text(), "Cancel");
-    cancelButton->click();
-    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_EQ(cancelButton->text(), "キャンセル");
+    cancelButton->setFocus();
+    QTest::keyClick(cancelButton, Qt::Key_Return);
+    QTest::keyClick(progress, Qt::Key_Enter);
+    QTest::qWait(1100);
+    EXPECT_TRUE(window->generating()) << "Enter threw the run away";
+    EXPECT_TRUE(progress->isVisible());
     EXPECT_TRUE(boxes.shown.empty());
-    EXPECT_EQ(readFile(tree / "out.htm"), "old");
-    EXPECT_EQ(namesIn(tree.path()), "in\nout.htm\n");
+    EXPECT_NE(statusOf(progress), before) << "the progress text stood still";
+}
+
+TEST_F(GenerateWindowTest, CancelOrEscStopsTheRunKeepsTheOldReportAndSaysSo)
+{
+    for (const bool useEsc : {false, true}) {
+        boxes.shown.clear();
+        ProgressDialog* progress = startLongRun();
+        ASSERT_NE(progress, nullptr) << "no progress dialog within three seconds";
+        QSignalSpy finished(window.get(), &FrmMain::generateFinished);
+        if (useEsc)
+            QTest::keyClick(progress, Qt::Key_Escape);
+        else
+            progress->findChild<QPushButton*>("progressCancel")->click();
+        ASSERT_TRUE(finished.wait(10000));
+        ASSERT_EQ(boxes.shown.size(), 1U);
+        EXPECT_EQ(boxes.shown[0].second, vaskerel::cancelledText());
+        EXPECT_EQ(window->findChild<ProgressDialog*>(), nullptr);
+        expectTheOldReportUntouched();
+    }
+}
+
+TEST_F(GenerateWindowTest, ProgressDialogIsGoneBeforeTheResultShows)
+{
+    ASSERT_NE(startLongRun(), nullptr) << "no progress dialog within three seconds";
+    QSignalSpy finished(window.get(), &FrmMain::generateFinished);
+    // Shrinking the file being read ends the run at once, with that file left out.
+    std::filesystem::resize_file(tree / "in/huge", 0);
+    ASSERT_TRUE(finished.wait(10000));
+    ASSERT_EQ(boxes.shown.size(), 1U);
+    EXPECT_EQ(boxes.shown[0].first, MessageBoxes::Kind::Warning);
+    EXPECT_TRUE(boxes.shown[0].second.contains("huge: 読み取り中に変更されました"))
+        << boxes.shown[0].second.toStdString();
+    EXPECT_FALSE(boxes.alongside[0].contains("progressDialog")) << boxes.alongside[0].join(", ").toStdString();
 }
 
 TEST_F(GenerateWindowTest, ClosingDuringARunStopsItKeepsTheReportAndSavesTheFields)
 {
-    testing_support::makeSparseFile(tree / "in/huge", 1LL << 40);
-    writeFile(tree / "out.htm", "old");
-    fill(tree / "in", tree / "out.htm");
-    window->show();
-    window->cmdOK_Click();
-    QTest::qWait(100);
+    window->findChild<QLineEdit*>("txtTitle")->setText("題名");
+    ASSERT_NE(startLongRun(), nullptr) << "no progress dialog within three seconds";
     EXPECT_TRUE(window->close());
+    EXPECT_EQ(window->findChild<ProgressDialog*>(), nullptr);
+    QTest::qWait(50);
+    EXPECT_TRUE(boxes.shown.empty()) << "a window closed by the user said something about its run";
     window.reset();
-    EXPECT_EQ(readFile(tree / "out.htm"), "old");
-    EXPECT_EQ(namesIn(tree.path()), "in\nout.htm\n");
+    expectTheOldReportUntouched();
     EXPECT_EQ(settings.GetSetting("Zorm", "Setting", "inputDir", "").toStdString(), tree / "in");
+    EXPECT_EQ(settings.GetSetting("Zorm", "Setting", "OutFile", "").toStdString(), tree / "out.htm");
+    EXPECT_EQ(settings.GetSetting("Zorm", "Setting", "Title", ""), "題名");
 }
 
 TEST_F(GenerateWindowTest, FieldsComeBackAtTheNextStart)
@@ -173,10 +256,10 @@ TEST_F(GenerateWindowTest, CancelRightAsTheRunEndsGivesEitherTheNewReportOrTheOl
         window->cancelGenerate();
         ASSERT_TRUE(finished.count() == 1 || finished.wait(10000));
         const std::string report = readFile(tree / "out.htm");
-        if (boxes.shown.empty()) {
+        ASSERT_EQ(boxes.shown.size(), 1U);
+        if (boxes.shown[0].second == vaskerel::cancelledText()) {
             EXPECT_EQ(report, "old");
         } else {
-            ASSERT_EQ(boxes.shown.size(), 1U);
             EXPECT_EQ(boxes.shown[0].second, "Done");
             EXPECT_TRUE(report.ends_with("</body></html>\r\n"));
         }
@@ -194,6 +277,20 @@ TEST_F(GenerateWindowTest, UnwritableSettingsStoreWarnsAndStillCloses)
     EXPECT_TRUE(frm->close());
     ASSERT_EQ(boxes.shown.size(), 1U);
     EXPECT_EQ(boxes.shown[0].first, MessageBoxes::Kind::Warning);
-    EXPECT_TRUE(boxes.shown[0].second.startsWith("The fields could not be saved to "));
+    EXPECT_TRUE(
+        boxes.shown[0].second.startsWith("入力欄の内容を " + blocked.fileFor("Zorm") + " に保存できませんでした"));
     EXPECT_FALSE(frm->isVisible());
+}
+
+TEST_F(GenerateWindowTest, CorruptSettingsFileIsRewrittenWithoutAWarning)
+{
+    fill("/data", "/data/list.htm");
+    window->show();
+    // Broken while the window was open, say by a hand edit.
+    writeFile(config / "Zorm.ini", "\x01\xFF garbage [[[ = \n[Setting\n");
+    EXPECT_TRUE(window->close());
+    EXPECT_TRUE(boxes.shown.empty()) << (boxes.shown.empty() ? "" : boxes.shown[0].second.toStdString());
+    const std::string stored = readFile(config / "Zorm.ini");
+    EXPECT_NE(stored.find("InputDir=/data\n"), std::string::npos) << stored;
+    EXPECT_NE(stored.find("OutFile=/data/list.htm\n"), std::string::npos) << stored;
 }

@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 
 using vaskerel::SettingsStore;
 
@@ -59,6 +62,31 @@ TEST(SettingsStore, MissingOrUnreadableStoreReadsAsDefaults)
     testing_support::writeFile(folder / "Zorm.ini", "\x01\xFF garbage [[[ = \n[Setting\n");
     SettingsStore garbled(folderOf(folder));
     EXPECT_EQ(garbled.GetSetting(kApp, kSection, "Title", ""), "");
+}
+
+TEST(SettingsStore, CorruptFileCountsAsSavedOnlyWhenItWasRewritten)
+{
+    testing_support::TempFolder folder;
+    const std::string corrupt = "\x01\xFF garbage [[[ = \n[Setting\n";
+    testing_support::writeFile(folder / "Zorm.ini", corrupt);
+    {
+        // Files this process writes may not grow past a few bytes, even for root.
+        rlimit previous {};
+        ::getrlimit(RLIMIT_FSIZE, &previous);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit tiny = previous;
+        tiny.rlim_cur = 8;
+        ::setrlimit(RLIMIT_FSIZE, &tiny);
+        SettingsStore store(folderOf(folder));
+        const bool saved = store.SaveSetting(kApp, kSection, "Title", "x");
+        ::setrlimit(RLIMIT_FSIZE, &previous);
+        std::signal(SIGXFSZ, previousHandler);
+        EXPECT_FALSE(saved);
+        EXPECT_EQ(testing_support::readFile(folder / "Zorm.ini"), corrupt);
+    }
+    SettingsStore store(folderOf(folder));
+    EXPECT_TRUE(store.SaveSetting(kApp, kSection, "Title", "x"));
+    EXPECT_NE(testing_support::readFile(folder / "Zorm.ini").find("Title=x"), std::string::npos);
 }
 
 TEST(SettingsStore, DefaultsToTheXdgConfigFolder)

@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QStringList>
+#include <QWidget>
 
 #include <utility>
 #include <vector>
@@ -32,8 +34,19 @@ protected:
 class RecordedBoxes : public vaskerel::MessageBoxes {
 public:
     std::vector<std::pair<Kind, QString>> shown;
+    // The object names of the other windows on screen while each box showed.
+    std::vector<QStringList> alongside;
 
-    void show(Kind kind, const QString& text) override { shown.emplace_back(kind, text); }
+    void show(Kind kind, const QString& text) override
+    {
+        shown.emplace_back(kind, text);
+        QStringList visible;
+        for (const QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->isVisible())
+                visible << window->objectName();
+        }
+        alongside.push_back(visible);
+    }
 };
 
 // What every window needs around it: its own settings folder, a scripted dialog and the boxes.

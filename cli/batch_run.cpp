@@ -1,0 +1,57 @@
+#include "cli/batch_run.h"
+
+#include "listgen/common/display_text.h"
+#include "cli/stop_signals.h"
+#include "cli/terminal_progress.h"
+
+#include <unistd.h>
+
+#include <optional>
+
+namespace vaskerel {
+
+namespace {
+
+void reportSkipped(const listgen::Outcome& outcome, std::ostream& errors)
+{
+    for (const listgen::SkippedEntry& entry : outcome.skipped) {
+        const char* kind = entry.kind == listgen::SkippedEntry::Kind::Folder ? "folder" : "file";
+        errors << "vaskerel: left out " << kind << ' ' << listgen::displayText(entry.path) << ": " << entry.reason
+               << '\n';
+    }
+    errors << "vaskerel: report written with " << outcome.skipped.size() << " entries left out\n";
+}
+
+} // namespace
+
+int runBatch(const listgen::ListRequest& request, bool quiet, std::ostream& errors)
+{
+    const std::atomic<bool>& cancel = installStopHandlers();
+    std::optional<TerminalProgress> terminal;
+    listgen::ProgressCallback onProgress;
+    if (!quiet && ::isatty(STDERR_FILENO) == 1) {
+        terminal.emplace(stderr);
+        onProgress = [&terminal](const listgen::Progress& progress) { terminal->show(progress); };
+    }
+    const listgen::Outcome outcome = listgen::GenerateList(request, onProgress, cancel);
+    terminal.reset();
+    switch (outcome.status) {
+    case listgen::Outcome::Status::Complete:
+        return kExitComplete;
+    case listgen::Outcome::Status::Partial:
+        reportSkipped(outcome, errors);
+        return kExitPartial;
+    case listgen::Outcome::Status::Cancelled:
+        errors << "vaskerel: stopped; the report was not written\n";
+        return 128 + stopSignal();
+    case listgen::Outcome::Status::Refused:
+        errors << listgen::kEmptyFieldsMessage << '\n';
+        return kExitUsage;
+    case listgen::Outcome::Status::NotWritten:
+        break;
+    }
+    errors << "vaskerel: " << outcome.error << '\n';
+    return kExitNotWritten;
+}
+
+} // namespace vaskerel

@@ -1,0 +1,28 @@
+#include "listgen/common/display_text.h"
+
+#include "listgen/common/hex.h"
+#include "listgen/common/utf8.h"
+
+namespace listgen {
+
+std::string displayText(std::string_view text)
+{
+    std::string shown;
+    shown.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = utf8SequenceLength(text, at);
+        if (length > 0 && !isControlCharacter(utf8CodePoint(text.substr(at, length)))) {
+            shown.append(text.substr(at, length));
+            at += length;
+            continue;
+        }
+        const std::size_t end = at + (length > 0 ? length : 1);
+        for (; at < end; ++at) {
+            shown += "\\x";
+            appendHexByte(shown, static_cast<unsigned char>(text[at]), HexCase::Upper);
+        }
+    }
+    return shown;
+}
+
+} // namespace listgen

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "listgen/common/file_identity.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+namespace listgen {
+
+inline constexpr std::size_t kMd5HexLength = 32;
+// An MD5 digest as 32 lower-case hex digits.
+using Md5Hex = std::array<char, kMd5HexLength>;
+
+struct FileFacts {
+    std::uint64_t size = 0;
+    Md5Hex md5{};
+};
+
+// One entry below the input folder on its way from the walk through the hashers to a sink.
+struct Entry {
+    enum class Kind {
+        File,             // found by the walk, not hashed yet
+        Hashed,           // `facts` hold what was read
+        Unreadable,       // `reason` says why
+        UnlistableFolder, // the walk could not enter it; `reason` says why
+        Cancelled,
+    };
+    Kind kind = Kind::File;
+    // The full path, as shown and reported; never resolved again.
+    std::string path;
+    // The folder the entry is opened in, by its own name, the last part of `path`.
+    SharedFolder folder;
+    FileFacts facts;
+    std::string reason;
+
+    std::string_view name() const noexcept { return std::string_view(path).substr(path.rfind('/') + 1); }
+};
+
+// An entry below the input folder that the report leaves out, and why.
+struct SkippedEntry {
+    enum class Kind { File, Folder };
+    Kind kind = Kind::File;
+    std::string path;
+    std::string reason;
+};
+
+struct Progress {
+    std::uint64_t files = 0;
+    std::uint64_t bytes = 0;
+};
+
+// Called on a working thread, a few times a second at most and once at the end.
+using ProgressCallback = std::function<void(const Progress&)>;
+
+// What the whole run failed at: "cannot <action> <path>: <code's message>".
+struct RunFailure {
+    std::string action;
+    std::string path;
+    std::error_code code;
+};
+
+struct Outcome {
+    enum class Status {
+        Complete,   // written, every file listed
+        Partial,    // written, with `skipped` left out
+        NotWritten, // `error` says why; the old report is as it was
+        Cancelled,  // stopped on request; the old report is as it was
+        Refused,    // the input folder or the output file is empty
+    };
+    Status status = Status::NotWritten;
+    std::string error;
+    // Set with NotWritten when the system refused something; `error` says the same in English.
+    std::optional<RunFailure> failure;
+    std::vector<SkippedEntry> skipped;
+    Progress totals;
+};
+
+} // namespace listgen

@@ -1,0 +1,108 @@
+#include "listgen/hashing/file_hasher.h"
+
+#include "listgen/common/file_descriptor.h"
+#include "listgen/common/system_error.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+namespace listgen {
+
+namespace {
+
+void markUnreadable(Entry& entry, std::string reason)
+{
+    entry.kind = Entry::Kind::Unreadable;
+    entry.reason = std::move(reason);
+}
+
+// Why a name could not be opened; a link that leads nowhere says so.
+std::string openFailure(int folderFd, const std::string& name, int error)
+{
+    struct stat status {};
+    const bool isLink = ::fstatat(folderFd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(status.st_mode);
+    if (isLink && error == ENOENT)
+        return "broken symbolic link";
+    if (isLink && error == ELOOP)
+        return "symbolic link loop";
+    return reasonText(error);
+}
+
+// A file that still says it is empty after giving bytes is a pseudo file, not one that grew.
+bool stillReportsNoSize(int fd)
+{
+    struct stat status {};
+    return ::fstat(fd, &status) == 0 && status.st_size == 0;
+}
+
+} // namespace
+
+FileHasher::FileHasher(const std::atomic<bool>& cancel, std::size_t bufferSize)
+    : cancel_(cancel)
+    , bufferSize_(bufferSize)
+    , buffer_(new char[bufferSize])
+{
+}
+
+void FileHasher::hash(Entry& entry)
+{
+    if (entry.kind != Entry::Kind::File)
+        return;
+    const int folderFd = entry.folder->fd.get();
+    const std::string name(entry.name());
+    // O_NONBLOCK: a name swapped for a FIFO after the listing must not hang the run.
+    const FileDescriptor file(::openat(folderFd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!file.valid())
+        return markUnreadable(entry, openFailure(folderFd, name, errno));
+    struct stat status {};
+    if (::fstat(file.get(), &status) != 0)
+        return markUnreadable(entry, reasonText(errno));
+    if (!S_ISREG(status.st_mode))
+        return markUnreadable(entry, "not a regular file");
+    const auto size = static_cast<std::uint64_t>(status.st_size);
+    if (size > bufferSize_)
+        ::posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    GetFileMD5(file.get(), size, entry);
+}
+
+void FileHasher::GetFileMD5(int fd, std::uint64_t expectedSize, Entry& entry)
+{
+    std::uint64_t total = 0;
+    for (;;) {
+        if (cancel_.load(std::memory_order_relaxed)) {
+            digest_.finish();
+            entry.kind = Entry::Kind::Cancelled;
+            return;
+        }
+        const ssize_t count = ::read(fd, buffer_.get(), bufferSize_);
+        if (count == 0)
+            break;
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            const int error = errno;
+            digest_.finish();
+            return markUnreadable(entry, reasonText(error));
+        }
+        digest_.update(buffer_.get(), static_cast<std::size_t>(count));
+        total += static_cast<std::uint64_t>(count);
+        // Files that report no size (those of /proc and /sys) are read to their end.
+        if (total > expectedSize && expectedSize > 0)
+            break;
+        // A short read that ends exactly at the expected size is the end of the file; this
+        // saves a second read per small file, and a file that grew still shows up above.
+        if (total == expectedSize && static_cast<std::size_t>(count) < bufferSize_)
+            break;
+    }
+    const Md5Hex md5 = digest_.finish();
+    if (total != expectedSize && !(expectedSize == 0 && stillReportsNoSize(fd)))
+        return markUnreadable(entry, "changed while it was read");
+    entry.kind = Entry::Kind::Hashed;
+    entry.facts = {total, md5};
+}
+
+} // namespace listgen

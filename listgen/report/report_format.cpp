@@ -1,0 +1,166 @@
+#include "listgen/report/report_format.h"
+
+#include "listgen/report/html_text.h"
+#include "listgen/report/report_file.h"
+#include "listgen/walk/rel_name.h"
+
+#include <charconv>
+
+namespace listgen {
+
+namespace {
+
+constexpr std::string_view kDocumentStart = "<html><head>";
+constexpr std::string_view kTitleStart = "<title>";
+constexpr std::string_view kTitleEnd = "</title>";
+constexpr std::string_view kLinkStart = "<link rel=stylesheet href=\"";
+constexpr std::string_view kLinkEnd = "\" type=\"Text/css\">";
+constexpr std::string_view kBodyStart =
+    "</head><body><table border=1><tr><td>FileName</td><td>Size</td><td>MD5</td></tr>";
+constexpr std::string_view kRowStart = "<tr><td><a href=\"";
+constexpr std::string_view kTargetEnd = "\">";
+constexpr std::string_view kLinkClose = "</a>";
+constexpr std::string_view kCellBreak = "</td><td>";
+constexpr std::string_view kRowEnd = "</td></tr>";
+constexpr std::string_view kTableEnd = "</table>";
+constexpr std::string_view kFooter = "<p align=right>Code by Plumbrack</p></body></html>";
+
+bool isLowerHex(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+}
+
+} // namespace
+
+std::string headText(std::string_view title, std::string_view stylesheet)
+{
+    std::string text(kTitleStart);
+    appendEscaped(text, title);
+    text += kTitleEnd;
+    text += kLineEnd;
+    text += kLinkStart;
+    appendEscaped(text, stylesheet);
+    text += kLinkEnd;
+    return text;
+}
+
+void File(std::string& rowText, std::string_view strPath, std::string_view strRoot, const FileFacts& facts)
+{
+    appendRow(rowText, relName(strPath, strRoot), facts);
+}
+
+void appendRow(std::string& rowText, std::string_view name, const FileFacts& facts)
+{
+    rowText += kRowStart;
+    appendLinkTarget(rowText, name);
+    rowText += kTargetEnd;
+    appendLinkText(rowText, name);
+    rowText += kLinkClose;
+    rowText += kCellBreak;
+    rowText += GetFileSize(facts.size);
+    rowText += kCellBreak;
+    rowText.append(facts.md5.data(), facts.md5.size());
+    rowText += kRowEnd;
+    rowText += kLineEnd;
+}
+
+bool WriteHtml(ReportFile& report, std::string_view headText, const std::function<bool()>& bodyText)
+{
+    report.append(kDocumentStart);
+    report.append(headText);
+    report.append(kBodyStart);
+    if (!bodyText())
+        return false;
+    report.append(kTableEnd);
+    report.append(kLineEnd);
+    report.append(kFooter);
+    report.append(kLineEnd);
+    report.commit();
+    return true;
+}
+
+std::string GetFileSize(std::uint64_t size)
+{
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, size).ptr;
+    return std::string(digits, end);
+}
+
+bool readTitleLine(std::string_view line, std::string& title)
+{
+    if (!line.starts_with(kDocumentStart))
+        return false;
+    line.remove_prefix(kDocumentStart.size());
+    if (!line.starts_with(kTitleStart) || !line.ends_with(kTitleEnd))
+        return false;
+    line.remove_prefix(kTitleStart.size());
+    line.remove_suffix(kTitleEnd.size());
+    if (!unescapeText(line, title))
+        return false;
+    std::string again;
+    appendEscaped(again, title);
+    return again == line;
+}
+
+bool readTableStartLine(std::string_view line, std::string_view title, std::string& stylesheet,
+                        std::string_view& rest)
+{
+    if (!line.starts_with(kLinkStart))
+        return false;
+    const std::size_t linkEnd = line.find(kLinkEnd, kLinkStart.size());
+    if (linkEnd == std::string_view::npos ||
+        !unescapeText(line.substr(kLinkStart.size(), linkEnd - kLinkStart.size()), stylesheet))
+        return false;
+    // Written again, the head must come out as it was read.
+    const std::string head = headText(title, stylesheet);
+    const std::size_t secondLine = head.find(kLineEnd) + kLineEnd.size();
+    if (line.substr(0, head.size() - secondLine) != std::string_view(head).substr(secondLine))
+        return false;
+    line.remove_prefix(head.size() - secondLine);
+    if (!line.starts_with(kBodyStart))
+        return false;
+    rest = line.substr(kBodyStart.size());
+    return true;
+}
+
+bool readRow(std::string_view line, ReportRow& row)
+{
+    if (!line.starts_with(kRowStart) || !line.ends_with(kRowEnd))
+        return false;
+    const std::string_view inner = line.substr(kRowStart.size(), line.size() - kRowStart.size() - kRowEnd.size());
+    const std::size_t targetEnd = inner.find(kTargetEnd);
+    if (targetEnd == std::string_view::npos || !decodeLinkTarget(inner.substr(0, targetEnd), row.relName) ||
+        row.relName.empty())
+        return false;
+    if (inner.size() < kMd5HexLength + kCellBreak.size())
+        return false;
+    const std::string_view md5 = inner.substr(inner.size() - kMd5HexLength);
+    for (std::size_t i = 0; i < md5.size(); ++i) {
+        if (!isLowerHex(md5[i]))
+            return false;
+        row.facts.md5[i] = md5[i];
+    }
+    const std::string_view beforeMd5 = inner.substr(0, inner.size() - kMd5HexLength - kCellBreak.size());
+    const std::size_t sizeStart = beforeMd5.rfind(kCellBreak);
+    if (sizeStart == std::string_view::npos)
+        return false;
+    const std::string_view size = beforeMd5.substr(sizeStart + kCellBreak.size());
+    const auto [end, error] = std::from_chars(size.data(), size.data() + size.size(), row.facts.size);
+    if (error != std::errc{} || end != size.data() + size.size())
+        return false;
+    std::string rendered;
+    appendRow(rendered, row.relName, row.facts);
+    return rendered.size() == line.size() + kLineEnd.size() && rendered.starts_with(line);
+}
+
+bool isTableEndLine(std::string_view line)
+{
+    return line == kTableEnd;
+}
+
+bool isFooterLine(std::string_view line)
+{
+    return line == kFooter;
+}
+
+} // namespace listgen

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "listgen/common/run_values.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace listgen {
+
+class ReportFile;
+
+// The report's one format, written and read back here and nowhere else.
+
+// The title line and the stylesheet link.
+std::string headText(std::string_view title, std::string_view stylesheet);
+
+// Appends the table row of one file, line end included.
+void File(std::string& rowText, std::string_view strPath, std::string_view strRoot, const FileFacts& facts);
+
+// The same row for a path already relative to the root.
+void appendRow(std::string& rowText, std::string_view relName, const FileFacts& facts);
+
+// Writes the document around the rows that `bodyText` appends to the report as they are made,
+// then puts the report in place. Returns false, with nothing put in place, when `bodyText` does.
+bool WriteHtml(ReportFile& report, std::string_view headText, const std::function<bool()>& bodyText);
+
+// A byte count as decimal text, without grouping.
+std::string GetFileSize(std::uint64_t size);
+
+inline constexpr std::string_view kLineEnd = "\r\n";
+
+// Reading back, one line at a time without its line end. Each returns false for a line that
+// is not exactly what the writer puts there.
+struct ReportRow {
+    std::string relName;
+    FileFacts facts;
+};
+
+// Line 1: the document start and the title.
+bool readTitleLine(std::string_view line, std::string& title);
+// Line 2: the stylesheet link, the body and table start, then `rest`: the first row or the table end.
+bool readTableStartLine(std::string_view line, std::string_view title, std::string& stylesheet,
+                        std::string_view& rest);
+// A row as `appendRow` renders it, without its line end.
+bool readRow(std::string_view line, ReportRow& row);
+bool isTableEndLine(std::string_view line);
+bool isFooterLine(std::string_view line);
+
+} // namespace listgen

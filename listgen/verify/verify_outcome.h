@@ -1,0 +1,33 @@
+#pragma once
+
+#include "listgen/common/run_values.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace listgen {
+
+struct Difference {
+    enum class Kind { Changed, Missing, New };
+    Kind kind = Kind::Changed;
+    std::string relName;
+};
+
+struct VerifyOutcome {
+    enum class Status {
+        Matches,     // every row matches the tree
+        Differs,     // `differences` says how
+        Incomplete,  // some entries could not be read; `unreadable` names them
+        Failed,      // nothing could be checked; `error` says why
+        Cancelled,
+    };
+    Status status = Status::Failed;
+    std::string error;
+    // Changed and missing rows in report order, then new files in walk order.
+    std::vector<Difference> differences;
+    std::vector<SkippedEntry> unreadable;
+    std::uint64_t rowsChecked = 0;
+};
+
+} // namespace listgen

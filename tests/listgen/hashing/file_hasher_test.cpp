@@ -1,0 +1,148 @@
+#include "listgen/hashing/file_hasher.h"
+
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+using listgen::FileHasher;
+using listgen::Entry;
+using testing_support::TempFolder;
+
+namespace {
+
+const std::atomic<bool> kGoOn{false};
+
+std::string text(const listgen::Md5Hex& hex)
+{
+    return std::string(hex.data(), hex.size());
+}
+
+// The entry the walk would give for `path`: its name in its open folder.
+Entry hashed(FileHasher& hasher, const std::string& path)
+{
+    auto folder = std::make_shared<listgen::FolderHandle>();
+    folder->fd.reset(::open(path.substr(0, path.rfind('/')).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    Entry entry;
+    entry.path = path;
+    entry.folder = std::move(folder);
+    hasher.hash(entry);
+    return entry;
+}
+
+Entry hashed(const std::string& path, const std::atomic<bool>& cancel = kGoOn)
+{
+    FileHasher hasher(cancel);
+    return hashed(hasher, path);
+}
+
+// Hashes `path` while `change` runs on another thread a moment after the read began.
+
+template <typename Change>
+Entry hashWhile(const std::string& path, Change change)
+{
+    std::thread changer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        change();
+    });
+    Entry result = hashed(path);
+    changer.join();
+    return result;
+}
+
+} // namespace
+
+TEST(FileHasher, FilesGiveRfc1321DigestsWhateverTheChunkSize)
+{
+    const std::vector<std::pair<std::string, std::string>> vectors = {
+        {"", "d41d8cd98f00b204e9800998ecf8427e"},
+        {"abc", "900150983cd24fb0d6963f7d28e17f72"},
+        {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
+        {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
+         "57edf4a22be3c955ac49da2e2107b67a"},
+    };
+    TempFolder folder;
+    // A 7-byte buffer splits the vectors across reads, one exactly at a buffer boundary.
+    for (const std::size_t bufferSize : {std::size_t{7}, std::size_t{26}, FileHasher::kDefaultBufferSize}) {
+        FileHasher hasher(kGoOn, bufferSize);
+        for (const auto& [message, expected] : vectors) {
+            const std::string path = folder / "vector";
+            testing_support::writeFile(path, message);
+            const Entry result = hashed(hasher, path);
+            ASSERT_EQ(result.kind, Entry::Kind::Hashed) << result.reason;
+            EXPECT_EQ(text(result.facts.md5), expected) << '"' << message << "\" with buffer " << bufferSize;
+            EXPECT_EQ(result.facts.size, message.size());
+        }
+    }
+}
+
+TEST(FileHasher, ReportsWhyAFileCannotBeRead)
+{
+    TempFolder folder;
+    std::filesystem::create_symlink("nowhere", folder / "broken");
+    std::filesystem::create_symlink("loop", folder / "loop");
+    std::filesystem::create_directory(folder / "sub");
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"missing", "No such file or directory"},
+        {"broken", "broken symbolic link"},
+        {"loop", "symbolic link loop"},
+        {"sub", "not a regular file"},
+    };
+    for (const auto& [name, reason] : cases) {
+        const Entry entry = hashed(folder / name);
+        EXPECT_EQ(entry.kind, Entry::Kind::Unreadable) << name;
+        EXPECT_EQ(entry.reason, reason);
+    }
+}
+
+TEST(FileHasher, StopsWhenCancelled)
+{
+    TempFolder folder;
+    testing_support::writeFile(folder / "f", "content");
+    const std::atomic<bool> cancel{true};
+    EXPECT_EQ(hashed(folder / "f", cancel).kind, Entry::Kind::Cancelled);
+}
+
+TEST(FileHasher, PseudoFileThatReportsNoSizeGivesWhatWasRead)
+{
+    const Entry mounts = hashed("/proc/self/mounts");
+    ASSERT_EQ(mounts.kind, Entry::Kind::Hashed) << mounts.reason;
+    EXPECT_GT(mounts.facts.size, 0U);
+}
+
+TEST(FileHasher, FileTruncatedOrGrownWhileReadIsRefused)
+{
+    TempFolder folder;
+    const std::string path = folder / "changing";
+    testing_support::makeSparseFile(path, off_t{1} << 36);
+    const Entry truncated = hashWhile(path, [&] { EXPECT_EQ(::truncate(path.c_str(), 1 << 20), 0); });
+    EXPECT_EQ(truncated.kind, Entry::Kind::Unreadable);
+    EXPECT_EQ(truncated.reason, "changed while it was read");
+
+    testing_support::makeSparseFile(path, off_t{1} << 30);
+    const Entry grown = hashWhile(path, [&] { EXPECT_EQ(::truncate(path.c_str(), off_t{1} << 36), 0); });
+    EXPECT_EQ(grown.kind, Entry::Kind::Unreadable);
+    EXPECT_EQ(grown.reason, "changed while it was read");
+}
+
+TEST(FileHasher, FileDeletedWhileReadKeepsSizeAndDigestOfWhatWasRead)
+{
+    TempFolder folder;
+    const std::string path = folder / "doomed";
+    testing_support::makeSparseFile(path, off_t{1} << 30);
+    const Entry result = hashWhile(path, [&] { ::unlink(path.c_str()); });
+    ASSERT_EQ(result.kind, Entry::Kind::Hashed) << result.reason;
+    EXPECT_EQ(result.facts.size, std::uint64_t{1} << 30);
+    EXPECT_EQ(text(result.facts.md5), "cd573cfaace07e7949bc0c46028904ff");
+}

@@ -1,0 +1,226 @@
+#include "listgen/report/report_file.h"
+#include "listgen/common/system_error.h"
+
+#include "child_process.h"
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+
+using listgen::ReportFile;
+using testing_support::namesIn;
+using testing_support::readFile;
+using testing_support::TempFolder;
+using testing_support::writeFile;
+
+namespace {
+
+std::string failureOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const listgen::SystemError& error) {
+        return error.what();
+    }
+    return "no error";
+}
+
+mode_t permissionsOf(const std::string& path)
+{
+    struct stat status {};
+    ::stat(path.c_str(), &status);
+    return status.st_mode & 07777;
+}
+
+class UmaskGuard {
+public:
+    explicit UmaskGuard(mode_t mask) : previous_(::umask(mask)) {}
+    ~UmaskGuard() { ::umask(previous_); }
+
+private:
+    mode_t previous_;
+};
+
+} // namespace
+
+TEST(ReportFile, CommitPutsTheNewReportInPlaceAndNothingElse)
+{
+    TempFolder folder;
+    writeFile(folder / "r.htm", "old");
+    {
+        ReportFile report(folder / "r.htm");
+        EXPECT_EQ(namesIn(folder.path()), "r.htm\n");
+        report.append("new ");
+        report.append(std::string(3 << 20, 'x'));
+        report.commit();
+    }
+    EXPECT_EQ(readFile(folder / "r.htm"), "new " + std::string(3 << 20, 'x'));
+    EXPECT_EQ(namesIn(folder.path()), "r.htm\n");
+}
+
+TEST(ReportFile, DiscardedReportLeavesTheOldOneByteForByte)
+{
+    TempFolder folder;
+    writeFile(folder / "r.htm", "old report");
+    {
+        ReportFile report(folder / "r.htm");
+        report.append(std::string(3 << 20, 'x'));
+    }
+    EXPECT_EQ(readFile(folder / "r.htm"), "old report");
+    EXPECT_EQ(namesIn(folder.path()), "r.htm\n");
+    {
+        ReportFile report(folder / "fresh.htm");
+    }
+    EXPECT_EQ(namesIn(folder.path()), "r.htm\n");
+}
+
+TEST(ReportFile, ReplacedReportKeepsItsModeAndOwnerAndANewOneGetsTheUmask)
+{
+    TempFolder folder;
+    writeFile(folder / "r.htm", "old");
+    ::chmod((folder / "r.htm").c_str(), 0640);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown((folder / "r.htm").c_str(), 65534, 65534), 0);
+    }
+    for (const mode_t mask : {mode_t{022}, mode_t{077}}) {
+        const UmaskGuard guard(mask);
+        ReportFile(folder / "r.htm").commit();
+        EXPECT_EQ(permissionsOf(folder / "r.htm"), 0640U);
+        ReportFile(folder / ("new" + std::to_string(mask))).commit();
+        EXPECT_EQ(permissionsOf(folder / ("new" + std::to_string(mask))), 0666 & ~mask);
+    }
+    struct stat status {};
+    ::stat((folder / "r.htm").c_str(), &status);
+    if (root) {
+        EXPECT_EQ(status.st_uid, 65534U);
+    }
+}
+
+TEST(ReportFile, KnowsItsOwnNamesByTheirFolderNotByTheSpelling)
+{
+    TempFolder folder;
+    writeFile(folder / "r.htm", "old");
+    struct stat folderStatus {};
+    ::stat(folder.path().c_str(), &folderStatus);
+    ReportFile report(folder.path().string() + "/./r.htm");
+    const listgen::Places places = report.ownPlaces();
+    ASSERT_EQ(places.size(), 1U);
+    EXPECT_EQ(places[0].folder, listgen::FileIdentity::of(folderStatus));
+    EXPECT_EQ(places[0].name, "r.htm");
+}
+
+TEST(ReportFile, OutputLinkKeepsTheLinkAndReplacesItsTarget)
+{
+    TempFolder folder;
+    std::filesystem::create_directory(folder / "sub");
+    writeFile(folder / "sub/target.htm", "old");
+    std::filesystem::create_symlink("sub/target.htm", folder / "link.htm");
+    std::filesystem::create_symlink("link.htm", folder / "link2.htm");
+    ReportFile report(folder / "link2.htm");
+    ASSERT_EQ(report.ownPlaces().at(0).name, "target.htm");
+    report.append("new");
+    report.commit();
+    EXPECT_TRUE(std::filesystem::is_symlink(folder / "link.htm"));
+    EXPECT_EQ(readFile(folder / "sub/target.htm"), "new");
+    std::filesystem::create_symlink("self", folder / "self");
+    EXPECT_EQ(failureOf([&] { ReportFile loop(folder / "self"); }),
+              "cannot write " + (folder / "self") + ": Too many levels of symbolic links");
+}
+
+TEST(ReportFile, LinkOfAnotherUserInASharedStickyFolderIsNotFollowed)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to give the link another owner";
+    TempFolder folder;
+    const std::string shared = folder / "shared";
+    std::filesystem::create_directory(shared);
+    ::chmod(shared.c_str(), 01777);
+    writeFile(folder / "victim", "precious");
+    std::filesystem::create_symlink(folder / "victim", shared + "/report.htm");
+    ASSERT_EQ(::lchown((shared + "/report.htm").c_str(), 65534, 65534), 0);
+    EXPECT_EQ(failureOf([&] { ReportFile report(shared + "/report.htm"); }),
+              "cannot write " + shared + "/report.htm: a symbolic link that another user owns in a shared folder, "
+                                         "which is not followed");
+    EXPECT_EQ(readFile(folder / "victim"), "precious");
+    // The folder's owner may plant links there, as the kernel allows.
+    ASSERT_EQ(::chown(shared.c_str(), 65534, 65534), 0);
+    ReportFile(shared + "/report.htm").commit();
+    EXPECT_EQ(readFile(folder / "victim"), "");
+}
+
+TEST(ReportFile, OutputThatNamesAnOpenStreamIsWrittenIntoIt)
+{
+    TempFolder folder;
+    writeFile(folder / "build.log", "before\n");
+    struct stat before {};
+    ::stat((folder / "build.log").c_str(), &before);
+    const int log = ::open((folder / "build.log").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    ASSERT_GE(log, 0);
+    for (const std::string name : {"/dev/fd/", "/proc/self/fd/"}) {
+        ReportFile report(name + std::to_string(log));
+        EXPECT_TRUE(report.ownPlaces().empty());
+        report.append(name);
+        report.commit();
+    }
+    ::close(log);
+    EXPECT_EQ(readFile(folder / "build.log"), "before\n/dev/fd//proc/self/fd/");
+    struct stat after {};
+    ::stat((folder / "build.log").c_str(), &after);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(namesIn(folder.path()), "build.log\n");
+
+    const auto child = testing_support::runInChild([] {
+        ReportFile report("-");
+        report.append("to standard output");
+        report.commit();
+        return std::string();
+    });
+    EXPECT_EQ(child.output, "to standard output");
+    EXPECT_EQ(failureOf([] { ReportFile report("/proc/1/fd/1"); }),
+              "cannot write /proc/1/fd/1: a link in /proc that is none of this process's open files");
+}
+
+TEST(ReportFile, WildcardsInTheOutputAreOrdinaryCharacters)
+{
+    TempFolder folder;
+    writeFile(folder / "r1.htm", "other");
+    writeFile(folder / "rx.htm", "other");
+    ReportFile report(folder / "r*?.htm");
+    report.commit();
+    EXPECT_EQ(namesIn(folder.path()), "r*?.htm\nr1.htm\nrx.htm\n");
+    EXPECT_EQ(readFile(folder / "r1.htm"), "other");
+}
+
+TEST(ReportFile, OutputThatIsAFolderIsAnError)
+{
+    TempFolder folder;
+    std::filesystem::create_directory(folder / "dir");
+    EXPECT_EQ(failureOf([&] { ReportFile report(folder / "dir"); }), "cannot write " + (folder / "dir") + ": Is a directory");
+    EXPECT_EQ(failureOf([&] { ReportFile report(folder / "dir/"); }), "cannot write " + (folder / "dir/") + ": Is a directory");
+}
+
+TEST(ReportFile, OutputThatIsNoRegularFileIsNeverReplaced)
+{
+    TempFolder folder;
+    ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0644), 0);
+    EXPECT_EQ(failureOf([&] { ReportFile report(folder / "pipe"); }), "cannot write " + (folder / "pipe") + ": not a regular file");
+}
+
+TEST(ReportFile, UnwritableFolderIsAnError)
+{
+    TempFolder folder;
+    ::chmod(folder.path().c_str(), 0755);
+    const auto result = testing_support::runInChild(
+        [&] { return failureOf([&] { ReportFile(folder / "r.htm").commit(); }); }, {.unprivileged = true});
+    EXPECT_EQ(result.output, "cannot write " + (folder / "r.htm") +
+                                 ": Permission denied; the report is written as a new file beside the old one and "
+                                 "then put in its place, so its folder must be writable");
+    EXPECT_EQ(namesIn(folder.path()), "");
+}

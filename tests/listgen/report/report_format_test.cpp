@@ -1,0 +1,87 @@
+#include "listgen/report/report_format.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+
+listgen::FileFacts factsOf(std::uint64_t size, std::string_view md5)
+{
+    listgen::FileFacts facts;
+    facts.size = size;
+    std::copy(md5.begin(), md5.end(), facts.md5.begin());
+    return facts;
+}
+
+} // namespace
+
+TEST(ReportFormat, HeadTextEscapesTitleAndStylesheet)
+{
+    EXPECT_EQ(listgen::headText("", ""), "<title></title>\r\n<link rel=stylesheet href=\"\" type=\"Text/css\">");
+    EXPECT_EQ(listgen::headText("A & <B>", "x.css?\"q\""),
+              "<title>A &amp; &lt;B&gt;</title>\r\n<link rel=stylesheet href=\"x.css?&quot;q&quot;\" type=\"Text/css\">");
+}
+
+TEST(ReportFormat, RowCarriesLinkSizeAndDigest)
+{
+    std::string rowText = "<previous>";
+    listgen::File(rowText, "/r/sub/a#1.txt", "/r", factsOf(5368709120, "0123456789abcdef0123456789abcdef"));
+    EXPECT_EQ(rowText, "<previous><tr><td><a href=\"sub/a%231.txt\">sub/a#1.txt</a></td><td>5368709120</td><td>"
+                       "0123456789abcdef0123456789abcdef</td></tr>\r\n");
+    EXPECT_EQ(listgen::GetFileSize(0), "0");
+    EXPECT_EQ(listgen::GetFileSize(18446744073709551615ULL), "18446744073709551615");
+}
+
+TEST(ReportFormat, EveryWrittenRowReadsBackAsItsNameAndFacts)
+{
+    for (const char* name : {"a", "sub/a b#%?.txt", "&<>\"'", "日本語/raw\xFF", "ctl\x01\x7F", "back\\slash"}) {
+        const listgen::FileFacts facts = factsOf(18446744073709551615ULL, "d41d8cd98f00b204e9800998ecf8427e");
+        std::string line;
+        listgen::appendRow(line, name, facts);
+        line.resize(line.size() - listgen::kLineEnd.size());
+        listgen::ReportRow row;
+        ASSERT_TRUE(listgen::readRow(line, row)) << line;
+        EXPECT_EQ(row.relName, name);
+        EXPECT_EQ(row.facts.size, facts.size);
+        EXPECT_EQ(row.facts.md5, facts.md5);
+    }
+}
+
+TEST(ReportFormat, RowsThatTheWriterWouldNotWriteAreRefused)
+{
+    const std::string good = "<tr><td><a href=\"a%23b\">a#b</a></td><td>12</td><td>0123456789abcdef0123456789abcdef</td></tr>";
+    listgen::ReportRow row;
+    ASSERT_TRUE(listgen::readRow(good, row));
+    const auto damaged = [&](std::string_view from, std::string_view to) {
+        std::string line = good;
+        line.replace(line.find(from), from.size(), to);
+        return line;
+    };
+    for (const std::string& line : {damaged(">a#b<", ">a#c<"), damaged("a%23b\"", "a#b\""), damaged("%23", "%2"),
+                                    damaged(">12<", ">012<"), damaged(">12<", "><"), damaged(">12<", ">-1<"),
+                                    damaged(">12<", ">18446744073709551616<"), damaged("0123456789abcdef0", "0123456789ABCDEF0"),
+                                    damaged("0123456789abcdef</td>", "0123456789abcde</td>"), damaged("<tr>", "<tr >"),
+                                    damaged("href=\"a%23b\"", "href=\"\""), good + " "})
+        EXPECT_FALSE(listgen::readRow(line, row)) << line;
+}
+
+TEST(ReportFormat, HeadReadsBackOnlyWhenItIsExactlyAsWritten)
+{
+    std::string title;
+    EXPECT_TRUE(listgen::readTitleLine("<html><head><title>A &amp; B</title>", title));
+    EXPECT_EQ(title, "A & B");
+    for (const char* line : {"<html><head><title>A & B</title>", "<html><title>x</title>", "<html><head><title>x",
+                             "<html><head><title>bad\xFF</title>"})
+        EXPECT_FALSE(listgen::readTitleLine(line, title)) << line;
+
+    const std::string tableStart = "<link rel=stylesheet href=\"s.css\" type=\"Text/css\"></head><body><table border=1>"
+                                   "<tr><td>FileName</td><td>Size</td><td>MD5</td></tr>";
+    std::string stylesheet;
+    std::string_view rest;
+    ASSERT_TRUE(listgen::readTableStartLine(tableStart + "</table>", "x", stylesheet, rest));
+    EXPECT_EQ(stylesheet, "s.css");
+    EXPECT_EQ(rest, "</table>");
+    EXPECT_FALSE(listgen::readTableStartLine(tableStart.substr(0, tableStart.size() - 1), "x", stylesheet, rest));
+    EXPECT_FALSE(listgen::readTableStartLine("<link rel=stylesheet href=\"s\"css\" type=\"Text/css\">", "x", stylesheet, rest));
+}

@@ -1,0 +1,98 @@
+#include "listgen/verify/report_reader.h"
+
+#include "listgen/common/system_error.h"
+
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using listgen::ReportReader;
+using listgen::ReportRow;
+using testing_support::TempFolder;
+using testing_support::writeFile;
+
+namespace {
+
+const std::string kGood =
+    "<html><head><title>T &amp; U</title>\r\n"
+    "<link rel=stylesheet href=\"s.css\" type=\"Text/css\"></head><body><table border=1><tr><td>FileName</td>"
+    "<td>Size</td><td>MD5</td></tr><tr><td><a href=\"sub/x\">sub/x</a></td><td>1</td>"
+    "<td>9dd4e461268c8034f5c8564e155c67a6</td></tr>\r\n"
+    "<tr><td><a href=\"a%23b\">a#b</a></td><td>3</td><td>900150983cd24fb0d6963f7d28e17f72</td></tr>\r\n"
+    "<tr><td><a href=\"z\">z</a></td><td>0</td><td>d41d8cd98f00b204e9800998ecf8427e</td></tr>\r\n"
+    "</table>\r\n"
+    "<p align=right>Code by Plumbrack</p></body></html>\r\n";
+
+std::string replaced(std::string text, std::string_view from, std::string_view to)
+{
+    text.replace(text.find(from), from.size(), to);
+    return text;
+}
+
+class ReportReaderTest : public ::testing::Test {
+protected:
+    // The rows as "name size" lines, or the reason the whole file was refused.
+    std::string read(const std::string& content)
+    {
+        writeFile(path(), content);
+        std::string text;
+        try {
+            ReportReader reader(path());
+            ReportRow row;
+            while (reader.next(row))
+                text += row.relName + " " + std::to_string(row.facts.size) + "\n";
+        } catch (const listgen::ReportFormatError& error) {
+            return std::string(error.what()).substr(path().size());
+        }
+        return text;
+    }
+
+    std::string path() const { return folder / "report.htm"; }
+
+    TempFolder folder;
+};
+
+} // namespace
+
+TEST_F(ReportReaderTest, ReadsEveryRowOfAReport)
+{
+    EXPECT_EQ(read(kGood), "sub/x 1\na#b 3\nz 0\n");
+    const std::string empty = replaced(kGood, kGood.substr(kGood.find("<tr><td><a"), kGood.find("</table>") -
+                                                                                          kGood.find("<tr><td><a")), "");
+    EXPECT_EQ(read(empty), "");
+}
+
+TEST_F(ReportReaderTest, RefusesDamagedReportsWholeAndSaysWhere)
+{
+    const std::string foreign = " is not a report written by vaskerel: ";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"<html><body>hello</body></html>\r\n", "it does not start with the title line (line 1)"},
+        {replaced(kGood, "T &amp; U", "T & U"), "it does not start with the title line (line 1)"},
+        {replaced(kGood, "href=\"s.css\"", "href=\"s\"css\""), "the stylesheet link or the table header is malformed (line 2)"},
+        {replaced(kGood, "<td>MD5</td>", "<td>Md5</td>"), "the stylesheet link or the table header is malformed (line 2)"},
+        {kGood.substr(0, kGood.size() - 30), "the last line does not end with CR LF (line 6)"},
+        {kGood.substr(0, kGood.find("</table>")), "the table does not end (line 4)"},
+        {replaced(kGood, "</title>\r\n", "</title>\n"), "a line break that is not CR LF (line 1)"},
+        {replaced(kGood, "<td>3</td>", "<td>03</td>"), "a row that this tool would not write (line 3)"},
+        {replaced(kGood, ">a#b<", ">a#c<"), "a row that this tool would not write (line 3)"},
+        {replaced(kGood, "a%23b\">a#b", "zz\">zz"), "rows out of order (line 4)"},
+        {replaced(kGood, "Code by", "Made by"), "the footer is missing (line 6)"},
+        {kGood + "more\r\n", "text after the end of the document (line 7)"},
+        {std::string(3 << 20, 'x'), "a line longer than any report row (line 0)"},
+    };
+    for (const auto& [content, problem] : cases)
+        EXPECT_EQ(read(content), foreign + problem);
+}
+
+TEST_F(ReportReaderTest, MissingFileIsASystemError)
+{
+    try {
+        ReportReader reader(folder / "none.htm");
+        ADD_FAILURE() << "no error";
+    } catch (const listgen::SystemError& error) {
+        EXPECT_EQ(error.code(), std::errc::no_such_file_or_directory);
+    }
+}

@@ -1,0 +1,176 @@
+#include "listgen/walk/list_folder.h"
+#include "listgen/common/system_error.h"
+
+#include "child_process.h"
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+using listgen::ListFolder;
+using listgen::Entry;
+using testing_support::TempFolder;
+using testing_support::writeFile;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The walk as text, one line per item, paths shown below the root.
+std::string walkText(const std::string& root, listgen::ExcludeFilter excludes = {})
+{
+    ListFolder walk(root, std::move(excludes));
+    std::string text;
+    Entry entry;
+    while (walk.next(entry)) {
+        const std::string below = entry.path.substr(root.size());
+        text += entry.kind == Entry::Kind::File ? below : below + " unlistable: " + entry.reason;
+        text += '\n';
+    }
+    return text;
+}
+
+} // namespace
+
+TEST(ListFolder, SubfoldersComeFirstEachWalkedWholeThenTheFolderFiles)
+{
+    TempFolder tree;
+    fs::create_directories(tree / "b/inner");
+    fs::create_directories(tree / "A");
+    fs::create_directories(tree / "empty");
+    for (const char* name : {"z.txt", "B.txt", "b.txt", "c.TXT", ".hidden", "A/one", "b/two", "b/inner/three"})
+        writeFile(tree / name, name);
+    EXPECT_EQ(walkText(tree.path().string()),
+              "/A/one\n/b/inner/three\n/b/two\n/.hidden\n/B.txt\n/b.txt\n/c.TXT\n/z.txt\n");
+}
+
+TEST(ListFolder, ListsLinksToFilesButNeitherEntersNorListsOtherSpecialEntries)
+{
+    TempFolder tree;
+    fs::create_directories(tree / "real");
+    writeFile(tree / "real/target", "data");
+    fs::create_symlink("real/target", tree / "file-link");
+    fs::create_directory_symlink("real", tree / "folder-link");
+    fs::create_directory_symlink("..", tree / "real/loop");
+    fs::create_symlink("nowhere", tree / "broken-link");
+    ASSERT_EQ(::mkfifo((tree / "fifo").c_str(), 0644), 0);
+    // A broken link is given, so that hashing it can tell why it cannot be read.
+    EXPECT_EQ(walkText(tree.path().string()), "/real/target\n/broken-link\n/file-link\n");
+}
+
+TEST(ListFolder, WalksAThousandLevelsDeepWithFewDescriptors)
+{
+    TempFolder tree;
+    testing_support::makeDeepTree(tree.path().string(), "level-" + std::string(40, 'd'), 1000, "bottom");
+    writeFile(tree / "top", "y");
+    const auto result = testing_support::runInChild(
+        [&] {
+            std::string text;
+            ListFolder walk(tree.path().string());
+            Entry entry;
+            while (walk.next(entry))
+                text += std::string(entry.name()) + (entry.kind == Entry::Kind::File ? "\n" : " " + entry.reason + "\n");
+            return text;
+        },
+        {.openFiles = 32});
+    EXPECT_EQ(result.output, "bottom\ntop\n");
+}
+
+TEST(ListFolder, FolderSwappedForALinkMidWalkCannotLeadOutOfTheTree)
+{
+    TempFolder tree;
+    fs::create_directories(tree / "private/deeper");
+    writeFile(tree / "private/deeper/secret", "s");
+    fs::create_directories(tree / "in/sub/a");
+    fs::create_directories(tree / "in/sub/deeper");
+    writeFile(tree / "in/sub/a/first", "f");
+    writeFile(tree / "in/sub/deeper/own", "o");
+    ListFolder walk(tree / "in");
+    Entry entry;
+    ASSERT_TRUE(walk.next(entry));
+    ASSERT_EQ(entry.path, tree / "in/sub/a/first");
+    fs::rename(tree / "in/sub", tree / "elsewhere");
+    fs::create_directory_symlink(tree / "private", tree / "in/sub");
+    std::string rest;
+    while (walk.next(entry))
+        rest += std::string(entry.name()) + "\n";
+    EXPECT_EQ(rest, "own\n");
+}
+
+TEST(ListFolder, AFolderMovedAwayWhileItsDescriptorWasGivenUpIsNotListedFurther)
+{
+    TempFolder tree;
+    std::string chain = tree.path().string();
+    for (int depth = 0; depth < 12; ++depth) {
+        chain += "/d" + std::to_string(depth);
+        fs::create_directory(chain);
+        writeFile(chain + "/f", "f");
+    }
+    ListFolder walk(tree.path().string());
+    Entry entry;
+    ASSERT_TRUE(walk.next(entry));
+    ASSERT_EQ(entry.path, chain + "/f");
+    // d2 moves to the root while the walk is below it; d1 was given up and is no longer its parent.
+    fs::rename(tree / "d0/d1/d2", tree / "d2-moved");
+    std::string rest;
+    while (walk.next(entry))
+        rest += entry.path.substr(tree.path().string().size()) + (entry.kind == Entry::Kind::File ? "\n" : " " + entry.reason + "\n");
+    EXPECT_NE(rest.find("/d0/d1 moved while it was listed\n"), std::string::npos) << rest;
+    EXPECT_EQ(rest.find("/d0/d1/f\n"), std::string::npos) << rest;
+}
+
+TEST(ListFolder, JoinsChildrenWithOneSlashAfterTheRootAsTyped)
+{
+    TempFolder tree;
+    writeFile(tree / "a.txt", "a");
+    ListFolder walk(tree.path().string() + "/");
+    Entry entry;
+    ASSERT_TRUE(walk.next(entry));
+    EXPECT_EQ(entry.path, tree.path().string() + "//a.txt");
+}
+
+TEST(ListFolder, RecordsAnUnlistableSubfolderAndGoesOn)
+{
+    TempFolder tree;
+    tree.openToEveryone();
+    fs::create_directories(tree / "closed");
+    writeFile(tree / "closed/secret", "s");
+    writeFile(tree / "open", "o");
+    ::chmod((tree / "closed").c_str(), 0);
+    const auto result = testing_support::runInChild([&] { return walkText(tree.path().string()); },
+                                                    {.unprivileged = true});
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    EXPECT_EQ(result.output, "/closed unlistable: Permission denied\n/open\n");
+}
+
+TEST(ListFolder, FailsWholeWhenTheRootCannotBeListed)
+{
+    TempFolder tree;
+    writeFile(tree / "plain", "p");
+    const auto failure = [](const std::string& root) {
+        try {
+            ListFolder walk(root);
+        } catch (const listgen::SystemError& error) {
+            return error.code();
+        }
+        return std::error_code();
+    };
+    EXPECT_EQ(failure(tree / "missing"), std::errc::no_such_file_or_directory);
+    EXPECT_EQ(failure(tree / "plain"), std::errc::not_a_directory);
+}
+
+TEST(ListFolder, DoesNotEnterAnExcludedFolder)
+{
+    TempFolder tree;
+    fs::create_directories(tree / "keep/skip");
+    fs::create_directories(tree / "skip");
+    for (const char* name : {"keep/a", "keep/skip/b", "skip/c", "d.tmp", "e"})
+        writeFile(tree / name, name);
+    ::chmod((tree / "skip").c_str(), 0);
+    EXPECT_EQ(walkText(tree.path().string(), listgen::ExcludeFilter({"skip", "*.tmp"})), "/keep/a\n/e\n");
+}
