@@ -19,7 +19,8 @@ void reportSkipped(const listgen::Outcome& outcome, std::ostream& errors)
         errors << "vaskerel: left out " << kind << ' ' << listgen::displayText(entry.path) << ": " << entry.reason
                << '\n';
     }
-    errors << "vaskerel: report written with " << outcome.skipped.size() << " entries left out\n";
+    const std::size_t count = outcome.skipped.size();
+    errors << "vaskerel: report written with " << count << (count == 1 ? " entry" : " entries") << " left out\n";
 }
 
 } // namespace

@@ -1,35 +1,69 @@
 #include "cli/command_line.h"
 
+#include "listgen/common/display_text.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
 #include <charconv>
-#include <optional>
-#include <string_view>
 
 namespace vaskerel {
 
 namespace {
 
-// Accepts "--name value" and "--name=value"; advances `at` past what it used.
-std::optional<std::string> optionValue(const std::vector<std::string>& arguments, std::size_t& at,
-                                       std::string_view name, std::string& error)
-{
-    const std::string& argument = arguments[at];
-    if (argument == name) {
-        if (at + 1 >= arguments.size()) {
-            error = "option " + std::string(name) + " needs a value";
-            return std::nullopt;
-        }
-        return arguments[++at];
-    }
-    if (argument.size() > name.size() && argument.compare(0, name.size(), name) == 0 && argument[name.size()] == '=')
-        return argument.substr(name.size() + 1);
-    return std::nullopt;
-}
+constexpr const char* kJobsProblem = "--jobs takes a whole number from 1 to 1024";
 
 bool parseJobs(const std::string& text, unsigned& jobs)
 {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), jobs);
     return error == std::errc{} && end == text.data() + text.size() && jobs > 0 && jobs <= 1024;
 }
+
+// Help and version win over everything else on the line, as long as they come before "--".
+CommandLine::Action informationAsked(const std::vector<std::string>& arguments)
+{
+    for (const std::string& argument : arguments) {
+        if (argument == "--")
+            break;
+        if (argument == "-h" || argument == "--help")
+            return CommandLine::Action::Help;
+        if (argument == "-V" || argument == "--version")
+            return CommandLine::Action::Version;
+    }
+    return CommandLine::Action::Generate;
+}
+
+// The parser for `line`; `jobs` and `checksums` receive their texts to be checked after parsing.
+struct Parser {
+    CLI::App app{"vaskerel"};
+    std::string jobs;
+    bool informationFlag = false;
+    CLI::Option* verify = nullptr;
+    std::vector<CLI::Option*> generateOnly;
+
+    explicit Parser(CommandLine& line)
+    {
+        app.set_help_flag();
+        app.add_flag("-h,--help", informationFlag, "show this help");
+        app.add_flag("-V,--version", informationFlag, "show the version");
+        app.add_option("-i,--input", line.request.inputDir, "the folder to list")->type_name("DIR");
+        generateOnly.push_back(
+            app.add_option("-o,--output", line.request.outputFile, "the report to write")->type_name("FILE"));
+        generateOnly.push_back(app.add_option("-t,--title", line.request.title, "the page title")->type_name("TEXT"));
+        generateOnly.push_back(
+            app.add_option("-s,--stylesheet", line.request.stylesheet, "the stylesheet reference")->type_name("REF"));
+        generateOnly.push_back(app.add_option("--checksums", line.request.checksumsFile, "an md5sum manifest to write")
+                                   ->type_name("FILE"));
+        app.add_option("-x,--exclude", line.request.excludes, "leave out matching entries")
+            ->type_name("PATTERN")
+            ->expected(1)
+            ->allow_extra_args(false)
+            ->take_all();
+        app.add_option("-j,--jobs", jobs, "files hashed at once")->type_name("N");
+        app.add_flag("-q,--quiet", line.quiet, "no progress line");
+        verify = app.add_option("--verify", line.verifyReport, "the report or manifest to check")->type_name("REPORT");
+    }
+};
 
 } // namespace
 
@@ -38,52 +72,45 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments)
     CommandLine line;
     if (arguments.empty())
         return line;
-    line.action = Action::Generate;
-    for (std::size_t at = 0; at < arguments.size(); ++at) {
-        const std::string& argument = arguments[at];
-        if (argument == "--help" || argument == "-h") {
-            line.action = Action::Help;
-            return line;
-        }
-        if (argument == "--quiet" || argument == "-q") {
-            line.quiet = true;
-            continue;
-        }
-        if (argument == "--version") {
-            line.action = Action::Version;
-            return line;
-        }
-        std::string error;
-        if (auto value = optionValue(arguments, at, "--input", error))
-            line.request.inputDir = *value;
-        else if (auto value = optionValue(arguments, at, "--output", error))
-            line.request.outputFile = *value;
-        else if (auto value = optionValue(arguments, at, "--title", error))
-            line.request.title = *value;
-        else if (auto value = optionValue(arguments, at, "--stylesheet", error))
-            line.request.stylesheet = *value;
-        else if (auto value = optionValue(arguments, at, "--verify", error))
-            line.verifyReport = *value;
-        else if (auto value = optionValue(arguments, at, "--exclude", error))
-            line.request.excludes.push_back(*value);
-        else if (auto value = optionValue(arguments, at, "--jobs", error)) {
-            if (!parseJobs(*value, line.request.jobs))
-                error = "--jobs takes a whole number from 1 to 1024";
-        } else if (error.empty()) {
-            error = "unknown argument " + argument;
-        }
-        if (!error.empty()) {
-            line.action = Action::UsageError;
-            line.error = error;
-            return line;
+    line.action = informationAsked(arguments);
+    if (line.action != Action::Generate)
+        return line;
+    Parser parser(line);
+    // CLI11 reads "--name=" as a name still waiting for its value; it is an empty value.
+    std::vector<std::string> reversed;
+    for (auto argument = arguments.rbegin(); argument != arguments.rend(); ++argument) {
+        if (argument->starts_with("--") && argument->size() > 3 && argument->ends_with("=") &&
+            argument->find('=') == argument->size() - 1) {
+            reversed.emplace_back();
+            reversed.push_back(argument->substr(0, argument->size() - 1));
+        } else {
+            reversed.push_back(*argument);
         }
     }
-    if (!line.verifyReport.empty()) {
+    try {
+        parser.app.parse(reversed);
+    } catch (const CLI::ParseError& error) {
+        line.action = Action::UsageError;
+        line.error = listgen::displayText(error.what());
+        return line;
+    }
+    const auto fail = [&](std::string problem) {
+        line.action = Action::UsageError;
+        line.error = std::move(problem);
+        return line;
+    };
+    if (!parser.jobs.empty() || parser.app.count("--jobs") > 0) {
+        if (!parseJobs(parser.jobs, line.request.jobs))
+            return fail(kJobsProblem);
+    }
+    if (parser.verify->count() > 0) {
+        if (line.verifyReport.empty())
+            return fail("--verify needs a report: a file, or - for standard input");
+        const bool mixed = std::any_of(parser.generateOnly.begin(), parser.generateOnly.end(),
+                                       [](const CLI::Option* option) { return option->count() > 0; });
+        if (mixed)
+            return fail("--verify takes --input, --exclude and --jobs only");
         line.action = Action::Verify;
-        if (!line.request.outputFile.empty() || !line.request.title.empty() || !line.request.stylesheet.empty()) {
-            line.action = Action::UsageError;
-            line.error = "--verify takes --input, --exclude and --jobs only";
-        }
     }
     return line;
 }
@@ -93,23 +120,50 @@ listgen::VerifyRequest CommandLine::verifyRequest() const
     return {verifyReport, request.inputDir, request.excludes, request.jobs};
 }
 
+std::vector<std::string> optionNames()
+{
+    CommandLine line;
+    Parser parser(line);
+    std::vector<std::string> names;
+    for (const CLI::Option* option : parser.app.get_options()) {
+        for (const std::string& name : option->get_snames())
+            names.push_back("-" + name);
+        for (const std::string& name : option->get_lnames())
+            names.push_back("--" + name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 std::string usageText()
 {
-    return "Usage: vaskerel --input DIR --output FILE [--title TEXT] [--stylesheet REF]\n"
-           "                [--exclude PATTERN]... [--jobs N] [--quiet]\n"
-           "       vaskerel --verify REPORT --input DIR [--exclude PATTERN]... [--jobs N]\n"
-           "       vaskerel --help | --version\n"
+    return "Usage: vaskerel -i DIR -o FILE [-t TEXT] [-s REF] [--checksums FILE]\n"
+           "                [-x PATTERN]... [-j N] [-q]\n"
+           "       vaskerel --verify REPORT -i DIR [-x PATTERN]... [-j N]\n"
+           "       vaskerel -h | -V\n"
            "\n"
            "Writes an HTML report of every file below DIR to FILE: its path, size and MD5.\n"
            "With no arguments, vaskerel opens its window.\n"
            "\n"
-           "  --verify REPORT    check DIR against a report written by vaskerel; prints\n"
-           "                     \"changed\", \"missing\" and \"new\" lines\n"
-           "  --exclude PATTERN  leave out entries matching an fnmatch(3) pattern: without \"/\"\n"
-           "                     against each name, with \"/\" against the path below DIR\n"
-           "  --jobs N           hash N files at once (default: one per core, one on a spinning disk)\n"
-           "  --quiet            no progress line on a terminal\n"
+           "  -i, --input DIR         the folder to list\n"
+           "  -o, --output FILE       the report to write; - for standard output\n"
+           "  -t, --title TEXT        the page title\n"
+           "  -s, --stylesheet REF    the stylesheet the report links to\n"
+           "      --checksums FILE    also write an md5sum manifest of the same files, which\n"
+           "                          md5sum -c FILE checks when run in DIR\n"
+           "      --verify REPORT     check DIR against a report or a manifest written by\n"
+           "                          vaskerel (- reads standard input); prints \"changed\",\n"
+           "                          \"missing\" and \"new\" lines\n"
+           "  -x, --exclude PATTERN   leave out matching entries (fnmatch(3)): without \"/\" each\n"
+           "                          name at any depth; a leading \"/\" or \"./\" anchors it at\n"
+           "                          DIR; a trailing \"/\" matches folders only; \"**/\" matches\n"
+           "                          any number of folders\n"
+           "  -j, --jobs N            read N files at once (default: chosen from the disk)\n"
+           "  -q, --quiet             no progress line on a terminal\n"
+           "  -V, --version           show the version\n"
+           "  -h, --help              show this help\n"
            "\n"
+           "A value that starts with \"-\" is given in the form --title=-VALUE.\n"
            "Exit status: 0 complete; 1 nothing written; 2 wrong usage;\n"
            "             3 written, with entries left out (named on standard error).\n"
            "With --verify: 0 the tree matches; 1 it differs; 2 it cannot be verified.\n";

@@ -24,4 +24,7 @@ struct CommandLine {
 
 std::string usageText();
 
+// Every option the parser knows, short and long, sorted.
+std::vector<std::string> optionNames();
+
 } // namespace vaskerel

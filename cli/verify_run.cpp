@@ -24,8 +24,8 @@ void printSummary(const listgen::VerifyOutcome& outcome, std::ostream& errors)
     std::array<std::size_t, 3> counts{};
     for (const listgen::Difference& difference : outcome.differences)
         ++counts[static_cast<std::size_t>(difference.kind)];
-    errors << "vaskerel: " << outcome.rowsChecked << " files checked: " << counts[0] << " changed, " << counts[1]
-           << " missing, " << counts[2] << " new";
+    errors << "vaskerel: " << outcome.rowsChecked << (outcome.rowsChecked == 1 ? " file" : " files") << " checked: "
+           << counts[0] << " changed, " << counts[1] << " missing, " << counts[2] << " new";
     if (!outcome.unreadable.empty())
         errors << ", " << outcome.unreadable.size() << " could not be read";
     errors << '\n';

@@ -19,6 +19,8 @@ struct ListRequest {
     unsigned jobs = 0;
     // fnmatch(3) patterns of entries to leave out; see ExcludeFilter.
     std::vector<std::string> excludes;
+    // Where to write an md5sum manifest of the same files as well; empty for none.
+    std::string checksumsFile;
 };
 
 // What both front ends say when a mandatory field is empty.

@@ -11,7 +11,13 @@ std::string displayText(std::string_view text)
     shown.reserve(text.size());
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t length = utf8SequenceLength(text, at);
-        if (length > 0 && !isControlCharacter(utf8CodePoint(text.substr(at, length)))) {
+        if (text[at] == '\\') {
+            shown += "\\\\";
+            ++at;
+            continue;
+        }
+        const char32_t codePoint = length > 0 ? utf8CodePoint(text.substr(at, length)) : 0;
+        if (length > 0 && !isControlCharacter(codePoint) && !isBidiControl(codePoint)) {
             shown.append(text.substr(at, length));
             at += length;
             continue;

@@ -5,8 +5,9 @@
 
 namespace listgen {
 
-// A file name made safe to print on a terminal: control characters and bytes that are not
-// UTF-8 become \xNN, so a name cannot move the cursor or hide itself.
+// A name, path or argument made safe to print: control characters, bidirectional controls and
+// bytes that are not UTF-8 become \xNN and a backslash \\, so no name can move the cursor,
+// hide or reorder itself, or print like another.
 std::string displayText(std::string_view text);
 
 } // namespace listgen

@@ -15,6 +15,12 @@ char32_t utf8CodePoint(std::string_view sequence) noexcept;
 
 bool isControlCharacter(char32_t codePoint) noexcept;
 
+// The marks and isolates that reorder the text around them, so "a\u202Etxt.exe" can show as "aexe.txt".
+bool isBidiControl(char32_t codePoint) noexcept;
+
+// Appends the UTF-8 form of a code point.
+void appendUtf8(std::string& out, char32_t codePoint);
+
 inline constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
 
 } // namespace listgen

@@ -12,6 +12,8 @@ namespace {
 constexpr std::pair<char, std::string_view> kEntities[] = {
     {'&', "&amp;"}, {'<', "&lt;"}, {'>', "&gt;"}, {'"', "&quot;"}};
 
+constexpr char32_t kReplacement = 0xFFFD;
+
 bool appendEntity(std::string& out, char c)
 {
     for (const auto& [character, entity] : kEntities) {
@@ -23,21 +25,45 @@ bool appendEntity(std::string& out, char c)
     return false;
 }
 
-// The length of the entity at the start of `text`, 0 when it is none of those written.
-std::size_t entityAt(std::string_view text, char& character)
+void appendNumericReference(std::string& out, char32_t codePoint)
+{
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    char digits[8];
+    int count = 0;
+    do {
+        digits[count++] = kDigits[codePoint & 0xF];
+        codePoint >>= 4;
+    } while (codePoint != 0);
+    out += "&#x";
+    while (count > 0)
+        out += digits[--count];
+    out += ';';
+}
+
+// The length of the reference at the start of `text` and the code point it stands for, or 0.
+std::size_t referenceAt(std::string_view text, char32_t& codePoint)
 {
     for (const auto& [value, entity] : kEntities) {
         if (text.starts_with(entity)) {
-            character = value;
+            codePoint = static_cast<unsigned char>(value);
             return entity.size();
         }
     }
-    return 0;
-}
-
-bool isMarkup(char c)
-{
-    return c == '<' || c == '>' || c == '"';
+    if (!text.starts_with("&#x"))
+        return 0;
+    char32_t value = 0;
+    std::size_t at = 3;
+    for (; at < text.size() && at < 10; ++at) {
+        const int digit = hexDigitValue(text[at], HexCase::Upper);
+        if (digit < 0)
+            break;
+        value = value * 16 + static_cast<char32_t>(digit);
+    }
+    if (at == 3 || at >= text.size() || text[at] != ';' || value == 0 || value > 0x10FFFF ||
+        (value >= 0xD800 && value <= 0xDFFF))
+        return 0;
+    codePoint = value;
+    return at + 1;
 }
 
 void appendPercentEncoded(std::string& out, unsigned char byte)
@@ -46,69 +72,103 @@ void appendPercentEncoded(std::string& out, unsigned char byte)
     appendHexByte(out, byte, HexCase::Upper);
 }
 
-bool needsPercentEncoding(unsigned char byte)
+// Characters a URL parser reads as more than part of a file name: a scheme or a Windows drive
+// (":" "|"), a query, a fragment, an escape, a separator ("\" in file URLs), controls.
+bool needsPercentEncoding(unsigned char byte, TextForm form)
 {
-    return byte < 0x20 || byte == 0x7F || byte == '%' || byte == '#' || byte == '?' || byte == '\\';
+    if (byte < 0x20 || byte == 0x7F || byte == '%' || byte == '#' || byte == '?' || byte == '\\')
+        return true;
+    return form == TextForm::Ascii && (byte >= 0x80 || byte == ':' || byte == '|');
 }
 
-void appendText(std::string& out, std::string_view text, bool replaceControls)
+// Shows text with each code point that must not show as itself replaced by U+FFFD.
+void appendShown(std::string& out, std::string_view text, TextForm form, bool (*hidden)(char32_t))
 {
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t length = utf8SequenceLength(text, at);
-        if (length == 0 || (replaceControls && isControlCharacter(utf8CodePoint(text.substr(at, length))))) {
-            out += kReplacementCharacter;
-            at += length == 0 ? 1 : length;
-            continue;
+        const char32_t codePoint = length == 0 ? kReplacement : utf8CodePoint(text.substr(at, length));
+        const char32_t shown = hidden(codePoint) ? kReplacement : codePoint;
+        at += length == 0 ? 1 : length;
+        if (shown < 0x80) {
+            if (!appendEntity(out, static_cast<char>(shown)))
+                out += static_cast<char>(shown);
+        } else if (form == TextForm::Ascii) {
+            appendNumericReference(out, shown);
+        } else {
+            appendUtf8(out, shown);
         }
-        if (length > 1 || !appendEntity(out, text[at]))
-            out.append(text.substr(at, length));
-        at += length;
     }
+}
+
+bool hiddenInAscii(char32_t codePoint)
+{
+    return isControlCharacter(codePoint) || isBidiControl(codePoint);
+}
+
+bool hiddenInUtf8Text(char32_t codePoint)
+{
+    return isControlCharacter(codePoint);
+}
+
+bool hiddenInUtf8Title(char32_t)
+{
+    return false;
 }
 
 } // namespace
 
-void appendEscaped(std::string& out, std::string_view text)
+void appendEscaped(std::string& out, std::string_view text, TextForm form)
 {
-    appendText(out, text, false);
+    appendShown(out, text, form, form == TextForm::Ascii ? hiddenInAscii : hiddenInUtf8Title);
 }
 
-void appendLinkTarget(std::string& out, std::string_view path)
+void appendLinkTarget(std::string& out, std::string_view path, TextForm form)
 {
+    // Browsers trim spaces at either end of a link, so those are encoded too.
+    const std::size_t firstKept = form == TextForm::Ascii ? path.find_first_not_of(' ') : 0;
+    const std::size_t lastKept = form == TextForm::Ascii ? path.find_last_not_of(' ') : path.size();
     for (std::size_t at = 0; at < path.size();) {
         const std::size_t length = utf8SequenceLength(path, at);
         const auto byte = static_cast<unsigned char>(path[at]);
-        if (length == 0 || (length == 1 && needsPercentEncoding(byte))) {
-            appendPercentEncoded(out, byte);
-            ++at;
+        const bool trimmedSpace = byte == ' ' && (at < firstKept || at > lastKept);
+        if (length != 1 || needsPercentEncoding(byte, form) || trimmedSpace) {
+            const std::size_t end = at + (length == 0 ? 1 : length);
+            for (; at < end; ++at) {
+                if (form == TextForm::Utf8 && length > 1)
+                    out += path[at];
+                else
+                    appendPercentEncoded(out, static_cast<unsigned char>(path[at]));
+            }
             continue;
         }
-        if (length > 1 || !appendEntity(out, path[at]))
-            out.append(path.substr(at, length));
-        at += length;
+        if (!appendEntity(out, path[at]))
+            out += path[at];
+        ++at;
     }
 }
 
-void appendLinkText(std::string& out, std::string_view path)
+void appendLinkText(std::string& out, std::string_view path, TextForm form)
 {
-    appendText(out, path, true);
+    appendShown(out, path, form, form == TextForm::Ascii ? hiddenInAscii : hiddenInUtf8Text);
 }
 
 bool unescapeText(std::string_view text, std::string& plain)
 {
     plain.clear();
     for (std::size_t at = 0; at < text.size();) {
-        if (isMarkup(text[at]))
+        const char c = text[at];
+        if (c == '<' || c == '>' || c == '"')
             return false;
-        if (text[at] != '&') {
-            plain += text[at++];
+        if (c != '&') {
+            plain += c;
+            ++at;
             continue;
         }
-        char character = 0;
-        const std::size_t length = entityAt(text.substr(at), character);
+        char32_t codePoint = 0;
+        const std::size_t length = referenceAt(text.substr(at), codePoint);
         if (length == 0)
             return false;
-        plain += character;
+        appendUtf8(plain, codePoint);
         at += length;
     }
     return true;
@@ -116,29 +176,23 @@ bool unescapeText(std::string_view text, std::string& plain)
 
 bool decodeLinkTarget(std::string_view target, std::string& path)
 {
+    std::string unescaped;
+    if (!unescapeText(target, unescaped))
+        return false;
     path.clear();
-    for (std::size_t at = 0; at < target.size();) {
-        if (target[at] == '%') {
-            if (at + 2 >= target.size())
-                return false;
-            const int high = hexDigitValue(target[at + 1], HexCase::Upper);
-            const int low = hexDigitValue(target[at + 2], HexCase::Upper);
-            if (high < 0 || low < 0)
-                return false;
-            path += static_cast<char>(high * 16 + low);
-            at += 3;
+    for (std::size_t at = 0; at < unescaped.size();) {
+        if (unescaped[at] != '%') {
+            path += unescaped[at++];
             continue;
         }
-        if (target[at] == '&') {
-            char character = 0;
-            const std::size_t length = entityAt(target.substr(at), character);
-            if (length == 0)
-                return false;
-            path += character;
-            at += length;
-            continue;
-        }
-        path += target[at++];
+        if (at + 2 >= unescaped.size())
+            return false;
+        const int high = hexDigitValue(unescaped[at + 1], HexCase::Upper);
+        const int low = hexDigitValue(unescaped[at + 2], HexCase::Upper);
+        if (high < 0 || low < 0)
+            return false;
+        path += static_cast<char>(high * 16 + low);
+        at += 3;
     }
     return true;
 }

@@ -6,16 +6,24 @@
 
 namespace listgen {
 
-// `&` `<` `>` `"` as entities; bytes that are not UTF-8 become U+FFFD so the report stays UTF-8.
-void appendEscaped(std::string& out, std::string_view text);
+// How text goes into a report. Reports are pure ASCII, so that every browser reads them the
+// same whatever encoding it guesses; reports of earlier versions held raw UTF-8 and still verify.
+enum class TextForm { Ascii, Utf8 };
 
-// A file path as an href value: percent-encoded where a browser would misread it, then escaped.
-void appendLinkTarget(std::string& out, std::string_view path);
+// Title and stylesheet text: `&` `<` `>` `"` as entities, control characters and bytes that are
+// not UTF-8 as U+FFFD, other characters past ASCII as numeric references.
+void appendEscaped(std::string& out, std::string_view text, TextForm form = TextForm::Ascii);
 
-// A file path as visible text: invalid bytes and control characters shown as U+FFFD, then escaped.
-void appendLinkText(std::string& out, std::string_view path);
+// A file path as an href value that a browser resolves to exactly this file: percent-encoded
+// wherever a URL parser would read something else (a scheme, a drive, a query, a fragment,
+// a trimmed space), then escaped.
+void appendLinkTarget(std::string& out, std::string_view path, TextForm form = TextForm::Ascii);
 
-// Undoes appendEscaped: false when `text` holds raw markup or an entity it never writes.
+// A file path as visible text: control characters, bidirectional controls and bytes that are
+// not UTF-8 shown as U+FFFD, then escaped as above.
+void appendLinkText(std::string& out, std::string_view path, TextForm form = TextForm::Ascii);
+
+// Undoes the escaping: false when `text` holds raw markup or a reference these never write.
 bool unescapeText(std::string_view text, std::string& plain);
 
 // Undoes appendLinkTarget; the caller checks the result by rendering it again.

@@ -30,31 +30,48 @@ bool isLowerHex(char c)
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
 }
 
+// A path below the root as a walk gives it: no leading "/", no empty, "." or ".." part.
+bool isWalkPath(std::string_view path)
+{
+    if (path.find('\0') != std::string_view::npos)
+        return false;
+    for (std::size_t start = 0;;) {
+        const std::size_t slash = path.find('/', start);
+        const std::string_view part = path.substr(start, slash == std::string_view::npos ? slash : slash - start);
+        if (part.empty() || part == "." || part == "..")
+            return false;
+        if (slash == std::string_view::npos)
+            return true;
+        start = slash + 1;
+    }
+}
+
 } // namespace
 
-std::string headText(std::string_view title, std::string_view stylesheet)
+std::string headText(std::string_view title, std::string_view stylesheet, TextForm form)
 {
     std::string text(kTitleStart);
-    appendEscaped(text, title);
+    appendEscaped(text, title, form);
     text += kTitleEnd;
     text += kLineEnd;
     text += kLinkStart;
-    appendEscaped(text, stylesheet);
+    appendEscaped(text, stylesheet, form);
     text += kLinkEnd;
     return text;
 }
 
-void File(std::string& rowText, std::string_view strPath, std::string_view strRoot, const FileFacts& facts)
+void File(std::string& rowText, std::string_view strPath, std::string_view strRoot, const FileFacts& facts,
+          TextForm form)
 {
-    appendRow(rowText, relName(strPath, strRoot), facts);
+    appendRow(rowText, relName(strPath, strRoot), facts, form);
 }
 
-void appendRow(std::string& rowText, std::string_view name, const FileFacts& facts)
+void appendRow(std::string& rowText, std::string_view name, const FileFacts& facts, TextForm form)
 {
     rowText += kRowStart;
-    appendLinkTarget(rowText, name);
+    appendLinkTarget(rowText, name, form);
     rowText += kTargetEnd;
-    appendLinkText(rowText, name);
+    appendLinkText(rowText, name, form);
     rowText += kLinkClose;
     rowText += kCellBreak;
     rowText += GetFileSize(facts.size);
@@ -97,9 +114,13 @@ bool readTitleLine(std::string_view line, std::string& title)
     line.remove_suffix(kTitleEnd.size());
     if (!unescapeText(line, title))
         return false;
-    std::string again;
-    appendEscaped(again, title);
-    return again == line;
+    for (const TextForm form : {TextForm::Ascii, TextForm::Utf8}) {
+        std::string again;
+        appendEscaped(again, title, form);
+        if (again == line)
+            return true;
+    }
+    return false;
 }
 
 bool readTableStartLine(std::string_view line, std::string_view title, std::string& stylesheet,
@@ -112,45 +133,50 @@ bool readTableStartLine(std::string_view line, std::string_view title, std::stri
         !unescapeText(line.substr(kLinkStart.size(), linkEnd - kLinkStart.size()), stylesheet))
         return false;
     // Written again, the head must come out as it was read.
-    const std::string head = headText(title, stylesheet);
-    const std::size_t secondLine = head.find(kLineEnd) + kLineEnd.size();
-    if (line.substr(0, head.size() - secondLine) != std::string_view(head).substr(secondLine))
-        return false;
-    line.remove_prefix(head.size() - secondLine);
-    if (!line.starts_with(kBodyStart))
-        return false;
-    rest = line.substr(kBodyStart.size());
-    return true;
+    for (const TextForm form : {TextForm::Ascii, TextForm::Utf8}) {
+        const std::string head = headText(title, stylesheet, form);
+        const std::string_view link = std::string_view(head).substr(head.find(kLineEnd) + kLineEnd.size());
+        if (line.starts_with(link) && line.substr(link.size()).starts_with(kBodyStart)) {
+            rest = line.substr(link.size() + kBodyStart.size());
+            return true;
+        }
+    }
+    return false;
 }
 
-bool readRow(std::string_view line, ReportRow& row)
+RowReading readRow(std::string_view line, ReportRow& row)
 {
     if (!line.starts_with(kRowStart) || !line.ends_with(kRowEnd))
-        return false;
+        return RowReading::NotARow;
     const std::string_view inner = line.substr(kRowStart.size(), line.size() - kRowStart.size() - kRowEnd.size());
     const std::size_t targetEnd = inner.find(kTargetEnd);
-    if (targetEnd == std::string_view::npos || !decodeLinkTarget(inner.substr(0, targetEnd), row.relName) ||
-        row.relName.empty())
-        return false;
+    if (targetEnd == std::string_view::npos || !decodeLinkTarget(inner.substr(0, targetEnd), row.relName))
+        return RowReading::NotARow;
     if (inner.size() < kMd5HexLength + kCellBreak.size())
-        return false;
+        return RowReading::NotARow;
     const std::string_view md5 = inner.substr(inner.size() - kMd5HexLength);
     for (std::size_t i = 0; i < md5.size(); ++i) {
         if (!isLowerHex(md5[i]))
-            return false;
+            return RowReading::NotARow;
         row.facts.md5[i] = md5[i];
     }
     const std::string_view beforeMd5 = inner.substr(0, inner.size() - kMd5HexLength - kCellBreak.size());
     const std::size_t sizeStart = beforeMd5.rfind(kCellBreak);
     if (sizeStart == std::string_view::npos)
-        return false;
+        return RowReading::NotARow;
     const std::string_view size = beforeMd5.substr(sizeStart + kCellBreak.size());
     const auto [end, error] = std::from_chars(size.data(), size.data() + size.size(), row.facts.size);
     if (error != std::errc{} || end != size.data() + size.size())
-        return false;
-    std::string rendered;
-    appendRow(rendered, row.relName, row.facts);
-    return rendered.size() == line.size() + kLineEnd.size() && rendered.starts_with(line);
+        return RowReading::NotARow;
+    if (!isWalkPath(row.relName))
+        return RowReading::ImpossiblePath;
+    for (const TextForm form : {TextForm::Ascii, TextForm::Utf8}) {
+        std::string rendered;
+        appendRow(rendered, row.relName, row.facts, form);
+        if (rendered.size() == line.size() + kLineEnd.size() && rendered.starts_with(line))
+            return RowReading::Row;
+    }
+    return RowReading::NotARow;
 }
 
 bool isTableEndLine(std::string_view line)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "listgen/common/run_values.h"
+#include "listgen/report/html_text.h"
 
 #include <cstdint>
 #include <functional>
@@ -14,13 +15,15 @@ class ReportFile;
 // The report's one format, written and read back here and nowhere else.
 
 // The title line and the stylesheet link.
-std::string headText(std::string_view title, std::string_view stylesheet);
+std::string headText(std::string_view title, std::string_view stylesheet, TextForm form = TextForm::Ascii);
 
 // Appends the table row of one file, line end included.
-void File(std::string& rowText, std::string_view strPath, std::string_view strRoot, const FileFacts& facts);
+void File(std::string& rowText, std::string_view strPath, std::string_view strRoot, const FileFacts& facts,
+          TextForm form = TextForm::Ascii);
 
 // The same row for a path already relative to the root.
-void appendRow(std::string& rowText, std::string_view relName, const FileFacts& facts);
+void appendRow(std::string& rowText, std::string_view relName, const FileFacts& facts,
+               TextForm form = TextForm::Ascii);
 
 // Writes the document around the rows that `bodyText` appends to the report as they are made,
 // then puts the report in place. Returns false, with nothing put in place, when `bodyText` does.
@@ -38,13 +41,15 @@ struct ReportRow {
     FileFacts facts;
 };
 
-// Line 1: the document start and the title.
+// Line 1: the document start and the title, in either form.
 bool readTitleLine(std::string_view line, std::string& title);
 // Line 2: the stylesheet link, the body and table start, then `rest`: the first row or the table end.
 bool readTableStartLine(std::string_view line, std::string_view title, std::string& stylesheet,
                         std::string_view& rest);
-// A row as `appendRow` renders it, without its line end.
-bool readRow(std::string_view line, ReportRow& row);
+// A row as `appendRow` renders it in either form, without its line end. Its path must be one
+// a walk can give: relative, without empty, "." or ".." parts.
+enum class RowReading { Row, NotARow, ImpossiblePath };
+RowReading readRow(std::string_view line, ReportRow& row);
 bool isTableEndLine(std::string_view line);
 bool isFooterLine(std::string_view line);
 

@@ -27,9 +27,14 @@ ReportFormatError::ReportFormatError(const std::string& path, const std::string&
 
 ReportReader::ReportReader(std::string path)
     : path_(std::move(path))
-    , file_(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK))
 {
+    // "-" is standard input. A FIFO is opened without waiting for a writer, then read blocking.
+    file_.reset(path_ == "-" ? ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0)
+                             : ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!file_.valid())
+        throw SystemError("read", path_, errno);
+    const int flags = ::fcntl(file_.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(file_.get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
         throw SystemError("read", path_, errno);
     readHeader();
 }
@@ -43,24 +48,28 @@ bool ReportReader::readLine(std::string& line)
 {
     line.clear();
     for (;;) {
-        const std::size_t end = buffer_.find(kLineEnd, bufferAt_);
+        // Lines end in CR LF as written, or in LF where a transfer in text mode changed them.
+        const std::size_t end = buffer_.find('\n', bufferAt_);
         if (end != std::string::npos) {
-            line.assign(buffer_, bufferAt_, end - bufferAt_);
-            bufferAt_ = end + kLineEnd.size();
+            const bool carriageReturn = end > bufferAt_ && buffer_[end - 1] == '\r';
+            line.assign(buffer_, bufferAt_, end - bufferAt_ - (carriageReturn ? 1 : 0));
+            bufferAt_ = end + 1;
             ++line_;
-            if (line.find_first_of("\r\n") != std::string::npos)
-                refuse("a line break that is not CR LF");
+            if (line.find('\r') != std::string::npos)
+                refuse("a carriage return inside a line");
             return true;
         }
         if (endOfFile_) {
             if (bufferAt_ < buffer_.size()) {
                 ++line_;
-                refuse("the last line does not end with CR LF");
+                refuse("the last line has no line end");
             }
             return false;
         }
-        if (buffer_.size() - bufferAt_ > kLongestLine)
+        if (buffer_.size() - bufferAt_ > kLongestLine) {
+            ++line_;
             refuse("a line longer than any report row");
+        }
         buffer_.erase(0, bufferAt_);
         bufferAt_ = 0;
         const std::size_t kept = buffer_.size();
@@ -81,7 +90,7 @@ void ReportReader::readHeader()
     std::string line;
     std::string title;
     if (!readLine(line) || !readTitleLine(line, title))
-        refuse("it does not start with the title line");
+        refuse("the first line is not the title line of a report");
     std::string stylesheet;
     std::string_view rest;
     if (!readLine(line) || !readTableStartLine(line, title, stylesheet, rest))
@@ -99,20 +108,24 @@ bool ReportReader::next(ReportRow& row)
         line = std::move(pendingRowText_);
         pendingRow_ = false;
     } else if (!readLine(line)) {
-        refuse("the table does not end");
+        refuse("the file ends before the table does");
     }
     if (isTableEndLine(line)) {
         if (!readLine(line) || !isFooterLine(line))
-            refuse("the footer is missing");
+            refuse("the footer line is missing after the table");
         if (readLine(line))
             refuse("text after the end of the document");
         finished_ = true;
         return false;
     }
-    if (!readRow(line, row))
-        refuse("a row that this tool would not write");
+    switch (readRow(line, row)) {
+    case RowReading::Row: break;
+    case RowReading::NotARow: refuse("a table row that vaskerel would not write");
+    case RowReading::ImpossiblePath:
+        refuse("a row whose path no folder can hold (it is absolute, or has an empty, \".\" or \"..\" part)");
+    }
     if (havePrevious_ && !walkOrderLess(previousName_, row.relName))
-        refuse("rows out of order");
+        refuse("a row that comes before the one above it in the order of a walk");
     previousName_ = row.relName;
     havePrevious_ = true;
     return true;

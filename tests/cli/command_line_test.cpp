@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+
 using vaskerel::CommandLine;
 
 namespace {
@@ -11,6 +16,17 @@ CommandLine parsed(std::vector<std::string> arguments)
     return CommandLine::parse(arguments);
 }
 
+// Every "-x" and "--long" option a text names, but md5sum's own "-c".
+std::set<std::string> optionsNamedIn(const std::string& text)
+{
+    static const std::regex option(R"((^|[^\w-])(--?[a-zA-Z][a-z-]*))");
+    std::set<std::string> names;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), option); it != std::sregex_iterator(); ++it)
+        names.insert((*it)[2]);
+    names.erase("-c");
+    return names;
+}
+
 } // namespace
 
 TEST(CommandLine, NoArgumentsOpenTheWindow)
@@ -18,23 +34,30 @@ TEST(CommandLine, NoArgumentsOpenTheWindow)
     EXPECT_EQ(parsed({}).action, CommandLine::Action::OpenWindow);
 }
 
-TEST(CommandLine, TakesEveryFieldInBothSpellings)
+TEST(CommandLine, TakesEveryFieldInLongAndShortSpellings)
 {
-    const CommandLine line = parsed({"--input", "in dir", "--output=out.htm", "--title", "--stylesheet", "--stylesheet=",
-                                     "--exclude", "*.tmp", "--exclude=build/*", "--jobs", "3", "--quiet"});
-    ASSERT_EQ(line.action, CommandLine::Action::Generate) << line.error;
-    EXPECT_EQ(line.request.inputDir, "in dir");
-    EXPECT_EQ(line.request.outputFile, "out.htm");
-    EXPECT_EQ(line.request.title, "--stylesheet");
-    EXPECT_EQ(line.request.stylesheet, "");
-    EXPECT_EQ(line.request.excludes, (std::vector<std::string>{"*.tmp", "build/*"}));
-    EXPECT_EQ(line.request.jobs, 3U);
-    EXPECT_TRUE(line.quiet);
+    for (const auto& arguments : std::vector<std::vector<std::string>>{
+             {"--input", "in dir", "--output=out.htm", "--title", "T", "--stylesheet=", "--checksums", "sums.md5",
+              "--exclude", "*.tmp", "--exclude=build/", "--jobs", "3", "--quiet"},
+             {"-i", "in dir", "-oout.htm", "-t", "T", "-s", "", "--checksums=sums.md5", "-x", "*.tmp", "-xbuild/",
+              "-j3", "-q"}}) {
+        const CommandLine line = parsed(arguments);
+        ASSERT_EQ(line.action, CommandLine::Action::Generate) << line.error;
+        EXPECT_EQ(line.request.inputDir, "in dir");
+        EXPECT_EQ(line.request.outputFile, "out.htm");
+        EXPECT_EQ(line.request.title, "T");
+        EXPECT_EQ(line.request.stylesheet, "");
+        EXPECT_EQ(line.request.checksumsFile, "sums.md5");
+        EXPECT_EQ(line.request.excludes, (std::vector<std::string>{"*.tmp", "build/"}));
+        EXPECT_EQ(line.request.jobs, 3U);
+        EXPECT_TRUE(line.quiet);
+    }
+    EXPECT_EQ(parsed({"--title=-dash", "-i", "-"}).request.title, "-dash");
 }
 
 TEST(CommandLine, VerifySharesInputExcludesAndJobs)
 {
-    const CommandLine line = parsed({"--verify", "r.htm", "--input", "in", "--exclude", "x", "--jobs=2"});
+    const CommandLine line = parsed({"--verify", "r.htm", "-i", "in", "--exclude", "x", "--jobs=2"});
     ASSERT_EQ(line.action, CommandLine::Action::Verify) << line.error;
     const listgen::VerifyRequest request = line.verifyRequest();
     EXPECT_EQ(request.report, "r.htm");
@@ -48,23 +71,41 @@ TEST(CommandLine, InformationOptionsWinOverTheRest)
     EXPECT_EQ(parsed({"--input", "x", "--help", "--bogus"}).action, CommandLine::Action::Help);
     EXPECT_EQ(parsed({"-h"}).action, CommandLine::Action::Help);
     EXPECT_EQ(parsed({"--version"}).action, CommandLine::Action::Version);
+    EXPECT_EQ(parsed({"-V", "-i"}).action, CommandLine::Action::Version);
 }
 
 TEST(CommandLine, UsageErrorsSayWhatIsWrong)
 {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        {{"--frobnicate"}, "unknown argument --frobnicate"},
-        {{"stray"}, "unknown argument stray"},
-        {{"--input"}, "option --input needs a value"},
+        {{"--frobnicate"}, "The following argument was not expected: --frobnicate"},
+        {{"-i", "a", "--", "stray"}, "The following arguments were not expected: stray --"},
+        {{"--input"}, "--input: 1 required DIR missing"},
+        {{"-x", "a", "b"}, "The following argument was not expected: b"},
         {{"--jobs", "0"}, "--jobs takes a whole number from 1 to 1024"},
-        {{"--jobs", "2x"}, "--jobs takes a whole number from 1 to 1024"},
-        {{"--jobs=-1"}, "--jobs takes a whole number from 1 to 1024"},
-        {{"--jobs", "1025"}, "--jobs takes a whole number from 1 to 1024"},
-        {{"--verify", "r", "--input", "i", "--output", "o"}, "--verify takes --input, --exclude and --jobs only"},
+        {{"-j", "2x"}, "--jobs takes a whole number from 1 to 1024"},
+        {{"--jobs=1025"}, "--jobs takes a whole number from 1 to 1024"},
+        {{"--verify", "r", "-i", "i", "--output", "o"}, "--verify takes --input, --exclude and --jobs only"},
+        {{"--verify", "r", "-i", "i", "--checksums", "c"}, "--verify takes --input, --exclude and --jobs only"},
+        {{"--verify", "", "--input", "i"}, "--verify needs a report: a file, or - for standard input"},
+        {{"--verify=", "--input", "i"}, "--verify needs a report: a file, or - for standard input"},
+        {{"--\x1b[2J\\"}, "The following argument was not expected: --\\x1B[2J\\\\"},
     };
     for (const auto& [arguments, error] : cases) {
         const CommandLine line = parsed(arguments);
         EXPECT_EQ(line.action, CommandLine::Action::UsageError) << arguments[0];
         EXPECT_EQ(line.error, error);
     }
+}
+
+TEST(CommandLine, UsageTextAndManualPageNameExactlyTheParsersOptions)
+{
+    const std::vector<std::string> parser = vaskerel::optionNames();
+    const std::set<std::string> known(parser.begin(), parser.end());
+    EXPECT_EQ(optionsNamedIn(vaskerel::usageText()), known);
+    std::ifstream page(std::string(VASKEREL_SOURCE_DIR) + "/data/vaskerel.1");
+    std::stringstream text;
+    text << page.rdbuf();
+    // The page writes a dash as "\-".
+    const std::string manual = std::regex_replace(text.str(), std::regex(R"(\\-)"), "-");
+    EXPECT_EQ(optionsNamedIn(manual), known);
 }

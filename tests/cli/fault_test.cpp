@@ -125,7 +125,7 @@ TEST_F(FaultTest, FolderRemovedMidWalkIsLeftOutAndTheRunGoesOn)
         runWhile(folder / "in/a/a-huge", [&](const RunningProgram&) { fs::remove_all(folder / "in/b"); }, {"--jobs", "1"});
     EXPECT_EQ(result.exitCode, 3);
     EXPECT_EQ(result.errors, "vaskerel: left out folder " + (folder / "in/b") + ": No such file or directory\n" +
-                                 "vaskerel: report written with 1 entries left out\n");
+                                 "vaskerel: report written with 1 entry left out\n");
     const std::string report = readFile(output());
     EXPECT_NE(report.find("<a href=\"top\">"), std::string::npos);
     EXPECT_EQ(report.find("b/gone"), std::string::npos);

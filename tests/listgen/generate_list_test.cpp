@@ -79,8 +79,8 @@ TEST_F(GenerateListTest, EmptyFolderGivesTheHeaderOnlyTable)
 
 TEST_F(GenerateListTest, OddNamesAreEncodedInTheTargetAndShownSafelyInTheText)
 {
-    const std::string replacement = "\xEF\xBF\xBD";
-    for (const char* name : {"a b", "#%?", "&<>\"", "back\\slash", "日本語", "raw\xFF\xFE", "ctl\x01"})
+    const std::string replacement = "&#xFFFD;";
+    for (const char* name : {"a b", "#%?", "&<>\"", "back\\slash", "日本語", "raw\xFF\xFE", "ctl\x01", "x:y"})
         writeFile(folder / ("in/" + std::string(name)), "a");
     const std::string md5 = "0cc175b9c0f1b6a831c399e269772661";
     ASSERT_EQ(GenerateList(requestFor(folder), {}, kGoOn).status, Outcome::Status::Complete);
@@ -88,23 +88,27 @@ TEST_F(GenerateListTest, OddNamesAreEncodedInTheTargetAndShownSafelyInTheText)
               std::string(kHead) + row("%23%25%3F", "#%?", "1", md5) +
                   row("&amp;&lt;&gt;&quot;", "&amp;&lt;&gt;&quot;", "1", md5) + row("a b", "a b", "1", md5) +
                   row("back%5Cslash", "back\\slash", "1", md5) + row("ctl%01", "ctl" + replacement, "1", md5) +
-                  row("raw%FF%FE", "raw" + replacement + replacement, "1", md5) + row("日本語", "日本語", "1", md5) +
-                  std::string(kTail));
+                  row("raw%FF%FE", "raw" + replacement + replacement, "1", md5) + row("x%3Ay", "x:y", "1", md5) +
+                  row("%E6%97%A5%E6%9C%AC%E8%AA%9E", "&#x65E5;&#x672C;&#x8A9E;", "1", md5) + std::string(kTail));
 }
 
-TEST_F(GenerateListTest, ReportInsideTheTreeNeverListsItselfOrItsPredecessor)
+TEST_F(GenerateListTest, ReportInsideTheTreeNeverListsItselfButItsOtherLinksAreFiles)
 {
     writeFile(folder / "in/data", "abc");
     writeFile(folder / "in/list.htm", "old report");
+    // A snapshot made with cp -al holds another link to the old report: an ordinary file.
+    fs::create_directories(folder / "in/snap");
+    fs::create_hard_link(folder / "in/list.htm", folder / "in/snap/list.htm");
     ListRequest request = requestFor(folder);
     request.outputFile = folder.path().string() + "/in/../in/./list.htm";
-    const std::string expected =
-        std::string(kHead) + row("data", "data", "3", "900150983cd24fb0d6963f7d28e17f72") + std::string(kTail);
+    const std::string expected = std::string(kHead) +
+                                 row("snap/list.htm", "snap/list.htm", "10", "44331fb71df0829a9071213759124fd5") +
+                                 row("data", "data", "3", "900150983cd24fb0d6963f7d28e17f72") + std::string(kTail);
     for (int run = 0; run < 2; ++run) {
         ASSERT_EQ(GenerateList(request, {}, kGoOn).status, Outcome::Status::Complete);
         EXPECT_EQ(readFile(folder / "in/list.htm"), expected);
     }
-    EXPECT_EQ(namesIn(folder / "in"), "data\nlist.htm\n");
+    EXPECT_EQ(namesIn(folder / "in"), "data\nlist.htm\nsnap\n");
 }
 
 TEST_F(GenerateListTest, AnEmptyInputOrOutputIsRefusedAndTouchesNothing)

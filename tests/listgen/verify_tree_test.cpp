@@ -1,6 +1,11 @@
 #include "listgen/generate_list.h"
 #include "listgen/verify_tree.h"
 
+#include "listgen/hashing/md5_digest.h"
+#include "listgen/report/report_file.h"
+#include "listgen/report/report_format.h"
+#include "listgen/walk/list_folder.h"
+
 #include "child_process.h"
 #include "temp_folder.h"
 
@@ -132,4 +137,33 @@ TEST_F(VerifyTreeTest, UnreadableFolderMakesTheCheckIncompleteButNotMissing)
         },
         {.unprivileged = true});
     EXPECT_EQ(child.output, std::to_string(static_cast<int>(VerifyOutcome::Status::Incomplete)) + " 1\n");
+}
+
+TEST_F(VerifyTreeTest, ReportsOfEarlierVersionsAndOddTitlesStillVerify)
+{
+    // An earlier version wrote raw UTF-8; its report must still be accepted.
+    {
+        listgen::ReportFile report(this->report());
+        listgen::WriteHtml(report, listgen::headText("日本 title", "é.css", listgen::TextForm::Utf8), [&] {
+            listgen::ListFolder walk(input());
+            listgen::Entry entry;
+            while (walk.next(entry)) {
+                std::string rowText;
+                const std::string content = testing_support::readFile(entry.path);
+                const listgen::Md5Hex md5 = listgen::Md5Digest::of(content);
+                listgen::File(rowText, entry.path, input(), {content.size(), md5}, listgen::TextForm::Utf8);
+                report.append(rowText);
+            }
+            return true;
+        });
+    }
+    EXPECT_EQ(verify().status, VerifyOutcome::Status::Matches) << differencesText(verify());
+
+    listgen::ListRequest request;
+    request.inputDir = input();
+    request.outputFile = report();
+    request.title = "two\r\nlines\x01 \u202E";
+    request.stylesheet = "tab\there.css";
+    ASSERT_EQ(listgen::GenerateList(request, {}, kGoOn).status, listgen::Outcome::Status::Complete);
+    EXPECT_EQ(verify().status, VerifyOutcome::Status::Matches);
 }

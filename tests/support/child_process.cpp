@@ -26,9 +26,11 @@ namespace {
 
 constexpr uid_t kNobody = 65534;
 
+} // namespace
+
 void refuseSystemCalls(const ChildLimits& limits)
 {
-    if (!limits.withoutUnnamedFiles && !limits.withoutIoUring)
+    if (!limits.withoutUnnamedFiles && !limits.withoutIoUring && !limits.failingClose)
         return;
     constexpr std::uint32_t kTmpfile = O_TMPFILE;
     std::vector<sock_filter> program = {
@@ -40,6 +42,10 @@ void refuseSystemCalls(const ChildLimits& limits)
     if (limits.withoutIoUring) {
         program.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_io_uring_setup, 0, 1));
         program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOSYS));
+    }
+    if (limits.failingClose) {
+        program.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_close, 0, 1));
+        program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EIO));
     }
     if (limits.withoutUnnamedFiles) {
         program.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_openat, 0, 4));
@@ -54,6 +60,8 @@ void refuseSystemCalls(const ChildLimits& limits)
         ::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, 0, &filter) != 0)
         ::_exit(124);
 }
+
+namespace {
 
 void applyLimits(const ChildLimits& limits)
 {

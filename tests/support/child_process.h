@@ -17,7 +17,11 @@ struct ChildLimits {
     // A seccomp filter makes these system calls fail, as some file systems and containers do.
     bool withoutUnnamedFiles = false; // openat with O_TMPFILE: EOPNOTSUPP
     bool withoutIoUring = false;      // io_uring_setup: ENOSYS
+    bool failingClose = false;        // close: EIO, as NFS reports a write it could not make
 };
+
+// Installs the seccomp filter of `limits` in the calling process, for faults from now on.
+void refuseSystemCalls(const ChildLimits& limits);
 
 struct ChildResult {
     int exitCode = -1;   // -1 when the child died of a signal

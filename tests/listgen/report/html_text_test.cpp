@@ -4,67 +4,91 @@
 
 #include <string>
 
+using listgen::TextForm;
 using namespace std::string_literals;
 
 namespace {
 
-std::string linkTarget(std::string_view name)
+std::string linkTarget(std::string_view name, TextForm form = TextForm::Ascii)
 {
     std::string out;
-    listgen::appendLinkTarget(out, name);
+    listgen::appendLinkTarget(out, name, form);
     return out;
 }
 
-std::string linkText(std::string_view name)
+std::string linkText(std::string_view name, TextForm form = TextForm::Ascii)
 {
     std::string out;
-    listgen::appendLinkText(out, name);
+    listgen::appendLinkText(out, name, form);
     return out;
 }
 
-std::string escaped(std::string_view text)
+std::string escaped(std::string_view text, TextForm form = TextForm::Ascii)
 {
     std::string out;
-    listgen::appendEscaped(out, text);
+    listgen::appendEscaped(out, text, form);
     return out;
 }
 
 } // namespace
 
-TEST(HtmlText, EscapesOnlyTheFourMarkupCharacters)
+TEST(HtmlText, TextIsPureAsciiWithMarkupAsEntitiesAndTheRestAsNumericReferences)
 {
     EXPECT_EQ(escaped("a&b<c>d\"e'f g/h"), "a&amp;b&lt;c&gt;d&quot;e'f g/h");
     EXPECT_EQ(escaped("&amp;"), "&amp;amp;");
-    EXPECT_EQ(escaped("日本語"), "日本語");
-    EXPECT_EQ(escaped("tab\there"), "tab\there");
-    EXPECT_EQ(escaped("bad\xFFz"), "bad\xEF\xBF\xBDz");
+    EXPECT_EQ(escaped("日本語 é"), "&#x65E5;&#x672C;&#x8A9E; &#xE9;");
+    EXPECT_EQ(escaped("\xF0\x9F\x98\x80"), "&#x1F600;");
+    // Control characters in a title would break its line; they show as U+FFFD as in link text.
+    EXPECT_EQ(escaped("line\r\nbreak\tbad\xFF"), "line&#xFFFD;&#xFFFD;break&#xFFFD;bad&#xFFFD;");
 }
 
-TEST(HtmlText, LinkTargetEncodesWhatWouldRedirectTheLink)
+TEST(HtmlText, LinkTargetEncodesEverythingAUrlParserWouldReadOtherwise)
 {
     EXPECT_EQ(linkTarget("sub/a b.txt"), "sub/a b.txt");
     EXPECT_EQ(linkTarget("a#b?c%d\\e"), "a%23b%3Fc%25d%5Ce");
+    EXPECT_EQ(linkTarget("javascript:alert(1)"), "javascript%3Aalert(1)");
+    EXPECT_EQ(linkTarget("C|/x"), "C%7C/x");
+    EXPECT_EQ(linkTarget("Re: notes.eml"), "Re%3A notes.eml");
+    EXPECT_EQ(linkTarget("  two ends  "), "%20%20two ends%20%20");
     EXPECT_EQ(linkTarget("x&<>\"y"), "x&amp;&lt;&gt;&quot;y");
     EXPECT_EQ(linkTarget("c\x01\x1F\x7F"), "c%01%1F%7F");
-    EXPECT_EQ(linkTarget("日本/ü"), "日本/ü");
+    EXPECT_EQ(linkTarget("日本/ü"), "%E6%97%A5%E6%9C%AC/%C3%BC");
     EXPECT_EQ(linkTarget("\xFF\xFE"), "%FF%FE");
-    // Overlong "/", a lone continuation byte, a UTF-16 surrogate, a truncated sequence, past U+10FFFF.
-    EXPECT_EQ(linkTarget("\xC0\xAF"), "%C0%AF");
-    EXPECT_EQ(linkTarget("\x80"), "%80");
-    EXPECT_EQ(linkTarget("\xED\xA0\x80"), "%ED%A0%80");
-    EXPECT_EQ(linkTarget("\xE6\x97"), "%E6%97");
-    EXPECT_EQ(linkTarget("\xF4\x90\x80\x80"), "%F4%90%80%80");
-    EXPECT_EQ(linkTarget("\xF0\x9F\x98\x80"), "\xF0\x9F\x98\x80");
     EXPECT_EQ(linkTarget("nul\0x"s), "nul%00x");
 }
 
-TEST(HtmlText, LinkTextShowsUnprintableBytesAsReplacementCharacters)
+TEST(HtmlText, LinkTextHidesControlsAndBidirectionalMarks)
 {
-    const std::string replacement = "\xEF\xBF\xBD";
-    EXPECT_EQ(linkText("a b#%?\\.txt"), "a b#%?\\.txt");
+    const std::string replacement = "&#xFFFD;";
+    EXPECT_EQ(linkText("a b#%?\\:.txt"), "a b#%?\\:.txt");
     EXPECT_EQ(linkText("<script>&\""), "&lt;script&gt;&amp;&quot;");
     EXPECT_EQ(linkText("bad\xFF\xFEname"), "bad" + replacement + replacement + "name");
     EXPECT_EQ(linkText("line\nbreak\x7F"), "line" + replacement + "break" + replacement);
     EXPECT_EQ(linkText("c1\xC2\x85"), "c1" + replacement);
-    EXPECT_EQ(linkText("日本語.txt"), "日本語.txt");
+    EXPECT_EQ(linkText("invoice\u202Efdp.exe"), "invoice" + replacement + "fdp.exe");
+    for (const char* mark : {"\u202A", "\u2066", "\u2069", "\u200E", "\u200F", "\u061C"})
+        EXPECT_EQ(linkText(mark), replacement) << mark;
+}
+
+TEST(HtmlText, ReportsOfEarlierVersionsHeldRawUtf8)
+{
+    EXPECT_EQ(escaped("日本\x01", TextForm::Utf8), "日本\x01");
+    EXPECT_EQ(linkTarget("日本 a:b\xFF", TextForm::Utf8), "日本 a:b%FF");
+    EXPECT_EQ(linkText("日本\x01", TextForm::Utf8), "日本\xEF\xBF\xBD");
+}
+
+TEST(HtmlText, DecodingUndoesEveryFormAndRefusesStrayMarkup)
+{
+    for (const std::string name : {"日本 a:b#%?\\|\x01\xFF", "  x  ", "&<>\""}) {
+        for (const TextForm form : {TextForm::Ascii, TextForm::Utf8}) {
+            std::string decoded;
+            ASSERT_TRUE(listgen::decodeLinkTarget(linkTarget(name, form), decoded));
+            EXPECT_EQ(decoded, name);
+        }
+    }
+    std::string plain;
+    EXPECT_TRUE(listgen::unescapeText("&#x65E5;&amp;", plain));
+    EXPECT_EQ(plain, "日&");
+    for (const char* bad : {"a<b", "a\"b", "&nbsp;", "&#65;", "&#xD800;", "&#x110000;", "&#x;", "&#x41"})
+        EXPECT_FALSE(listgen::unescapeText(bad, plain)) << bad;
 }

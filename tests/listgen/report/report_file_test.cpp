@@ -187,6 +187,21 @@ TEST(ReportFile, OutputThatNamesAnOpenStreamIsWrittenIntoIt)
               "cannot write /proc/1/fd/1: a link in /proc that is none of this process's open files");
 }
 
+TEST(ReportFile, ACloseThatFailsLeavesTheOldReport)
+{
+    TempFolder folder;
+    writeFile(folder / "r.htm", "old report");
+    const auto result = testing_support::runInChild([&] {
+        ReportFile report(folder / "r.htm");
+        report.append("new report");
+        testing_support::refuseSystemCalls({.failingClose = true});
+        return failureOf([&] { report.commit(); });
+    });
+    EXPECT_EQ(result.output, "cannot write " + (folder / "r.htm") + ": Input/output error");
+    EXPECT_EQ(readFile(folder / "r.htm"), "old report");
+    EXPECT_EQ(namesIn(folder.path()), "r.htm\n");
+}
+
 TEST(ReportFile, WildcardsInTheOutputAreOrdinaryCharacters)
 {
     TempFolder folder;

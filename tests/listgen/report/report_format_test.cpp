@@ -36,15 +36,17 @@ TEST(ReportFormat, RowCarriesLinkSizeAndDigest)
 TEST(ReportFormat, EveryWrittenRowReadsBackAsItsNameAndFacts)
 {
     for (const char* name : {"a", "sub/a b#%?.txt", "&<>\"'", "日本語/raw\xFF", "ctl\x01\x7F", "back\\slash"}) {
+      for (const listgen::TextForm form : {listgen::TextForm::Ascii, listgen::TextForm::Utf8}) {
         const listgen::FileFacts facts = factsOf(18446744073709551615ULL, "d41d8cd98f00b204e9800998ecf8427e");
         std::string line;
-        listgen::appendRow(line, name, facts);
+        listgen::appendRow(line, name, facts, form);
         line.resize(line.size() - listgen::kLineEnd.size());
         listgen::ReportRow row;
-        ASSERT_TRUE(listgen::readRow(line, row)) << line;
+        ASSERT_EQ(listgen::readRow(line, row), listgen::RowReading::Row) << line;
         EXPECT_EQ(row.relName, name);
         EXPECT_EQ(row.facts.size, facts.size);
         EXPECT_EQ(row.facts.md5, facts.md5);
+      }
     }
 }
 
@@ -52,7 +54,7 @@ TEST(ReportFormat, RowsThatTheWriterWouldNotWriteAreRefused)
 {
     const std::string good = "<tr><td><a href=\"a%23b\">a#b</a></td><td>12</td><td>0123456789abcdef0123456789abcdef</td></tr>";
     listgen::ReportRow row;
-    ASSERT_TRUE(listgen::readRow(good, row));
+    ASSERT_EQ(listgen::readRow(good, row), listgen::RowReading::Row);
     const auto damaged = [&](std::string_view from, std::string_view to) {
         std::string line = good;
         line.replace(line.find(from), from.size(), to);
@@ -62,8 +64,14 @@ TEST(ReportFormat, RowsThatTheWriterWouldNotWriteAreRefused)
                                     damaged(">12<", ">012<"), damaged(">12<", "><"), damaged(">12<", ">-1<"),
                                     damaged(">12<", ">18446744073709551616<"), damaged("0123456789abcdef0", "0123456789ABCDEF0"),
                                     damaged("0123456789abcdef</td>", "0123456789abcde</td>"), damaged("<tr>", "<tr >"),
-                                    damaged("href=\"a%23b\"", "href=\"\""), good + " "})
-        EXPECT_FALSE(listgen::readRow(line, row)) << line;
+                                    good + " "})
+        EXPECT_EQ(listgen::readRow(line, row), listgen::RowReading::NotARow) << line;
+    for (const std::string path : {"", "/etc/passwd", "a//b", "../up", "a/./b", "a/"}) {
+        std::string line;
+        listgen::appendRow(line, path, factsOf(1, "0123456789abcdef0123456789abcdef"));
+        line.resize(line.size() - 2);
+        EXPECT_EQ(listgen::readRow(line, row), listgen::RowReading::ImpossiblePath) << path;
+    }
 }
 
 TEST(ReportFormat, HeadReadsBackOnlyWhenItIsExactlyAsWritten)
@@ -71,8 +79,11 @@ TEST(ReportFormat, HeadReadsBackOnlyWhenItIsExactlyAsWritten)
     std::string title;
     EXPECT_TRUE(listgen::readTitleLine("<html><head><title>A &amp; B</title>", title));
     EXPECT_EQ(title, "A & B");
+    EXPECT_TRUE(listgen::readTitleLine("<html><head><title>&#x65E5;&#xFFFD;</title>", title));
+    EXPECT_EQ(title, "日\xEF\xBF\xBD");
+    EXPECT_TRUE(listgen::readTitleLine("<html><head><title>日本</title>", title));
     for (const char* line : {"<html><head><title>A & B</title>", "<html><title>x</title>", "<html><head><title>x",
-                             "<html><head><title>bad\xFF</title>"})
+                             "<html><head><title>bad\xFF</title>", "<html><head><title>&#x65E5;本</title>"})
         EXPECT_FALSE(listgen::readTitleLine(line, title)) << line;
 
     const std::string tableStart = "<link rel=stylesheet href=\"s.css\" type=\"Text/css\"></head><body><table border=1>"

@@ -2,11 +2,17 @@
 
 #include "listgen/common/system_error.h"
 
+#include "child_process.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <string>
+#include <thread>
 #include <vector>
 
 using listgen::ReportReader;
@@ -69,22 +75,59 @@ TEST_F(ReportReaderTest, RefusesDamagedReportsWholeAndSaysWhere)
 {
     const std::string foreign = " is not a report written by vaskerel: ";
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"<html><body>hello</body></html>\r\n", "it does not start with the title line (line 1)"},
-        {replaced(kGood, "T &amp; U", "T & U"), "it does not start with the title line (line 1)"},
+        {"<html><body>hello</body></html>\r\n", "the first line is not the title line of a report (line 1)"},
+        {replaced(kGood, "T &amp; U", "T & U"), "the first line is not the title line of a report (line 1)"},
         {replaced(kGood, "href=\"s.css\"", "href=\"s\"css\""), "the stylesheet link or the table header is malformed (line 2)"},
         {replaced(kGood, "<td>MD5</td>", "<td>Md5</td>"), "the stylesheet link or the table header is malformed (line 2)"},
-        {kGood.substr(0, kGood.size() - 30), "the last line does not end with CR LF (line 6)"},
-        {kGood.substr(0, kGood.find("</table>")), "the table does not end (line 4)"},
-        {replaced(kGood, "</title>\r\n", "</title>\n"), "a line break that is not CR LF (line 1)"},
-        {replaced(kGood, "<td>3</td>", "<td>03</td>"), "a row that this tool would not write (line 3)"},
-        {replaced(kGood, ">a#b<", ">a#c<"), "a row that this tool would not write (line 3)"},
-        {replaced(kGood, "a%23b\">a#b", "zz\">zz"), "rows out of order (line 4)"},
-        {replaced(kGood, "Code by", "Made by"), "the footer is missing (line 6)"},
+        {kGood.substr(0, kGood.size() - 30), "the last line has no line end (line 6)"},
+        {kGood.substr(0, kGood.find("</table>")), "the file ends before the table does (line 4)"},
+        {replaced(kGood, "</title>\r\n", "</title>\r\r\n"), "a carriage return inside a line (line 1)"},
+        {replaced(kGood, "<td>3</td>", "<td>03</td>"), "a table row that vaskerel would not write (line 3)"},
+        {replaced(kGood, ">a#b<", ">a#c<"), "a table row that vaskerel would not write (line 3)"},
+        {replaced(kGood, "a%23b\">a#b", "/etc/passwd\">/etc/passwd"),
+         "a row whose path no folder can hold (it is absolute, or has an empty, \".\" or \"..\" part) (line 3)"},
+        {replaced(kGood, "a%23b\">a#b", "sub/../x\">sub/../x"),
+         "a row whose path no folder can hold (it is absolute, or has an empty, \".\" or \"..\" part) (line 3)"},
+        {replaced(kGood, "a%23b\">a#b", "zz\">zz"), "a row that comes before the one above it in the order of a walk (line 4)"},
+        {replaced(kGood, "Code by", "Made by"), "the footer line is missing after the table (line 6)"},
         {kGood + "more\r\n", "text after the end of the document (line 7)"},
-        {std::string(3 << 20, 'x'), "a line longer than any report row (line 0)"},
+        {std::string(3 << 20, 'x'), "a line longer than any report row (line 1)"},
     };
     for (const auto& [content, problem] : cases)
         EXPECT_EQ(read(content), foreign + problem);
+}
+
+TEST_F(ReportReaderTest, LineEndsChangedToLineFeedsStillRead)
+{
+    std::string unix = kGood;
+    for (std::size_t at = unix.find("\r\n"); at != std::string::npos; at = unix.find("\r\n", at))
+        unix.erase(at, 1);
+    EXPECT_EQ(read(unix), "sub/x 1\na#b 3\nz 0\n");
+}
+
+TEST_F(ReportReaderTest, ReadsFromAPipeAsFromAFile)
+{
+    ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
+    std::thread writer([&] { writeFile(folder / "fifo", kGood); });
+    std::string rows;
+    ReportReader reader(folder / "fifo");
+    ReportRow row;
+    while (reader.next(row))
+        rows += row.relName + "\n";
+    writer.join();
+    EXPECT_EQ(rows, "sub/x\na#b\nz\n");
+
+    writeFile(path(), kGood);
+    const auto child = testing_support::runInChild([&] {
+        const int report = ::open(path().c_str(), O_RDONLY);
+        ::dup2(report, STDIN_FILENO);
+        ReportReader fromStandardInput("-");
+        std::string names;
+        while (fromStandardInput.next(row))
+            names += row.relName + "\n";
+        return names;
+    });
+    EXPECT_EQ(child.output, "sub/x\na#b\nz\n");
 }
 
 TEST_F(ReportReaderTest, MissingFileIsASystemError)

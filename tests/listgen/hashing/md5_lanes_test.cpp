@@ -1,0 +1,359 @@
+#include "listgen/hashing/md5_lanes.h"
+
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <random>
+#include <span>
+#include <string>
+#include <vector>
+
+using listgen::Md5Hex;
+using listgen::Md5KernelSet;
+using listgen::Md5Lanes;
+using listgen::Md5Result;
+using listgen::Md5Value;
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+Md5Value opensslMd5(const Bytes& bytes)
+{
+    Md5Value value{};
+    unsigned int length = 0;
+    EVP_Digest(bytes.data(), bytes.size(), value.data(), &length, EVP_md5(), nullptr);
+    return value;
+}
+
+Bytes randomBytes(std::mt19937& random, std::size_t size)
+{
+    Bytes bytes(size);
+    for (auto& byte : bytes)
+        byte = static_cast<unsigned char>(random());
+    return bytes;
+}
+
+// One set, with every kernel of its ladder (lanes == 0) or with one kernel only.
+struct KernelChoice {
+    Md5KernelSet set;
+    unsigned lanes;
+};
+
+std::vector<KernelChoice> allKernelChoices()
+{
+    std::vector<KernelChoice> choices;
+    for (const Md5KernelSet set : {Md5KernelSet::Avx512, Md5KernelSet::Avx2, Md5KernelSet::Sse2, Md5KernelSet::Scalar}) {
+        choices.push_back({set, 0});
+        for (const unsigned lanes : Md5Lanes::laneCounts(set))
+            choices.push_back({set, lanes});
+    }
+    choices.push_back({Md5KernelSet::OpenSsl, 0});
+    return choices;
+}
+
+std::string choiceName(const testing::TestParamInfo<KernelChoice>& info)
+{
+    const std::string set(listgen::kernelSetName(info.param.set));
+    return info.param.lanes == 0 ? set : set + "_" + std::to_string(info.param.lanes) + "lanes";
+}
+
+// Feeds messages and chunked streams the way a reader thread would, poisoning every chunk
+// as soon as it is released, and collects digests by tag.
+class Driver {
+public:
+    explicit Driver(Md5Lanes& lanes) : lanes_(lanes) {}
+
+    void submit(const Bytes& message, std::uint64_t tag)
+    {
+        while (!lanes_.submit(message.data(), message.size(), tag))
+            makeRoom();
+    }
+
+    Md5Lanes::StreamId open(std::uint64_t tag)
+    {
+        Md5Lanes::StreamId stream;
+        while ((stream = lanes_.openStream(tag)) == Md5Lanes::kNoStream)
+            makeRoom();
+        return stream;
+    }
+
+    void feed(Md5Lanes::StreamId stream, const Bytes& chunk, std::uint64_t chunkTag)
+    {
+        auto& copy = chunksInFlight_[chunkTag];
+        copy = std::make_unique<Bytes>(chunk);
+        while (!lanes_.feed(stream, copy->data(), copy->size(), chunkTag))
+            makeRoom();
+    }
+
+    void hash()
+    {
+        lanes_.hash();
+        collect();
+    }
+
+    void finishAll()
+    {
+        lanes_.flush();
+        collect();
+        EXPECT_TRUE(lanes_.idle());
+        EXPECT_TRUE(chunksInFlight_.empty()) << chunksInFlight_.size() << " chunks never released";
+    }
+
+    const std::map<std::uint64_t, Md5Value>& digests() const { return digests_; }
+
+private:
+    void makeRoom()
+    {
+        lanes_.flush();
+        collect();
+    }
+
+    void collect()
+    {
+        Md5Result results[7];
+        while (const std::size_t count = lanes_.takeDigests(results)) {
+            for (std::size_t i = 0; i < count; ++i)
+                EXPECT_TRUE(digests_.emplace(results[i].tag, results[i].value).second) << "tag " << results[i].tag << " twice";
+        }
+        std::uint64_t tags[5];
+        while (const std::size_t count = lanes_.takeReleased(tags)) {
+            for (std::size_t i = 0; i < count; ++i) {
+                const auto chunk = chunksInFlight_.find(tags[i]);
+                ASSERT_NE(chunk, chunksInFlight_.end()) << "chunk " << tags[i] << " released twice";
+                std::fill(chunk->second->begin(), chunk->second->end(), 0xA5);
+                chunksInFlight_.erase(chunk);
+            }
+        }
+    }
+
+    Md5Lanes& lanes_;
+    std::map<std::uint64_t, Md5Value> digests_;
+    std::map<std::uint64_t, std::unique_ptr<Bytes>> chunksInFlight_;
+};
+
+class Md5LanesKernel : public testing::TestWithParam<KernelChoice> {
+protected:
+    void SetUp() override
+    {
+        if (!listgen::cpuRuns(GetParam().set))
+            GTEST_SKIP() << "this CPU has no " << listgen::kernelSetName(GetParam().set);
+    }
+
+    Md5Lanes make(std::size_t messages = 64, std::size_t streams = 4, std::size_t chunksPerStream = 3) const
+    {
+        Md5Lanes::Options options;
+        options.kernels = GetParam().set;
+        options.messages = messages;
+        options.streams = streams;
+        options.chunksPerStream = chunksPerStream;
+        if (GetParam().lanes != 0)
+            options.widestLanes = options.narrowestLanes = GetParam().lanes;
+        return Md5Lanes(options);
+    }
+
+    // Each message is its own allocation of exactly its size, so that AddressSanitizer sees
+    // any read past a message's end.
+    // hashEvery == 0 queues every message before hashing, so that each call plans in full.
+    void expectOpenSslDigests(const std::vector<Bytes>& messages, std::size_t hashEvery = 5)
+    {
+        Md5Lanes lanes = make(hashEvery == 0 ? messages.size() : 64);
+        Driver driver(lanes);
+        for (std::size_t i = 0; i < messages.size(); ++i) {
+            driver.submit(messages[i], i);
+            if (hashEvery != 0 && i % hashEvery == 0)
+                driver.hash();
+        }
+        driver.finishAll();
+        ASSERT_EQ(driver.digests().size(), messages.size());
+        for (std::size_t i = 0; i < messages.size(); ++i)
+            EXPECT_EQ(driver.digests().at(i), opensslMd5(messages[i])) << "message " << i << " of " << messages[i].size() << " bytes";
+    }
+};
+
+TEST_P(Md5LanesKernel, MatchesOpenSslForEveryLengthUpTo1100)
+{
+    std::mt19937 random(11);
+    std::vector<Bytes> messages;
+    for (std::size_t size = 0; size <= 1100; ++size)
+        messages.push_back(randomBytes(random, size));
+    expectOpenSslDigests(messages);
+}
+
+// Mostly one- and two-block messages, so that a lane's padded tail often straddles two
+// kernel calls, sometimes in consecutive calls.
+TEST_P(Md5LanesKernel, MatchesOpenSslForManyShortMessagesInARow)
+{
+    std::mt19937 random(14);
+    std::vector<Bytes> messages;
+    for (int i = 0; i < 3000; ++i)
+        messages.push_back(randomBytes(random, random() % 140));
+    expectOpenSslDigests(messages, 0);
+}
+
+TEST_P(Md5LanesKernel, MatchesOpenSslForMebibytesNextToShortMessages)
+{
+    std::mt19937 random(12);
+    std::vector<Bytes> messages;
+    for (const std::size_t size : {std::size_t{3 << 20} + 17, std::size_t{5 << 20} - 1, std::size_t{1 << 20}}) {
+        messages.push_back(randomBytes(random, size));
+        for (int i = 0; i < 40; ++i)
+            messages.push_back(randomBytes(random, random() % 700));
+    }
+    expectOpenSslDigests(messages);
+}
+
+TEST_P(Md5LanesKernel, StreamsInChunksOfAnySizeMatchOpenSsl)
+{
+    std::mt19937 random(13);
+    const std::size_t chunkLimits[] = {1, 64, 200, 5000, 70000};
+    constexpr std::uint64_t kStreamTags = 1 << 20;
+    struct Planned {
+        Bytes content;
+        std::vector<std::size_t> chunkSizes;
+        std::size_t nextChunk = 0;
+        std::size_t fed = 0;
+        Md5Lanes::StreamId id = Md5Lanes::kNoStream;
+    };
+    std::vector<Planned> streams;
+    for (const std::size_t size : {0, 1, 55, 56, 63, 64, 65, 119, 120, 128, 4096, 100000, 777777}) {
+        Planned planned{randomBytes(random, size), {}};
+        for (std::size_t left = size; left > 0;) {
+            const std::size_t chunk = std::min<std::size_t>(left, 1 + random() % chunkLimits[random() % 5]);
+            planned.chunkSizes.push_back(chunk);
+            left -= chunk;
+        }
+        if (random() % 2 == 0)
+            planned.chunkSizes.insert(planned.chunkSizes.begin() + random() % (planned.chunkSizes.size() + 1), 0);
+        streams.push_back(std::move(planned));
+    }
+
+    Md5Lanes lanes = make();
+    Driver driver(lanes);
+    std::vector<Bytes> messages;
+    std::uint64_t nextChunkTag = 1000;
+    for (std::size_t first = 0; first < streams.size(); first += 4) {
+        const std::size_t end = std::min(first + 4, streams.size());
+        for (std::size_t s = first; s < end; ++s)
+            streams[s].id = driver.open(kStreamTags + s);
+        for (bool feeding = true; feeding;) {
+            feeding = false;
+            for (std::size_t s = first; s < end; ++s) {
+                Planned& planned = streams[s];
+                if (planned.nextChunk == planned.chunkSizes.size())
+                    continue;
+                const std::size_t size = planned.chunkSizes[planned.nextChunk++];
+                const Bytes chunk(planned.content.begin() + planned.fed, planned.content.begin() + planned.fed + size);
+                planned.fed += size;
+                driver.feed(planned.id, chunk, nextChunkTag++);
+                if (planned.nextChunk == planned.chunkSizes.size())
+                    lanes.finish(planned.id);
+                feeding = true;
+            }
+            messages.push_back(randomBytes(random, random() % 3000));
+            driver.submit(messages.back(), messages.size() - 1);
+            driver.hash();
+        }
+    }
+    driver.finishAll();
+    for (std::size_t s = 0; s < streams.size(); ++s)
+        EXPECT_EQ(driver.digests().at(kStreamTags + s), opensslMd5(streams[s].content)) << "stream of " << streams[s].content.size() << " bytes";
+    for (std::size_t i = 0; i < messages.size(); ++i)
+        EXPECT_EQ(driver.digests().at(i), opensslMd5(messages[i]));
+}
+
+TEST_P(Md5LanesKernel, RefusesWorkBeyondItsLimitsUntilResultsAreTaken)
+{
+    Md5Lanes lanes = make(2, 1, 2);
+    const Bytes bytes(100, 'x');
+    EXPECT_TRUE(lanes.submit(bytes.data(), 10, 1));
+    EXPECT_TRUE(lanes.submit(bytes.data(), 20, 2));
+    EXPECT_FALSE(lanes.submit(bytes.data(), 30, 3));
+    const auto stream = lanes.openStream(4);
+    ASSERT_NE(stream, Md5Lanes::kNoStream);
+    EXPECT_EQ(lanes.openStream(5), Md5Lanes::kNoStream);
+    EXPECT_TRUE(lanes.feed(stream, bytes.data(), 64, 10));
+    EXPECT_TRUE(lanes.feed(stream, bytes.data() + 64, 36, 11));
+    EXPECT_FALSE(lanes.canFeed(stream));
+    EXPECT_FALSE(lanes.feed(stream, bytes.data(), 1, 12));
+    lanes.finish(stream);
+
+    lanes.flush();
+    EXPECT_FALSE(lanes.canSubmit()) << "digests not taken yet still count";
+    EXPECT_FALSE(lanes.canFeed(stream)) << "released chunks not taken yet still count";
+    std::uint64_t released[4];
+    ASSERT_EQ(lanes.takeReleased(released), 2u);
+    EXPECT_EQ(released[0], 10u);
+    EXPECT_EQ(released[1], 11u);
+
+    Md5Result results[4];
+    ASSERT_EQ(lanes.takeDigests(results), 3u);
+    std::map<std::uint64_t, Md5Value> byTag;
+    for (const Md5Result& result : std::span(results, 3))
+        byTag[result.tag] = result.value;
+    EXPECT_EQ(byTag.at(1), opensslMd5(Bytes(bytes.begin(), bytes.begin() + 10)));
+    EXPECT_EQ(byTag.at(2), opensslMd5(Bytes(bytes.begin(), bytes.begin() + 20)));
+    EXPECT_EQ(byTag.at(4), opensslMd5(bytes));
+    EXPECT_TRUE(lanes.canSubmit());
+    EXPECT_NE(lanes.openStream(5), Md5Lanes::kNoStream);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kernels, Md5LanesKernel, testing::ValuesIn(allKernelChoices()), choiceName);
+
+TEST(Md5Lanes, MatchesRfc1321Vectors)
+{
+    const std::pair<std::string, std::string> vectors[] = {
+        {"", "d41d8cd98f00b204e9800998ecf8427e"},
+        {"a", "0cc175b9c0f1b6a831c399e269772661"},
+        {"abc", "900150983cd24fb0d6963f7d28e17f72"},
+        {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
+        {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
+        {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", "d174ab98d277d9f5a5611c2c9f419d9f"},
+        {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
+         "57edf4a22be3c955ac49da2e2107b67a"},
+    };
+    for (const Md5KernelSet set : {Md5KernelSet::Automatic, Md5KernelSet::Scalar, Md5KernelSet::OpenSsl}) {
+        for (const auto& [message, expected] : vectors) {
+            const Md5Hex hex = Md5Lanes::md5Hex(message, set);
+            EXPECT_EQ(std::string(hex.begin(), hex.end()), expected) << listgen::kernelSetName(set) << " \"" << message << '"';
+        }
+    }
+}
+
+TEST(Md5Lanes, HashWaitsForFullLanesAndFlushFinishes)
+{
+    Md5Lanes lanes;
+    if (lanes.lanes() < 4)
+        GTEST_SKIP() << "the automatic kernels have fewer than four lanes here";
+    const std::string message = "three short messages";
+    for (std::uint64_t tag = 0; tag < 3; ++tag)
+        lanes.submit(message.data(), message.size(), tag);
+    lanes.hash();
+    Md5Result results[3];
+    EXPECT_EQ(lanes.takeDigests(results), 0u);
+    EXPECT_FALSE(lanes.idle());
+    lanes.flush();
+    EXPECT_EQ(lanes.takeDigests(results), 3u);
+    EXPECT_TRUE(lanes.idle());
+}
+
+TEST(Md5Lanes, RejectsKernelsTheCpuOrTheLaneLimitsRuleOut)
+{
+    Md5Lanes::Options options;
+    options.kernels = Md5KernelSet::Scalar;
+    options.widestLanes = options.narrowestLanes = 3;
+    EXPECT_THROW(Md5Lanes{options}, std::invalid_argument);
+    for (const Md5KernelSet set : {Md5KernelSet::Avx512, Md5KernelSet::Avx2, Md5KernelSet::Sse2}) {
+        if (listgen::cpuRuns(set))
+            continue;
+        options = {};
+        options.kernels = set;
+        EXPECT_THROW(Md5Lanes{options}, std::invalid_argument);
+    }
+}
+
+} // namespace
