@@ -51,9 +51,9 @@ done
 expect "job counts after -j" "1" "$(offers "vaskerel -j " vaskerel -j '' | cut -d' ' -f1)"
 expect "options after a value" "--exclude" "$(offers "vaskerel -i photos --ex" vaskerel -i photos --ex)"
 
-# Every option the executable's usage names must be offered.
+# Every option in the executable's option table ("  -i, --input DIR ...") must be offered.
 usage=$("$vaskerel" --help) || exit 1
-options=$(grep -oE -- '(^|[][ ,|])--?[A-Za-z][-A-Za-z]*' <<<"$usage" | tr -d '[], |' | sort -u)
+options=$(grep -oE -- '^ +(-[A-Za-z], +)?--[a-z][-a-z]*' <<<"$usage" | tr -s ', ' '\n\n' | grep -- '^-' | sort -u)
 [[ $options == *--input* ]] || {
     echo "FAIL no options found in the usage text"
     exit 1
