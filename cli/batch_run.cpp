@@ -36,6 +36,8 @@ int runBatch(const listgen::ListRequest& request, bool quiet, std::ostream& erro
     }
     const listgen::Outcome outcome = listgen::GenerateList(request, onProgress, cancel);
     terminal.reset();
+    for (const std::string& pattern : outcome.unusedExcludes)
+        errors << "vaskerel: --exclude " << listgen::displayText(pattern) << " matched nothing\n";
     switch (outcome.status) {
     case listgen::Outcome::Status::Complete:
         return kExitComplete;

@@ -50,6 +50,8 @@ int runVerify(const listgen::VerifyRequest& request, std::ostream& output, std::
     }
     for (const listgen::Difference& difference : outcome.differences)
         output << wordFor(difference.kind) << ' ' << listgen::displayText(difference.relName) << '\n';
+    for (const std::string& pattern : outcome.unusedExcludes)
+        errors << "vaskerel: --exclude " << listgen::displayText(pattern) << " matched nothing\n";
     for (const listgen::SkippedEntry& entry : outcome.unreadable)
         errors << "vaskerel: cannot check " << listgen::displayText(entry.path) << ": " << entry.reason << '\n';
     printSummary(outcome, errors);

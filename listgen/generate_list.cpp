@@ -9,6 +9,8 @@
 #include "listgen/report/row_sink.h"
 #include "listgen/walk/list_folder.h"
 
+#include <optional>
+
 namespace listgen {
 
 namespace {
@@ -17,19 +19,36 @@ void writeReport(const ListRequest& request, const ProgressCallback& onProgress,
                  Outcome& outcome)
 {
     ReportFile report(request.outputFile);
-    ListFolder walk(request.inputDir, ExcludeFilter(request.excludes), report.ownPlaces());
-    RowSink sink(report, request.inputDir, onProgress, outcome);
+    Places leftOut = report.ownPlaces();
+    std::optional<ReportFile> manifest;
+    if (!request.checksumsFile.empty()) {
+        manifest.emplace(request.checksumsFile);
+        for (const PlaceInFolder& place : manifest->ownPlaces()) {
+            if (!leftOut.empty() && place.folder == leftOut[0].folder && place.name == leftOut[0].name)
+                throw SystemError("write", request.checksumsFile, RunError::SameFileTwice);
+            leftOut.push_back(place);
+        }
+    }
+    const ExcludeFilter excludes(request.excludes);
+    ListFolder walk(request.inputDir, excludes, std::move(leftOut));
+    RowSink sink(report, manifest ? &*manifest : nullptr, request.inputDir, onProgress, outcome);
     const bool written = WriteHtml(report, headText(request.title, request.stylesheet), [&] {
         hashInReportOrder(
             walk, [&] { return std::make_unique<FileHasher>(cancel); },
             jobsFor(request.jobs, request.inputDir), cancel, sink);
-        return !cancel.load();
+        if (cancel.load())
+            return false;
+        // The manifest goes in place first: a report is never left beside a manifest of the past.
+        if (manifest)
+            manifest->commit();
+        return true;
     });
     if (!written) {
         outcome.status = Outcome::Status::Cancelled;
         return;
     }
     sink.finish();
+    outcome.unusedExcludes = excludes.unused();
     outcome.status = outcome.skipped.empty() ? Outcome::Status::Complete : Outcome::Status::Partial;
 }
 

@@ -3,7 +3,7 @@
 #include "listgen/hashing/file_hasher.h"
 #include "listgen/hashing/job_count.h"
 #include "listgen/hashing/ordered_pipeline.h"
-#include "listgen/verify/report_reader.h"
+#include "listgen/verify/row_reader.h"
 #include "listgen/verify/verify_sink.h"
 #include "listgen/walk/exclude_filter.h"
 #include "listgen/walk/list_folder.h"
@@ -29,10 +29,10 @@ Places placeOfReport(const std::string& path)
 
 void verify(const VerifyRequest& request, const std::atomic<bool>& cancel, VerifyOutcome& outcome)
 {
-    ReportReader report(request.report);
+    const std::unique_ptr<RowReader> report = openRowReader(request.report);
     const ExcludeFilter excludes(request.excludes);
     ListFolder walk(request.inputDir, excludes, placeOfReport(request.report));
-    VerifySink sink(report, request.inputDir, excludes, outcome);
+    VerifySink sink(*report, request.inputDir, excludes, outcome);
     hashInReportOrder(
         walk, [&] { return std::make_unique<FileHasher>(cancel); },
         jobsFor(request.jobs, request.inputDir), cancel, sink);
@@ -41,6 +41,7 @@ void verify(const VerifyRequest& request, const std::atomic<bool>& cancel, Verif
         return;
     }
     sink.finish();
+    outcome.unusedExcludes = excludes.unused();
     if (!outcome.unreadable.empty())
         outcome.status = VerifyOutcome::Status::Incomplete;
     else

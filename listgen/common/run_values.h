@@ -80,6 +80,8 @@ struct Outcome {
     std::optional<RunFailure> failure;
     std::vector<SkippedEntry> skipped;
     Progress totals;
+    // Exclude patterns that matched nothing in the whole run.
+    std::vector<std::string> unusedExcludes;
 };
 
 } // namespace listgen

@@ -15,6 +15,7 @@ public:
         case RunError::NotARegularFile: return "not a regular file";
         case RunError::ForeignLinkInSharedFolder:
             return "a symbolic link that another user owns in a shared folder, which is not followed";
+        case RunError::SameFileTwice: return "the report and the checksums would be the same file";
         case RunError::OpenFileOfAnotherProcess: return "a link in /proc that is none of this process's open files";
         }
         return "unknown error";

@@ -10,6 +10,7 @@ enum class RunError {
     NotARegularFile = 1,
     ForeignLinkInSharedFolder,
     OpenFileOfAnotherProcess,
+    SameFileTwice,
 };
 
 const std::error_category& runErrorCategory() noexcept;

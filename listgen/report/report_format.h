@@ -39,6 +39,8 @@ inline constexpr std::string_view kLineEnd = "\r\n";
 struct ReportRow {
     std::string relName;
     FileFacts facts;
+    // Manifests give digests only.
+    bool sizeKnown = true;
 };
 
 // Line 1: the document start and the title, in either form.

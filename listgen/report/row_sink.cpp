@@ -1,7 +1,9 @@
 #include "listgen/report/row_sink.h"
 
+#include "listgen/report/checksum_manifest.h"
 #include "listgen/report/report_file.h"
 #include "listgen/report/report_format.h"
+#include "listgen/walk/rel_name.h"
 
 namespace listgen {
 
@@ -11,8 +13,10 @@ constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 
 } // namespace
 
-RowSink::RowSink(ReportFile& report, std::string strRoot, const ProgressCallback& onProgress, Outcome& outcome)
+RowSink::RowSink(ReportFile& report, ReportFile* manifest, std::string strRoot, const ProgressCallback& onProgress,
+                 Outcome& outcome)
     : report_(report)
+    , manifest_(manifest)
     , strRoot_(std::move(strRoot))
     , onProgress_(onProgress)
     , outcome_(outcome)
@@ -27,6 +31,11 @@ void RowSink::accept(const Entry& entry)
         rowText_.clear();
         File(rowText_, entry.path, strRoot_, entry.facts);
         report_.append(rowText_);
+        if (manifest_ != nullptr) {
+            rowText_.clear();
+            appendManifestLine(rowText_, relName(entry.path, strRoot_), entry.facts.md5);
+            manifest_->append(rowText_);
+        }
         ++outcome_.totals.files;
         outcome_.totals.bytes += entry.facts.size;
         break;

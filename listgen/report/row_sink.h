@@ -10,10 +10,12 @@ namespace listgen {
 class ReportFile;
 
 // The single consumer of a generate run: takes the entries back in report order, renders the
-// rows into the report, records what was left out and reports progress.
+// rows into the report (and the lines of a checksum manifest, when there is one), records what
+// was left out and reports progress.
 class RowSink : public EntrySink {
 public:
-    RowSink(ReportFile& report, std::string strRoot, const ProgressCallback& onProgress, Outcome& outcome);
+    RowSink(ReportFile& report, ReportFile* manifest, std::string strRoot, const ProgressCallback& onProgress,
+            Outcome& outcome);
 
     void accept(const Entry& entry) override;
     void finish();
@@ -22,6 +24,7 @@ private:
     void reportProgress();
 
     ReportFile& report_;
+    ReportFile* manifest_;
     std::string strRoot_;
     const ProgressCallback& onProgress_;
     Outcome& outcome_;

@@ -28,6 +28,8 @@ struct VerifyOutcome {
     std::vector<Difference> differences;
     std::vector<SkippedEntry> unreadable;
     std::uint64_t rowsChecked = 0;
+    // Exclude patterns that matched neither a file nor a row.
+    std::vector<std::string> unusedExcludes;
 };
 
 } // namespace listgen

@@ -7,7 +7,7 @@
 
 namespace listgen {
 
-VerifySink::VerifySink(ReportReader& report, std::string strRoot, const ExcludeFilter& excludes,
+VerifySink::VerifySink(RowReader& report, std::string strRoot, const ExcludeFilter& excludes,
                        VerifyOutcome& outcome)
     : report_(report)
     , strRoot_(std::move(strRoot))
@@ -47,7 +47,7 @@ void VerifySink::compare(std::string_view relative, const FileFacts& facts)
         return;
     }
     ++outcome_.rowsChecked;
-    if (row->facts.size != facts.size || row->facts.md5 != facts.md5)
+    if ((row->sizeKnown && row->facts.size != facts.size) || row->facts.md5 != facts.md5)
         outcome_.differences.push_back({Difference::Kind::Changed, row->relName});
     advance();
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "listgen/common/entry_stages.h"
-#include "listgen/verify/report_reader.h"
+#include "listgen/verify/row_reader.h"
 #include "listgen/verify/verify_outcome.h"
 #include "listgen/walk/exclude_filter.h"
 
@@ -11,7 +11,7 @@ namespace listgen {
 // difference without holding the report in memory.
 class VerifySink : public EntrySink {
 public:
-    VerifySink(ReportReader& report, std::string strRoot, const ExcludeFilter& excludes, VerifyOutcome& outcome);
+    VerifySink(RowReader& report, std::string strRoot, const ExcludeFilter& excludes, VerifyOutcome& outcome);
 
     void accept(const Entry& entry) override;
     // Rows the walk never reached are missing; new files go after the rows' differences.
@@ -24,7 +24,7 @@ private:
     void passRowsBefore(std::string_view relative);
     void compare(std::string_view relative, const FileFacts& facts);
 
-    ReportReader& report_;
+    RowReader& report_;
     std::string strRoot_;
     const ExcludeFilter& excludes_;
     VerifyOutcome& outcome_;

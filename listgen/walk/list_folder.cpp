@@ -98,7 +98,7 @@ bool ListFolder::next(Entry& entry)
         }
         if (top.nextSubfolder < top.listing.subfolders.size()) {
             const std::string& name = top.listing.subfolders[top.nextSubfolder++];
-            if (excluded(name, top))
+            if (excluded(name, top, true))
                 continue;
             std::string child = top.path + '/' + name;
             // A folder swapped for a link since it was listed is refused, not followed.
@@ -117,7 +117,7 @@ bool ListFolder::next(Entry& entry)
         }
         if (top.nextFile < top.listing.files.size()) {
             const std::string& name = top.listing.files[top.nextFile++];
-            if (excluded(name, top))
+            if (excluded(name, top, false))
                 continue;
             entry.kind = Entry::Kind::File;
             entry.path.assign(top.path).append(1, '/').append(name);
@@ -153,7 +153,7 @@ void ListFolder::leave()
     parent.lostReason = "moved while it was listed";
 }
 
-bool ListFolder::excluded(const std::string& name, const Frame& frame) const
+bool ListFolder::excluded(const std::string& name, const Frame& frame, bool isFolder) const
 {
     for (const PlaceInFolder& place : leftOut_) {
         if (place.folder == frame.identity && place.name == name)
@@ -162,7 +162,7 @@ bool ListFolder::excluded(const std::string& name, const Frame& frame) const
     if (excludes_.empty())
         return false;
     const std::string child = frame.path + '/' + name;
-    return excludes_.excludes(name, relName(child, strRoot_));
+    return excludes_.excludes(relName(child, strRoot_), isFolder);
 }
 
 } // namespace listgen

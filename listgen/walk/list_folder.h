@@ -35,7 +35,7 @@ private:
         std::string lostReason;
     };
 
-    bool excluded(const std::string& name, const Frame& frame) const;
+    bool excluded(const std::string& name, const Frame& frame, bool isFolder) const;
     void enter(std::string path, int fd);
     void closeOldFolders();
     void leave();

@@ -118,3 +118,11 @@ TEST_F(BatchTest, NamesThatLookLikeMarkupCannotReachTheTerminalRaw)
     EXPECT_EQ(result.errors.find('\x1b'), std::string::npos);
     EXPECT_NE(result.errors.find("\\x1B[2Jclear"), std::string::npos);
 }
+
+TEST_F(BatchTest, ExcludePatternThatMatchedNothingIsNamed)
+{
+    const ChildResult result = run({"-i", input(), "-o", output(), "-x", "sub/", "-x", "./nothing*", "-q"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.errors, "vaskerel: --exclude ./nothing* matched nothing\n");
+    EXPECT_EQ(readFile(output()).find("sub/a.txt"), std::string::npos);
+}

@@ -76,3 +76,20 @@ TEST_F(VerifyCliTest, CannotVerifyExitsTwo)
 
     EXPECT_EQ(run({"--verify", report()}).exitCode, 2);
 }
+
+TEST_F(VerifyCliTest, ChecksumManifestPassesMd5sumAndVerifiesLikeTheReport)
+{
+    writeFile(folder / "in/new\nline", "n");
+    writeFile(folder / "in/back\\slash", "b");
+    const std::string manifest = folder / "sums.md5";
+    ASSERT_EQ(run({"-i", input(), "-o", report(), "--checksums", manifest}).exitCode, 0);
+    const ChildResult check = testing_support::runProgram({"/bin/sh", "-c", "cd \"$0\" && md5sum --quiet -c \"$1\"",
+                                                           input(), manifest});
+    EXPECT_EQ(check.exitCode, 0) << check.output << check.errors;
+    const ChildResult matches = run({"--verify", manifest, "-i", input()});
+    EXPECT_EQ(matches.exitCode, 0) << matches.errors;
+    writeFile(folder / "in/sub/x", "edited");
+    const ChildResult differs = run({"--verify", manifest, "-i", input()});
+    EXPECT_EQ(differs.exitCode, 1);
+    EXPECT_EQ(differs.output, "changed sub/x\n");
+}

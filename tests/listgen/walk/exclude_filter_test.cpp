@@ -4,25 +4,59 @@
 
 using listgen::ExcludeFilter;
 
+namespace {
+
+constexpr bool kFolder = true;
+constexpr bool kFile = false;
+
+} // namespace
+
 TEST(ExcludeFilter, PatternsWithoutSlashMatchNamesAtAnyDepth)
 {
     const ExcludeFilter filter({"*.tmp", "cache", "[0-9]?"});
-    EXPECT_TRUE(filter.excludes("a.tmp", "deep/down/a.tmp"));
-    EXPECT_TRUE(filter.excludes("cache", "cache"));
-    EXPECT_TRUE(filter.excludes("7x", "sub/7x"));
-    EXPECT_FALSE(filter.excludes("a.tmp.keep", "a.tmp.keep"));
-    EXPECT_FALSE(filter.excludes("caches", "caches"));
+    EXPECT_TRUE(filter.excludes("deep/down/a.tmp", kFile));
+    EXPECT_TRUE(filter.excludes("cache", kFolder));
+    EXPECT_TRUE(filter.excludes("sub/7x", kFile));
+    EXPECT_FALSE(filter.excludes("a.tmp.keep", kFile));
+    EXPECT_FALSE(filter.excludes("caches", kFolder));
     EXPECT_TRUE(filter.excludesPath("x/cache/y/z.txt"));
     EXPECT_FALSE(filter.excludesPath("x/caches/y/z.txt"));
 }
 
-TEST(ExcludeFilter, PatternsWithSlashMatchThePathFromTheRoot)
+TEST(ExcludeFilter, SlashesAnchorAtTheRootAndATrailingSlashMeansFoldersOnly)
 {
-    const ExcludeFilter filter({"build/*", "docs/*.pdf"});
-    EXPECT_TRUE(filter.excludes("out", "build/out"));
-    EXPECT_FALSE(filter.excludes("out", "src/build/out"));
-    EXPECT_TRUE(filter.excludes("a.pdf", "docs/a.pdf"));
-    EXPECT_FALSE(filter.excludes("a.pdf", "docs/old/a.pdf"));
+    const ExcludeFilter filter({"build/*", "/top", "./docs/*.pdf", "logs/"});
+    EXPECT_TRUE(filter.excludes("build/out", kFile));
+    EXPECT_FALSE(filter.excludes("src/build/out", kFile));
+    EXPECT_TRUE(filter.excludes("top", kFile));
+    EXPECT_FALSE(filter.excludes("sub/top", kFile));
+    EXPECT_TRUE(filter.excludes("docs/a.pdf", kFile));
+    EXPECT_FALSE(filter.excludes("docs/old/a.pdf", kFile));
+    EXPECT_TRUE(filter.excludes("a/logs", kFolder));
+    EXPECT_FALSE(filter.excludes("a/logs", kFile));
     EXPECT_TRUE(filter.excludesPath("build/out/deep/file"));
+    EXPECT_TRUE(filter.excludesPath("x/logs/today"));
+    EXPECT_FALSE(filter.excludesPath("x/logs"));
     EXPECT_FALSE(ExcludeFilter().excludesPath("anything"));
+}
+
+TEST(ExcludeFilter, DoubleStarMatchesAnyNumberOfFolders)
+{
+    const ExcludeFilter filter({"**/build", "docs/**", "a/**/z.txt"});
+    EXPECT_TRUE(filter.excludes("build", kFolder));
+    EXPECT_TRUE(filter.excludes("x/y/build", kFolder));
+    EXPECT_TRUE(filter.excludes("docs/any/depth.txt", kFile));
+    EXPECT_TRUE(filter.excludes("a/z.txt", kFile));
+    EXPECT_TRUE(filter.excludes("a/b/c/z.txt", kFile));
+    EXPECT_FALSE(filter.excludes("b/a/z.txt", kFile));
+    EXPECT_FALSE(filter.excludes("x/builds", kFolder));
+}
+
+TEST(ExcludeFilter, KnowsWhichPatternsNeverMatchedAcrossCopies)
+{
+    const ExcludeFilter filter({"*.tmp", "never", "build/"});
+    const ExcludeFilter copy = filter;
+    EXPECT_TRUE(copy.excludes("x.tmp", kFile));
+    EXPECT_FALSE(copy.excludes("build", kFile));
+    EXPECT_EQ(filter.unused(), (std::vector<std::string>{"never", "build/"}));
 }

@@ -1,4 +1,5 @@
-#include "listgen/verify/report_reader.h"
+#include "listgen/verify/line_reader.h"
+#include "listgen/verify/row_reader.h"
 
 #include "listgen/common/system_error.h"
 
@@ -15,7 +16,6 @@
 #include <thread>
 #include <vector>
 
-using listgen::ReportReader;
 using listgen::ReportRow;
 using testing_support::TempFolder;
 using testing_support::writeFile;
@@ -38,7 +38,7 @@ std::string replaced(std::string text, std::string_view from, std::string_view t
     return text;
 }
 
-class ReportReaderTest : public ::testing::Test {
+class RowReaderTest : public ::testing::Test {
 protected:
     // The rows as "name size" lines, or the reason the whole file was refused.
     std::string read(const std::string& content)
@@ -46,9 +46,9 @@ protected:
         writeFile(path(), content);
         std::string text;
         try {
-            ReportReader reader(path());
+            const auto reader = listgen::openRowReader(path());
             ReportRow row;
-            while (reader.next(row))
+            while (reader->next(row))
                 text += row.relName + " " + std::to_string(row.facts.size) + "\n";
         } catch (const listgen::ReportFormatError& error) {
             return std::string(error.what()).substr(path().size());
@@ -63,7 +63,7 @@ protected:
 
 } // namespace
 
-TEST_F(ReportReaderTest, ReadsEveryRowOfAReport)
+TEST_F(RowReaderTest, ReadsEveryRowOfAReport)
 {
     EXPECT_EQ(read(kGood), "sub/x 1\na#b 3\nz 0\n");
     const std::string empty = replaced(kGood, kGood.substr(kGood.find("<tr><td><a"), kGood.find("</table>") -
@@ -71,7 +71,7 @@ TEST_F(ReportReaderTest, ReadsEveryRowOfAReport)
     EXPECT_EQ(read(empty), "");
 }
 
-TEST_F(ReportReaderTest, RefusesDamagedReportsWholeAndSaysWhere)
+TEST_F(RowReaderTest, RefusesDamagedReportsWholeAndSaysWhere)
 {
     const std::string foreign = " is not a report written by vaskerel: ";
     const std::vector<std::pair<std::string, std::string>> cases = {
@@ -97,7 +97,7 @@ TEST_F(ReportReaderTest, RefusesDamagedReportsWholeAndSaysWhere)
         EXPECT_EQ(read(content), foreign + problem);
 }
 
-TEST_F(ReportReaderTest, LineEndsChangedToLineFeedsStillRead)
+TEST_F(RowReaderTest, LineEndsChangedToLineFeedsStillRead)
 {
     std::string unix = kGood;
     for (std::size_t at = unix.find("\r\n"); at != std::string::npos; at = unix.find("\r\n", at))
@@ -105,14 +105,14 @@ TEST_F(ReportReaderTest, LineEndsChangedToLineFeedsStillRead)
     EXPECT_EQ(read(unix), "sub/x 1\na#b 3\nz 0\n");
 }
 
-TEST_F(ReportReaderTest, ReadsFromAPipeAsFromAFile)
+TEST_F(RowReaderTest, ReadsFromAPipeAsFromAFile)
 {
     ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
     std::thread writer([&] { writeFile(folder / "fifo", kGood); });
     std::string rows;
-    ReportReader reader(folder / "fifo");
+    const auto reader = listgen::openRowReader(folder / "fifo");
     ReportRow row;
-    while (reader.next(row))
+    while (reader->next(row))
         rows += row.relName + "\n";
     writer.join();
     EXPECT_EQ(rows, "sub/x\na#b\nz\n");
@@ -121,19 +121,31 @@ TEST_F(ReportReaderTest, ReadsFromAPipeAsFromAFile)
     const auto child = testing_support::runInChild([&] {
         const int report = ::open(path().c_str(), O_RDONLY);
         ::dup2(report, STDIN_FILENO);
-        ReportReader fromStandardInput("-");
+        const auto fromStandardInput = listgen::openRowReader("-");
         std::string names;
-        while (fromStandardInput.next(row))
+        while (fromStandardInput->next(row))
             names += row.relName + "\n";
         return names;
     });
     EXPECT_EQ(child.output, "sub/x\na#b\nz\n");
 }
 
-TEST_F(ReportReaderTest, MissingFileIsASystemError)
+TEST_F(RowReaderTest, ManifestsAreReadInWalkOrderWithoutSizes)
+{
+    const std::string d41 = "d41d8cd98f00b204e9800998ecf8427e";
+    EXPECT_EQ(read("D41D8CD98F00B204E9800998ECF8427E  ./z\n" + d41 + " *sub/x\r\n\\" + d41 + "  back\\\\slash\\n\n"),
+              "sub/x 0\nback\\slash\n 0\nz 0\n");
+    const std::string foreign = " is not an md5sum manifest: ";
+    EXPECT_EQ(read(d41 + "  a\nnot a line\n"), foreign + "a line that is not \"<MD5 digest>  <path>\" (line 2)");
+    EXPECT_EQ(read(d41 + "  ../up\n"),
+              foreign + "a path no folder can hold (it is absolute, or has an empty, \".\" or \"..\" part) (line 1)");
+    EXPECT_EQ(read(d41 + "  a\n" + d41 + "  ./a\n"), foreign + "a path listed twice (line 2)");
+}
+
+TEST_F(RowReaderTest, MissingFileIsASystemError)
 {
     try {
-        ReportReader reader(folder / "none.htm");
+        listgen::openRowReader(folder / "none.htm");
         ADD_FAILURE() << "no error";
     } catch (const listgen::SystemError& error) {
         EXPECT_EQ(error.code(), std::errc::no_such_file_or_directory);

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "listgen/common/file_descriptor.h"
+
+#include <cstddef>
+#include <stdexcept>
+#include <string>
+
+namespace listgen {
+
+// A file that is not what it claims to be: a report or a manifest this tool writes.
+class ReportFormatError : public std::runtime_error {
+public:
+    ReportFormatError(const std::string& path, const std::string& problem, std::size_t line);
+};
+
+// Reads a report or manifest line by line, from a file, a pipe, a FIFO or standard input ("-").
+// Lines end in CR LF or LF alone (a transfer in text mode turns one into the other).
+class LineReader {
+public:
+    // Throws SystemError when the file cannot be opened.
+    explicit LineReader(std::string path);
+
+    // The next line without its line end; false at the end of the file.
+    bool next(std::string& line);
+    // What the file has to be, for the messages: "a report written by vaskerel" at first.
+    void expect(std::string kind) { kind_ = std::move(kind); }
+    // Throws ReportFormatError naming the file and the line read last (from 1).
+    [[noreturn]] void refuse(const std::string& problem) const;
+
+private:
+    std::string path_;
+    std::string kind_ = "a report written by vaskerel";
+    FileDescriptor file_;
+    std::string buffer_;
+    std::size_t bufferAt_ = 0;
+    bool endOfFile_ = false;
+    std::size_t line_ = 0;
+};
+
+} // namespace listgen

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "listgen/report/report_format.h"
+
+#include <memory>
+#include <string>
+
+namespace listgen {
+
+// The rows of a report or a manifest, one by one, in walk order.
+class RowReader {
+public:
+    virtual ~RowReader() = default;
+    // False after the last row; throws ReportFormatError for a file this tool did not write.
+    virtual bool next(ReportRow& row) = 0;
+};
+
+// Opens `path` ("-" for standard input) and reads it as a report or, when it does not start
+// like one, as an md5sum manifest.
+std::unique_ptr<RowReader> openRowReader(const std::string& path);
+
+} // namespace listgen
