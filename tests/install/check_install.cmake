@@ -1,41 +1,84 @@
-# Installs into an empty prefix and checks that the executable, the menu entry, the icon and
-# the man page land where a desktop and man(1) look for them.
-set(prefix "${WORK_DIR}/install-check")
-file(REMOVE_RECURSE "${prefix}")
+# Installs into an empty prefix and checks that everything lands where man(1), bash, dpkg and,
+# with the window, a desktop and a software centre look for it, and that the metadata passes
+# its validators.
+set(root "${WORK_DIR}/install-check")
+set(prefix "${root}/usr")
+file(REMOVE_RECURSE "${root}")
 execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}"
                 RESULT_VARIABLE status OUTPUT_QUIET)
 if(status)
   message(FATAL_ERROR "cmake --install failed: ${status}")
 endif()
 
-set(files bin/vaskerel share/man/man1/vaskerel.1)
+set(metainfo share/metainfo/org.vaskerel.vaskerel.metainfo.xml)
+set(icon_sizes 16 24 32 48 64 128 256)
+set(files bin/vaskerel share/man/man1/vaskerel.1.gz share/bash-completion/completions/vaskerel
+          share/doc/vaskerel/copyright share/doc/vaskerel/changelog.gz)
 if(WINDOW)
-  list(APPEND files share/applications/vaskerel.desktop share/icons/hicolor/32x32/apps/vaskerel.png)
+  list(APPEND files share/applications/vaskerel.desktop ${metainfo}
+                    share/icons/hicolor/scalable/apps/vaskerel.svg)
+  foreach(size IN LISTS icon_sizes)
+    list(APPEND files share/icons/hicolor/${size}x${size}/apps/vaskerel.png)
+  endforeach()
 endif()
 foreach(file IN LISTS files)
   if(NOT EXISTS "${prefix}/${file}")
     message(FATAL_ERROR "not installed: ${file}")
   endif()
 endforeach()
+
 execute_process(COMMAND "${prefix}/bin/vaskerel" --version OUTPUT_VARIABLE version RESULT_VARIABLE status)
-if(status OR NOT version MATCHES "^vaskerel [0-9]")
+if(status OR NOT version MATCHES "^vaskerel ([0-9.]+)")
   message(FATAL_ERROR "the installed executable does not run: ${status} ${version}")
 endif()
+set(version "${CMAKE_MATCH_1}")
+
+# dpkg and the software centre show the latest release; it must be this one.
+execute_process(COMMAND gzip -dc "${prefix}/share/doc/vaskerel/changelog.gz" OUTPUT_VARIABLE changelog)
+if(NOT changelog MATCHES "^vaskerel \\(${version}\\) ")
+  message(FATAL_ERROR "the changelog does not start with ${version}")
+endif()
 if(NOT WINDOW)
-  file(REMOVE_RECURSE "${prefix}")
+  file(REMOVE_RECURSE "${root}")
   return()
 endif()
+file(READ "${prefix}/${metainfo}" metadata)
+if(NOT metadata MATCHES "<release version=\"${version}\"")
+  message(FATAL_ERROR "the metainfo has no release ${version}")
+endif()
 
-execute_process(COMMAND desktop-file-validate "${prefix}/share/applications/vaskerel.desktop"
-                RESULT_VARIABLE status OUTPUT_VARIABLE complaints ERROR_VARIABLE complaints)
-if(status OR NOT complaints STREQUAL "")
-  message(FATAL_ERROR "desktop-file-validate: ${status} ${complaints}")
+function(expect_success)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  if(status)
+    message(FATAL_ERROR "${ARGN}: ${status}\n${output}")
+  endif()
+  set(output "${output}" PARENT_SCOPE)
+endfunction()
+
+expect_success(desktop-file-validate "${prefix}/share/applications/vaskerel.desktop")
+if(NOT output STREQUAL "")
+  message(FATAL_ERROR "desktop-file-validate: ${output}")
+endif()
+expect_success(appstreamcli validate --no-net "${prefix}/${metainfo}")
+# The tree check also ties the metainfo to its menu entry.
+expect_success(appstreamcli validate-tree --no-net "${root}")
+
+file(STRINGS "${prefix}/share/applications/vaskerel.desktop" icon_line REGEX "^Icon=")
+string(REGEX REPLACE "^Icon=" "" icon "${icon_line}")
+if(NOT EXISTS "${prefix}/share/icons/hicolor/scalable/apps/${icon}.svg")
+  message(FATAL_ERROR "the menu entry names icon '${icon}', which is not installed")
 endif()
 
 # A PNG keeps its width and height at bytes 16 to 23.
-file(READ "${prefix}/share/icons/hicolor/32x32/apps/vaskerel.png" size HEX OFFSET 16 LIMIT 8)
-if(NOT size STREQUAL "0000002000000020")
-  message(FATAL_ERROR "the icon is not 32 x 32: ${size}")
-endif()
-
-file(REMOVE_RECURSE "${prefix}")
+foreach(size IN LISTS icon_sizes)
+  file(READ "${prefix}/share/icons/hicolor/${size}x${size}/apps/vaskerel.png" dimensions HEX OFFSET 16 LIMIT 8)
+  math(EXPR side "${size}" OUTPUT_FORMAT HEXADECIMAL)
+  string(REGEX REPLACE "^0x" "" side "${side}")
+  string(LENGTH "${side}" digits)
+  math(EXPR padding "8 - ${digits}")
+  string(REPEAT "0" ${padding} zeros)
+  if(NOT dimensions STREQUAL "${zeros}${side}${zeros}${side}")
+    message(FATAL_ERROR "the ${size}x${size} icon is ${dimensions}")
+  endif()
+endforeach()
+file(REMOVE_RECURSE "${root}")
