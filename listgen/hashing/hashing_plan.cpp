@@ -33,6 +33,7 @@ HashingPlan::HashingPlan(unsigned requestedJobs, const std::string& folder, cons
     if (uring_) {
         shape_.threads = uringThreads(requestedJobs);
         shape_.batchSize = kUringBatch;
+        shape_.firstBatch = 2;
         hashers_ = [this, &cancel, &progress] { return std::make_unique<UringHasher>(cancel, progress, pace_); };
     } else {
         shape_.threads = jobsFor(requestedJobs, folder);

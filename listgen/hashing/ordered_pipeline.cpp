@@ -29,12 +29,13 @@ struct Slot {
 class HashPipeline {
 public:
     HashPipeline(EntrySource& source, const HasherFactory& makeHasher, EntrySink& sink, unsigned threads,
-                 std::size_t batchSize, const std::atomic<bool>& cancel)
+                 std::size_t batchSize, std::size_t firstBatch, const std::atomic<bool>& cancel)
         : source_(source)
         , makeHasher_(makeHasher)
         , sink_(sink)
         , jobs_(threads)
         , batchSize_(batchSize)
+        , nextBatchSize_(std::min(batchSize, firstBatch))
         , cancel_(cancel)
         , slots_(std::size_t{threads} * kSlotsPerThread)
     {
@@ -161,10 +162,12 @@ private:
         Slot& slot = slotFor(produced_);
         bool more = true;
         slot.count = 0;
+        const std::size_t limit = nextBatchSize_;
+        nextBatchSize_ = std::min(batchSize_, nextBatchSize_ * 2);
         try {
             unlocked(lock, [&] {
-                while (slot.count < batchSize_ && (more = !cancel_.load(std::memory_order_relaxed) &&
-                                                          source_.next(slot.entries[slot.count])))
+                while (slot.count < limit && (more = !cancel_.load(std::memory_order_relaxed) &&
+                                                     source_.next(slot.entries[slot.count])))
                     ++slot.count;
             });
         } catch (...) {
@@ -186,6 +189,7 @@ private:
     EntrySink& sink_;
     const unsigned jobs_;
     const std::size_t batchSize_;
+    std::size_t nextBatchSize_;
     const std::atomic<bool>& cancel_;
     std::vector<Slot> slots_;
 
@@ -206,9 +210,9 @@ private:
 void hashInReportOrder(EntrySource& source, const HasherFactory& makeHasher, const PipelineShape& shape,
                        const std::atomic<bool>& cancel, EntrySink& sink)
 {
-    HashPipeline(source, makeHasher, sink, std::max(1U, shape.threads), std::max<std::size_t>(1, shape.batchSize),
-                 cancel)
-        .run();
+    const std::size_t batchSize = std::max<std::size_t>(1, shape.batchSize);
+    const std::size_t firstBatch = shape.firstBatch > 0 ? shape.firstBatch : batchSize;
+    HashPipeline(source, makeHasher, sink, std::max(1U, shape.threads), batchSize, firstBatch, cancel).run();
 }
 
 } // namespace listgen

@@ -24,6 +24,9 @@ struct PipelineShape {
     // Entries handed over at once, so that a hasher can read many files together and
     // threads meet once per batch rather than once per file.
     std::size_t batchSize = 1;
+    // The first batch is this small, and each next one twice as large up to batchSize, so that
+    // a tree of a few large files still spreads them over all threads.
+    std::size_t firstBatch = 0;
 };
 
 // One thread at a time takes batches of entries from `source` in order, `shape.threads`
