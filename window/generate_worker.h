@@ -4,6 +4,8 @@
 
 #include <QObject>
 
+class QTimer;
+
 #include <atomic>
 #include <mutex>
 #include <optional>
@@ -11,8 +13,10 @@
 
 namespace vaskerel {
 
-// Runs one generate off the window's thread. Progress and the outcome come back as queued
-// signals; destroying the worker cancels the run and waits for it.
+// Runs one generate off the window's thread. The run hands its progress and outcome over
+// through atomics and a mutex only, and a timer on the window's thread turns them into signals,
+// so no Qt object is touched from the run's thread. Destroying the worker cancels the run and
+// waits for it.
 class GenerateWorker : public QObject {
     Q_OBJECT
 
@@ -32,9 +36,14 @@ signals:
     void finished(const listgen::Outcome& outcome);
 
 private:
-    void deliver();
+    void poll();
 
+    QTimer* poll_;
     std::atomic<bool> cancel_{false};
+    std::atomic<quint64> files_{0};
+    std::atomic<quint64> bytes_{0};
+    quint64 shownFiles_ = 0;
+    quint64 shownBytes_ = 0;
     std::thread thread_;
     bool running_ = false;
     std::mutex handoff_;

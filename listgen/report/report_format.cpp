@@ -30,22 +30,6 @@ bool isLowerHex(char c)
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
 }
 
-// A path below the root as a walk gives it: no leading "/", no empty, "." or ".." part.
-bool isWalkPath(std::string_view path)
-{
-    if (path.find('\0') != std::string_view::npos)
-        return false;
-    for (std::size_t start = 0;;) {
-        const std::size_t slash = path.find('/', start);
-        const std::string_view part = path.substr(start, slash == std::string_view::npos ? slash : slash - start);
-        if (part.empty() || part == "." || part == "..")
-            return false;
-        if (slash == std::string_view::npos)
-            return true;
-        start = slash + 1;
-    }
-}
-
 } // namespace
 
 std::string headText(std::string_view title, std::string_view stylesheet, TextForm form)

@@ -1,31 +1,13 @@
 #include "listgen/verify/manifest_reader.h"
 
-#include "listgen/verify/report_reader.h"
 #include "listgen/report/checksum_manifest.h"
+#include "listgen/verify/report_reader.h"
+#include "listgen/walk/rel_name.h"
 #include "listgen/walk/walk_order.h"
 
 #include <algorithm>
 
 namespace listgen {
-
-namespace {
-
-bool isWalkPath(std::string_view path)
-{
-    if (path.find('\0') != std::string_view::npos)
-        return false;
-    for (std::size_t start = 0;;) {
-        const std::size_t slash = path.find('/', start);
-        const std::string_view part = path.substr(start, slash == std::string_view::npos ? slash : slash - start);
-        if (part.empty() || part == "." || part == "..")
-            return false;
-        if (slash == std::string_view::npos)
-            return true;
-        start = slash + 1;
-    }
-}
-
-} // namespace
 
 ManifestReader::ManifestReader(LineReader lines, const std::string& firstLine)
 {
