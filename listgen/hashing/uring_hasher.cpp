@@ -26,6 +26,7 @@ constexpr std::size_t kChunkSize = std::size_t{1} << 20;
 constexpr std::size_t kChunkBuffer = kChunkSize + 64;
 constexpr std::size_t kChunks = 12;
 constexpr unsigned kReadsPerStream = 3;
+constexpr std::size_t kHeldReads = 32;
 // A read that took longer than this waited for the device rather than the page cache.
 constexpr auto kCacheHit = std::chrono::microseconds(40);
 constexpr unsigned kOpBits = 4;
@@ -111,6 +112,7 @@ struct UringHasher::Job {
     bool slotOpen = false;
     std::uint64_t size = 0;
     char* data = nullptr;
+    std::size_t asked = 0;
     Clock::time_point submitted;
     Md5Lanes::StreamId stream = Md5Lanes::kNoStream;
     std::uint64_t nextRead = 0;
@@ -218,13 +220,15 @@ void UringHasher::hash(std::span<Entry> batch)
 
 void UringHasher::waitForCompletions()
 {
+    io_uring_cqe* cqe = nullptr;
+    if (heldReads_.size() >= kHeldReads || io_uring_peek_cqe(&ring_, &cqe) != 0)
+        submitHeldReads();
     if (submittedUnsent_ > 0 || io_uring_sq_ready(&ring_) > 0) {
         io_uring_submit(&ring_);
         submittedUnsent_ = 0;
     }
     lanes_.hash();
     takeLaneResults();
-    io_uring_cqe* cqe = nullptr;
     if (io_uring_peek_cqe(&ring_, &cqe) != 0) {
         if (opsInFlight_ == 0) {
             // Nothing is being read: finish what the lanes hold, so their buffers come free.
@@ -369,12 +373,25 @@ void UringHasher::readWhole(std::size_t index)
     job.data = arena_.get() + arenaUsed_;
     arenaUsed_ += roundUp(asked);
     ++arenaUsers_;
-    io_uring_sqe* read = sqe();
-    io_uring_prep_read(read, static_cast<int>(job.slot), job.data, static_cast<unsigned>(asked), 0);
-    read->flags |= IOSQE_FIXED_FILE;
-    io_uring_sqe_set_data64(read, userData(Op::ReadWhole, index));
-    job.submitted = Clock::now();
+    job.asked = asked;
     ++job.opsInFlight;
+    heldReads_.push_back(index);
+}
+
+// Small files' reads wait here until a few are ready, then go out together in walk order, so
+// that the neighbouring files they read merge into one request to the disk.
+void UringHasher::submitHeldReads()
+{
+    std::sort(heldReads_.begin(), heldReads_.end());
+    for (const std::size_t index : heldReads_) {
+        Job& job = jobs_[index];
+        io_uring_sqe* read = sqe();
+        io_uring_prep_read(read, static_cast<int>(job.slot), job.data, static_cast<unsigned>(job.asked), 0);
+        read->flags |= IOSQE_FIXED_FILE;
+        io_uring_sqe_set_data64(read, userData(Op::ReadWhole, index));
+        job.submitted = Clock::now();
+    }
+    heldReads_.clear();
 }
 
 void UringHasher::submitToLanes(std::size_t index)

@@ -54,6 +54,7 @@ private:
     void readChunks(std::size_t index);
     void feedChunks(std::size_t index);
     void submitToLanes(std::size_t index);
+    void submitHeldReads();
     void takeLaneResults();
     void fail(Job& job, const std::string& reason);
     void handToFileHasher(Job& job);
@@ -85,6 +86,7 @@ private:
     std::deque<std::size_t> waitingForArena_;
     std::deque<std::size_t> waitingForStream_;
     std::vector<std::size_t> streaming_;
+    std::vector<std::size_t> heldReads_;
 };
 
 } // namespace listgen

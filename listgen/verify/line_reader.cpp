@@ -26,9 +26,9 @@ ReportFormatError::ReportFormatError(const std::string& path, const std::string&
 LineReader::LineReader(std::string path)
     : path_(std::move(path))
 {
-    // A FIFO is opened without waiting for a writer, then read blocking like anything else.
+    // Read blocking, as a pipe or a FIFO needs: a FIFO waits here for its writer.
     file_.reset(path_ == "-" ? ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0)
-                             : ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+                             : ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
     if (!file_.valid())
         throw SystemError("read", path_, errno);
     const int flags = ::fcntl(file_.get(), F_GETFL);

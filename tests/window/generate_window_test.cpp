@@ -165,7 +165,7 @@ TEST_F(GenerateWindowTest, ProgressMovesDuringALargeFileAndEnterDoesNotCancel)
     ASSERT_NE(progress, nullptr) << "no progress dialog within three seconds";
     EXPECT_TRUE(progress->isVisible());
     const QString before = statusOf(progress);
-    EXPECT_TRUE(before.startsWith("処理済み: ファイル 0 個、0 バイト")) << before.toStdString();
+    EXPECT_TRUE(before.startsWith("処理済み: ファイル 0 個、")) << before.toStdString();
 
     auto* cancelButton = progress->findChild<QPushButton*>("progressCancel");
     ASSERT_NE(cancelButton, nullptr);
@@ -177,7 +177,10 @@ TEST_F(GenerateWindowTest, ProgressMovesDuringALargeFileAndEnterDoesNotCancel)
     EXPECT_TRUE(window->generating()) << "Enter threw the run away";
     EXPECT_TRUE(progress->isVisible());
     EXPECT_TRUE(boxes.shown.empty());
-    EXPECT_NE(statusOf(progress), before) << "the progress text stood still";
+    const QString after = statusOf(progress);
+    EXPECT_NE(after, before) << "the progress text stood still";
+    // The bytes move although the one file is far from read.
+    EXPECT_NE(after.section(QChar(u'\n'), 0, 0), before.section(QChar(u'\n'), 0, 0)) << after.toStdString();
 }
 
 TEST_F(GenerateWindowTest, CancelOrEscStopsTheRunKeepsTheOldReportAndSaysSo)
