@@ -221,7 +221,7 @@ void UringHasher::hash(std::span<Entry> batch)
 void UringHasher::waitForCompletions()
 {
     io_uring_cqe* cqe = nullptr;
-    if (heldReads_.size() >= kHeldReads || io_uring_peek_cqe(&ring_, &cqe) != 0)
+    if (heldReads_.size() >= kHeldReads || opsInFlight_ == 0)
         submitHeldReads();
     if (submittedUnsent_ > 0 || io_uring_sq_ready(&ring_) > 0) {
         io_uring_submit(&ring_);
