@@ -21,11 +21,11 @@ constexpr unsigned kMostSlots = 512;
 // Files up to this size are read in one request and hashed as whole messages.
 constexpr std::size_t kSmallFile = std::size_t{256} << 10;
 constexpr std::size_t kArenaSize = std::size_t{16} << 20;
-constexpr std::size_t kChunkSize = std::size_t{1} << 20;
+constexpr std::size_t kChunkSize = std::size_t{1} << 18;
 // One byte more than a chunk, so that the last read of a file also tells whether it grew.
 constexpr std::size_t kChunkBuffer = kChunkSize + 64;
 constexpr std::size_t kChunks = 12;
-constexpr unsigned kReadsPerStream = 3;
+constexpr unsigned kReadsPerStream = 2;
 constexpr std::size_t kHeldReads = 32;
 // A read that took longer than this waited for the device rather than the page cache.
 constexpr auto kCacheHit = std::chrono::microseconds(40);
