@@ -78,10 +78,10 @@ void FileHasher::hash(Entry& entry)
 
 void FileHasher::GetFileMD5(int fd, std::uint64_t expectedSize, Entry& entry)
 {
+    digest_.begin();
     std::uint64_t total = 0;
     for (;;) {
         if (cancel_.load(std::memory_order_relaxed)) {
-            digest_.finish();
             entry.kind = Entry::Kind::Cancelled;
             return;
         }
@@ -91,9 +91,7 @@ void FileHasher::GetFileMD5(int fd, std::uint64_t expectedSize, Entry& entry)
         if (count < 0) {
             if (errno == EINTR)
                 continue;
-            const int error = errno;
-            digest_.finish();
-            return markUnreadable(entry, reasonText(error));
+            return markUnreadable(entry, reasonText(errno));
         }
         digest_.update(buffer_.get(), static_cast<std::size_t>(count));
         total += static_cast<std::uint64_t>(count);
@@ -109,7 +107,7 @@ void FileHasher::GetFileMD5(int fd, std::uint64_t expectedSize, Entry& entry)
         if (total == expectedSize && static_cast<std::size_t>(count) < bufferSize_)
             break;
     }
-    const Md5Hex md5 = digest_.finish();
+    const Md5Hex md5 = toHex(digest_.finish());
     if (total != expectedSize && !(expectedSize == 0 && stillReportsNoSize(fd)))
         return markUnreadable(entry, "changed while it was read");
     entry.kind = Entry::Kind::Hashed;

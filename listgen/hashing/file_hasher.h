@@ -1,7 +1,7 @@
 #pragma once
 
 #include "listgen/common/progress_meter.h"
-#include "listgen/hashing/md5_digest.h"
+#include "listgen/hashing/evp_md5.h"
 #include "listgen/hashing/ordered_pipeline.h"
 
 #include <atomic>
@@ -33,7 +33,7 @@ private:
     ProgressMeter* progress_;
     std::size_t bufferSize_;
     std::unique_ptr<char[]> buffer_;
-    Md5Digest digest_;
+    EvpMd5 digest_;
 };
 
 } // namespace listgen
