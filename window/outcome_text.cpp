@@ -38,6 +38,7 @@ QString failureReason(const std::error_code& code)
     case listgen::RunError::SameFileTwice: return QStringLiteral("レポートとチェックサムが同じファイルになります");
     case listgen::RunError::OpenFileOfAnotherProcess:
         return QStringLiteral("このプロセスが開いているファイルではありません");
+    case listgen::RunError::ReportReadOnly: return QStringLiteral("レポートが読み取り専用です");
     }
     return QString::fromStdString(code.message());
 }

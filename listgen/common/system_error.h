@@ -11,6 +11,7 @@ enum class RunError {
     ForeignLinkInSharedFolder,
     OpenFileOfAnotherProcess,
     SameFileTwice,
+    ReportReadOnly,
 };
 
 const std::error_category& runErrorCategory() noexcept;

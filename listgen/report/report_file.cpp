@@ -120,8 +120,11 @@ void ReportFile::findTarget()
             fail(EISDIR);
         if (!S_ISREG(status.st_mode))
             throw SystemError("write", outputPath_, RunError::NotARegularFile);
-        if (::faccessat(folder_.get(), targetName_.c_str(), W_OK, AT_EACCESS) != 0)
+        if (::faccessat(folder_.get(), targetName_.c_str(), W_OK, AT_EACCESS) != 0) {
+            if (errno == EACCES)
+                throw SystemError("write", outputPath_, RunError::ReportReadOnly);
             fail(errno);
+        }
         oldReport_ = status;
         break;
     }

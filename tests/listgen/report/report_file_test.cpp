@@ -239,3 +239,15 @@ TEST(ReportFile, UnwritableFolderIsAnError)
                                  "then put in its place, so its folder must be writable");
     EXPECT_EQ(namesIn(folder.path()), "");
 }
+
+TEST(ReportFile, ReadOnlyReportIsRefusedAsSuch)
+{
+    TempFolder folder;
+    folder.openToEveryone();
+    writeFile(folder / "r.htm", "old report");
+    ::chmod((folder / "r.htm").c_str(), 0444);
+    const auto result = testing_support::runInChild(
+        [&] { return failureOf([&] { ReportFile(folder / "r.htm").commit(); }); }, {.unprivileged = true});
+    EXPECT_EQ(result.output, "cannot write " + (folder / "r.htm") + ": the report is read-only");
+    EXPECT_EQ(readFile(folder / "r.htm"), "old report");
+}
