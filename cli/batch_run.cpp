@@ -1,6 +1,7 @@
 #include "cli/batch_run.h"
 
 #include "listgen/common/display_text.h"
+#include "cli/reader_notice.h"
 #include "cli/stop_signals.h"
 #include "cli/terminal_progress.h"
 
@@ -36,6 +37,7 @@ int runBatch(const listgen::ListRequest& request, bool quiet, std::ostream& erro
     }
     const listgen::Outcome outcome = listgen::GenerateList(request, onProgress, cancel);
     terminal.reset();
+    reportReaderFallback(outcome.readerFallback, errors);
     for (const std::string& pattern : outcome.unusedExcludes)
         errors << "vaskerel: --exclude " << listgen::displayText(pattern) << " matched nothing\n";
     switch (outcome.status) {

@@ -1,6 +1,7 @@
 #include "cli/verify_run.h"
 
 #include "listgen/common/display_text.h"
+#include "cli/reader_notice.h"
 #include "cli/stop_signals.h"
 
 #include <array>
@@ -40,6 +41,7 @@ int runVerify(const listgen::VerifyRequest& request, std::ostream& output, std::
         return kVerifyImpossible;
     }
     const listgen::VerifyOutcome outcome = listgen::VerifyTree(request, installStopHandlers());
+    reportReaderFallback(outcome.readerFallback, errors);
     if (outcome.status == listgen::VerifyOutcome::Status::Failed) {
         errors << "vaskerel: " << outcome.error << '\n';
         return kVerifyImpossible;

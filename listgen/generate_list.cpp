@@ -43,6 +43,7 @@ void writeReport(const ListRequest& request, const ProgressCallback& onProgress,
             manifest->commit();
         return true;
     });
+    outcome.readerFallback = plan.readerFallback();
     if (!written) {
         outcome.status = Outcome::Status::Cancelled;
         return;

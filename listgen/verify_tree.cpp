@@ -37,6 +37,7 @@ void verify(const VerifyRequest& request, const std::atomic<bool>& cancel, Verif
     ProgressMeter progress(noProgress);
     const HashingPlan plan(request.jobs, request.inputDir, cancel, progress);
     hashInReportOrder(walk, plan.hashers(), plan.shape(), cancel, sink);
+    outcome.readerFallback = plan.readerFallback();
     if (cancel.load()) {
         outcome.status = VerifyOutcome::Status::Cancelled;
         return;

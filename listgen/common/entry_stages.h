@@ -10,6 +10,9 @@ public:
     virtual ~EntrySource() = default;
     // Fills `entry`, reusing its storage; false after the last one.
     virtual bool next(Entry& entry) = 0;
+    // True while the source should not go on before entries it gave are done with and have
+    // let go of their folders: they hold descriptors, and the process may open only so many.
+    virtual bool mustWait() const { return false; }
 };
 
 // Takes entries back one by one, strictly in the order the source gave them.

@@ -18,6 +18,8 @@ public:
     int get() const noexcept { return fd_; }
     bool valid() const noexcept { return fd_ >= 0; }
     void reset(int fd = -1) noexcept;
+    // Gives up ownership without closing.
+    [[nodiscard]] int release() noexcept { return std::exchange(fd_, -1); }
     // Closes now and returns 0, or the errno of a close that failed (the data may not be written).
     int close() noexcept;
 

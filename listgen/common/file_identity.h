@@ -23,6 +23,9 @@ struct FileIdentity {
 struct FolderHandle {
     FileDescriptor fd;
     FileIdentity identity;
+    // On a file system whose files make up their content as they are read (procfs, sysfs and
+    // the like): their sizes are guesses, so they are read to their end.
+    bool pseudoFiles = false;
 };
 
 using SharedFolder = std::shared_ptr<const FolderHandle>;

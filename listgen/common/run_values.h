@@ -39,6 +39,8 @@ struct Entry {
     SharedFolder folder;
     // As the folder listing gave it, for reading in disk order.
     std::uint64_t inode = 0;
+    // Listed as a symbolic link to a file; any other name is opened without following links.
+    bool throughLink = false;
     FileFacts facts;
     std::string reason;
 
@@ -84,6 +86,8 @@ struct Outcome {
     Progress totals;
     // Exclude patterns that matched nothing in the whole run.
     std::vector<std::string> unusedExcludes;
+    // Why io_uring could not be used, so files were read one by one; empty when it was.
+    std::error_code readerFallback;
 };
 
 } // namespace listgen

@@ -14,6 +14,8 @@ namespace listgen {
 
 namespace {
 
+constexpr int kReadFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+
 void markUnreadable(Entry& entry, std::string reason)
 {
     entry.kind = Entry::Kind::Unreadable;
@@ -32,11 +34,70 @@ std::string openFailure(int folderFd, const std::string& name, int error)
     return reasonText(error);
 }
 
+// Opens what a link leads to only once it is known to be a regular file, so that a link to a
+// FIFO or a device, planted at any moment, is never opened with the side effects that has.
+// Returns the descriptor, or -1 with `reason` set.
+int openThroughLink(int folderFd, const std::string& name, std::string& reason)
+{
+    const FileDescriptor place(::openat(folderFd, name.c_str(), O_PATH | O_CLOEXEC));
+    if (!place.valid()) {
+        reason = openFailure(folderFd, name, errno);
+        return -1;
+    }
+    struct stat status {};
+    if (::fstat(place.get(), &status) != 0) {
+        reason = reasonText(errno);
+        return -1;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        reason = "not a regular file";
+        return -1;
+    }
+    const std::string reopen = "/proc/self/fd/" + std::to_string(place.get());
+    int fd = ::open(reopen.c_str(), kReadFlags);
+    if (fd < 0 && errno == ENOENT) {
+        // Without /proc the name is opened once more, and must still lead to the same file.
+        fd = ::openat(folderFd, name.c_str(), kReadFlags);
+        struct stat opened {};
+        if (fd >= 0 && (::fstat(fd, &opened) != 0 || FileIdentity::of(opened) != FileIdentity::of(status))) {
+            ::close(fd);
+            reason = "changed while it was read";
+            return -1;
+        }
+    }
+    if (fd < 0)
+        reason = reasonText(errno);
+    return fd;
+}
+
+// A name listed as a file is opened without following links; one that has become a link
+// since, or was listed as one, goes the careful way.
+int openRegular(const Entry& entry, const std::string& name, std::string& reason)
+{
+    const int folderFd = entry.folder->fd.get();
+    if (!entry.throughLink) {
+        const int fd = ::openat(folderFd, name.c_str(), kReadFlags | O_NOFOLLOW);
+        if (fd >= 0 || errno != ELOOP) {
+            if (fd < 0)
+                reason = openFailure(folderFd, name, errno);
+            return fd;
+        }
+    }
+    return openThroughLink(folderFd, name, reason);
+}
+
 // A file that still says it is empty after giving bytes is a pseudo file, not one that grew.
 bool stillReportsNoSize(int fd)
 {
     struct stat status {};
     return ::fstat(fd, &status) == 0 && status.st_size == 0;
+}
+
+// Reads may block from here on: the file is known to be a regular one.
+bool clearNonBlocking(int fd)
+{
+    const int flags = ::fcntl(fd, F_GETFL);
+    return flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
 }
 
 } // namespace
@@ -59,12 +120,11 @@ void FileHasher::hash(Entry& entry)
 {
     if (entry.kind != Entry::Kind::File)
         return;
-    const int folderFd = entry.folder->fd.get();
     const std::string name(entry.name());
-    // O_NONBLOCK: a name swapped for a FIFO after the listing must not hang the run.
-    const FileDescriptor file(::openat(folderFd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    std::string reason;
+    const FileDescriptor file(openRegular(entry, name, reason));
     if (!file.valid())
-        return markUnreadable(entry, openFailure(folderFd, name, errno));
+        return markUnreadable(entry, std::move(reason));
     struct stat status {};
     if (::fstat(file.get(), &status) != 0)
         return markUnreadable(entry, reasonText(errno));
@@ -73,10 +133,10 @@ void FileHasher::hash(Entry& entry)
     const auto size = static_cast<std::uint64_t>(status.st_size);
     if (size > bufferSize_)
         ::posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    GetFileMD5(file.get(), size, entry);
+    GetFileMD5(file.get(), size, entry.folder->pseudoFiles, entry);
 }
 
-void FileHasher::GetFileMD5(int fd, std::uint64_t expectedSize, Entry& entry)
+void FileHasher::GetFileMD5(int fd, std::uint64_t expectedSize, bool toTheEnd, Entry& entry)
 {
     digest_.begin();
     std::uint64_t total = 0;
@@ -89,7 +149,7 @@ void FileHasher::GetFileMD5(int fd, std::uint64_t expectedSize, Entry& entry)
         if (count == 0)
             break;
         if (count < 0) {
-            if (errno == EINTR)
+            if (errno == EINTR || (errno == EAGAIN && clearNonBlocking(fd)))
                 continue;
             return markUnreadable(entry, reasonText(errno));
         }
@@ -99,6 +159,8 @@ void FileHasher::GetFileMD5(int fd, std::uint64_t expectedSize, Entry& entry)
             progress_->addBytes(static_cast<std::uint64_t>(count));
             progress_->tick();
         }
+        if (toTheEnd)
+            continue;
         // Files that report no size (those of /proc and /sys) are read to their end.
         if (total > expectedSize && expectedSize > 0)
             break;
@@ -108,7 +170,7 @@ void FileHasher::GetFileMD5(int fd, std::uint64_t expectedSize, Entry& entry)
             break;
     }
     const Md5Hex md5 = toHex(digest_.finish());
-    if (total != expectedSize && !(expectedSize == 0 && stillReportsNoSize(fd)))
+    if (!toTheEnd && total != expectedSize && !(expectedSize == 0 && stillReportsNoSize(fd)))
         return markUnreadable(entry, "changed while it was read");
     entry.kind = Entry::Kind::Hashed;
     entry.facts = {total, md5};

@@ -23,11 +23,12 @@ public:
     void hash(std::span<Entry> batch) override;
     // Opens the entry by its name in its folder. Size and digest come from the same read, so a
     // file that changes meanwhile is refused rather than reported with a size and digest that
-    // never belonged together.
+    // never belonged together; files of pseudo file systems count with what they gave.
     void hash(Entry& entry);
 
 private:
-    void GetFileMD5(int fd, std::uint64_t expectedSize, Entry& entry);
+    // `toTheEnd`: the size is a guess, so the bytes up to the end of the file count.
+    void GetFileMD5(int fd, std::uint64_t expectedSize, bool toTheEnd, Entry& entry);
 
     const std::atomic<bool>& cancel_;
     ProgressMeter* progress_;

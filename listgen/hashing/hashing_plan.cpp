@@ -1,10 +1,13 @@
 #include "listgen/hashing/hashing_plan.h"
 
+#include "listgen/common/system_error.h"
 #include "listgen/hashing/file_hasher.h"
 #include "listgen/hashing/job_count.h"
 #include "listgen/hashing/uring_hasher.h"
+#include "listgen/hashing/uring_ring.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace listgen {
 
@@ -26,20 +29,41 @@ unsigned uringThreads(unsigned requestedJobs)
 
 HashingPlan::HashingPlan(unsigned requestedJobs, const std::string& folder, const std::atomic<bool>& cancel,
                          ProgressMeter& progress)
-    : uring_(UringHasher::available())
     // --jobs N spreads N files in flight over the readers.
-    , pace_(isOnRotationalDisk(folder), requestedJobs > 0 ? std::max(1U, requestedJobs / uringThreads(requestedJobs)) : 0)
+    : pace_(isOnRotationalDisk(folder), requestedJobs > 0 ? std::max(1U, requestedJobs / uringThreads(requestedJobs)) : 0)
 {
-    if (uring_) {
-        shape_.threads = uringThreads(requestedJobs);
-        shape_.batchSize = kUringBatch;
-        shape_.firstBatch = 2;
-        hashers_ = [this, &cancel, &progress] { return std::make_unique<UringHasher>(cancel, progress, pace_); };
-    } else {
+    if (!UringRing::available()) {
         shape_.threads = jobsFor(requestedJobs, folder);
         shape_.batchSize = kThreadBatch;
         hashers_ = [&cancel, &progress] { return std::make_unique<FileHasher>(cancel, &progress); };
+        return;
     }
+    shape_.threads = uringThreads(requestedJobs);
+    shape_.batchSize = kUringBatch;
+    shape_.firstBatch = 2;
+    hashers_ = [this, &cancel, &progress]() -> std::unique_ptr<EntryHasher> {
+        try {
+            return UringHasher::create(cancel, progress, pace_);
+        } catch (const SystemError& error) {
+            noteFallback(error.code());
+        } catch (const std::bad_alloc&) {
+            noteFallback(std::error_code(ENOMEM, std::generic_category()));
+        }
+        return std::make_unique<FileHasher>(cancel, &progress);
+    };
+}
+
+void HashingPlan::noteFallback(std::error_code reason)
+{
+    const std::lock_guard lock(fallbackMutex_);
+    if (!fallback_)
+        fallback_ = reason;
+}
+
+std::error_code HashingPlan::readerFallback() const
+{
+    const std::lock_guard lock(fallbackMutex_);
+    return fallback_;
 }
 
 } // namespace listgen

@@ -5,13 +5,17 @@
 #include "listgen/hashing/ordered_pipeline.h"
 
 #include <atomic>
+#include <mutex>
 #include <string>
+#include <system_error>
 
 namespace listgen {
 
 // How one run reads and hashes: io_uring readers with SIMD lanes, one per core, paced by what
-// the device turns out to be; or, where io_uring is not allowed, one thread per file as
-// before. `requestedJobs` (--jobs) fixes the number of files read at once; 0 measures it.
+// the device turns out to be; or, where io_uring is not allowed, threads that read file by
+// file. `requestedJobs` (--jobs) fixes the number of files read at once; 0 measures it.
+// A reader whose ring or buffers cannot be had under the limits in force reads file by file
+// instead; only a failure of that ends the run.
 class HashingPlan {
 public:
     HashingPlan(unsigned requestedJobs, const std::string& folder, const std::atomic<bool>& cancel,
@@ -19,13 +23,17 @@ public:
 
     const PipelineShape& shape() const noexcept { return shape_; }
     const HasherFactory& hashers() const noexcept { return hashers_; }
-    bool readsThroughUring() const noexcept { return uring_; }
+    // Why a reader fell back to reading file by file; empty when none did.
+    std::error_code readerFallback() const;
 
 private:
-    bool uring_;
+    void noteFallback(std::error_code reason);
+
     DevicePace pace_;
     PipelineShape shape_;
     HasherFactory hashers_;
+    mutable std::mutex fallbackMutex_;
+    std::error_code fallback_;
 };
 
 } // namespace listgen

@@ -128,8 +128,11 @@ private:
         writing_ = true;
         try {
             unlocked(lock, [&] {
-                for (std::size_t i = 0; i < slot.count; ++i)
+                for (std::size_t i = 0; i < slot.count; ++i) {
                     sink_.accept(slot.entries[i]);
+                    // Its folder's descriptor may be the last one open.
+                    slot.entries[i].folder.reset();
+                }
             });
         } catch (...) {
             writing_ = false;
@@ -158,6 +161,10 @@ private:
     {
         if (walking_ || walkEnded_ || produced_ - written_ >= slots_.size())
             return false;
+        // The entries in flight hold what the source waits for; they are written first.
+        const bool inFlight = produced_ > written_;
+        if (inFlight && source_.mustWait())
+            return false;
         walking_ = true;
         Slot& slot = slotFor(produced_);
         bool more = true;
@@ -166,8 +173,8 @@ private:
         nextBatchSize_ = std::min(batchSize_, nextBatchSize_ * 2);
         try {
             unlocked(lock, [&] {
-                while (slot.count < limit && (more = !cancel_.load(std::memory_order_relaxed) &&
-                                                     source_.next(slot.entries[slot.count])))
+                while (slot.count < limit && !(slot.count > 0 && source_.mustWait()) &&
+                       (more = !cancel_.load(std::memory_order_relaxed) && source_.next(slot.entries[slot.count])))
                     ++slot.count;
             });
         } catch (...) {

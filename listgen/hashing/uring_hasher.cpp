@@ -1,15 +1,18 @@
 #include "listgen/hashing/uring_hasher.h"
 
+#include "listgen/common/file_descriptor.h"
 #include "listgen/common/system_error.h"
+#include "listgen/hashing/uring_ring.h"
 
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <deque>
+#include <fstream>
 #include <string>
 
 namespace listgen {
@@ -20,17 +23,19 @@ constexpr unsigned kRingEntries = 1024;
 constexpr unsigned kMostSlots = 512;
 // Files up to this size are read in one request and hashed as whole messages.
 constexpr std::size_t kSmallFile = std::size_t{256} << 10;
-constexpr std::size_t kArenaSize = std::size_t{16} << 20;
 constexpr std::size_t kChunkSize = std::size_t{1} << 18;
 // One byte more than a chunk, so that the last read of a file also tells whether it grew.
 constexpr std::size_t kChunkBuffer = kChunkSize + 64;
-constexpr std::size_t kChunks = 12;
 constexpr unsigned kReadsPerStream = 2;
 constexpr std::size_t kHeldReads = 32;
+// Large files opened and waiting for a stream of the lanes hold a slot each; a few are enough.
+constexpr std::size_t kMostWaitingForStream = 16;
 // A read that took longer than this waited for the device rather than the page cache.
 constexpr auto kCacheHit = std::chrono::microseconds(40);
+constexpr auto kWakeUp = std::chrono::milliseconds(100);
 constexpr unsigned kOpBits = 4;
 constexpr unsigned kJobBits = 40;
+constexpr int kOpenFlags = O_RDONLY | O_NOCTTY | O_NONBLOCK;
 
 using Clock = std::chrono::steady_clock;
 
@@ -39,54 +44,31 @@ std::size_t roundUp(std::size_t size)
     return (size + 63) & ~std::size_t{63};
 }
 
-unsigned slotCount()
+// The address space a reader may take for its buffers: an eighth of what the limit leaves.
+std::size_t bufferBudget()
 {
     rlimit limit{};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
-        return 64;
-    // The kernel counts registered slots against the limit of open files.
-    return static_cast<unsigned>(std::min<rlim_t>(kMostSlots, limit.rlim_cur / 2));
+    if (::getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return ~std::size_t{0};
+    std::ifstream statm("/proc/self/statm");
+    std::size_t pages = 0;
+    statm >> pages;
+    const std::size_t used = pages * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    return limit.rlim_cur > used ? (limit.rlim_cur - used) / 8 : 0;
 }
 
-struct RingGuard {
-    io_uring& ring;
-    bool armed = true;
-    ~RingGuard()
-    {
-        if (armed)
-            io_uring_queue_exit(&ring);
-    }
-};
-
-int setUpRing(io_uring& ring, unsigned slots)
+// The largest buffers within the budget; below the least a reader can work with, none.
+UringHasher::Buffers buffersWithin(std::size_t budget)
 {
-    io_uring_params params{};
-    params.flags = IORING_SETUP_SINGLE_ISSUER | IORING_SETUP_COOP_TASKRUN | IORING_SETUP_SUBMIT_ALL;
-    int result = io_uring_queue_init_params(kRingEntries, &ring, &params);
-    if (result == -EINVAL) {
-        params = {};
-        result = io_uring_queue_init_params(kRingEntries, &ring, &params);
+    UringHasher::Buffers buffers;
+    while (buffers.arena + buffers.chunks * kChunkBuffer > budget && buffers.arena > roundUp(kSmallFile + 1)) {
+        buffers.arena /= 2;
+        buffers.chunks = std::max<std::size_t>(kReadsPerStream, buffers.chunks / 2);
     }
-    if (result < 0)
-        return result;
-    RingGuard guard{ring};
-    io_uring_probe* probe = io_uring_get_probe_ring(&ring);
-    if (probe == nullptr)
-        return -ENOSYS;
-    const bool complete = io_uring_opcode_supported(probe, IORING_OP_STATX) &&
-                          io_uring_opcode_supported(probe, IORING_OP_OPENAT) &&
-                          io_uring_opcode_supported(probe, IORING_OP_READ) &&
-                          io_uring_opcode_supported(probe, IORING_OP_CLOSE);
-    io_uring_free_probe(probe);
-    if (!complete)
-        return -ENOSYS;
-    if (slots < 8)
-        return -EMFILE;
-    result = io_uring_register_files_sparse(&ring, slots);
-    if (result < 0)
-        return result;
-    guard.armed = false;
-    return 0;
+    buffers.arena = std::max(buffers.arena, roundUp(kSmallFile + 1));
+    if (buffers.arena + buffers.chunks * kChunkBuffer > budget)
+        throw std::bad_alloc();
+    return buffers;
 }
 
 } // namespace
@@ -96,16 +78,19 @@ struct UringHasher::Chunk {
     std::size_t job = 0;
     std::uint64_t offset = 0;
     std::size_t asked = 0;
-    long long got = 0;
+    int got = 0;
     Clock::time_point submitted;
 };
 
 struct UringHasher::Job {
     enum class State { Waiting, Opening, Reading, Hashing, Finished };
     Entry* entry = nullptr;
+    // The name the ring opens, and for a link the descriptor of what it leads to.
     std::string name;
+    FileDescriptor linkTarget;
     struct statx status {};
     State state = State::Waiting;
+    bool counted = false;
     int statxResult = 1;
     int openResult = 1;
     unsigned slot = 0;
@@ -124,73 +109,84 @@ struct UringHasher::Job {
     bool ended = false;
 };
 
-bool UringHasher::available()
+std::unique_ptr<UringHasher> UringHasher::create(const std::atomic<bool>& cancel, ProgressMeter& progress,
+                                                 DevicePace& pace)
 {
-    io_uring ring{};
-    if (setUpRing(ring, 8) < 0)
-        return false;
-    io_uring_queue_exit(&ring);
-    return true;
+    const Buffers buffers = buffersWithin(bufferBudget());
+    std::error_code error;
+    std::unique_ptr<UringRing> ring = UringRing::create(kRingEntries, kMostSlots, error);
+    if (!ring)
+        throw SystemError("set up", "io_uring", error);
+    return std::make_unique<UringHasher>(std::move(ring), cancel, progress, pace, buffers);
 }
 
-UringHasher::UringHasher(const std::atomic<bool>& cancel, ProgressMeter& progress, DevicePace& pace)
+UringHasher::UringHasher(std::unique_ptr<ReadRing> ring, const std::atomic<bool>& cancel, ProgressMeter& progress,
+                         DevicePace& pace, const Buffers& buffers)
     : cancel_(cancel)
     , progress_(progress)
     , pace_(pace)
+    , arena_(new char[buffers.arena])
+    , arenaSize_(buffers.arena)
+    , chunkMemory_(new char[buffers.chunks * kChunkBuffer])
+    , chunks_(buffers.chunks)
+    , ring_(std::move(ring))
+    , step_(*ring_)
     , fallback_(cancel)
-    , arena_(new char[kArenaSize])
-    , chunks_(kChunks)
     , digests_(64)
     , released_(64)
 {
-    const unsigned slots = slotCount();
-    if (const int result = setUpRing(ring_, slots); result < 0)
-        throw std::system_error(-result, std::generic_category(), "cannot set up io_uring");
-    for (unsigned slot = slots; slot > 0; --slot)
+    for (unsigned slot = step_.fileSlots(); slot > 0; --slot)
         freeSlots_.push_back(slot - 1);
-    static_assert(kChunks < (1U << (64 - kOpBits - kJobBits)));
-    for (std::size_t i = 0; i < kChunks; ++i) {
-        chunks_[i].data = new char[kChunkBuffer];
+    static_assert(kOpBits + kJobBits < 64);
+    for (std::size_t i = 0; i < chunks_.size(); ++i) {
+        chunks_[i].data = chunkMemory_.get() + i * kChunkBuffer;
         freeChunks_.push_back(i);
     }
 }
 
 UringHasher::~UringHasher()
 {
-    io_uring_queue_exit(&ring_);
-    for (Chunk& chunk : chunks_)
-        delete[] chunk.data;
+    if (!step_.drain()) {
+        // The kernel may still write into them (statx results into the jobs): better lost
+        // than given back.
+        (void)arena_.release();
+        (void)chunkMemory_.release();
+        static std::vector<std::vector<Job>> abandoned;
+        abandoned.push_back(std::move(jobs_));
+    }
 }
 
-std::uint64_t UringHasher::userData(Op op, std::size_t job, std::size_t chunk) const
+std::uint64_t UringHasher::tag(Op op, std::size_t job, std::size_t chunk) const
 {
     return static_cast<std::uint64_t>(op) | (static_cast<std::uint64_t>(job) << kOpBits) |
            (static_cast<std::uint64_t>(chunk) << (kOpBits + kJobBits));
 }
 
-io_uring_sqe* UringHasher::sqe()
+void UringHasher::hash(std::span<Entry> batch)
 {
-    io_uring_sqe* entry = io_uring_get_sqe(&ring_);
-    if (entry == nullptr) {
-        io_uring_submit(&ring_);
-        submittedUnsent_ = 0;
-        entry = io_uring_get_sqe(&ring_);
+    if (broken_)
+        throw std::logic_error("io_uring reader used after a failure");
+    try {
+        run(batch);
+    } catch (...) {
+        broken_ = true;
+        step_.drain();
+        throw;
     }
-    ++submittedUnsent_;
-    ++opsInFlight_;
-    return entry;
 }
 
-void UringHasher::hash(std::span<Entry> batch)
+void UringHasher::run(std::span<Entry> batch)
 {
     const auto began = Clock::now();
     jobs_.clear();
+    jobs_.reserve(batch.size());
     for (Entry& entry : batch) {
         if (entry.kind == Entry::Kind::File) {
             jobs_.emplace_back();
             jobs_.back().entry = &entry;
         }
     }
+    finished_ = 0;
     std::vector<std::size_t> order(jobs_.size());
     for (std::size_t i = 0; i < order.size(); ++i)
         order[i] = i;
@@ -198,18 +194,15 @@ void UringHasher::hash(std::span<Entry> batch)
         std::sort(order.begin(), order.end(),
                   [&](std::size_t a, std::size_t b) { return jobs_[a].entry->inode < jobs_[b].entry->inode; });
     std::size_t next = 0;
-    std::size_t finished = 0;
     for (;;) {
         const bool cancelled = cancel_.load(std::memory_order_relaxed);
-        while (!cancelled && next < order.size() && filesInFlight_ < pace_.depth() && !freeSlots_.empty())
+        while (!cancelled && next < order.size() && mayStartAnother())
             start(order[next++]);
         if (cancelled) {
             for (; next < order.size(); ++next)
                 markCancelled(jobs_[order[next]]);
         }
-        finished = static_cast<std::size_t>(std::count_if(
-            jobs_.begin(), jobs_.end(), [](const Job& job) { return job.state == Job::State::Finished; }));
-        if (finished == jobs_.size() && next == order.size())
+        if (finished_ == jobs_.size())
             break;
         waitForCompletions();
     }
@@ -218,43 +211,38 @@ void UringHasher::hash(std::span<Entry> batch)
     progress_.tick();
 }
 
+// Files waiting for a stream of the lanes do not count against the depth, so small files
+// always have their share of it while large ones stream.
+bool UringHasher::mayStartAnother() const
+{
+    return filesInFlight_ - waitingForStream_.size() < pace_.depth() && !freeSlots_.empty() &&
+           waitingForStream_.size() < kMostWaitingForStream;
+}
+
 void UringHasher::waitForCompletions()
 {
-    io_uring_cqe* cqe = nullptr;
-    if (heldReads_.size() >= kHeldReads || opsInFlight_ == 0)
+    if (heldReads_.size() >= kHeldReads || opensInFlight_ == 0)
         submitHeldReads();
-    if (submittedUnsent_ > 0 || io_uring_sq_ready(&ring_) > 0) {
-        io_uring_submit(&ring_);
-        submittedUnsent_ = 0;
-    }
     lanes_.hash();
     takeLaneResults();
-    if (io_uring_peek_cqe(&ring_, &cqe) != 0) {
-        if (opsInFlight_ == 0) {
-            // Nothing is being read: finish what the lanes hold, so their buffers come free.
-            lanes_.flush();
-            takeLaneResults();
-            retryWaiting();
-            return;
-        }
+    step_.advance(done_, std::chrono::milliseconds(0));
+    if (done_.empty()) {
+        // About to wait: hash what the lanes hold, so their buffers come free meanwhile.
         if (!lanes_.idle()) {
             lanes_.flush();
             takeLaneResults();
+            retryWaiting();
+        }
+        if (step_.pending() == 0) {
+            retryWaiting();
+            return;
         }
         // Woken now and then, so a stop request is seen even while a slow device keeps us waiting.
-        __kernel_timespec wake{0, 100'000'000};
-        const int result = io_uring_wait_cqe_timeout(&ring_, &cqe, &wake);
-        if (result < 0 && result != -EINTR && result != -ETIME)
-            throw std::system_error(-result, std::generic_category(), "io_uring");
+        step_.advance(done_, kWakeUp);
     }
-    unsigned head = 0;
-    unsigned seen = 0;
-    io_uring_for_each_cqe(&ring_, head, cqe)
-    {
-        onCompletion(*cqe);
-        ++seen;
-    }
-    io_uring_cq_advance(&ring_, seen);
+    for (const ReadStep::Done& done : done_)
+        onCompletion(done);
+    done_.clear();
     takeLaneResults();
     retryWaiting();
 }
@@ -262,66 +250,62 @@ void UringHasher::waitForCompletions()
 void UringHasher::start(std::size_t index)
 {
     Job& job = jobs_[index];
-    job.name = std::string(job.entry->name());
+    Entry& entry = *job.entry;
+    if (entry.folder->pseudoFiles)
+        return handToFileHasher(job);
+    int folder = entry.folder->fd.get();
+    bool follow = false;
+    job.name = std::string(entry.name());
+    if (entry.throughLink) {
+        // What a link leads to is looked at before anything opens it for reading, and then
+        // opened through /proc by the descriptor that looked.
+        job.linkTarget.reset(::openat(folder, job.name.c_str(), O_PATH | O_CLOEXEC));
+        struct stat status {};
+        if (!job.linkTarget.valid() || ::fstat(job.linkTarget.get(), &status) != 0 || !S_ISREG(status.st_mode))
+            return handToFileHasher(job);
+        job.name = "/proc/self/fd/" + std::to_string(job.linkTarget.get());
+        folder = AT_FDCWD;
+        follow = true;
+    }
     job.slot = freeSlots_.back();
     freeSlots_.pop_back();
     job.state = Job::State::Opening;
-    const int folder = job.entry->folder->fd.get();
-    io_uring_sqe* measure = sqe();
-    io_uring_prep_statx(measure, folder, job.name.c_str(), 0, STATX_TYPE | STATX_SIZE, &job.status);
-    io_uring_sqe_set_data64(measure, userData(Op::Statx, index));
-    measure->flags |= IOSQE_IO_LINK;
-    io_uring_sqe* open = sqe();
-    // O_NONBLOCK: a name swapped for a FIFO after the listing must not hang the reader.
-    io_uring_prep_openat_direct(open, folder, job.name.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK, 0, job.slot);
-    io_uring_sqe_set_data64(open, userData(Op::Open, index));
+    step_.measureAndOpen(folder, job.name.c_str(), follow, kOpenFlags, &job.status, job.slot, tag(Op::Measure, index),
+                         tag(Op::Open, index));
     job.opsInFlight = 2;
+    job.counted = true;
     ++filesInFlight_;
+    ++opensInFlight_;
 }
 
-void UringHasher::onCompletion(const io_uring_cqe& cqe)
+void UringHasher::onCompletion(const ReadStep::Done& done)
 {
-    const std::uint64_t data = io_uring_cqe_get_data64(&cqe);
+    const std::uint64_t data = done.tag;
     const auto op = static_cast<Op>(data & ((1U << kOpBits) - 1));
     const std::size_t index = (data >> kOpBits) & ((std::uint64_t{1} << kJobBits) - 1);
     const std::size_t chunkIndex = data >> (kOpBits + kJobBits);
     Job& job = jobs_[index];
-    --opsInFlight_;
     --job.opsInFlight;
     switch (op) {
-    case Op::Statx:
-        job.statxResult = cqe.res;
+    case Op::Measure:
+        job.statxResult = done.result;
+        onOpened(index);
         break;
     case Op::Open:
-        job.openResult = cqe.res;
-        job.slotOpen = cqe.res >= 0;
+        --opensInFlight_;
+        job.openResult = done.result;
+        job.slotOpen = done.result >= 0;
+        job.linkTarget.reset();
         if (!job.slotOpen)
             freeSlots_.push_back(job.slot);
         onOpened(index);
         break;
-    case Op::ReadWhole: {
-        const auto waited = Clock::now() - job.submitted;
-        if (waited > kCacheHit)
-            pace_.recordWait(waited);
-        closeSlot(job);
-        if (job.ended)
-            break;
-        if (cqe.res < 0) {
-            fail(job, reasonText(-cqe.res));
-        } else if (static_cast<std::uint64_t>(cqe.res) == job.size) {
-            progress_.addBytes(job.size);
-            submitToLanes(index);
-        } else if (job.size == 0) {
-            --arenaUsers_;
-            handToFileHasher(job);
-        } else {
-            fail(job, "changed while it was read");
-        }
+    case Op::ReadWhole:
+        onWholeRead(index, done.result);
         break;
-    }
     case Op::ReadChunk: {
         Chunk& chunk = chunks_[chunkIndex];
-        chunk.got = cqe.res;
+        chunk.got = done.result;
         const auto waited = Clock::now() - chunk.submitted;
         if (waited > kCacheHit)
             pace_.recordWait(waited);
@@ -342,6 +326,8 @@ void UringHasher::onOpened(std::size_t index)
     Job& job = jobs_[index];
     if (job.statxResult == 1 || job.openResult == 1)
         return;
+    // Whatever went wrong (a name that became a link, a failed open, no regular file), the
+    // file-by-file reader finds out again and gives the same outcome as it would alone.
     if (job.statxResult < 0 || job.openResult < 0 || !S_ISREG(job.status.stx_mode)) {
         closeSlot(job);
         handToFileHasher(job);
@@ -364,9 +350,9 @@ void UringHasher::readWhole(std::size_t index)
 {
     Job& job = jobs_[index];
     // One byte more than the size, or a little for a file that says it is empty: a read that
-    // fills it shows that the file grew, or is one of those of /proc that give more than they say.
+    // fills it shows that the file grew.
     const std::size_t asked = job.size == 0 ? 4096 : static_cast<std::size_t>(job.size) + 1;
-    if (arenaUsed_ + roundUp(asked) > kArenaSize) {
+    if (arenaUsed_ + roundUp(asked) > arenaSize_) {
         waitingForArena_.push_back(index);
         return;
     }
@@ -378,20 +364,41 @@ void UringHasher::readWhole(std::size_t index)
     heldReads_.push_back(index);
 }
 
-// Small files' reads wait here until a few are ready, then go out together in walk order, so
-// that the neighbouring files they read merge into one request to the disk.
+// Small files' reads wait here until a few are ready or no open is under way, then go out
+// together in walk order, so that the neighbouring files they read merge into one request to
+// the disk.
 void UringHasher::submitHeldReads()
 {
     std::sort(heldReads_.begin(), heldReads_.end());
     for (const std::size_t index : heldReads_) {
         Job& job = jobs_[index];
-        io_uring_sqe* read = sqe();
-        io_uring_prep_read(read, static_cast<int>(job.slot), job.data, static_cast<unsigned>(job.asked), 0);
-        read->flags |= IOSQE_FIXED_FILE;
-        io_uring_sqe_set_data64(read, userData(Op::ReadWhole, index));
+        step_.read(job.slot, job.data, job.asked, 0, job.size, tag(Op::ReadWhole, index));
         job.submitted = Clock::now();
     }
     heldReads_.clear();
+}
+
+void UringHasher::onWholeRead(std::size_t index, int result)
+{
+    Job& job = jobs_[index];
+    const auto waited = Clock::now() - job.submitted;
+    if (waited > kCacheHit)
+        pace_.recordWait(waited);
+    closeSlot(job);
+    if (job.ended)
+        return;
+    if (result >= 0 && static_cast<std::uint64_t>(result) == job.size) {
+        progress_.addBytes(job.size);
+        submitToLanes(index);
+        return;
+    }
+    // A file that says it is empty but gave bytes, or that the kernel kept refusing.
+    if ((result > 0 && job.size == 0) || result == -EAGAIN || result == -EINTR || result == -ECANCELED) {
+        letGoOfData(job);
+        handToFileHasher(job);
+        return;
+    }
+    fail(job, result < 0 ? reasonText(-result) : "changed while it was read");
 }
 
 void UringHasher::submitToLanes(std::size_t index)
@@ -409,13 +416,14 @@ void UringHasher::readChunks(std::size_t index)
     Job& job = jobs_[index];
     if (!job.ended && cancel_.load(std::memory_order_relaxed)) {
         markCancelled(job);
-        if (job.stream != Md5Lanes::kNoStream && job.fed < job.size)
-            lanes_.finish(job.stream);
+        letGoOfData(job);
     }
     if (job.stream == Md5Lanes::kNoStream && !job.ended) {
-        job.stream = lanes_.openStream(index);
+        const bool shareLeft = streaming_.size() < std::max(1U, pace_.depth() / 2);
+        job.stream = shareLeft ? lanes_.openStream(index) : Md5Lanes::kNoStream;
         if (job.stream == Md5Lanes::kNoStream) {
-            waitingForStream_.push_back(index);
+            if (std::find(waitingForStream_.begin(), waitingForStream_.end(), index) == waitingForStream_.end())
+                waitingForStream_.push_back(index);
             return;
         }
         streaming_.push_back(index);
@@ -431,11 +439,7 @@ void UringHasher::readChunks(std::size_t index)
         chunk.asked = last ? static_cast<std::size_t>(left) + 1 : kChunkSize;
         job.nextRead += last ? left : kChunkSize;
         job.allAsked = last;
-        io_uring_sqe* read = sqe();
-        io_uring_prep_read(read, static_cast<int>(job.slot), chunk.data, static_cast<unsigned>(chunk.asked),
-                           chunk.offset);
-        read->flags |= IOSQE_FIXED_FILE;
-        io_uring_sqe_set_data64(read, userData(Op::ReadChunk, index, chunkIndex));
+        step_.read(job.slot, chunk.data, chunk.asked, chunk.offset, job.size, tag(Op::ReadChunk, index, chunkIndex));
         chunk.submitted = Clock::now();
         ++job.readsInFlight;
         ++job.opsInFlight;
@@ -462,8 +466,14 @@ void UringHasher::feedChunks(std::size_t index)
             const std::size_t expected = last ? static_cast<std::size_t>(job.size - chunk.offset) : kChunkSize;
             if (job.ended || chunk.got < 0 || static_cast<std::size_t>(chunk.got) != expected) {
                 freeChunks_.push_back(chunkIndex);
-                if (!job.ended)
-                    fail(job, chunk.got < 0 ? reasonText(static_cast<int>(-chunk.got)) : "changed while it was read");
+                if (job.ended)
+                    break;
+                if (chunk.got == -EAGAIN || chunk.got == -EINTR || chunk.got == -ECANCELED) {
+                    letGoOfData(job);
+                    handToFileHasher(job);
+                } else {
+                    fail(job, chunk.got < 0 ? reasonText(-chunk.got) : "changed while it was read");
+                }
                 break;
             }
             progress_.addBytes(expected);
@@ -496,20 +506,19 @@ void UringHasher::takeLaneResults()
     }
     for (std::size_t count = lanes_.takeDigests(digests_); count > 0; count = lanes_.takeDigests(digests_)) {
         for (std::size_t i = 0; i < count; ++i) {
-            Job& job = jobs_[static_cast<std::size_t>(digests_[i].tag)];
+            const auto index = static_cast<std::size_t>(digests_[i].tag);
+            Job& job = jobs_[index];
             if (job.stream != Md5Lanes::kNoStream) {
                 job.stream = Md5Lanes::kNoStream;
-                std::erase(streaming_, static_cast<std::size_t>(digests_[i].tag));
+                std::erase(streaming_, index);
             } else {
                 --arenaUsers_;
             }
-            if (job.ended) {
-                settle(job);
-                continue;
+            if (!job.ended) {
+                job.entry->kind = Entry::Kind::Hashed;
+                job.entry->facts = {job.size, toHex(digests_[i].value)};
+                job.ended = true;
             }
-            job.entry->kind = Entry::Kind::Hashed;
-            job.entry->facts = {job.size, toHex(digests_[i].value)};
-            job.ended = true;
             settle(job);
         }
     }
@@ -528,16 +537,11 @@ void UringHasher::retryWaiting()
     }
     while (!waitingForStream_.empty()) {
         const std::size_t index = waitingForStream_.front();
-        if (jobs_[index].ended) {
-            waitingForStream_.pop_front();
-            readChunks(index);
-            continue;
-        }
-        if ((jobs_[index].stream = lanes_.openStream(index)) == Md5Lanes::kNoStream)
+        // Stays first in the queue while it still cannot stream.
+        readChunks(index);
+        if (jobs_[index].stream == Md5Lanes::kNoStream && !jobs_[index].ended)
             break;
         waitingForStream_.pop_front();
-        streaming_.push_back(index);
-        readChunks(index);
     }
     for (const std::size_t index : std::vector<std::size_t>(streaming_))
         readChunks(index);
@@ -548,27 +552,43 @@ void UringHasher::fail(Job& job, const std::string& reason)
     job.entry->kind = Entry::Kind::Unreadable;
     job.entry->reason = reason;
     job.ended = true;
-    if (job.stream != Md5Lanes::kNoStream && job.fed < job.size) {
-        // The lanes still hold the stream; finishing it lets its digest come out and be ignored.
-        lanes_.finish(job.stream);
-    } else if (job.stream == Md5Lanes::kNoStream && job.data != nullptr) {
+    letGoOfData(job);
+    closeSlot(job);
+}
+
+// Gives up the job's hold on the lanes and the arena; a stream still open is finished, and
+// its digest, once it comes out, is ignored.
+void UringHasher::letGoOfData(Job& job)
+{
+    if (job.stream != Md5Lanes::kNoStream) {
+        if (job.fed < job.size) {
+            job.fed = job.size;
+            lanes_.finish(job.stream);
+        }
+    } else if (job.data != nullptr && job.state == Job::State::Reading) {
+        job.data = nullptr;
         --arenaUsers_;
     }
-    closeSlot(job);
 }
 
 void UringHasher::markCancelled(Job& job)
 {
     job.entry->kind = Entry::Kind::Cancelled;
     job.ended = true;
-    if (job.state == Job::State::Waiting)
+    if (job.state == Job::State::Waiting) {
         job.state = Job::State::Finished;
+        ++finished_;
+    }
 }
 
 void UringHasher::handToFileHasher(Job& job)
 {
     fallback_.hash(*job.entry);
     job.ended = true;
+    if (job.state == Job::State::Waiting) {
+        job.state = Job::State::Finished;
+        ++finished_;
+    }
 }
 
 void UringHasher::closeSlot(Job& job)
@@ -576,9 +596,7 @@ void UringHasher::closeSlot(Job& job)
     if (!job.slotOpen || job.readsInFlight > 0)
         return;
     job.slotOpen = false;
-    io_uring_sqe* close = sqe();
-    io_uring_prep_close_direct(close, job.slot);
-    io_uring_sqe_set_data64(close, userData(Op::Close, static_cast<std::size_t>(&job - jobs_.data())));
+    step_.close(job.slot, tag(Op::Close, static_cast<std::size_t>(&job - jobs_.data())));
     ++job.opsInFlight;
 }
 
@@ -589,7 +607,9 @@ void UringHasher::settle(Job& job)
     if (job.stream != Md5Lanes::kNoStream)
         return;
     job.state = Job::State::Finished;
-    --filesInFlight_;
+    ++finished_;
+    if (job.counted)
+        --filesInFlight_;
 }
 
 } // namespace listgen

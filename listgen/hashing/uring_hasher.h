@@ -5,8 +5,8 @@
 #include "listgen/hashing/file_hasher.h"
 #include "listgen/hashing/md5_lanes.h"
 #include "listgen/hashing/ordered_pipeline.h"
-
-#include <liburing.h>
+#include "listgen/hashing/read_ring.h"
+#include "listgen/hashing/read_step.h"
 
 #include <atomic>
 #include <chrono>
@@ -19,21 +19,33 @@
 namespace listgen {
 
 // Reads and hashes a batch of files together through io_uring: each file is measured and
-// opened into a registered slot by linked statx and openat (no fstat or close calls), small
-// files are read whole in one request and hashed in SIMD lanes as they arrive, large files
-// stream through the lanes in big chunks with a few reads in flight, and as many files as
-// the device pace allows are in flight at once. Data already in the page cache completes
-// during submission; only the reads that wait for the device are paced.
-// Anything unusual about a file (it cannot be measured or opened, is no regular file, or
-// gives bytes although it says it is empty) is handed to a FileHasher, so both readers give
-// the same outcome for every file.
+// opened into a registered slot by linked statx and openat, small files are read whole in one
+// request and hashed in SIMD lanes as they arrive, large files stream through the lanes in
+// chunks with a few reads in flight, and as many files as the device pace allows are in
+// flight at once. Data already in the page cache completes during submission; only the reads
+// that wait for the device are paced.
+// Anything unusual about a file (it cannot be measured or opened, is no regular file, lies on
+// a pseudo file system, is reached through a link, or keeps being refused by the kernel) is
+// handed to a FileHasher, so both readers give the same outcome for every file.
 class UringHasher : public EntryHasher {
 public:
-    // True when this kernel lets the process use io_uring with everything the reader needs;
-    // containers and hardened systems may refuse it (ENOSYS, EPERM).
-    static bool available();
+    // How much memory the reader keeps for data in flight.
+    struct Buffers {
+        // Small files are read whole into this.
+        std::size_t arena = std::size_t{16} << 20;
+        // Chunks of large files in flight.
+        std::size_t chunks = 12;
+    };
 
-    UringHasher(const std::atomic<bool>& cancel, ProgressMeter& progress, DevicePace& pace);
+    // With an io_uring of its own, its buffers sized to fit the address space left. Throws
+    // SystemError when the kernel or the limits in force refuse the ring, std::bad_alloc when
+    // the buffers cannot be had.
+    static std::unique_ptr<UringHasher> create(const std::atomic<bool>& cancel, ProgressMeter& progress,
+                                               DevicePace& pace);
+
+    UringHasher(std::unique_ptr<ReadRing> ring, const std::atomic<bool>& cancel, ProgressMeter& progress,
+                DevicePace& pace, const Buffers& buffers);
+    // Takes every request back from the kernel before any buffer is given back.
     ~UringHasher() override;
     UringHasher(const UringHasher&) = delete;
     UringHasher& operator=(const UringHasher&) = delete;
@@ -43,13 +55,16 @@ public:
 private:
     struct Job;
     struct Chunk;
-    enum class Op : std::uint8_t { Statx, Open, ReadWhole, ReadChunk, Close };
+    enum class Op : std::uint8_t { Measure, Open, ReadWhole, ReadChunk, Close };
 
+    void run(std::span<Entry> batch);
+    bool mayStartAnother() const;
     void start(std::size_t index);
     void retryWaiting();
     void markCancelled(Job& job);
-    void onCompletion(const io_uring_cqe& cqe);
+    void onCompletion(const ReadStep::Done& done);
     void onOpened(std::size_t index);
+    void onWholeRead(std::size_t index, int result);
     void readWhole(std::size_t index);
     void readChunks(std::size_t index);
     void feedChunks(std::size_t index);
@@ -57,29 +72,34 @@ private:
     void submitHeldReads();
     void takeLaneResults();
     void fail(Job& job, const std::string& reason);
+    void letGoOfData(Job& job);
     void handToFileHasher(Job& job);
     void closeSlot(Job& job);
     void settle(Job& job);
     void waitForCompletions();
-    io_uring_sqe* sqe();
-    std::uint64_t userData(Op op, std::size_t job, std::size_t chunk = 0) const;
+    std::uint64_t tag(Op op, std::size_t job, std::size_t chunk = 0) const;
 
     const std::atomic<bool>& cancel_;
     ProgressMeter& progress_;
     DevicePace& pace_;
-    io_uring ring_{};
+    std::unique_ptr<char[]> arena_;
+    std::size_t arenaSize_;
+    std::unique_ptr<char[]> chunkMemory_;
+    std::vector<Chunk> chunks_;
+    std::vector<Job> jobs_;
+    std::unique_ptr<ReadRing> ring_;
+    ReadStep step_;
     Md5Lanes lanes_;
     FileHasher fallback_;
+    bool broken_ = false;
     std::vector<unsigned> freeSlots_;
-    std::vector<Job> jobs_;
-    std::unique_ptr<char[]> arena_;
     std::size_t arenaUsed_ = 0;
     std::size_t arenaUsers_ = 0;
-    std::vector<Chunk> chunks_;
     std::vector<std::size_t> freeChunks_;
-    std::size_t opsInFlight_ = 0;
     std::size_t filesInFlight_ = 0;
-    std::size_t submittedUnsent_ = 0;
+    std::size_t opensInFlight_ = 0;
+    std::size_t finished_ = 0;
+    std::vector<ReadStep::Done> done_;
     std::vector<Md5Result> digests_;
     std::vector<std::uint64_t> released_;
     // Jobs waiting for room in the arena, for a stream of the lanes, or reading in chunks.

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace listgen {
@@ -30,6 +31,8 @@ struct VerifyOutcome {
     std::uint64_t rowsChecked = 0;
     // Exclude patterns that matched neither a file nor a row.
     std::vector<std::string> unusedExcludes;
+    // Why io_uring could not be used, so files were read one by one; empty when it was.
+    std::error_code readerFallback;
 };
 
 } // namespace listgen

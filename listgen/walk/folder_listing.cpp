@@ -16,7 +16,7 @@ namespace listgen {
 
 namespace {
 
-enum class EntryKind { Folder, File, Other };
+enum class EntryKind { Folder, File, LinkToFile, Other };
 
 EntryKind kindOf(const struct stat& status)
 {
@@ -39,10 +39,11 @@ EntryKind kindOf(int folderFd, const dirent& entry)
         return EntryKind::Other;
     if (!S_ISLNK(status.st_mode))
         return kindOf(status);
-    // A link to a folder could lead out of the tree or loop, so it is never entered.
+    // A link to a folder could lead out of the tree or loop, so it is never entered. One that
+    // cannot be followed at all is an entry that cannot be read, never silently nothing.
     if (::fstatat(folderFd, entry.d_name, &status, 0) != 0)
-        return errno == ENOENT || errno == ELOOP ? EntryKind::File : EntryKind::Other;
-    return S_ISREG(status.st_mode) ? EntryKind::File : EntryKind::Other;
+        return EntryKind::LinkToFile;
+    return S_ISREG(status.st_mode) ? EntryKind::LinkToFile : EntryKind::Other;
 }
 
 bool isDotOrDotDot(const char* name)
@@ -87,7 +88,8 @@ FolderListing FolderListing::read(int folderFd)
             continue;
         switch (kindOf(folderFd, *entry)) {
         case EntryKind::Folder: listing.subfolders.emplace_back(entry->d_name); break;
-        case EntryKind::File: listing.files.push_back({entry->d_name, entry->d_ino}); break;
+        case EntryKind::File: listing.files.push_back({entry->d_name, entry->d_ino, false}); break;
+        case EntryKind::LinkToFile: listing.files.push_back({entry->d_name, entry->d_ino, true}); break;
         case EntryKind::Other: break;
         }
     }

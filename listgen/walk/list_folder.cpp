@@ -1,9 +1,11 @@
 #include "listgen/walk/list_folder.h"
 
+#include "listgen/common/pseudo_files.h"
 #include "listgen/common/system_error.h"
 #include "listgen/walk/rel_name.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -13,18 +15,22 @@ namespace listgen {
 
 namespace {
 
-// Folders held open by the walk itself; entries on their way to the hashers hold a few more.
+// Folders held open by the walk itself, besides the root; entries on their way to the
+// hashers hold more.
 constexpr std::size_t kOpenFolders = 8;
+constexpr std::size_t kMostFolderBudget = 1024;
+
+// A quarter of the open files the process may have, for folders; the rest is for the files
+// being read, the outputs and whatever else the process holds.
+std::size_t folderBudget()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return kMostFolderBudget;
+    return std::clamp<std::size_t>(static_cast<std::size_t>(limit.rlim_cur / 4), 3, kMostFolderBudget);
+}
 
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
-
-SharedFolder adopt(int fd, const FileIdentity& identity)
-{
-    auto folder = std::make_shared<FolderHandle>();
-    folder->fd.reset(fd);
-    folder->identity = identity;
-    return folder;
-}
 
 FileIdentity identityOf(int fd)
 {
@@ -45,7 +51,10 @@ void markUnlistable(Entry& entry, std::string path, const std::string& reason)
 } // namespace
 
 ListFolder::ListFolder(std::string strRoot, ExcludeFilter excludes, Places leftOut)
-    : strRoot_(std::move(strRoot))
+    : openFolders_(std::make_shared<std::atomic<std::size_t>>(0))
+    , folderBudget_(folderBudget())
+    , framesKeptOpen_(std::clamp<std::size_t>(folderBudget_ / 4, 1, kOpenFolders))
+    , strRoot_(std::move(strRoot))
     , excludes_(std::move(excludes))
     , leftOut_(std::move(leftOut))
 {
@@ -54,16 +63,35 @@ ListFolder::ListFolder(std::string strRoot, ExcludeFilter excludes, Places leftO
     if (fd < 0)
         throw SystemError("list folder", strRoot_, errno);
     try {
-        enter(strRoot_, fd);
+        enter(strRoot_, {}, fd);
     } catch (const std::system_error& error) {
         throw SystemError("list folder", strRoot_, error.code());
     }
 }
 
-void ListFolder::enter(std::string path, int fd)
+SharedFolder ListFolder::adopt(int fd, const FileIdentity& identity)
+{
+    auto* handle = new FolderHandle;
+    handle->fd.reset(fd);
+    handle->identity = identity;
+    handle->pseudoFiles = onPseudoFileSystem(fd);
+    openFolders_->fetch_add(1, std::memory_order_relaxed);
+    return SharedFolder(handle, [count = openFolders_](const FolderHandle* closing) {
+        count->fetch_sub(1, std::memory_order_relaxed);
+        delete closing;
+    });
+}
+
+bool ListFolder::mustWait() const
+{
+    return openFolders_->load(std::memory_order_relaxed) >= folderBudget_;
+}
+
+void ListFolder::enter(std::string path, std::string name, int fd)
 {
     Frame frame;
     frame.path = std::move(path);
+    frame.name = std::move(name);
     try {
         frame.identity = identityOf(fd);
         frame.folder = adopt(fd, frame.identity);
@@ -76,12 +104,13 @@ void ListFolder::enter(std::string path, int fd)
     closeOldFolders();
 }
 
+// Keeps the deepest folders and the root open; the root is where lost folders are found again.
 void ListFolder::closeOldFolders()
 {
     std::size_t open = 0;
-    for (auto frame = frames_.rbegin(); frame != frames_.rend(); ++frame) {
-        if (frame->folder && ++open > kOpenFolders)
-            frame->folder.reset();
+    for (std::size_t i = frames_.size(); i-- > 1;) {
+        if (frames_[i].folder && ++open > framesKeptOpen_)
+            frames_[i].folder.reset();
     }
 }
 
@@ -93,6 +122,9 @@ bool ListFolder::next(Entry& entry)
             std::string path = std::move(top.path);
             const std::string reason = top.lostReason.empty() ? "moved while it was listed" : top.lostReason;
             frames_.pop_back();
+            // Its parent may have been given up too; it is found again from the root.
+            if (!frames_.empty() && !frames_.back().folder)
+                reopenFromAncestor(frames_.size() - 1);
             markUnlistable(entry, std::move(path), reason);
             return true;
         }
@@ -108,7 +140,7 @@ bool ListFolder::next(Entry& entry)
                 return true;
             }
             try {
-                enter(child, fd);
+                enter(child, name, fd);
             } catch (const std::system_error& error) {
                 markUnlistable(entry, std::move(child), error.code().message());
                 return true;
@@ -122,6 +154,7 @@ bool ListFolder::next(Entry& entry)
             entry.kind = Entry::Kind::File;
             entry.path.assign(top.path).append(1, '/').append(file.name);
             entry.inode = file.inode;
+            entry.throughLink = file.throughLink;
             entry.folder = top.folder;
             entry.reason.clear();
             return true;
@@ -132,7 +165,8 @@ bool ListFolder::next(Entry& entry)
 }
 
 // Pops the finished folder. A parent whose descriptor was given up is opened again through
-// ".." of the child, and must still be the folder it was; otherwise the rest of it is lost.
+// ".." of the child; if the child has moved meanwhile, by name from the nearest open ancestor.
+// Either way it must still be the folder it was; otherwise the rest of it is lost.
 void ListFolder::leave()
 {
     const Frame finished = std::move(frames_.back());
@@ -141,17 +175,38 @@ void ListFolder::leave()
         return;
     Frame& parent = frames_.back();
     const int fd = ::openat(finished.folder->fd.get(), "..", kFolderFlags | O_NOFOLLOW);
-    if (fd < 0) {
-        parent.lostReason = reasonText(errno);
-        return;
-    }
     struct stat status {};
-    if (::fstat(fd, &status) == 0 && FileIdentity::of(status) == parent.identity) {
+    if (fd >= 0 && ::fstat(fd, &status) == 0 && FileIdentity::of(status) == parent.identity) {
         parent.folder = adopt(fd, parent.identity);
         return;
     }
-    ::close(fd);
-    parent.lostReason = "moved while it was listed";
+    if (fd >= 0)
+        ::close(fd);
+    reopenFromAncestor(frames_.size() - 1);
+}
+
+void ListFolder::reopenFromAncestor(std::size_t index)
+{
+    std::size_t open = index;
+    while (!frames_[open].folder)
+        --open;
+    FileDescriptor current(::fcntl(frames_[open].folder->fd.get(), F_DUPFD_CLOEXEC, 0));
+    std::string lostReason = current.valid() ? "" : reasonText(errno);
+    for (std::size_t i = open + 1; i <= index && current.valid(); ++i) {
+        FileDescriptor next(::openat(current.get(), frames_[i].name.c_str(), kFolderFlags | O_NOFOLLOW));
+        struct stat status {};
+        if (!next.valid() && errno != ENOENT && errno != ENOTDIR && errno != ELOOP)
+            lostReason = reasonText(errno);
+        if (next.valid() && (::fstat(next.get(), &status) != 0 || FileIdentity::of(status) != frames_[i].identity))
+            next.reset();
+        current = std::move(next);
+    }
+    Frame& frame = frames_[index];
+    if (!current.valid()) {
+        frame.lostReason = lostReason.empty() ? "moved while it was listed" : lostReason;
+        return;
+    }
+    frame.folder = adopt(current.release(), frame.identity);
 }
 
 bool ListFolder::excluded(const std::string& name, const Frame& frame, bool isFolder) const

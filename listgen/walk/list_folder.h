@@ -5,6 +5,8 @@
 #include "listgen/walk/exclude_filter.h"
 #include "listgen/walk/folder_listing.h"
 
+#include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,7 +16,8 @@ namespace listgen {
 // each folder's subfolders first, each walked whole, then the folder's own files.
 // Gives File entries, each with its open folder, and UnlistableFolder entries for subfolders
 // it cannot enter. Every folder is opened relative to its parent and never through a link,
-// so the walk stays in the tree, and only a few folders are held open whatever the depth.
+// so the walk stays in the tree, and only a few folders are held open whatever the depth. A
+// folder moved away during the walk loses only itself, never its ancestors.
 class ListFolder : public EntrySource {
 public:
     // Throws SystemError when the root itself cannot be listed. Excluded folders are not
@@ -22,10 +25,13 @@ public:
     explicit ListFolder(std::string strRoot, ExcludeFilter excludes = {}, Places leftOut = {});
 
     bool next(Entry& entry) override;
+    bool mustWait() const override;
 
 private:
     struct Frame {
         std::string path;
+        // Its own name in its parent, to find it again from an ancestor.
+        std::string name;
         SharedFolder folder;
         FileIdentity identity;
         FolderListing listing;
@@ -36,10 +42,18 @@ private:
     };
 
     bool excluded(const std::string& name, const Frame& frame, bool isFolder) const;
-    void enter(std::string path, int fd);
+    void enter(std::string path, std::string name, int fd);
     void closeOldFolders();
     void leave();
+    void reopenFromAncestor(std::size_t index);
 
+    SharedFolder adopt(int fd, const FileIdentity& identity);
+
+    // Folders open now, by the walk or by entries on their way, against what the limit of
+    // open files allows.
+    std::shared_ptr<std::atomic<std::size_t>> openFolders_;
+    std::size_t folderBudget_;
+    std::size_t framesKeptOpen_;
     std::string strRoot_;
     ExcludeFilter excludes_;
     Places leftOut_;
