@@ -1,6 +1,7 @@
 #include "listgen/hashing/file_hasher.h"
 
 #include "listgen/common/file_descriptor.h"
+#include "listgen/common/pseudo_files.h"
 #include "listgen/common/system_error.h"
 
 #include <fcntl.h>
@@ -133,7 +134,9 @@ void FileHasher::hash(Entry& entry)
     const auto size = static_cast<std::uint64_t>(status.st_size);
     if (size > bufferSize_)
         ::posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    GetFileMD5(file.get(), size, entry.folder->pseudoFiles, entry);
+    // A link may lead onto a pseudo file system from a folder that is not on one.
+    const bool pseudo = entry.folder->pseudoFiles || (entry.throughLink && onPseudoFileSystem(file.get()));
+    GetFileMD5(file.get(), size, pseudo, entry);
 }
 
 void FileHasher::GetFileMD5(int fd, std::uint64_t expectedSize, bool toTheEnd, Entry& entry)

@@ -1,6 +1,7 @@
 #include "listgen/hashing/uring_hasher.h"
 
 #include "listgen/common/file_descriptor.h"
+#include "listgen/common/pseudo_files.h"
 #include "listgen/common/system_error.h"
 #include "listgen/hashing/uring_ring.h"
 
@@ -261,7 +262,8 @@ void UringHasher::start(std::size_t index)
         // opened through /proc by the descriptor that looked.
         job.linkTarget.reset(::openat(folder, job.name.c_str(), O_PATH | O_CLOEXEC));
         struct stat status {};
-        if (!job.linkTarget.valid() || ::fstat(job.linkTarget.get(), &status) != 0 || !S_ISREG(status.st_mode))
+        if (!job.linkTarget.valid() || ::fstat(job.linkTarget.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
+            onPseudoFileSystem(job.linkTarget.get()))
             return handToFileHasher(job);
         job.name = "/proc/self/fd/" + std::to_string(job.linkTarget.get());
         folder = AT_FDCWD;

@@ -201,3 +201,31 @@ TEST_F(GenerateListTest, FilesDeeperThanAnyPathAreListedWithFewDescriptors)
     EXPECT_NE(result.output.find("/bottom\">"), std::string::npos) << result.output.substr(0, 300);
     EXPECT_NE(result.output.find("</td><td>4</td><td>6627415e807ee33c7302917216e7da68</td>"), std::string::npos);
 }
+
+// Their sizes are guesses (4096 in sysfs), so the bytes they give are what counts.
+TEST_F(GenerateListTest, FilesOfPseudoFileSystemsAreListedWithTheBytesTheyGive)
+{
+    const std::string sysfs = "/sys/kernel/mm/transparent_hugepage/khugepaged";
+    if (!fs::exists(sysfs + "/pages_to_scan"))
+        GTEST_SKIP() << "no " << sysfs << " here";
+    fs::create_symlink(sysfs + "/pages_to_scan", folder / "in/link");
+    const std::string bytes = readFile(sysfs + "/pages_to_scan");
+    ASSERT_LT(bytes.size(), 4096U);
+    ListRequest request = requestFor(folder);
+    ASSERT_EQ(GenerateList(request, {}, kGoOn).status, Outcome::Status::Complete);
+    EXPECT_NE(readFile(request.outputFile).find("\"link\">link</a></td><td>" + std::to_string(bytes.size()) + "</td>"),
+              std::string::npos);
+    request.inputDir = sysfs;
+    for (const bool withoutUring : {false, true}) {
+        const auto result = testing_support::runInChild(
+            [&] {
+                const Outcome outcome = GenerateList(request, {}, kGoOn);
+                return outcome.status == Outcome::Status::Complete ? readFile(request.outputFile)
+                                                                   : "not complete: " + std::to_string(outcome.skipped.size());
+            },
+            {.withoutIoUring = withoutUring});
+        EXPECT_NE(result.output.find("pages_to_scan</a></td><td>" + std::to_string(bytes.size()) + "</td>"),
+                  std::string::npos)
+            << result.output;
+    }
+}

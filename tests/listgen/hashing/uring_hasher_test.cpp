@@ -1,0 +1,249 @@
+#include "listgen/hashing/uring_hasher.h"
+
+#include "listgen/hashing/read_step.h"
+
+#include "fake_ring.h"
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+using listgen::Entry;
+using listgen::ReadStep;
+using listgen::UringHasher;
+using testing_support::FakeRing;
+using testing_support::ReadFaults;
+using testing_support::TempFolder;
+using testing_support::writeFile;
+
+namespace {
+
+const std::atomic<bool> kGoOn{false};
+
+// Bytes that differ from chunk to chunk, so a chunk read twice or skipped changes the digest.
+std::string content(std::size_t size)
+{
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 131) ^ (i >> 11));
+    return bytes;
+}
+
+std::shared_ptr<listgen::FolderHandle> openFolder(const std::string& path)
+{
+    auto folder = std::make_shared<listgen::FolderHandle>();
+    folder->fd.reset(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return folder;
+}
+
+// The entries the walk would give for files of a folder.
+std::vector<Entry> entriesFor(const TempFolder& folder, const std::vector<std::string>& names)
+{
+    const auto handle = openFolder(folder.path().string());
+    std::vector<Entry> entries(names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        entries[i].path = folder / names[i];
+        entries[i].folder = handle;
+    }
+    return entries;
+}
+
+std::string outcomeOf(const Entry& entry)
+{
+    switch (entry.kind) {
+    case Entry::Kind::Hashed:
+        return std::to_string(entry.facts.size) + " " + std::string(entry.facts.md5.data(), entry.facts.md5.size());
+    case Entry::Kind::Unreadable: return "unreadable: " + entry.reason;
+    case Entry::Kind::Cancelled: return "cancelled";
+    default: return "untouched";
+    }
+}
+
+// What the file-by-file reader makes of the same files: the reference for the io_uring one.
+std::vector<std::string> byFileHasher(const TempFolder& folder, const std::vector<std::string>& names)
+{
+    std::vector<Entry> entries = entriesFor(folder, names);
+    listgen::FileHasher hasher(kGoOn);
+    hasher.hash(entries);
+    std::vector<std::string> outcomes;
+    for (const Entry& entry : entries)
+        outcomes.push_back(outcomeOf(entry));
+    return outcomes;
+}
+
+struct Reader {
+    listgen::ProgressCallback onProgress;
+    listgen::ProgressMeter progress{onProgress};
+    listgen::DevicePace pace{false, 0};
+};
+
+std::vector<std::string> byUringHasher(std::unique_ptr<FakeRing> ring, const TempFolder& folder,
+                                       const std::vector<std::string>& names, UringHasher::Buffers buffers = {})
+{
+    Reader reader;
+    std::vector<Entry> entries = entriesFor(folder, names);
+    {
+        UringHasher hasher(std::move(ring), kGoOn, reader.progress, reader.pace, buffers);
+        hasher.hash(entries);
+    }
+    std::vector<std::string> outcomes;
+    for (const Entry& entry : entries)
+        outcomes.push_back(outcomeOf(entry));
+    return outcomes;
+}
+
+// A tree with files below, at and above the sizes where the reader changes how it reads.
+std::vector<std::string> makeFiles(const TempFolder& folder)
+{
+    std::vector<std::string> names;
+    for (const std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{4095}, std::size_t{256} << 10,
+                                   (std::size_t{256} << 10) + 1, (std::size_t{1} << 20) + 3, std::size_t{3} << 20}) {
+        names.push_back(std::to_string(size) + "-bytes");
+        writeFile(folder / names.back(), content(size));
+    }
+    return names;
+}
+
+struct ReadResult {
+    int result = 0;
+    std::string bytes;
+};
+
+// One file opened and read through a ReadStep over `ring`.
+ReadResult readThroughStep(FakeRing& ring, const TempFolder& folder, const std::string& name, std::size_t size)
+{
+    const auto handle = openFolder(folder.path().string());
+    struct statx status {};
+    std::string buffer(size + 1, '\0');
+    ReadStep step(ring);
+    std::vector<ReadStep::Done> done;
+    step.measureAndOpen(handle->fd.get(), name.c_str(), false, O_RDONLY, &status, 0, 1, 2);
+    while (done.size() < 2)
+        step.advance(done, std::chrono::milliseconds(10));
+    EXPECT_EQ(done[1].result, 0);
+    step.read(0, buffer.data(), size + 1, 0, size, 3);
+    while (done.size() < 3)
+        step.advance(done, std::chrono::milliseconds(10));
+    step.close(0, 4);
+    while (done.size() < 4)
+        step.advance(done, std::chrono::milliseconds(10));
+    const int result = done[2].result;
+    return {result, buffer.substr(0, static_cast<std::size_t>(std::max(result, 0)))};
+}
+
+} // namespace
+
+TEST(ReadStep, ShortAndInterruptedReadsComeBackWhole)
+{
+    TempFolder folder;
+    writeFile(folder / "f", content(100'000));
+    FakeRing ring;
+    ring.faults["f"] = {.mostBytesPerRead = 777, .eagain = 3, .eintr = 2};
+    const ReadResult read = readThroughStep(ring, folder, "f", 100'000);
+    EXPECT_EQ(read.result, 100'000);
+    EXPECT_EQ(read.bytes, content(100'000));
+}
+
+TEST(ReadStep, RealErrorsAndEndlessRetriesComeBackAsTheyAre)
+{
+    TempFolder folder;
+    writeFile(folder / "f", content(1000));
+    const std::vector<std::pair<ReadFaults, int>> cases = {
+        {{.failWith = EIO}, -EIO},
+        {{.ecanceled = 1}, -ECANCELED},
+        {{.eagain = 1000}, -EAGAIN},
+        {{.eintr = 1000}, -EINTR},
+    };
+    for (const auto& [fault, expected] : cases) {
+        FakeRing ring;
+        ring.faults["f"] = fault;
+        EXPECT_EQ(readThroughStep(ring, folder, "f", 1000).result, expected);
+    }
+}
+
+TEST(ReadStep, AFileThatEndsEarlyOrGrowsShowsInTheCount)
+{
+    TempFolder folder;
+    writeFile(folder / "f", content(1000));
+    FakeRing shorter;
+    shorter.faults["f"] = {.mostBytesPerRead = 300};
+    EXPECT_EQ(readThroughStep(shorter, folder, "f", 1200).result, 1000);
+    FakeRing longer;
+    EXPECT_EQ(readThroughStep(longer, folder, "f", 999).result, 1000);
+}
+
+TEST(UringHasher, GivesWhatTheFileByFileReaderGivesUnderEveryFault)
+{
+    TempFolder folder;
+    const std::vector<std::string> names = makeFiles(folder);
+    const std::vector<std::string> expected = byFileHasher(folder, names);
+    const std::vector<ReadFaults> plans = {
+        {},
+        {.mostBytesPerRead = 1000},
+        {.eagain = 5, .eintr = 5},
+        {.eagain = 10'000},
+        {.ecanceled = 10'000},
+    };
+    for (const ReadFaults& plan : plans) {
+        auto ring = std::make_unique<FakeRing>();
+        for (const std::string& name : names)
+            ring->faults[name] = plan;
+        EXPECT_EQ(byUringHasher(std::move(ring), folder, names), expected) << plan.mostBytesPerRead << plan.eagain;
+    }
+    auto failing = std::make_unique<FakeRing>();
+    for (const std::string& name : names)
+        failing->faults[name] = {.failWith = EIO};
+    const std::vector<std::string> unreadable = byUringHasher(std::move(failing), folder, names);
+    for (std::size_t i = 0; i < names.size(); ++i)
+        EXPECT_EQ(unreadable[i], "unreadable: Input/output error") << names[i];
+}
+
+TEST(UringHasher, AFullRingAndFewSlotsAndBuffersOnlySlowItDown)
+{
+    TempFolder folder;
+    std::vector<std::string> names = makeFiles(folder);
+    for (int i = 0; i < 100; ++i) {
+        names.push_back(std::to_string(i) + "s");
+        writeFile(folder / names.back(), content(static_cast<std::size_t>(i) * 97));
+    }
+    const std::vector<std::string> expected = byFileHasher(folder, names);
+    auto ring = std::make_unique<FakeRing>(4, 2);
+    const UringHasher::Buffers tight{.arena = std::size_t{512} << 10, .chunks = 2};
+    EXPECT_EQ(byUringHasher(std::move(ring), folder, names, tight), expected);
+}
+
+TEST(UringHasher, AFailureMidBatchTakesEveryReadBackBeforeItsBuffersGo)
+{
+    TempFolder folder;
+    const std::vector<std::string> names = makeFiles(folder);
+    std::vector<Entry> entries = entriesFor(folder, names);
+    // The progress callback fails once bytes have arrived, with reads of large files in flight.
+    listgen::ProgressCallback onProgress = [](const listgen::Progress&) { throw std::runtime_error("no room"); };
+    listgen::ProgressMeter progress(onProgress);
+    listgen::DevicePace pace(false, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    auto ring = std::make_unique<FakeRing>();
+    ring->readsBeforeHolding = 8;
+    UringHasher hasher(std::move(ring), kGoOn, progress, pace, {});
+    EXPECT_THROW(hasher.hash(entries), std::runtime_error);
+    // FakeRing fails the test if it still holds a request when the hasher lets it go.
+}
+
+TEST(UringHasher, ARingThatFailsMidBatchIsDrainedAndTheFailureComesThrough)
+{
+    TempFolder folder;
+    const std::vector<std::string> names = makeFiles(folder);
+    std::vector<Entry> entries = entriesFor(folder, names);
+    Reader reader;
+    auto ring = std::make_unique<FakeRing>();
+    ring->failNextCall = true;
+    UringHasher hasher(std::move(ring), kGoOn, reader.progress, reader.pace, {});
+    EXPECT_THROW(hasher.hash(entries), std::runtime_error);
+    EXPECT_THROW(hasher.hash(entries), std::logic_error) << "a reader that failed is not used again";
+}
