@@ -134,7 +134,7 @@ TEST_F(FaultTest, FolderRemovedMidWalkIsLeftOutAndTheRunGoesOn)
     EXPECT_EQ(report.find("b/gone"), std::string::npos);
 }
 
-TEST_F(FaultTest, PermissionDeniedForAFileAndAFolderChangesNothingInTheTree)
+TEST_F(FaultTest, PermissionDeniedForAFileAFolderAndALinkIntoItChangesNothingInTheTree)
 {
     folder.openToEveryone();
     ::chmod((folder / "out").c_str(), 0777);
@@ -142,6 +142,7 @@ TEST_F(FaultTest, PermissionDeniedForAFileAndAFolderChangesNothingInTheTree)
     fs::create_directories(folder / "in/closed");
     writeFile(folder / "in/closed/inside", "i");
     writeFile(folder / "in/a/locked", "l");
+    fs::create_symlink("closed/inside", folder / "in/link");
     ::chmod((folder / "in/a/locked").c_str(), 0);
     ::chmod((folder / "in/closed").c_str(), 0);
     const std::string before = treeSnapshot(input());
@@ -151,7 +152,8 @@ TEST_F(FaultTest, PermissionDeniedForAFileAndAFolderChangesNothingInTheTree)
     EXPECT_EQ(result.exitCode, 3);
     EXPECT_EQ(result.errors, "vaskerel: left out file " + (folder / "in/a/locked") + ": Permission denied\n" +
                                  "vaskerel: left out folder " + (folder / "in/closed") + ": Permission denied\n" +
-                                 "vaskerel: report written with 2 entries left out\n");
+                                 "vaskerel: left out file " + (folder / "in/link") + ": Permission denied\n" +
+                                 "vaskerel: report written with 3 entries left out\n");
     EXPECT_NE(readFile(output()).find("<a href=\"a/small19\">"), std::string::npos);
     EXPECT_EQ(treeSnapshot(input()), before);
 }

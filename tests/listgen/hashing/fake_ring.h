@@ -48,6 +48,11 @@ public:
     std::map<std::string, ReadFaults> faults;
     // Reads after this many are held until cancelled.
     std::size_t readsBeforeHolding = ~std::size_t{0};
+    // Reads of this file wait for this many calls, as reads of a slow file would; other
+    // reads that complete meanwhile are counted.
+    std::string slowFile;
+    std::size_t slowForCalls = 0;
+    std::size_t readsWhileSlow = 0;
     // The next submitAndTake throws, as a ring that fails does.
     bool failNextCall = false;
     std::size_t mostInFlight = 0;
@@ -105,13 +110,17 @@ public:
         }
         std::size_t taken = 0;
         std::deque<Request> held;
+        const bool slow = ++calls_ <= slowForCalls;
         while (!queue_.empty() && taken < out.size()) {
             Request request = queue_.front();
             queue_.pop_front();
-            if (request.kind == Kind::Read && !request.cancelled && readsRun_ >= readsBeforeHolding) {
+            const bool isRead = request.kind == Kind::Read && !request.cancelled;
+            if (isRead && (readsRun_ >= readsBeforeHolding || (slow && names_[request.slot] == slowFile))) {
                 held.push_back(request);
                 continue;
             }
+            if (isRead && slow)
+                ++readsWhileSlow;
             out[taken++] = {request.tag, request.cancelled ? -ECANCELED : run(request)};
         }
         queue_.insert(queue_.begin(), held.begin(), held.end());
@@ -197,6 +206,7 @@ private:
     std::map<unsigned, std::string> names_;
     std::deque<Request> queue_;
     std::size_t readsRun_ = 0;
+    std::size_t calls_ = 0;
 };
 
 } // namespace testing_support

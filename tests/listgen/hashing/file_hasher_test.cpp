@@ -1,5 +1,7 @@
 #include "listgen/hashing/file_hasher.h"
 
+#include "listgen/common/pseudo_files.h"
+
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -34,6 +36,7 @@ Entry hashed(FileHasher& hasher, const std::string& path)
 {
     auto folder = std::make_shared<listgen::FolderHandle>();
     folder->fd.reset(::open(path.substr(0, path.rfind('/')).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    folder->pseudoFiles = listgen::onPseudoFileSystem(folder->fd.get());
     Entry entry;
     entry.path = path;
     entry.folder = std::move(folder);

@@ -1,6 +1,7 @@
 #include "listgen/hashing/uring_hasher.h"
 
 #include "listgen/hashing/read_step.h"
+#include "listgen/hashing/uring_ring.h"
 
 #include "fake_ring.h"
 #include "temp_folder.h"
@@ -8,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -218,6 +221,29 @@ TEST(UringHasher, AFullRingAndFewSlotsAndBuffersOnlySlowItDown)
     EXPECT_EQ(byUringHasher(std::move(ring), folder, names, tight), expected);
 }
 
+TEST(UringHasher, SmallFilesNeverWaitBehindALargeOne)
+{
+    TempFolder folder;
+    std::vector<std::string> names = {"large"};
+    writeFile(folder / "large", content(std::size_t{4} << 20));
+    for (int i = 0; i < 31; ++i) {
+        names.push_back(std::to_string(i) + "-small");
+        writeFile(folder / names.back(), content(100));
+    }
+    const std::vector<std::string> expected = byFileHasher(folder, names);
+    auto ring = std::make_unique<FakeRing>();
+    ring->slowFile = "large";
+    ring->slowForCalls = 1000;
+    const FakeRing& fake = *ring;
+    Reader reader;
+    std::vector<Entry> entries = entriesFor(folder, names);
+    UringHasher hasher(std::move(ring), kGoOn, reader.progress, reader.pace, {});
+    hasher.hash(entries);
+    EXPECT_EQ(fake.readsWhileSlow, 31U);
+    for (std::size_t i = 0; i < names.size(); ++i)
+        EXPECT_EQ(outcomeOf(entries[i]), expected[i]);
+}
+
 TEST(UringHasher, AFailureMidBatchTakesEveryReadBackBeforeItsBuffersGo)
 {
     TempFolder folder;
@@ -246,4 +272,40 @@ TEST(UringHasher, ARingThatFailsMidBatchIsDrainedAndTheFailureComesThrough)
     UringHasher hasher(std::move(ring), kGoOn, reader.progress, reader.pace, {});
     EXPECT_THROW(hasher.hash(entries), std::runtime_error);
     EXPECT_THROW(hasher.hash(entries), std::logic_error) << "a reader that failed is not used again";
+}
+
+// Opening a FIFO or a device can have effects (a tape rewinds, a watchdog arms), so a name
+// that became a link to one between the listing and the read is looked at, never opened.
+TEST(Readers, NeverOpenAFifoThatANameWasSwappedFor)
+{
+    TempFolder folder;
+    ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0644), 0);
+    writeFile(folder / "listed-as-file", "f");
+    std::vector<Entry> entries = entriesFor(folder, {"listed-as-file", "listed-as-link"});
+    entries[1].throughLink = true;
+    for (const char* name : {"listed-as-file", "listed-as-link"}) {
+        ::unlink((folder / name).c_str());
+        ASSERT_EQ(::symlink("fifo", (folder / name).c_str()), 0);
+    }
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(::inotify_add_watch(watch, (folder / "fifo").c_str(), IN_OPEN), 0);
+    const auto opened = [&] {
+        char event[4096];
+        return ::read(watch, event, sizeof event) > 0;
+    };
+    listgen::FileHasher fileByFile(kGoOn);
+    std::vector<Entry> first = entries;
+    fileByFile.hash(first);
+    EXPECT_EQ(outcomeOf(first[0]), "unreadable: not a regular file");
+    EXPECT_EQ(outcomeOf(first[1]), "unreadable: not a regular file");
+    EXPECT_FALSE(opened()) << "the file-by-file reader opened the FIFO";
+    if (listgen::UringRing::available()) {
+        Reader reader;
+        std::vector<Entry> second = entries;
+        UringHasher::create(kGoOn, reader.progress, reader.pace)->hash(second);
+        EXPECT_EQ(outcomeOf(second[0]), "unreadable: not a regular file");
+        EXPECT_EQ(outcomeOf(second[1]), "unreadable: not a regular file");
+        EXPECT_FALSE(opened()) << "the io_uring reader opened the FIFO";
+    }
+    ::close(watch);
 }
