@@ -8,7 +8,7 @@ namespace listgen {
 class EntrySource {
 public:
     virtual ~EntrySource() = default;
-    // Fills `entry`, reusing its storage; false after the last one.
+    // Fills `entry`, reusing its storage; false after the last one, or for now when mustWait().
     virtual bool next(Entry& entry) = 0;
     // True while the source should not go on before entries it gave are done with and have
     // let go of their folders: they hold descriptors, and the process may open only so many.

@@ -167,15 +167,19 @@ private:
             return false;
         walking_ = true;
         Slot& slot = slotFor(produced_);
-        bool more = true;
+        bool ended = false;
         slot.count = 0;
         const std::size_t limit = nextBatchSize_;
         nextBatchSize_ = std::min(batchSize_, nextBatchSize_ * 2);
         try {
             unlocked(lock, [&] {
-                while (slot.count < limit && !(slot.count > 0 && source_.mustWait()) &&
-                       (more = !cancel_.load(std::memory_order_relaxed) && source_.next(slot.entries[slot.count])))
+                while (slot.count < limit && !(slot.count > 0 && source_.mustWait())) {
+                    if (cancel_.load(std::memory_order_relaxed) || !source_.next(slot.entries[slot.count])) {
+                        ended = !source_.mustWait() || cancel_.load(std::memory_order_relaxed);
+                        break;
+                    }
                     ++slot.count;
+                }
             });
         } catch (...) {
             walking_ = false;
@@ -186,7 +190,7 @@ private:
             slot.state = Slot::State::Queued;
             ++produced_;
         }
-        walkEnded_ = !more;
+        walkEnded_ = ended;
         announce();
         return true;
     }

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <cerrno>
 
 namespace listgen {
@@ -27,7 +28,13 @@ std::size_t folderBudget()
     rlimit limit{};
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
         return kMostFolderBudget;
-    return std::clamp<std::size_t>(static_cast<std::size_t>(limit.rlim_cur / 4), 3, kMostFolderBudget);
+    std::size_t open = 0;
+    std::error_code error;
+    for (auto it = std::filesystem::directory_iterator("/proc/self/fd", error);
+         !error && it != std::filesystem::directory_iterator(); it.increment(error))
+        ++open;
+    const auto left = static_cast<std::size_t>(limit.rlim_cur) - std::min<std::size_t>(open, limit.rlim_cur);
+    return std::clamp<std::size_t>(left / 4, 2, kMostFolderBudget);
 }
 
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
@@ -84,7 +91,25 @@ SharedFolder ListFolder::adopt(int fd, const FileIdentity& identity)
 
 bool ListFolder::mustWait() const
 {
-    return openFolders_->load(std::memory_order_relaxed) >= folderBudget_;
+    const std::size_t open = openFolders_->load(std::memory_order_relaxed);
+    return open >= folderBudget_ || (waitingBelow_ > 0 && open >= waitingBelow_);
+}
+
+// With the process out of descriptors while entries on their way hold folders, the walk
+// waits for them to let go; with none held elsewhere, the folder cannot be listed.
+bool ListFolder::outOfDescriptors(int error)
+{
+    waitingBelow_ = 0;
+    if (error != EMFILE && error != ENFILE)
+        return false;
+    std::size_t ownOpen = 0;
+    for (const Frame& frame : frames_)
+        ownOpen += frame.folder ? 1 : 0;
+    const std::size_t open = openFolders_->load(std::memory_order_relaxed);
+    if (open <= ownOpen)
+        return false;
+    waitingBelow_ = open;
+    return true;
 }
 
 void ListFolder::enter(std::string path, std::string name, int fd)
@@ -135,17 +160,21 @@ bool ListFolder::next(Entry& entry)
             std::string child = top.path + '/' + name;
             // A folder swapped for a link since it was listed is refused, not followed.
             const int fd = ::openat(top.folder->fd.get(), name.c_str(), kFolderFlags | O_NOFOLLOW);
-            if (fd < 0) {
-                markUnlistable(entry, std::move(child), reasonText(errno));
-                return true;
+            int error = fd < 0 ? errno : 0;
+            if (fd >= 0) {
+                try {
+                    enter(child, name, fd);
+                    continue;
+                } catch (const std::system_error& failure) {
+                    error = failure.code().value();
+                }
             }
-            try {
-                enter(child, name, fd);
-            } catch (const std::system_error& error) {
-                markUnlistable(entry, std::move(child), error.code().message());
-                return true;
+            if (outOfDescriptors(error)) {
+                --frames_.back().nextSubfolder;
+                return false;
             }
-            continue;
+            markUnlistable(entry, std::move(child), reasonText(error));
+            return true;
         }
         if (top.nextFile < top.listing.files.size()) {
             const FolderListing::File& file = top.listing.files[top.nextFile++];

@@ -24,6 +24,8 @@ public:
     // entered; the names in `leftOut` (the report and its temporary file) are not given.
     explicit ListFolder(std::string strRoot, ExcludeFilter excludes = {}, Places leftOut = {});
 
+    // False also when the process has run out of descriptors that entries given earlier
+    // hold; then mustWait() is true, and the walk goes on once they are done with.
     bool next(Entry& entry) override;
     bool mustWait() const override;
 
@@ -46,6 +48,7 @@ private:
     void closeOldFolders();
     void leave();
     void reopenFromAncestor(std::size_t index);
+    bool outOfDescriptors(int error);
 
     SharedFolder adopt(int fd, const FileIdentity& identity);
 
@@ -54,6 +57,8 @@ private:
     std::shared_ptr<std::atomic<std::size_t>> openFolders_;
     std::size_t folderBudget_;
     std::size_t framesKeptOpen_;
+    // Out of descriptors: wait until fewer folders than this are open.
+    std::size_t waitingBelow_ = 0;
     std::string strRoot_;
     ExcludeFilter excludes_;
     Places leftOut_;

@@ -167,3 +167,28 @@ TEST_F(FaultTest, CompleteRunLeavesTheTreeAsItWas)
     EXPECT_NE(readFile(output()), kOldReport);
     EXPECT_EQ(treeSnapshot(input()), before);
 }
+
+// Where the limits leave too little for io_uring's descriptors or buffers, the run reads file by
+// file and writes the same report; only a failure of that would end it.
+TEST_F(FaultTest, LowLimitsOnOpenFilesAndMemoryGiveTheSameReport)
+{
+    for (int i = 0; i < 40; ++i) {
+        fs::create_directories(folder / ("in/d" + std::to_string(i)));
+        writeFile(folder / ("in/d" + std::to_string(i) + "/f"), std::to_string(i));
+    }
+    writeFile(folder / "in/large", std::string(std::size_t{3} << 20, 'l'));
+    const ChildResult plain = testing_support::runProgram(command());
+    ASSERT_EQ(plain.exitCode, 0) << plain.errors;
+    const std::string expected = readFile(output());
+    std::vector<testing_support::ChildLimits> limits = {{.openFiles = 12}};
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    // Sanitizers reserve far more address space than this for themselves.
+    limits.push_back({.addressSpace = 100'000'000});
+#endif
+    for (const testing_support::ChildLimits& limit : limits) {
+        writeFile(output(), kOldReport);
+        const ChildResult result = testing_support::runProgram(command(), limit);
+        EXPECT_EQ(result.exitCode, 0) << result.errors;
+        EXPECT_EQ(readFile(output()), expected) << result.errors;
+    }
+}

@@ -79,6 +79,11 @@ void applyLimits(const ChildLimits& limits)
         if (::setrlimit(RLIMIT_NOFILE, &limit) != 0)
             ::_exit(123);
     }
+    if (limits.addressSpace >= 0) {
+        const rlimit limit{static_cast<rlim_t>(limits.addressSpace), static_cast<rlim_t>(limits.addressSpace)};
+        if (::setrlimit(RLIMIT_AS, &limit) != 0)
+            ::_exit(126);
+    }
     if (limits.processes >= 0) {
         const rlimit limit{static_cast<rlim_t>(limits.processes), static_cast<rlim_t>(limits.processes)};
         if (::setrlimit(RLIMIT_NPROC, &limit) != 0)

@@ -13,6 +13,7 @@ struct ChildLimits {
     bool unprivileged = false;
     long long fileSizeLimit = -1;
     long long openFiles = -1;
+    long long addressSpace = -1; // bytes
     long long processes = -1; // binds only a user other than root, so use with `unprivileged`
     // A seccomp filter makes these system calls fail, as some file systems and containers do.
     bool withoutUnnamedFiles = false; // openat with O_TMPFILE: EOPNOTSUPP
