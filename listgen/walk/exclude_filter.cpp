@@ -1,6 +1,8 @@
 #include "listgen/walk/exclude_filter.h"
 
-#include <fnmatch.h>
+#include "listgen/walk/glob_pattern.h"
+
+#include <algorithm>
 
 namespace listgen {
 
@@ -18,20 +20,33 @@ std::vector<std::string> partsOf(std::string_view path)
     }
 }
 
-bool partMatches(const std::string& pattern, std::string_view part)
+// Parts of a pattern against parts of a path; "**" takes any number of parts. Every other
+// part takes exactly one, so after a failure only the latest "**" needs to take one more.
+bool partsMatch(const std::vector<std::string>& pattern, const std::vector<std::string>& path)
 {
-    return ::fnmatch(pattern.c_str(), std::string(part).c_str(), 0) == 0;
-}
-
-// Matches parts of a pattern against parts of a path; "**" takes any number of them.
-bool partsMatch(const std::vector<std::string>& pattern, std::size_t p, const std::vector<std::string>& path,
-                std::size_t s)
-{
-    if (p == pattern.size())
-        return s == path.size();
-    if (pattern[p] == "**")
-        return partsMatch(pattern, p + 1, path, s) || (s < path.size() && partsMatch(pattern, p, path, s + 1));
-    return s < path.size() && partMatches(pattern[p], path[s]) && partsMatch(pattern, p + 1, path, s + 1);
+    std::size_t p = 0;
+    std::size_t s = 0;
+    std::size_t starP = std::string::npos;
+    std::size_t starS = 0;
+    while (s < path.size()) {
+        if (p < pattern.size() && pattern[p] == "**") {
+            starP = ++p;
+            starS = s;
+            continue;
+        }
+        if (p < pattern.size() && globMatches(pattern[p], path[s])) {
+            ++p;
+            ++s;
+            continue;
+        }
+        if (starP == std::string::npos)
+            return false;
+        p = starP;
+        s = ++starS;
+    }
+    while (p < pattern.size() && pattern[p] == "**")
+        ++p;
+    return p == pattern.size();
 }
 
 } // namespace
@@ -51,6 +66,10 @@ ExcludeFilter::ExcludeFilter(std::vector<std::string> patterns)
             text.remove_prefix(text.starts_with('/') ? 1 : 2);
         }
         pattern.parts = partsOf(text);
+        // "**/**" means no more than "**".
+        pattern.parts.erase(std::unique(pattern.parts.begin(), pattern.parts.end(),
+                                        [](const std::string& a, const std::string& b) { return a == "**" && b == "**"; }),
+                            pattern.parts.end());
         pattern.anchored = pattern.anchored || pattern.parts.size() > 1;
         pattern.given = std::move(given);
         patterns_.push_back(std::move(pattern));
@@ -63,9 +82,9 @@ bool ExcludeFilter::matches(const Pattern& pattern, std::string_view relative, b
         return false;
     if (!pattern.anchored) {
         const std::size_t slash = relative.rfind('/');
-        return partMatches(pattern.parts[0], slash == std::string_view::npos ? relative : relative.substr(slash + 1));
+        return globMatches(pattern.parts[0], slash == std::string_view::npos ? relative : relative.substr(slash + 1));
     }
-    return partsMatch(pattern.parts, 0, partsOf(relative), 0);
+    return partsMatch(pattern.parts, partsOf(relative));
 }
 
 bool ExcludeFilter::excludes(std::string_view relative, bool isFolder) const

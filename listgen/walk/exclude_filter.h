@@ -8,7 +8,8 @@
 
 namespace listgen {
 
-// Exclude patterns in the dialect of git and rsync, each part matched with fnmatch(3):
+// Exclude patterns in the dialect of git and rsync, each part matched as fnmatch(3) does
+// (globMatches), in time at most proportional to the pattern's length times the path's:
 //  - a pattern without "/" matches an entry's own name at any depth;
 //  - a leading "/" or "./", or a "/" inside, anchors it at the root: it matches the path
 //    below the root, where "*" stops at "/";

@@ -60,3 +60,18 @@ TEST(ExcludeFilter, KnowsWhichPatternsNeverMatchedAcrossCopies)
     EXPECT_FALSE(copy.excludes("build", kFile));
     EXPECT_EQ(filter.unused(), (std::vector<std::string>{"never", "build/"}));
 }
+
+TEST(ExcludeFilter, RepeatedDoubleStarsNeitherChangeNorSlowTheMatch)
+{
+    std::string deep;
+    for (int depth = 0; depth < 60; ++depth)
+        deep.append("d").append(std::to_string(depth)).append("/");
+    std::string many;
+    for (int i = 0; i < 40'000; ++i)
+        many += "**/";
+    const ExcludeFilter filter({"**/**/**/**/**/**/zz", many + "yy"});
+    EXPECT_FALSE(filter.excludes(deep + "xx", kFile));
+    EXPECT_TRUE(filter.excludes(deep + "zz", kFile));
+    EXPECT_TRUE(filter.excludes(deep + "yy", kFile));
+    EXPECT_TRUE(filter.excludes("yy", kFile));
+}
