@@ -36,18 +36,15 @@ void writeReport(const ListRequest& request, const ProgressCallback& onProgress,
     const HashingPlan plan(request.jobs, request.inputDir, cancel, progress);
     const bool written = WriteHtml(report, headText(request.title, request.stylesheet), [&] {
         hashInReportOrder(walk, plan.hashers(), plan.shape(), cancel, sink);
-        if (cancel.load())
-            return false;
-        // The manifest goes in place first: a report is never left beside a manifest of the past.
-        if (manifest)
-            manifest->commit();
-        return true;
+        return !cancel.load();
     });
     outcome.readerFallback = plan.readerFallback();
     if (!written) {
         outcome.status = Outcome::Status::Cancelled;
         return;
     }
+    // The manifest goes in place first: a report is never left beside a manifest of the past.
+    ReportFile::commitTogether({manifest ? &*manifest : nullptr, &report});
     sink.finish();
     outcome.unusedExcludes = excludes.unused();
     outcome.status = outcome.skipped.empty() ? Outcome::Status::Complete : Outcome::Status::Partial;

@@ -35,6 +35,8 @@ QString failureReason(const std::error_code& code)
     case listgen::RunError::NotARegularFile: return QStringLiteral("通常のファイルではありません");
     case listgen::RunError::ForeignLinkInSharedFolder:
         return QStringLiteral("共有フォルダーにある他のユーザーのシンボリックリンクはたどりません");
+    case listgen::RunError::ForeignFileInSharedFolder:
+        return QStringLiteral("共有フォルダーにある他のユーザーのファイルは置き換えません");
     case listgen::RunError::SameFileTwice: return QStringLiteral("レポートとチェックサムが同じファイルになります");
     case listgen::RunError::OpenFileOfAnotherProcess:
         return QStringLiteral("このプロセスが開いているファイルではありません");

@@ -9,6 +9,7 @@ namespace listgen {
 enum class RunError {
     NotARegularFile = 1,
     ForeignLinkInSharedFolder,
+    ForeignFileInSharedFolder,
     OpenFileOfAnotherProcess,
     SameFileTwice,
     ReportReadOnly,

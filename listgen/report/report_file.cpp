@@ -1,15 +1,21 @@
 #include "listgen/report/report_file.h"
 
 #include "listgen/common/system_error.h"
+#include "listgen/report/temporary_files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/magic.h>
+#include <signal.h>
 #include <sys/statfs.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <charconv>
+#include <functional>
+#include <memory>
 #include <random>
+#include <vector>
 
 namespace listgen {
 
@@ -19,16 +25,58 @@ constexpr std::size_t kFlushSize = std::size_t{1} << 20;
 // As many links as the kernel follows before it gives up with ELOOP.
 constexpr int kMostLinks = 40;
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+constexpr std::string_view kTemporaryPrefix = ".vaskerel-";
+constexpr std::string_view kTemporarySuffix = ".tmp";
+constexpr char kHex[] = "0123456789abcdef";
 
+void appendHex(std::string& text, std::uint64_t value, int digits)
+{
+    for (int i = digits - 1; i >= 0; --i)
+        text += kHex[(value >> (4 * i)) & 0xF];
+}
+
+// Which machine a temporary file's writer runs on, so that its process id means something.
+std::uint32_t hostTag()
+{
+    char name[256] = {};
+    ::gethostname(name, sizeof name - 1);
+    std::uint32_t hash = 2166136261U;
+    for (const char* c = name; *c != '\0'; ++c)
+        hash = (hash ^ static_cast<unsigned char>(*c)) * 16777619U;
+    return hash;
+}
+
+// ".vaskerel-<host>-<process>-<random>.tmp": the next run into the folder can tell whether
+// its writer is gone.
 std::string temporaryNameCandidate()
 {
     static thread_local std::mt19937_64 generator{std::random_device{}()};
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string name = ".vaskerel-";
-    std::uint64_t bits = generator();
-    for (int i = 0; i < 16; ++i, bits >>= 4)
-        name += kHex[bits & 0xF];
-    return name + ".tmp";
+    std::string name(kTemporaryPrefix);
+    appendHex(name, hostTag(), 8);
+    name += '-';
+    name += std::to_string(::getpid());
+    name += '-';
+    appendHex(name, generator(), 16);
+    name += kTemporarySuffix;
+    return name;
+}
+
+// The writer of a temporary file named by this process's rule, when it ran on this machine.
+std::optional<pid_t> writerOf(std::string_view name)
+{
+    if (!name.starts_with(kTemporaryPrefix) || !name.ends_with(kTemporarySuffix))
+        return std::nullopt;
+    name.remove_prefix(kTemporaryPrefix.size());
+    std::string host;
+    appendHex(host, hostTag(), 8);
+    if (!name.starts_with(host + "-"))
+        return std::nullopt;
+    name.remove_prefix(host.size() + 1);
+    pid_t pid = 0;
+    const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), pid);
+    if (error != std::errc() || pid <= 0 || end == name.data() + name.size() || *end != '-')
+        return std::nullopt;
+    return pid;
 }
 
 // Splits "a/b/c" into "a/b" and "c"; "c" into "." and "c"; "/c" into "/" and "c".
@@ -45,12 +93,17 @@ bool isFolderName(const std::string& name)
     return name.empty() || name == "." || name == "..";
 }
 
-// The rule of the kernel's protected_symlinks: in a sticky folder that everyone may write, a
-// link is followed only when it belongs to the follower or to the folder's owner.
-bool mayFollow(const struct stat& folder, const struct stat& link)
+bool isSharedFolder(const struct stat& folder)
 {
-    const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
-    return !shared || link.st_uid == ::geteuid() || link.st_uid == folder.st_uid;
+    return (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
+}
+
+// The kernel's rule for links and files in a sticky folder that everyone may write
+// (protected_symlinks, protected_regular): they count only when they belong to the process
+// or to the folder's owner; anyone else may have planted them.
+bool belongsHere(const struct stat& folder, const struct stat& entry)
+{
+    return entry.st_uid == ::geteuid() || entry.st_uid == folder.st_uid;
 }
 
 bool isProcFolder(int fd)
@@ -82,8 +135,10 @@ ReportFile::ReportFile(std::string outputPath)
 
 ReportFile::~ReportFile()
 {
-    if (!committed_ && !temporaryName_.empty())
+    if (!committed_ && !temporaryName_.empty()) {
         ::unlinkat(folder_.get(), temporaryName_.c_str(), 0);
+        forgetTemporary();
+    }
 }
 
 void ReportFile::fail(int errorNumber) const
@@ -103,6 +158,8 @@ void ReportFile::findTarget()
     for (int links = 0;; ++links) {
         if (isFolderName(targetName_))
             fail(EISDIR);
+        if (::fstat(folder_.get(), &folderStatus_) != 0)
+            fail(errno);
         struct stat status {};
         if (::fstatat(folder_.get(), targetName_.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno != ENOENT)
@@ -120,6 +177,8 @@ void ReportFile::findTarget()
             fail(EISDIR);
         if (!S_ISREG(status.st_mode))
             throw SystemError("write", outputPath_, RunError::NotARegularFile);
+        if (isSharedFolder(folderStatus_) && !belongsHere(folderStatus_, status))
+            throw SystemError("write", outputPath_, RunError::ForeignFileInSharedFolder);
         if (::faccessat(folder_.get(), targetName_.c_str(), W_OK, AT_EACCESS) != 0) {
             if (errno == EACCES)
                 throw SystemError("write", outputPath_, RunError::ReportReadOnly);
@@ -128,10 +187,6 @@ void ReportFile::findTarget()
         oldReport_ = status;
         break;
     }
-    struct stat folderStatus {};
-    if (::fstat(folder_.get(), &folderStatus) != 0)
-        fail(errno);
-    folderIdentity_ = FileIdentity::of(folderStatus);
 }
 
 // Moves to the place the link names; false when the link names an open stream instead.
@@ -139,10 +194,7 @@ bool ReportFile::followLink(const struct stat& link)
 {
     if (isProcFolder(folder_.get()))
         return !useOwnStream();
-    struct stat folder {};
-    if (::fstat(folder_.get(), &folder) != 0)
-        fail(errno);
-    if (!mayFollow(folder, link))
+    if (isSharedFolder(folderStatus_) && !belongsHere(folderStatus_, link))
         throw SystemError("write", outputPath_, RunError::ForeignLinkInSharedFolder);
     std::string target(static_cast<std::size_t>(link.st_size) + 1, '\0');
     const ssize_t length = ::readlinkat(folder_.get(), targetName_.c_str(), target.data(), target.size());
@@ -162,12 +214,10 @@ bool ReportFile::followLink(const struct stat& link)
 // process's descriptors: the report goes into it. Those of other processes are refused.
 bool ReportFile::useOwnStream()
 {
-    struct stat folder {};
     unsigned number = 0;
     const char* end = targetName_.data() + targetName_.size();
     const bool isNumber = !targetName_.empty() && std::from_chars(targetName_.data(), end, number).ptr == end;
-    if (::fstat(folder_.get(), &folder) != 0 || !isNumber ||
-        !(sameFile(folder, "/proc/self/fd") || sameFile(folder, "/proc/thread-self/fd")))
+    if (!isNumber || !(sameFile(folderStatus_, "/proc/self/fd") || sameFile(folderStatus_, "/proc/thread-self/fd")))
         throw SystemError("write", outputPath_, RunError::OpenFileOfAnotherProcess);
     const int flags = ::fcntl(static_cast<int>(number), F_GETFL);
     if (flags < 0)
@@ -181,16 +231,8 @@ bool ReportFile::useOwnStream()
 void ReportFile::createTemporary()
 {
     file_.reset(::openat(folder_.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
-    if (!file_.valid() && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
-        // File systems without unnamed files get a named one, removed again unless committed.
-        do {
-            temporaryName_ = temporaryNameCandidate();
-            file_.reset(::openat(folder_.get(), temporaryName_.c_str(),
-                                 O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0666));
-        } while (!file_.valid() && errno == EEXIST);
-        if (!file_.valid())
-            temporaryName_.clear();
-    }
+    if (!file_.valid() && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL))
+        createNamedTemporary();
     if (!file_.valid()) {
         const int error = errno;
         if (error == EACCES || error == EPERM || error == EROFS)
@@ -202,10 +244,67 @@ void ReportFile::createTemporary()
     takeOverOldAttributes();
 }
 
-// A replaced report keeps its permissions, and its owner where the process may set it.
+// File systems without unnamed files (FUSE, some network ones) get a named one, locked while
+// it is written, removed again unless committed, and by a later run if this one is killed.
+void ReportFile::createNamedTemporary()
+{
+    removeAbandonedTemporaries();
+    do {
+        temporaryName_ = temporaryNameCandidate();
+        file_.reset(::openat(folder_.get(), temporaryName_.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC | O_NOFOLLOW,
+                             0666));
+    } while (!file_.valid() && errno == EEXIST);
+    if (!file_.valid()) {
+        const int error = errno;
+        temporaryName_.clear();
+        errno = error;
+        return;
+    }
+    TemporaryFiles::add(folder_.get(), temporaryName_);
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    (void)::fcntl(file_.get(), F_OFD_SETLK, &lock);
+}
+
+// A temporary file of a run on this machine whose process is gone, and that nobody holds a
+// lock on, was left by a run that was killed; any other is left alone.
+void ReportFile::removeAbandonedTemporaries()
+{
+    const int own = ::fcntl(folder_.get(), F_DUPFD_CLOEXEC, 0);
+    if (own < 0)
+        return;
+    const std::unique_ptr<DIR, int (*)(DIR*)> folder(::fdopendir(own), ::closedir);
+    if (!folder) {
+        ::close(own);
+        return;
+    }
+    std::vector<std::string> abandoned;
+    while (const dirent* entry = ::readdir(folder.get())) {
+        const std::optional<pid_t> writer = writerOf(entry->d_name);
+        if (!writer || ::kill(*writer, 0) == 0 || errno != ESRCH)
+            continue;
+        const FileDescriptor file(::openat(folder_.get(), entry->d_name, O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+        struct stat status {};
+        if (!file.valid() || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode))
+            continue;
+        struct flock lock {};
+        lock.l_type = F_WRLCK;
+        lock.l_whence = SEEK_SET;
+        if (::fcntl(file.get(), F_OFD_SETLK, &lock) != 0 && errno != EINVAL && errno != ENOLCK && errno != EOPNOTSUPP)
+            continue;
+        abandoned.emplace_back(entry->d_name);
+    }
+    for (const std::string& name : abandoned)
+        ::unlinkat(folder_.get(), name.c_str(), 0);
+}
+
+// A replaced report keeps its permissions, and its owner where the process may set it, when
+// it belonged to the process or to the folder's owner; one that anybody else had put there
+// hands nothing down.
 void ReportFile::takeOverOldAttributes()
 {
-    if (!oldReport_)
+    if (!oldReport_ || !belongsHere(folderStatus_, *oldReport_))
         return;
     if (::fchown(file_.get(), oldReport_->st_uid, oldReport_->st_gid) != 0)
         (void)::fchown(file_.get(), static_cast<uid_t>(-1), oldReport_->st_gid);
@@ -218,9 +317,9 @@ Places ReportFile::ownPlaces() const
     Places places;
     if (stream_ >= 0)
         return places;
-    places.push_back({folderIdentity_, targetName_});
+    places.push_back({FileIdentity::of(folderStatus_), targetName_});
     if (!temporaryName_.empty())
-        places.push_back({folderIdentity_, temporaryName_});
+        places.push_back({FileIdentity::of(folderStatus_), temporaryName_});
     return places;
 }
 
@@ -251,6 +350,7 @@ void ReportFile::linkTemporary()
     const std::string procPath = "/proc/self/fd/" + std::to_string(file_.get());
     for (;;) {
         temporaryName_ = temporaryNameCandidate();
+        TemporaryFiles::add(folder_.get(), temporaryName_);
         if (::linkat(file_.get(), "", folder_.get(), temporaryName_.c_str(), AT_EMPTY_PATH) == 0)
             return;
         // Linking by descriptor needs a capability; the /proc name does the same without it.
@@ -258,33 +358,73 @@ void ReportFile::linkTemporary()
             if (::linkat(AT_FDCWD, procPath.c_str(), folder_.get(), temporaryName_.c_str(), AT_SYMLINK_FOLLOW) == 0)
                 return;
         }
-        if (errno != EEXIST) {
-            const int error = errno;
-            temporaryName_.clear();
+        const int error = errno;
+        forgetTemporary();
+        if (error != EEXIST)
             fail(error);
-        }
     }
 }
 
-void ReportFile::commit()
+void ReportFile::forgetTemporary()
+{
+    TemporaryFiles::remove(folder_.get(), temporaryName_);
+    temporaryName_.clear();
+}
+
+// Written out, on disk and under a name, ready to be renamed into place.
+void ReportFile::prepare()
 {
     flush();
-    if (stream_ >= 0) {
-        committed_ = true;
+    if (stream_ >= 0)
         return;
-    }
-    if (::fsync(file_.get()) != 0)
+    if (::fdatasync(file_.get()) != 0)
         fail(errno);
     if (temporaryName_.empty())
         linkTemporary();
     // Some file systems report a failed write only here; then the old report must stay.
     if (const int error = file_.close(); error != 0)
         fail(error);
-    if (::renameat(folder_.get(), temporaryName_.c_str(), folder_.get(), targetName_.c_str()) != 0)
+}
+
+void ReportFile::putInPlace()
+{
+    if (stream_ < 0 && ::renameat(folder_.get(), temporaryName_.c_str(), folder_.get(), targetName_.c_str()) != 0)
         fail(errno);
     committed_ = true;
-    // The report is in place by now; a folder that refuses fsync must not turn that into a failure.
-    ::fsync(folder_.get());
+    if (stream_ < 0)
+        forgetTemporary();
+    TemporaryFiles::placed();
+}
+
+void ReportFile::syncFolder()
+{
+    if (stream_ >= 0 || ::fsync(folder_.get()) == 0)
+        return;
+    const int error = errno;
+    // Folders that cannot be synced at all say so; there is nothing to wait for then.
+    if (error == EINVAL || error == EROFS)
+        return;
+    throw SystemError("sync the folder of", outputPath_, std::error_code(error, std::generic_category()),
+                      "the new report is in place, but may not survive a crash");
+}
+
+void ReportFile::commitTogether(std::initializer_list<ReportFile*> outputs)
+{
+    for (ReportFile* output : outputs) {
+        if (output != nullptr)
+            output->prepare();
+    }
+    {
+        const auto placing = TemporaryFiles::placing();
+        for (ReportFile* output : outputs) {
+            if (output != nullptr)
+                output->putInPlace();
+        }
+    }
+    for (ReportFile* output : outputs) {
+        if (output != nullptr)
+            output->syncFolder();
+    }
 }
 
 } // namespace listgen

@@ -5,16 +5,18 @@
 
 #include <sys/stat.h>
 
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace listgen {
 
-// The new report. Written beside the output and put in its place only when complete and on
-// disk; until then the old report stays as it was, and a discarded one leaves nothing behind.
-// An output that names an open stream ("-", /dev/stdout, /dev/fd/N) is written into that
-// stream as it is made instead, since nothing can be put in its place.
+// One output of a run (the report, a manifest). Written beside the output and put in its
+// place only when complete and on disk; until then the old file stays as it was, and a
+// discarded one leaves nothing behind. An output that names an open stream ("-",
+// /dev/stdout, /dev/fd/N) is written into that stream as it is made instead, since nothing
+// can be put in its place.
 class ReportFile {
 public:
     // Throws SystemError when the output cannot be written or may not be replaced.
@@ -27,21 +29,33 @@ public:
     Places ownPlaces() const;
 
     void append(std::string_view text);
-    void commit();
+    void commit() { commitTogether({this}); }
+
+    // Puts outputs in place together: each is written out and synced under a temporary name
+    // before any is renamed, so a failure until then leaves every old file as it was; then
+    // they are renamed in the order given (null entries skipped), and their folders synced.
+    // Throws SystemError; one about a folder's sync comes after the renames.
+    static void commitTogether(std::initializer_list<ReportFile*> outputs);
 
 private:
     void findTarget();
     bool followLink(const struct stat& link);
     bool useOwnStream();
     void createTemporary();
+    void createNamedTemporary();
+    void removeAbandonedTemporaries();
     void takeOverOldAttributes();
     void linkTemporary();
     void flush();
+    void prepare();
+    void putInPlace();
+    void syncFolder();
+    void forgetTemporary();
     [[noreturn]] void fail(int errorNumber) const;
 
     std::string outputPath_;
     FileDescriptor folder_;
-    FileIdentity folderIdentity_;
+    struct stat folderStatus_ {};
     std::string targetName_;
     std::optional<struct stat> oldReport_;
     FileDescriptor file_;

@@ -76,7 +76,6 @@ bool WriteHtml(ReportFile& report, std::string_view headText, const std::functio
     report.append(kLineEnd);
     report.append(kFooter);
     report.append(kLineEnd);
-    report.commit();
     return true;
 }
 

@@ -25,8 +25,8 @@ void File(std::string& rowText, std::string_view strPath, std::string_view strRo
 void appendRow(std::string& rowText, std::string_view relName, const FileFacts& facts,
                TextForm form = TextForm::Ascii);
 
-// Writes the document around the rows that `bodyText` appends to the report as they are made,
-// then puts the report in place. Returns false, with nothing put in place, when `bodyText` does.
+// Writes the document around the rows that `bodyText` appends to the report as they are made;
+// the caller puts it in place. Returns false, with the document unfinished, when `bodyText` does.
 bool WriteHtml(ReportFile& report, std::string_view headText, const std::function<bool()>& bodyText);
 
 // A byte count as decimal text, without grouping.

@@ -229,3 +229,26 @@ TEST_F(GenerateListTest, FilesOfPseudoFileSystemsAreListedWithTheBytesTheyGive)
             << result.output;
     }
 }
+
+// Both outputs are written and synced before either is renamed, so a report that cannot be
+// written leaves the old manifest too.
+TEST_F(GenerateListTest, AReportThatCannotBeWrittenLeavesBothOldOutputs)
+{
+    for (int i = 0; i < 200; ++i)
+        writeFile(folder / ("in/file" + std::to_string(i)), std::to_string(i));
+    ListRequest request = requestFor(folder);
+    request.checksumsFile = folder / "out/SUMS.md5";
+    writeFile(request.outputFile, "old report");
+    writeFile(request.checksumsFile, "old sums");
+    const auto result = testing_support::runInChild(
+        [&] {
+            const Outcome outcome = GenerateList(request, {}, kGoOn);
+            return outcome.status == Outcome::Status::NotWritten ? outcome.error : "written";
+        },
+        // Room for the manifest (about 9 KB here), not for the report (about 20 KB).
+        {.fileSizeLimit = 12'000});
+    EXPECT_EQ(result.output, "cannot write " + request.outputFile + ": File too large");
+    EXPECT_EQ(readFile(request.outputFile), "old report");
+    EXPECT_EQ(readFile(request.checksumsFile), "old sums");
+    EXPECT_EQ(namesIn(folder / "out"), "SUMS.md5\nlist.htm\n");
+}

@@ -148,6 +148,7 @@ TEST_F(VerifyTreeTest, ReportsOfEarlierVersionsAndOddTitlesStillVerify)
             }
             return true;
         });
+        report.commit();
     }
     EXPECT_EQ(verify().status, VerifyOutcome::Status::Matches) << differencesText(verify());
 

@@ -32,7 +32,7 @@ constexpr uid_t kNobody = 65534;
 
 void refuseSystemCalls(const ChildLimits& limits)
 {
-    if (!limits.withoutUnnamedFiles && !limits.withoutIoUring && !limits.failingClose)
+    if (!limits.withoutUnnamedFiles && !limits.withoutIoUring && !limits.failingClose && !limits.failingFsync)
         return;
     constexpr std::uint32_t kTmpfile = O_TMPFILE;
     std::vector<sock_filter> program = {
@@ -47,6 +47,10 @@ void refuseSystemCalls(const ChildLimits& limits)
     }
     if (limits.failingClose) {
         program.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_close, 0, 1));
+        program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EIO));
+    }
+    if (limits.failingFsync) {
+        program.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fsync, 0, 1));
         program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EIO));
     }
     if (limits.withoutUnnamedFiles) {

@@ -19,6 +19,7 @@ struct ChildLimits {
     bool withoutUnnamedFiles = false; // openat with O_TMPFILE: EOPNOTSUPP
     bool withoutIoUring = false;      // io_uring_setup: ENOSYS
     bool failingClose = false;        // close: EIO, as NFS reports a write it could not make
+    bool failingFsync = false;        // fsync (not fdatasync): EIO, as a failing disk does
 };
 
 // Installs the seccomp filter of `limits` in the calling process, for faults from now on.

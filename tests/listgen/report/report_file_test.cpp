@@ -10,6 +10,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <sys/wait.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 
@@ -80,15 +83,11 @@ TEST(ReportFile, DiscardedReportLeavesTheOldOneByteForByte)
     EXPECT_EQ(namesIn(folder.path()), "r.htm\n");
 }
 
-TEST(ReportFile, ReplacedReportKeepsItsModeAndOwnerAndANewOneGetsTheUmask)
+TEST(ReportFile, ReplacedReportKeepsItsModeAndANewOneGetsTheUmask)
 {
     TempFolder folder;
     writeFile(folder / "r.htm", "old");
     ::chmod((folder / "r.htm").c_str(), 0640);
-    const bool root = ::geteuid() == 0;
-    if (root) {
-        ASSERT_EQ(::chown((folder / "r.htm").c_str(), 65534, 65534), 0);
-    }
     for (const mode_t mask : {mode_t{022}, mode_t{077}}) {
         const UmaskGuard guard(mask);
         ReportFile(folder / "r.htm").commit();
@@ -96,11 +95,42 @@ TEST(ReportFile, ReplacedReportKeepsItsModeAndOwnerAndANewOneGetsTheUmask)
         ReportFile(folder / ("new" + std::to_string(mask))).commit();
         EXPECT_EQ(permissionsOf(folder / ("new" + std::to_string(mask))), 0666 & ~mask);
     }
+}
+
+// A report that somebody else put there hands neither its owner nor its mode down: they could
+// read the listing or rewrite its digests. In a shared sticky folder it is not replaced at all.
+TEST(ReportFile, AnOldReportOfAnotherUserHandsNothingDownAndInASharedFolderStays)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to give files other owners";
+    constexpr uid_t kOther = 65534;
+    TempFolder folder;
+    const UmaskGuard guard(022);
+    const auto plant = [&](const std::string& path, uid_t owner) {
+        writeFile(path, "planted");
+        ::chmod(path.c_str(), 0600);
+        ASSERT_EQ(::chown(path.c_str(), owner, owner), 0);
+    };
+    plant(folder / "r.htm", kOther);
+    ReportFile(folder / "r.htm").commit();
     struct stat status {};
     ::stat((folder / "r.htm").c_str(), &status);
-    if (root) {
-        EXPECT_EQ(status.st_uid, 65534U);
-    }
+    EXPECT_EQ(status.st_uid, 0U);
+    EXPECT_EQ(status.st_mode & 07777, 0644U);
+
+    const std::string shared = folder / "shared";
+    std::filesystem::create_directory(shared);
+    ::chmod(shared.c_str(), 01777);
+    plant(shared + "/r.htm", kOther);
+    EXPECT_EQ(failureOf([&] { ReportFile(shared + "/r.htm").commit(); }),
+              "cannot write " + shared + "/r.htm: a file that another user owns in a shared folder, which is not replaced");
+    EXPECT_EQ(readFile(shared + "/r.htm"), "planted");
+    // The folder's owner may put it there; then it is that owner's report, kept as it was.
+    ASSERT_EQ(::chown(shared.c_str(), kOther, kOther), 0);
+    ReportFile(shared + "/r.htm").commit();
+    ::stat((shared + "/r.htm").c_str(), &status);
+    EXPECT_EQ(status.st_uid, kOther);
+    EXPECT_EQ(status.st_mode & 07777, 0600U);
 }
 
 TEST(ReportFile, KnowsItsOwnNamesByTheirFolderNotByTheSpelling)
@@ -250,4 +280,69 @@ TEST(ReportFile, ReadOnlyReportIsRefusedAsSuch)
         [&] { return failureOf([&] { ReportFile(folder / "r.htm").commit(); }); }, {.unprivileged = true});
     EXPECT_EQ(result.output, "cannot write " + (folder / "r.htm") + ": the report is read-only");
     EXPECT_EQ(readFile(folder / "r.htm"), "old report");
+}
+
+TEST(ReportFile, AFolderThatCannotBeSyncedAfterTheRenameIsAFailureThatSaysSo)
+{
+    TempFolder folder;
+    writeFile(folder / "r.htm", "old");
+    const auto result = testing_support::runInChild(
+        [&] {
+            ReportFile report(folder / "r.htm");
+            report.append("new");
+            return failureOf([&] { report.commit(); });
+        },
+        {.failingFsync = true});
+    EXPECT_EQ(result.output, "cannot sync the folder of " + (folder / "r.htm") +
+                                 ": Input/output error; the new report is in place, but may not survive a crash");
+    EXPECT_EQ(readFile(folder / "r.htm"), "new");
+}
+
+// Where files cannot be unnamed, a run that is killed leaves its temporary file; the next run
+// into the folder removes it once its writer is known to be gone, and never one still in use.
+TEST(ReportFile, TemporaryFilesOfKilledRunsAreRemovedAndNoOtherOne)
+{
+    TempFolder folder;
+    const testing_support::ChildLimits named{.withoutUnnamedFiles = true};
+    const auto killedRun = testing_support::runInChild(
+        [&] {
+            ReportFile report(folder / "r.htm");
+            report.append("half");
+            ::_exit(9);
+            return std::string();
+        },
+        named);
+    ASSERT_EQ(killedRun.exitCode, 9);
+    const std::string leftBehind = namesIn(folder.path());
+    ASSERT_EQ(leftBehind.rfind(".vaskerel-", 0), 0U) << leftBehind;
+    writeFile(folder / ".vaskerel-0123456789abcdef.tmp", "an earlier version's, writer unknown");
+    int toChild[2];
+    int fromChild[2];
+    ASSERT_EQ(::pipe(toChild), 0);
+    ASSERT_EQ(::pipe(fromChild), 0);
+    const pid_t living = ::fork();
+    if (living == 0) {
+        testing_support::refuseSystemCalls(named);
+        ReportFile report(folder / "other.htm");
+        char byte = 0;
+        (void)!::write(fromChild[1], &byte, 1);
+        (void)!::read(toChild[0], &byte, 1);
+        ::_exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(::read(fromChild[0], &byte, 1), 1);
+    const auto nextRun = testing_support::runInChild([&] {
+        ReportFile report(folder / "r.htm");
+        report.append("new");
+        report.commit();
+        return namesIn(folder.path());
+    }, named);
+    (void)!::write(toChild[1], &byte, 1);
+    ::waitpid(living, nullptr, 0);
+    for (const int fd : {toChild[0], toChild[1], fromChild[0], fromChild[1]})
+        ::close(fd);
+    EXPECT_EQ(nextRun.output.find(leftBehind), std::string::npos) << nextRun.output;
+    EXPECT_NE(nextRun.output.find(".vaskerel-0123456789abcdef.tmp\n"), std::string::npos);
+    EXPECT_EQ(std::count(nextRun.output.begin(), nextRun.output.end(), '\n'), 3) << "the living run's file stays";
+    EXPECT_EQ(readFile(folder / "r.htm"), "new");
 }
