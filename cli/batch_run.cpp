@@ -28,7 +28,10 @@ void reportSkipped(const listgen::Outcome& outcome, std::ostream& errors)
 
 int runBatch(const listgen::ListRequest& request, bool quiet, std::ostream& errors)
 {
-    const std::atomic<bool>& cancel = installStopHandlers();
+    const StopSignals stop([](bool placed) {
+        return placed ? std::string("vaskerel: stopped\n") : std::string("vaskerel: stopped; the report was not written\n");
+    });
+    const std::atomic<bool>& cancel = stop.requested();
     std::optional<TerminalProgress> terminal;
     listgen::ProgressCallback onProgress;
     if (!quiet && ::isatty(STDERR_FILENO) == 1) {
@@ -48,7 +51,7 @@ int runBatch(const listgen::ListRequest& request, bool quiet, std::ostream& erro
         return kExitPartial;
     case listgen::Outcome::Status::Cancelled:
         errors << "vaskerel: stopped; the report was not written\n";
-        return 128 + stopSignal();
+        return 128 + stop.signal();
     case listgen::Outcome::Status::Refused:
         errors << listgen::kEmptyFieldsMessage << '\n';
         return kExitUsage;

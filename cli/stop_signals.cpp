@@ -1,37 +1,80 @@
 #include "cli/stop_signals.h"
 
-#include <csignal>
+#include "listgen/report/temporary_files.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
 
 namespace vaskerel {
 
 namespace {
 
-std::atomic<bool> stopRequested{false};
-volatile std::sig_atomic_t receivedSignal = 0;
+constexpr auto kGrace = std::chrono::seconds(1);
+// Time allowed to finish renaming outputs into place before the process ends anyway.
+constexpr auto kPlacingWait = std::chrono::milliseconds(500);
 
-static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler needs a lock-free flag");
-
-extern "C" void requestStop(int signalNumber)
+sigset_t stopSignals()
 {
-    receivedSignal = signalNumber;
-    stopRequested.store(true);
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+        sigaddset(&set, number);
+    return set;
+}
+
+void writeAll(int fd, const std::string& text)
+{
+    for (std::size_t written = 0; written < text.size();) {
+        const ssize_t count = ::write(fd, text.data() + written, text.size() - written);
+        if (count <= 0)
+            return;
+        written += static_cast<std::size_t>(count);
+    }
 }
 
 } // namespace
 
-const std::atomic<bool>& installStopHandlers()
+StopSignals::StopSignals(std::function<std::string(bool placed)> closingWords)
+    : closingWords_(std::move(closingWords))
 {
-    struct sigaction action {};
-    action.sa_handler = requestStop;
-    sigemptyset(&action.sa_mask);
-    for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
-        ::sigaction(signalNumber, &action, nullptr);
-    return stopRequested;
+    const sigset_t set = stopSignals();
+    ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    watcher_ = std::thread([this] { watch(); });
 }
 
-int stopSignal()
+StopSignals::~StopSignals()
 {
-    return receivedSignal != 0 ? receivedSignal : SIGINT;
+    over_.store(true);
+    watcher_.join();
+    // The signals stay blocked: one that comes now finds the run over, with nothing to stop.
+}
+
+// Takes the signals as they come, without a descriptor of its own: the limit on open files
+// may be low.
+void StopSignals::watch()
+{
+    const sigset_t set = stopSignals();
+    std::optional<std::chrono::steady_clock::time_point> deadline;
+    while (!over_.load()) {
+        const timespec tick{0, 50'000'000};
+        siginfo_t info{};
+        const int number = ::sigtimedwait(&set, &info, &tick);
+        if (number > 0 && !deadline) {
+            signal_.store(number);
+            requested_.store(true);
+            deadline = std::chrono::steady_clock::now() + kGrace;
+            continue;
+        }
+        if (!deadline || (number <= 0 && std::chrono::steady_clock::now() < *deadline) || over_.load())
+            continue;
+        // The grace has run out, or a second signal came: the run is left where it is.
+        const bool placed = listgen::TemporaryFiles::abandon(kPlacingWait);
+        writeAll(STDERR_FILENO, closingWords_(placed));
+        ::_exit(128 + signal_.load());
+    }
 }
 
 } // namespace vaskerel

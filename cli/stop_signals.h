@@ -1,14 +1,39 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include <signal.h>
 
 namespace vaskerel {
 
-// SIGINT, SIGTERM, SIGHUP and SIGQUIT from now on set the returned flag instead of ending the process, so a
-// run can stop cleanly and leave no partial file behind.
-const std::atomic<bool>& installStopHandlers();
+// From construction on, SIGINT, SIGTERM, SIGHUP and SIGQUIT set requested() instead of ending
+// the process, so that a run can stop cleanly and leave no partial file behind. A run still
+// going a second after the signal (a read that the system will not interrupt, say), or at a
+// second signal, is abandoned: the outputs' named temporary files are removed, `closingWords`
+// (told whether an output had been put in place) go to standard error, and the process exits
+// with 128 plus the signal number. Made before any other thread starts, so all inherit it.
+class StopSignals {
+public:
+    explicit StopSignals(std::function<std::string(bool placed)> closingWords);
+    ~StopSignals();
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
 
-// The signal that set the flag, for the exit status 128 + signal.
-int stopSignal();
+    const std::atomic<bool>& requested() const noexcept { return requested_; }
+    // The signal that stopped the run, for the exit status 128 + signal.
+    int signal() const noexcept { return signal_.load(); }
+
+private:
+    void watch();
+
+    std::function<std::string(bool placed)> closingWords_;
+    std::atomic<bool> requested_{false};
+    std::atomic<int> signal_{SIGINT};
+    std::atomic<bool> over_{false};
+    std::thread watcher_;
+};
 
 } // namespace vaskerel

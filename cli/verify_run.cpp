@@ -40,7 +40,8 @@ int runVerify(const listgen::VerifyRequest& request, std::ostream& output, std::
         errors << "vaskerel: --verify needs --input DIR\n";
         return kVerifyImpossible;
     }
-    const listgen::VerifyOutcome outcome = listgen::VerifyTree(request, installStopHandlers());
+    const StopSignals stop([](bool) { return std::string("vaskerel: stopped before the check was complete\n"); });
+    const listgen::VerifyOutcome outcome = listgen::VerifyTree(request, stop.requested());
     reportReaderFallback(outcome.readerFallback, errors);
     if (outcome.status == listgen::VerifyOutcome::Status::Failed) {
         errors << "vaskerel: " << outcome.error << '\n';
@@ -48,7 +49,7 @@ int runVerify(const listgen::VerifyRequest& request, std::ostream& output, std::
     }
     if (outcome.status == listgen::VerifyOutcome::Status::Cancelled) {
         errors << "vaskerel: stopped before the check was complete\n";
-        return 128 + stopSignal();
+        return 128 + stop.signal();
     }
     for (const listgen::Difference& difference : outcome.differences)
         output << wordFor(difference.kind) << ' ' << listgen::displayText(difference.relName) << '\n';

@@ -43,12 +43,17 @@ bool supportsEverything(io_uring& ring)
     return complete;
 }
 
-// Registered slots count against the limit of open files.
+// Below this limit of open files, the ring's own descriptor is better spent on reading.
+constexpr rlim_t kFewestOpenFiles = 64;
+
+// Registered slots count against the limit of open files; none when the limit is too low.
 unsigned slotsWithinLimit(unsigned wanted)
 {
     rlimit limit{};
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
         return wanted;
+    if (limit.rlim_cur < kFewestOpenFiles)
+        return 0;
     return static_cast<unsigned>(std::min<rlim_t>(wanted, limit.rlim_cur / 2));
 }
 
@@ -56,6 +61,10 @@ unsigned slotsWithinLimit(unsigned wanted)
 
 std::unique_ptr<UringRing> UringRing::create(unsigned entries, unsigned slots, std::error_code& error)
 {
+    if (slotsWithinLimit(slots) == 0) {
+        error.assign(EMFILE, std::generic_category());
+        return nullptr;
+    }
     auto ring = std::make_unique<io_uring>();
     int result = -ENOMEM;
     for (; entries >= kFewestEntries; entries /= 2) {
@@ -87,8 +96,12 @@ std::unique_ptr<UringRing> UringRing::create(unsigned entries, unsigned slots, s
 
 bool UringRing::available()
 {
-    std::error_code error;
-    return create(kFewestEntries, 1, error) != nullptr;
+    io_uring ring{};
+    if (initRing(ring, kFewestEntries) < 0)
+        return false;
+    const bool usable = supportsEverything(ring) && io_uring_register_files_sparse(&ring, 1) == 0;
+    io_uring_queue_exit(&ring);
+    return usable;
 }
 
 UringRing::UringRing(std::unique_ptr<io_uring> ring)
