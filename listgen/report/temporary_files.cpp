@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -16,7 +17,7 @@ namespace {
 struct Registry {
     std::mutex mutex;
     std::vector<std::pair<int, std::string>> files;
-    std::timed_mutex placing;
+    std::mutex placing;
     std::atomic<bool> placed{false};
 };
 
@@ -42,7 +43,7 @@ void TemporaryFiles::remove(int folderFd, const std::string& name)
     std::erase(files.files, std::pair<int, std::string>(folderFd, name));
 }
 
-std::unique_lock<std::timed_mutex> TemporaryFiles::placing()
+std::unique_lock<std::mutex> TemporaryFiles::placing()
 {
     return std::unique_lock(registry().placing);
 }
@@ -56,7 +57,9 @@ bool TemporaryFiles::abandon(std::chrono::milliseconds wait)
 {
     Registry& files = registry();
     std::unique_lock placing(files.placing, std::defer_lock);
-    (void)placing.try_lock_for(wait);
+    const auto until = std::chrono::steady_clock::now() + wait;
+    while (!placing.try_lock() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     const std::lock_guard lock(files.mutex);
     for (const auto& [folder, name] : files.files)
         ::unlinkat(folder, name.c_str(), 0);

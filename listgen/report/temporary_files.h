@@ -15,7 +15,7 @@ public:
     static void remove(int folderFd, const std::string& name);
 
     // Held while outputs are renamed into place; `placed` records that one was.
-    static std::unique_lock<std::timed_mutex> placing();
+    static std::unique_lock<std::mutex> placing();
     static void placed();
 
     // For a run that will not stop: removes every named temporary file, as far as it can get
