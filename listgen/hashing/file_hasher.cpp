@@ -111,12 +111,6 @@ FileHasher::FileHasher(const std::atomic<bool>& cancel, ProgressMeter* progress,
 {
 }
 
-void FileHasher::hash(std::span<Entry> batch)
-{
-    for (Entry& entry : batch)
-        hash(entry);
-}
-
 void FileHasher::hash(Entry& entry)
 {
     if (entry.kind != Entry::Kind::File)

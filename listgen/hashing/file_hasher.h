@@ -11,7 +11,7 @@
 namespace listgen {
 
 // Opens, sizes and digests files one after another with one reused read buffer.
-class FileHasher : public EntryHasher {
+class FileHasher : public FileByFileHasher {
 public:
     static constexpr std::size_t kDefaultBufferSize = std::size_t{1} << 20;
 
@@ -19,12 +19,11 @@ public:
     explicit FileHasher(const std::atomic<bool>& cancel, ProgressMeter* progress = nullptr,
                         std::size_t bufferSize = kDefaultBufferSize);
 
-    // Hashes the File entries one after another.
-    void hash(std::span<Entry> batch) override;
+    using FileByFileHasher::hash;
     // Opens the entry by its name in its folder. Size and digest come from the same read, so a
     // file that changes meanwhile is refused rather than reported with a size and digest that
     // never belonged together; files of pseudo file systems count with what they gave.
-    void hash(Entry& entry);
+    void hash(Entry& entry) override;
 
 private:
     // `toTheEnd`: the size is a guess, so the bytes up to the end of the file count.

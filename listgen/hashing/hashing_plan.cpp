@@ -13,11 +13,9 @@ namespace listgen {
 
 namespace {
 
-// Files handed to an io_uring reader at once: enough to keep a fast device busy and to let
-// neighbouring small files merge into one disk request.
+// Entries the walk hands over at once; readers take files from them as they have room.
 constexpr std::size_t kUringBatch = 128;
-// Files handed to a thread of the fallback at once, so threads meet once per batch.
-constexpr std::size_t kThreadBatch = 8;
+constexpr std::size_t kThreadBatch = 32;
 
 unsigned uringThreads(unsigned requestedJobs)
 {
@@ -40,7 +38,6 @@ HashingPlan::HashingPlan(unsigned requestedJobs, const std::string& folder, cons
     }
     shape_.threads = uringThreads(requestedJobs);
     shape_.batchSize = kUringBatch;
-    shape_.firstBatch = 2;
     hashers_ = [this, &cancel, &progress]() -> std::unique_ptr<EntryHasher> {
         try {
             return UringHasher::create(cancel, progress, pace_);

@@ -1,10 +1,10 @@
 #include "listgen/hashing/ordered_pipeline.h"
 
+#include "listgen/hashing/work_queue.h"
+
 #include <algorithm>
-#include <condition_variable>
 #include <exception>
 #include <mutex>
-#include <span>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -13,217 +13,190 @@ namespace listgen {
 
 namespace {
 
-constexpr std::size_t kSlotsPerThread = 3;
+constexpr auto kPatience = std::chrono::milliseconds(50);
+constexpr std::size_t kFilesAtOnce = 8;
 
-struct Slot {
-    enum class State { Free, Queued, Hashing, Done };
-    State state = State::Free;
-    std::vector<Entry> entries;
-    std::size_t count = 0;
-};
-
-// Every thread takes whatever stage has work: writing the next batch, hashing a queued one,
-// or walking on. Walking and writing are each done by one thread at a time, so the walk
-// stays in order and rows leave strictly in report order. Batch n always lives in slot
-// n % slots, free again once batch n - slots is written, so its entries keep their storage.
+// The walk and the writing run on the calling thread; the readers on threads of their own.
+// Batch n lives in slot n % slots, free again once batch n - slots is written, so its entries
+// keep their storage.
 class HashPipeline {
 public:
-    HashPipeline(EntrySource& source, const HasherFactory& makeHasher, EntrySink& sink, unsigned threads,
-                 std::size_t batchSize, std::size_t firstBatch, const std::atomic<bool>& cancel)
+    HashPipeline(EntrySource& source, const HasherFactory& makeHasher, EntrySink& sink, const PipelineShape& shape,
+                 const std::atomic<bool>& cancel)
         : source_(source)
         , makeHasher_(makeHasher)
         , sink_(sink)
-        , jobs_(threads)
-        , batchSize_(batchSize)
-        , nextBatchSize_(std::min(batchSize, firstBatch))
+        , shape_(shape)
         , cancel_(cancel)
-        , slots_(std::size_t{threads} * kSlotsPerThread)
+        , slots_(std::max<std::size_t>(2, shape.window / shape.batchSize))
+        , counts_(slots_.size())
     {
-        for (Slot& slot : slots_)
-            slot.entries.resize(batchSize_);
+        for (std::vector<Entry>& slot : slots_)
+            slot.resize(shape_.batchSize);
     }
 
     void run()
     {
-        std::vector<std::thread> helpers;
-        for (unsigned i = 1; i < jobs_; ++i) {
+        WorkQueue queue(shape_.threads);
+        std::vector<std::thread> readers;
+        for (unsigned i = 0; i < shape_.threads; ++i) {
             try {
-                helpers.emplace_back([this] { work(); });
+                readers.emplace_back([this, &queue, i] { read(queue, i); });
             } catch (const std::system_error&) {
-                // A process or pids limit: the threads already running do the work.
+                // A process or pids limit: the readers already running do the work.
                 break;
             }
         }
-        work();
-        for (std::thread& helper : helpers)
-            helper.join();
+        if (readers.empty())
+            return conductAlone();
+        queue.setReaders(static_cast<unsigned>(readers.size()));
+        try {
+            conduct(queue);
+        } catch (...) {
+            fail();
+        }
+        queue.abandon();
+        for (std::thread& reader : readers)
+            reader.join();
         if (failure_)
             std::rethrow_exception(failure_);
     }
 
 private:
-    using Lock = std::unique_lock<std::mutex>;
-
-    Slot& slotFor(std::uint64_t sequence) { return slots_[sequence % slots_.size()]; }
-
-    // Runs a stage's work with the lock released, and holds it again however the work ends.
-    template <typename Work>
-    static void unlocked(Lock& lock, Work&& work)
-    {
-        lock.unlock();
-        struct Relock {
-            Lock& lock;
-            ~Relock() { lock.lock(); }
-        } relock{lock};
-        work();
-    }
-
-    void work()
-    {
-        std::unique_ptr<EntryHasher> hasher;
-        try {
-            hasher = makeHasher_();
-        } catch (...) {
-            const Lock lock(mutex_);
-            fail();
-            return;
-        }
-        Lock lock(mutex_);
-        while (!finished()) {
-            try {
-                if (!(writeNext(lock) || hashNext(lock, *hasher) || walkNext(lock))) {
-                    ++waiting_;
-                    changed_.wait(lock);
-                    --waiting_;
-                }
-            } catch (...) {
-                fail();
-            }
-        }
-        changed_.notify_all();
-    }
-
-    // Keeps the first failure; with the lock held.
     void fail()
     {
+        const std::lock_guard lock(failureMutex_);
         if (!failure_)
             failure_ = std::current_exception();
-        walkEnded_ = true;
-        changed_.notify_all();
     }
 
-    bool finished() const { return failure_ || (walkEnded_ && !walking_ && written_ == produced_); }
-
-    void announce()
+    bool failed()
     {
-        if (waiting_ > 0)
-            changed_.notify_one();
+        const std::lock_guard lock(failureMutex_);
+        return failure_ != nullptr;
     }
 
-    bool writeNext(Lock& lock)
+    void read(WorkQueue& queue, unsigned reader)
     {
-        Slot& slot = slotFor(written_);
-        if (writing_ || written_ == produced_ || slot.state != Slot::State::Done)
-            return false;
-        writing_ = true;
         try {
-            unlocked(lock, [&] {
-                for (std::size_t i = 0; i < slot.count; ++i) {
-                    sink_.accept(slot.entries[i]);
+            const std::unique_ptr<EntryHasher> hasher = makeHasher_();
+            hasher->work(queue, reader);
+        } catch (...) {
+            fail();
+            queue.abandon();
+        }
+    }
+
+    void conduct(WorkQueue& queue)
+    {
+        std::uint64_t produced = 0;
+        std::uint64_t written = 0;
+        bool walkEnded = false;
+        while (!failed()) {
+            while (written < produced && queue.done(written)) {
+                std::vector<Entry>& slot = slots_[written % slots_.size()];
+                for (std::size_t i = 0; i < counts_[written % slots_.size()]; ++i) {
+                    sink_.accept(slot[i]);
                     // Its folder's descriptor may be the last one open.
-                    slot.entries[i].folder.reset();
+                    slot[i].folder.reset();
                 }
-            });
-        } catch (...) {
-            writing_ = false;
-            throw;
+                queue.written(written++);
+            }
+            if (walkEnded && written == produced)
+                return;
+            const bool inFlight = produced > written;
+            if (!walkEnded && produced - written < slots_.size() && !(inFlight && source_.mustWait())) {
+                walkEnded = walk(queue, produced);
+                if (walkEnded)
+                    queue.closeInput();
+                continue;
+            }
+            queue.waitUntilDone(written, kPatience);
         }
-        writing_ = false;
-        slot.state = Slot::State::Free;
-        ++written_;
-        announce();
-        return true;
     }
 
-    bool hashNext(Lock& lock, EntryHasher& hasher)
+    // Without a thread to spare, batch after batch is walked, read and written here.
+    void conductAlone()
     {
-        if (claimed_ == produced_)
-            return false;
-        Slot& slot = slotFor(claimed_++);
-        slot.state = Slot::State::Hashing;
-        unlocked(lock, [&] { hasher.hash(std::span<Entry>(slot.entries.data(), slot.count)); });
-        slot.state = Slot::State::Done;
-        announce();
-        return true;
+        const std::unique_ptr<EntryHasher> hasher = makeHasher_();
+        for (std::uint64_t produced = 0;;) {
+            WorkQueue queue(1);
+            const std::uint64_t batch = produced;
+            const bool ended = walk(queue, produced);
+            queue.closeInput();
+            hasher->work(queue, 0);
+            const std::vector<Entry>& slot = slots_[batch % slots_.size()];
+            for (std::size_t i = 0; i < counts_[batch % slots_.size()]; ++i)
+                sink_.accept(slot[i]);
+            if (ended)
+                return;
+        }
     }
 
-    bool walkNext(Lock& lock)
+    // Fills the next slot and hands it to the readers; true when the walk has ended.
+    bool walk(WorkQueue& queue, std::uint64_t& produced)
     {
-        if (walking_ || walkEnded_ || produced_ - written_ >= slots_.size())
-            return false;
-        // The entries in flight hold what the source waits for; they are written first.
-        const bool inFlight = produced_ > written_;
-        if (inFlight && source_.mustWait())
-            return false;
-        walking_ = true;
-        Slot& slot = slotFor(produced_);
+        const std::size_t index = produced % slots_.size();
+        std::vector<Entry>& slot = slots_[index];
+        std::size_t count = 0;
         bool ended = false;
-        slot.count = 0;
-        const std::size_t limit = nextBatchSize_;
-        nextBatchSize_ = std::min(batchSize_, nextBatchSize_ * 2);
-        try {
-            unlocked(lock, [&] {
-                while (slot.count < limit && !(slot.count > 0 && source_.mustWait())) {
-                    if (cancel_.load(std::memory_order_relaxed) || !source_.next(slot.entries[slot.count])) {
-                        ended = !source_.mustWait() || cancel_.load(std::memory_order_relaxed);
-                        break;
-                    }
-                    ++slot.count;
-                }
-            });
-        } catch (...) {
-            walking_ = false;
-            throw;
+        while (count < slot.size() && !(count > 0 && source_.mustWait())) {
+            if (cancel_.load(std::memory_order_relaxed) || !source_.next(slot[count])) {
+                ended = !source_.mustWait() || cancel_.load(std::memory_order_relaxed);
+                break;
+            }
+            ++count;
         }
-        walking_ = false;
-        if (slot.count > 0) {
-            slot.state = Slot::State::Queued;
-            ++produced_;
-        }
-        walkEnded_ = ended;
-        announce();
-        return true;
+        counts_[index] = count;
+        if (count > 0)
+            queue.add(produced++, std::span<Entry>(slot.data(), count));
+        return ended;
     }
 
     EntrySource& source_;
     const HasherFactory& makeHasher_;
     EntrySink& sink_;
-    const unsigned jobs_;
-    const std::size_t batchSize_;
-    std::size_t nextBatchSize_;
+    const PipelineShape shape_;
     const std::atomic<bool>& cancel_;
-    std::vector<Slot> slots_;
-
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::uint64_t produced_ = 0;
-    std::uint64_t claimed_ = 0;
-    std::uint64_t written_ = 0;
-    unsigned waiting_ = 0;
-    bool walking_ = false;
-    bool writing_ = false;
-    bool walkEnded_ = false;
+    std::vector<std::vector<Entry>> slots_;
+    std::vector<std::size_t> counts_;
+    std::mutex failureMutex_;
     std::exception_ptr failure_;
 };
 
 } // namespace
 
+void EntryHasher::hash(std::span<Entry> entries)
+{
+    WorkQueue queue(1);
+    queue.add(0, entries);
+    queue.closeInput();
+    work(queue, 0);
+}
+
+void FileByFileHasher::work(WorkQueue& queue, unsigned reader)
+{
+    Claim claims[kFilesAtOnce];
+    for (;;) {
+        const std::size_t count = queue.claim(claims);
+        if (count == 0) {
+            if (!queue.waitForWork(reader, kPatience))
+                return;
+            continue;
+        }
+        for (std::size_t i = 0; i < count; ++i)
+            hash(*claims[i].entry);
+        queue.finished(std::span<const Claim>(claims, count));
+    }
+}
+
 void hashInReportOrder(EntrySource& source, const HasherFactory& makeHasher, const PipelineShape& shape,
                        const std::atomic<bool>& cancel, EntrySink& sink)
 {
-    const std::size_t batchSize = std::max<std::size_t>(1, shape.batchSize);
-    const std::size_t firstBatch = shape.firstBatch > 0 ? shape.firstBatch : batchSize;
-    HashPipeline(source, makeHasher, sink, std::max(1U, shape.threads), batchSize, firstBatch, cancel).run();
+    PipelineShape checked = shape;
+    checked.threads = std::max(1U, shape.threads);
+    checked.batchSize = std::max<std::size_t>(1, shape.batchSize);
+    HashPipeline(source, makeHasher, sink, checked, cancel).run();
 }
 
 } // namespace listgen

@@ -9,29 +9,42 @@
 
 namespace listgen {
 
-// Turns the File entries of a batch into what became of them: Hashed, Unreadable or Cancelled;
-// leaves the others as they are. One per thread, so it may keep buffers between batches.
+class WorkQueue;
+
+// Turns File entries into what became of them (Hashed, Unreadable or Cancelled), taking them
+// from a queue that all readers share. One per reader thread, so it may keep buffers.
 class EntryHasher {
 public:
     virtual ~EntryHasher() = default;
-    virtual void hash(std::span<Entry> batch) = 0;
+    // Takes files from `queue` and finishes each there, until the queue has nothing more for
+    // this reader; `reader` numbers the readers from 0.
+    virtual void work(WorkQueue& queue, unsigned reader) = 0;
+    // The File entries of `entries`, through a queue of their own; for one-off use and tests.
+    void hash(std::span<Entry> entries);
+};
+
+// A reader that reads one file after another.
+class FileByFileHasher : public EntryHasher {
+public:
+    using EntryHasher::hash;
+    virtual void hash(Entry& entry) = 0;
+    void work(WorkQueue& queue, unsigned reader) override;
 };
 
 using HasherFactory = std::function<std::unique_ptr<EntryHasher>()>;
 
 struct PipelineShape {
     unsigned threads = 1;
-    // Entries handed over at once, so that a hasher can read many files together and
-    // threads meet once per batch rather than once per file.
-    std::size_t batchSize = 1;
-    // The first batch is this small, and each next one twice as large up to batchSize, so that
-    // a tree of a few large files still spreads them over all threads.
-    std::size_t firstBatch = 0;
+    // Entries the walk hands over at once.
+    std::size_t batchSize = 64;
+    // Entries walked ahead of the oldest one not yet written: readers are never short of files
+    // while one large file holds up the report.
+    std::size_t window = std::size_t{16} << 10;
 };
 
-// One thread at a time takes batches of entries from `source` in order, `shape.threads`
-// threads hash them, and `sink` gets them back strictly in that order. At most a few batches
-// per thread are in flight. The first exception of any stage ends the run and is rethrown here.
+// One thread walks `source` and gives `sink` the entries back strictly in that order, while
+// `shape.threads` readers take the files in between as each has room. The first exception of
+// any stage ends the run and is rethrown here.
 void hashInReportOrder(EntrySource& source, const HasherFactory& makeHasher, const PipelineShape& shape,
                        const std::atomic<bool>& cancel, EntrySink& sink);
 

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -31,6 +32,12 @@ constexpr unsigned kReadsPerStream = 2;
 constexpr std::size_t kHeldReads = 32;
 // Large files opened and waiting for a stream of the lanes hold a slot each; a few are enough.
 constexpr std::size_t kMostWaitingForStream = 16;
+// Streams of large files at once: as many as the widest kernels have lanes worth filling.
+constexpr unsigned kMostStreams = 16;
+constexpr std::size_t kMostJobs = DevicePace::kDeepest + kMostWaitingForStream + kMostStreams + 16;
+constexpr std::size_t kClaimsAtOnce = 32;
+// The device pace hears how fast files go after this many.
+constexpr std::size_t kPaceEvery = 128;
 // A read that took longer than this waited for the device rather than the page cache.
 constexpr auto kCacheHit = std::chrono::microseconds(40);
 constexpr auto kWakeUp = std::chrono::milliseconds(100);
@@ -85,13 +92,21 @@ struct UringHasher::Chunk {
 
 struct UringHasher::Job {
     enum class State { Waiting, Opening, Reading, Hashing, Finished };
-    Entry* entry = nullptr;
+    Claim claim;
     // The name the ring opens, and for a link the descriptor of what it leads to.
     std::string name;
     FileDescriptor linkTarget;
     struct statx status {};
-    State state = State::Waiting;
+    State state = State::Finished;
     bool counted = false;
+    // Holds a stream of this reader: a large file it keeps or took from the queue.
+    bool large = false;
+    // Taken from the queue: the file must still be the one another reader measured.
+    bool taken = false;
+    std::uint64_t expectedSize = 0;
+    FileIdentity expectedIdentity;
+    // Passed on to the queue: whoever takes it finishes it.
+    bool passed = false;
     int statxResult = 1;
     int openResult = 1;
     unsigned slot = 0;
@@ -130,6 +145,7 @@ UringHasher::UringHasher(std::unique_ptr<ReadRing> ring, const std::atomic<bool>
     , arenaSize_(buffers.arena)
     , chunkMemory_(new char[buffers.chunks * kChunkBuffer])
     , chunks_(buffers.chunks)
+    , jobs_(kMostJobs)
     , ring_(std::move(ring))
     , step_(*ring_)
     , fallback_(cancel)
@@ -138,6 +154,8 @@ UringHasher::UringHasher(std::unique_ptr<ReadRing> ring, const std::atomic<bool>
 {
     for (unsigned slot = step_.fileSlots(); slot > 0; --slot)
         freeSlots_.push_back(slot - 1);
+    for (std::size_t job = jobs_.size(); job > 0; --job)
+        freeJobs_.push_back(job - 1);
     static_assert(kOpBits + kJobBits < 64);
     for (std::size_t i = 0; i < chunks_.size(); ++i) {
         chunks_[i].data = chunkMemory_.get() + i * kChunkBuffer;
@@ -163,63 +181,113 @@ std::uint64_t UringHasher::tag(Op op, std::size_t job, std::size_t chunk) const
            (static_cast<std::uint64_t>(chunk) << (kOpBits + kJobBits));
 }
 
-void UringHasher::hash(std::span<Entry> batch)
+void UringHasher::work(WorkQueue& queue, unsigned reader)
 {
     if (broken_)
         throw std::logic_error("io_uring reader used after a failure");
+    queue_ = &queue;
+    reader_ = reader;
     try {
-        run(batch);
+        serve(queue, reader);
     } catch (...) {
         broken_ = true;
         step_.drain();
+        queue.retire(reader);
         throw;
+    }
+    queue.retire(reader);
+}
+
+void UringHasher::serve(WorkQueue& queue, unsigned reader)
+{
+    paceSince_ = Clock::now();
+    for (;;) {
+        takeFiles(queue, reader);
+        if (!finishedClaims_.empty()) {
+            queue.finished(finishedClaims_);
+            finishedClaims_.clear();
+        }
+        for (LargeFile& file : toPass_)
+            queue.postLarge(std::move(file));
+        toPass_.clear();
+        if (jobsInFlight_ == 0) {
+            if (!queue.waitForWork(reader, kWakeUp))
+                break;
+            continue;
+        }
+        waitForCompletions();
+    }
+    progress_.tick();
+}
+
+unsigned UringHasher::mostStreams() const
+{
+    const auto byChunks = static_cast<unsigned>(chunks_.size() / kReadsPerStream);
+    return std::max(1U, std::min({kMostStreams, byChunks, pace_.depth() / 2}));
+}
+
+// Takes what there is room for: files in walk order within the device's depth, and large
+// files other readers passed on while this one streams no more than any other.
+void UringHasher::takeFiles(WorkQueue& queue, unsigned reader)
+{
+    Claim claims[kClaimsAtOnce];
+    if (cancel_.load(std::memory_order_relaxed)) {
+        for (std::size_t count = queue.claim(claims); count > 0; count = queue.claim(claims)) {
+            for (std::size_t i = 0; i < count; ++i)
+                claims[i].entry->kind = Entry::Kind::Cancelled;
+            queue.finished(std::span<const Claim>(claims, count));
+        }
+        while (std::optional<LargeFile> file = queue.takeLarge(reader)) {
+            file->claim.entry->kind = Entry::Kind::Cancelled;
+            queue.finished(file->claim);
+            queue.setStreams(reader, static_cast<unsigned>(streamsHeld_));
+        }
+        return;
+    }
+    const std::size_t reserve = kMostStreams + kMostWaitingForStream;
+    while (filesInFlight_ - waitingForStream_.size() < pace_.depth() && !freeSlots_.empty() &&
+           freeJobs_.size() > reserve && waitingForStream_.size() < kMostWaitingForStream) {
+        const std::size_t room = std::min({kClaimsAtOnce, pace_.depth() - (filesInFlight_ - waitingForStream_.size()),
+                                           freeSlots_.size(), freeJobs_.size() - reserve});
+        const std::size_t count = queue.claim(std::span<Claim>(claims, room));
+        if (count == 0)
+            break;
+        if (pace_.inodeOrder())
+            std::sort(claims, claims + count,
+                      [](const Claim& a, const Claim& b) { return a.entry->inode < b.entry->inode; });
+        for (std::size_t i = 0; i < count; ++i)
+            start(newJob(claims[i]));
+    }
+    while (streamsHeld_ < mostStreams() && !freeSlots_.empty() && !freeJobs_.empty()) {
+        std::optional<LargeFile> file = queue.takeLarge(reader);
+        if (!file)
+            break;
+        ++streamsHeld_;
+        const std::size_t index = newJob(file->claim);
+        Job& job = jobs_[index];
+        job.large = true;
+        job.taken = true;
+        job.expectedSize = file->size;
+        job.expectedIdentity = file->identity;
+        job.linkTarget = std::move(file->linkTarget);
+        start(index);
     }
 }
 
-void UringHasher::run(std::span<Entry> batch)
+std::size_t UringHasher::newJob(const Claim& claim)
 {
-    const auto began = Clock::now();
-    jobs_.clear();
-    jobs_.reserve(batch.size());
-    for (Entry& entry : batch) {
-        if (entry.kind == Entry::Kind::File) {
-            jobs_.emplace_back();
-            jobs_.back().entry = &entry;
-        }
-    }
-    finished_ = 0;
-    std::vector<std::size_t> order(jobs_.size());
-    for (std::size_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    if (pace_.inodeOrder())
-        std::sort(order.begin(), order.end(),
-                  [&](std::size_t a, std::size_t b) { return jobs_[a].entry->inode < jobs_[b].entry->inode; });
-    std::size_t next = 0;
-    for (;;) {
-        const bool cancelled = cancel_.load(std::memory_order_relaxed);
-        while (!cancelled && next < order.size() && mayStartAnother())
-            start(order[next++]);
-        if (cancelled) {
-            for (; next < order.size(); ++next)
-                markCancelled(jobs_[order[next]]);
-        }
-        if (finished_ == jobs_.size())
-            break;
-        waitForCompletions();
-    }
-    if (!jobs_.empty())
-        pace_.recordBatch(jobs_.size(), Clock::now() - began);
-    progress_.tick();
+    const std::size_t index = freeJobs_.back();
+    freeJobs_.pop_back();
+    Job& job = jobs_[index];
+    job = Job{};
+    job.claim = claim;
+    job.state = Job::State::Waiting;
+    ++jobsInFlight_;
+    return index;
 }
 
 // Files waiting for a stream of the lanes do not count against the depth, so small files
 // always have their share of it while large ones stream.
-bool UringHasher::mayStartAnother() const
-{
-    return filesInFlight_ - waitingForStream_.size() < pace_.depth() && !freeSlots_.empty() &&
-           waitingForStream_.size() < kMostWaitingForStream;
-}
-
 void UringHasher::waitForCompletions()
 {
     if (heldReads_.size() >= kHeldReads || opensInFlight_ == 0)
@@ -251,24 +319,32 @@ void UringHasher::waitForCompletions()
 void UringHasher::start(std::size_t index)
 {
     Job& job = jobs_[index];
-    Entry& entry = *job.entry;
+    Entry& entry = *job.claim.entry;
     if (entry.folder->pseudoFiles)
         return handToFileHasher(job);
-    int folder = entry.folder->fd.get();
-    bool follow = false;
-    job.name = std::string(entry.name());
-    if (entry.throughLink) {
+    if (cancel_.load(std::memory_order_relaxed))
+        return markCancelled(job);
+    if (entry.throughLink && !job.linkTarget.valid()) {
         // What a link leads to is looked at before anything opens it for reading, and then
         // opened through /proc by the descriptor that looked.
-        job.linkTarget.reset(::openat(folder, job.name.c_str(), O_PATH | O_CLOEXEC));
+        job.linkTarget.reset(::openat(entry.folder->fd.get(), std::string(entry.name()).c_str(), O_PATH | O_CLOEXEC));
         struct stat status {};
         if (!job.linkTarget.valid() || ::fstat(job.linkTarget.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
             onPseudoFileSystem(job.linkTarget.get()))
             return handToFileHasher(job);
-        job.name = "/proc/self/fd/" + std::to_string(job.linkTarget.get());
-        folder = AT_FDCWD;
-        follow = true;
     }
+    if (job.linkTarget.valid()) {
+        job.name = "/proc/self/fd/" + std::to_string(job.linkTarget.get());
+        open(index, AT_FDCWD, true);
+    } else {
+        job.name = std::string(entry.name());
+        open(index, entry.folder->fd.get(), false);
+    }
+}
+
+void UringHasher::open(std::size_t index, int folder, bool follow)
+{
+    Job& job = jobs_[index];
     job.slot = freeSlots_.back();
     freeSlots_.pop_back();
     job.state = Job::State::Opening;
@@ -297,7 +373,6 @@ void UringHasher::onCompletion(const ReadStep::Done& done)
         --opensInFlight_;
         job.openResult = done.result;
         job.slotOpen = done.result >= 0;
-        job.linkTarget.reset();
         if (!job.slotOpen)
             freeSlots_.push_back(job.slot);
         onOpened(index);
@@ -328,9 +403,13 @@ void UringHasher::onOpened(std::size_t index)
     Job& job = jobs_[index];
     if (job.statxResult == 1 || job.openResult == 1)
         return;
-    // Whatever went wrong (a name that became a link, a failed open, no regular file), the
-    // file-by-file reader finds out again and gives the same outcome as it would alone.
-    if (job.statxResult < 0 || job.openResult < 0 || !S_ISREG(job.status.stx_mode)) {
+    // Whatever went wrong (a name that became a link, a failed open, no regular file, a file
+    // that is no longer the one measured before), the file-by-file reader finds out again and
+    // gives the same outcome as it would alone.
+    const FileIdentity identity{makedev(job.status.stx_dev_major, job.status.stx_dev_minor),
+                                static_cast<ino_t>(job.status.stx_ino)};
+    const bool same = !job.taken || (job.status.stx_size == job.expectedSize && identity == job.expectedIdentity);
+    if (job.statxResult < 0 || job.openResult < 0 || !S_ISREG(job.status.stx_mode) || !same) {
         closeSlot(job);
         handToFileHasher(job);
         return;
@@ -344,8 +423,33 @@ void UringHasher::onOpened(std::size_t index)
     job.state = Job::State::Reading;
     if (job.size <= kSmallFile)
         readWhole(index);
-    else
+    else if (keepOrPass(index))
         readChunks(index);
+}
+
+// A large file stays with this reader while it streams no more files than any other;
+// otherwise it goes to the queue for one that streams fewer.
+bool UringHasher::keepOrPass(std::size_t index)
+{
+    Job& job = jobs_[index];
+    if (job.large)
+        return true;
+    if (streamsHeld_ < mostStreams() && queue_->fewestStreams(reader_)) {
+        job.large = true;
+        ++streamsHeld_;
+        queue_->setStreams(reader_, static_cast<unsigned>(streamsHeld_));
+        return true;
+    }
+    LargeFile file;
+    file.claim = job.claim;
+    file.size = job.size;
+    file.identity = {makedev(job.status.stx_dev_major, job.status.stx_dev_minor), static_cast<ino_t>(job.status.stx_ino)};
+    file.linkTarget = std::move(job.linkTarget);
+    toPass_.push_back(std::move(file));
+    job.passed = true;
+    job.ended = true;
+    closeSlot(job);
+    return false;
 }
 
 void UringHasher::readWhole(std::size_t index)
@@ -371,7 +475,10 @@ void UringHasher::readWhole(std::size_t index)
 // the disk.
 void UringHasher::submitHeldReads()
 {
-    std::sort(heldReads_.begin(), heldReads_.end());
+    std::sort(heldReads_.begin(), heldReads_.end(), [&](std::size_t a, std::size_t b) {
+        return jobs_[a].claim.batch != jobs_[b].claim.batch ? jobs_[a].claim.batch < jobs_[b].claim.batch
+                                                              : jobs_[a].claim.entry < jobs_[b].claim.entry;
+    });
     for (const std::size_t index : heldReads_) {
         Job& job = jobs_[index];
         step_.read(job.slot, job.data, job.asked, 0, job.size, tag(Op::ReadWhole, index));
@@ -421,8 +528,7 @@ void UringHasher::readChunks(std::size_t index)
         letGoOfData(job);
     }
     if (job.stream == Md5Lanes::kNoStream && !job.ended) {
-        const bool shareLeft = streaming_.size() < std::max(1U, pace_.depth() / 2);
-        job.stream = shareLeft ? lanes_.openStream(index) : Md5Lanes::kNoStream;
+        job.stream = lanes_.openStream(index);
         if (job.stream == Md5Lanes::kNoStream) {
             if (std::find(waitingForStream_.begin(), waitingForStream_.end(), index) == waitingForStream_.end())
                 waitingForStream_.push_back(index);
@@ -517,8 +623,8 @@ void UringHasher::takeLaneResults()
                 --arenaUsers_;
             }
             if (!job.ended) {
-                job.entry->kind = Entry::Kind::Hashed;
-                job.entry->facts = {job.size, toHex(digests_[i].value)};
+                job.claim.entry->kind = Entry::Kind::Hashed;
+                job.claim.entry->facts = {job.size, toHex(digests_[i].value)};
                 job.ended = true;
             }
             settle(job);
@@ -551,8 +657,8 @@ void UringHasher::retryWaiting()
 
 void UringHasher::fail(Job& job, const std::string& reason)
 {
-    job.entry->kind = Entry::Kind::Unreadable;
-    job.entry->reason = reason;
+    job.claim.entry->kind = Entry::Kind::Unreadable;
+    job.claim.entry->reason = reason;
     job.ended = true;
     letGoOfData(job);
     closeSlot(job);
@@ -575,22 +681,16 @@ void UringHasher::letGoOfData(Job& job)
 
 void UringHasher::markCancelled(Job& job)
 {
-    job.entry->kind = Entry::Kind::Cancelled;
+    job.claim.entry->kind = Entry::Kind::Cancelled;
     job.ended = true;
-    if (job.state == Job::State::Waiting) {
-        job.state = Job::State::Finished;
-        ++finished_;
-    }
+    settle(job);
 }
 
 void UringHasher::handToFileHasher(Job& job)
 {
-    fallback_.hash(*job.entry);
+    fallback_.hash(*job.claim.entry);
     job.ended = true;
-    if (job.state == Job::State::Waiting) {
-        job.state = Job::State::Finished;
-        ++finished_;
-    }
+    settle(job);
 }
 
 void UringHasher::closeSlot(Job& job)
@@ -602,6 +702,8 @@ void UringHasher::closeSlot(Job& job)
     ++job.opsInFlight;
 }
 
+// A job whose file is done with and whose requests have all come back gives its claim back to
+// the queue (unless it passed the file on) and its place to the next.
 void UringHasher::settle(Job& job)
 {
     if (job.state == Job::State::Finished || !job.ended || job.opsInFlight > 0 || job.slotOpen)
@@ -609,9 +711,23 @@ void UringHasher::settle(Job& job)
     if (job.stream != Md5Lanes::kNoStream)
         return;
     job.state = Job::State::Finished;
-    ++finished_;
+    if (!job.passed)
+        finishedClaims_.push_back(job.claim);
+    if (job.large) {
+        --streamsHeld_;
+        queue_->setStreams(reader_, static_cast<unsigned>(streamsHeld_));
+    }
     if (job.counted)
         --filesInFlight_;
+    job.linkTarget.reset();
+    --jobsInFlight_;
+    freeJobs_.push_back(static_cast<std::size_t>(&job - jobs_.data()));
+    if (++finishedSincePace_ == kPaceEvery) {
+        const auto now = Clock::now();
+        pace_.recordBatch(finishedSincePace_, now - paceSince_);
+        paceSince_ = now;
+        finishedSincePace_ = 0;
+    }
 }
 
 } // namespace listgen

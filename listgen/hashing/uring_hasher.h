@@ -7,34 +7,34 @@
 #include "listgen/hashing/ordered_pipeline.h"
 #include "listgen/hashing/read_ring.h"
 #include "listgen/hashing/read_step.h"
+#include "listgen/hashing/work_queue.h"
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <deque>
 #include <memory>
-#include <span>
 #include <vector>
 
 namespace listgen {
 
-// Reads and hashes a batch of files together through io_uring: each file is measured and
-// opened into a registered slot by linked statx and openat, small files are read whole in one
-// request and hashed in SIMD lanes as they arrive, large files stream through the lanes in
-// chunks with a few reads in flight, and as many files as the device pace allows are in
-// flight at once. Data already in the page cache completes during submission; only the reads
-// that wait for the device are paced.
+// Reads and hashes files through io_uring, taking them from the queue that all readers share
+// as it has room: each file is measured and opened into a registered slot by linked statx and
+// openat, small files are read whole in one request and hashed in SIMD lanes as they arrive,
+// large files stream through the lanes in chunks, many at once, and as many files as the
+// device pace allows are in flight. A large file it finds while it streams more than another
+// reader is passed on to the queue, so streams spread evenly over the readers.
 // Anything unusual about a file (it cannot be measured or opened, is no regular file, lies on
-// a pseudo file system, is reached through a link, or keeps being refused by the kernel) is
-// handed to a FileHasher, so both readers give the same outcome for every file.
+// a pseudo file system, is reached through a link that goes nowhere good, or keeps being
+// refused by the kernel) is handed to a FileHasher, so both readers give the same outcome.
 class UringHasher : public EntryHasher {
 public:
     // How much memory the reader keeps for data in flight.
     struct Buffers {
         // Small files are read whole into this.
         std::size_t arena = std::size_t{16} << 20;
-        // Chunks of large files in flight.
-        std::size_t chunks = 12;
+        // Chunks of large files in flight, two per stream.
+        std::size_t chunks = 32;
     };
 
     // With an io_uring of its own, its buffers sized to fit the address space left. Throws
@@ -50,20 +50,24 @@ public:
     UringHasher(const UringHasher&) = delete;
     UringHasher& operator=(const UringHasher&) = delete;
 
-    void hash(std::span<Entry> batch) override;
+    void work(WorkQueue& queue, unsigned reader) override;
 
 private:
     struct Job;
     struct Chunk;
     enum class Op : std::uint8_t { Measure, Open, ReadWhole, ReadChunk, Close };
 
-    void run(std::span<Entry> batch);
-    bool mayStartAnother() const;
+    void serve(WorkQueue& queue, unsigned reader);
+    void takeFiles(WorkQueue& queue, unsigned reader);
+    unsigned mostStreams() const;
+    std::size_t newJob(const Claim& claim);
     void start(std::size_t index);
+    void open(std::size_t index, int folder, bool follow);
     void retryWaiting();
     void markCancelled(Job& job);
     void onCompletion(const ReadStep::Done& done);
     void onOpened(std::size_t index);
+    bool keepOrPass(std::size_t index);
     void onWholeRead(std::size_t index, int result);
     void readWhole(std::size_t index);
     void readChunks(std::size_t index);
@@ -86,19 +90,29 @@ private:
     std::size_t arenaSize_;
     std::unique_ptr<char[]> chunkMemory_;
     std::vector<Chunk> chunks_;
+    // Allocated once: the kernel writes statx results into them.
     std::vector<Job> jobs_;
     std::unique_ptr<ReadRing> ring_;
     ReadStep step_;
     Md5Lanes lanes_;
     FileHasher fallback_;
+    WorkQueue* queue_ = nullptr;
+    unsigned reader_ = 0;
     bool broken_ = false;
+    std::vector<std::size_t> freeJobs_;
     std::vector<unsigned> freeSlots_;
     std::size_t arenaUsed_ = 0;
     std::size_t arenaUsers_ = 0;
     std::vector<std::size_t> freeChunks_;
+    // Jobs that hold a slot of the depth, and those that hold a stream of this reader.
     std::size_t filesInFlight_ = 0;
+    std::size_t streamsHeld_ = 0;
     std::size_t opensInFlight_ = 0;
-    std::size_t finished_ = 0;
+    std::size_t jobsInFlight_ = 0;
+    std::size_t finishedSincePace_ = 0;
+    std::chrono::steady_clock::time_point paceSince_;
+    std::vector<Claim> finishedClaims_;
+    std::vector<LargeFile> toPass_;
     std::vector<ReadStep::Done> done_;
     std::vector<Md5Result> digests_;
     std::vector<std::uint64_t> released_;

@@ -48,22 +48,19 @@ private:
 };
 
 // Takes longer for some entries than for others, so that they finish out of order.
-class SlowHasher : public EntryHasher {
+class SlowHasher : public listgen::FileByFileHasher {
 public:
     explicit SlowHasher(int failAt = -1) : failAt_(failAt) {}
 
-    void hash(std::span<Entry> batch) override
+    using FileByFileHasher::hash;
+    void hash(Entry& entry) override
     {
-        for (Entry& entry : batch) {
-            if (entry.kind != Entry::Kind::File)
-                continue;
-            const int number = std::stoi(entry.path);
-            if (number == failAt_)
-                throw std::runtime_error("hasher failed at " + entry.path);
-            std::this_thread::sleep_for(std::chrono::microseconds((number * 7919) % 5 == 0 ? 300 : 0));
-            entry.kind = Entry::Kind::Hashed;
-            entry.facts.size = static_cast<std::uint64_t>(number);
-        }
+        const int number = std::stoi(entry.path);
+        if (number == failAt_)
+            throw std::runtime_error("hasher failed at " + entry.path);
+        std::this_thread::sleep_for(std::chrono::microseconds((number * 7919) % 5 == 0 ? 300 : 0));
+        entry.kind = Entry::Kind::Hashed;
+        entry.facts.size = static_cast<std::uint64_t>(number);
     }
 
 private:
@@ -99,8 +96,8 @@ listgen::HasherFactory slowHashers(int failAt = -1)
 TEST(OrderedPipeline, EntriesLeaveInTheSourceOrderWithFewInFlight)
 {
     for (const listgen::PipelineShape shape :
-         {listgen::PipelineShape{1, 1}, listgen::PipelineShape{2, 1}, listgen::PipelineShape{3, 7},
-          listgen::PipelineShape{8, 64}}) {
+         {listgen::PipelineShape{1, 1, 4}, listgen::PipelineShape{2, 1, 16}, listgen::PipelineShape{3, 7, 50},
+          listgen::PipelineShape{8, 64, 256}}) {
         const unsigned jobs = shape.threads;
         CountingSource source(1000);
         RecordingSink sink(source);
@@ -111,7 +108,7 @@ TEST(OrderedPipeline, EntriesLeaveInTheSourceOrderWithFewInFlight)
             EXPECT_EQ(sink.kinds[static_cast<std::size_t>(i)],
                       i % 10 == 9 ? Entry::Kind::UnlistableFolder : Entry::Kind::Hashed);
         }
-        EXPECT_LE(sink.mostInFlight, static_cast<int>(3 * jobs * shape.batchSize)) << jobs << " jobs";
+        EXPECT_LE(sink.mostInFlight, static_cast<int>(std::max(shape.window, 2 * shape.batchSize))) << jobs << " jobs";
     }
 }
 
@@ -121,7 +118,7 @@ TEST(OrderedPipeline, AFailingStageEndsTheRunWithItsError)
         CountingSource source(1000);
         RecordingSink sink(source);
         try {
-            hashInReportOrder(source, slowHashers(500), {jobs, 16}, kGoOn, sink);
+            hashInReportOrder(source, slowHashers(500), {jobs, 16, 64}, kGoOn, sink);
             ADD_FAILURE() << "no error with " << jobs << " jobs";
         } catch (const std::runtime_error& error) {
             EXPECT_STREQ(error.what(), "hasher failed at 500");
@@ -133,7 +130,7 @@ TEST(OrderedPipeline, AFailingStageEndsTheRunWithItsError)
     const listgen::HasherFactory noHasher = []() -> std::unique_ptr<EntryHasher> {
         throw std::runtime_error("no hasher");
     };
-    EXPECT_THROW(hashInReportOrder(source, noHasher, {3, 4}, kGoOn, sink), std::runtime_error);
+    EXPECT_THROW(hashInReportOrder(source, noHasher, {3, 4, 16}, kGoOn, sink), std::runtime_error);
 }
 
 TEST(OrderedPipeline, GoesOnWithTheThreadsItHasWhenNoMoreCanStart)
@@ -144,7 +141,7 @@ TEST(OrderedPipeline, GoesOnWithTheThreadsItHasWhenNoMoreCanStart)
         [] {
             CountingSource source(200);
             RecordingSink sink(source);
-            hashInReportOrder(source, slowHashers(), {4, 8}, kGoOn, sink);
+            hashInReportOrder(source, slowHashers(), {4, 8, 64}, kGoOn, sink);
             return std::to_string(sink.paths.size());
         },
         {.unprivileged = true, .processes = 1});
@@ -157,7 +154,61 @@ TEST(OrderedPipeline, CancelStopsTakingEntries)
     std::atomic<bool> cancel{false};
     CountingSource source(100000, &cancel, 50);
     RecordingSink sink(source);
-    hashInReportOrder(source, slowHashers(), {2, 1}, cancel, sink);
+    hashInReportOrder(source, slowHashers(), {2, 1, 16}, cancel, sink);
     EXPECT_EQ(source.given.load(), 51);
     EXPECT_EQ(sink.paths.size(), static_cast<std::size_t>(source.given.load()));
+}
+
+namespace {
+
+// Entry 0 is large: its reader holds it until the other readers have hashed every small file
+// they could take, or for ten seconds.
+class UnevenHasher : public listgen::FileByFileHasher {
+public:
+    UnevenHasher(std::atomic<int>& nextReader, std::atomic<int>& smallDone) : reader_(nextReader++), smallDone_(smallDone) {}
+
+    using FileByFileHasher::hash;
+    void hash(Entry& entry) override
+    {
+        if (entry.path == "0") {
+            for (int waited = 0; waited < 10'000 && smallDone_.load() < kOthersCanTake; ++waited)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        } else {
+            ++smallDone_;
+        }
+        entry.kind = Entry::Kind::Hashed;
+        entry.facts.size = static_cast<std::uint64_t>(reader_);
+    }
+
+    // 297 files, less the large one and the seven its reader took along with it.
+    static constexpr int kOthersCanTake = 289;
+
+private:
+    int reader_;
+    std::atomic<int>& smallDone_;
+};
+
+} // namespace
+
+// Work is shared by what is left, not cut into batches beforehand: while one reader is busy
+// with the large file, the others take all the rest.
+TEST(OrderedPipeline, AReaderBusyWithALargeFileLeavesTheRestToTheOthers)
+{
+    std::atomic<int> nextReader{0};
+    std::atomic<int> smallDone{0};
+    const listgen::HasherFactory uneven = [&] { return std::make_unique<UnevenHasher>(nextReader, smallDone); };
+    CountingSource source(330);
+    std::vector<int> byReader(2, 0);
+    struct Counting : listgen::EntrySink {
+        std::vector<int>& counts;
+        explicit Counting(std::vector<int>& c) : counts(c) {}
+        void accept(const Entry& entry) override
+        {
+            if (entry.kind == Entry::Kind::Hashed)
+                ++counts[entry.facts.size];
+        }
+    } counting(byReader);
+    hashInReportOrder(source, uneven, {2, 64, 4096}, kGoOn, counting);
+    ASSERT_EQ(byReader[0] + byReader[1], 297);
+    EXPECT_GE(std::max(byReader[0], byReader[1]), UnevenHasher::kOthersCanTake) << byReader[0] << " and " << byReader[1];
 }

@@ -1,0 +1,75 @@
+#include "listgen/hashing/work_queue.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using listgen::Claim;
+using listgen::Entry;
+using listgen::LargeFile;
+using listgen::WorkQueue;
+
+namespace {
+
+std::vector<Entry> files(std::size_t count)
+{
+    std::vector<Entry> entries(count);
+    for (std::size_t i = 0; i < count; ++i)
+        entries[i].path = std::to_string(i);
+    return entries;
+}
+
+LargeFile largeFile(Entry& entry)
+{
+    LargeFile file;
+    file.claim = {&entry, 0};
+    file.size = 1 << 30;
+    return file;
+}
+
+} // namespace
+
+TEST(WorkQueue, HandsOutFilesInWalkOrderAndKnowsWhenABatchIsDone)
+{
+    WorkQueue queue(2);
+    std::vector<Entry> first = files(5);
+    first[1].kind = Entry::Kind::UnlistableFolder;
+    std::vector<Entry> second = files(2);
+    queue.add(0, first);
+    queue.add(1, second);
+    Claim claims[3];
+    ASSERT_EQ(queue.claim(claims), 3U);
+    EXPECT_EQ(claims[0].entry, &first[0]);
+    EXPECT_EQ(claims[1].entry, &first[2]);
+    EXPECT_EQ(claims[2].entry, &first[3]);
+    queue.finished(claims);
+    EXPECT_FALSE(queue.done(0));
+    ASSERT_EQ(queue.claim(claims), 3U);
+    EXPECT_EQ(claims[0].batch, 0U);
+    EXPECT_EQ(claims[1].entry, &second[0]);
+    queue.finished(claims[0]);
+    EXPECT_TRUE(queue.done(0));
+    EXPECT_FALSE(queue.done(1));
+    queue.closeInput();
+    EXPECT_FALSE(queue.waitForWork(0, std::chrono::milliseconds(0))) << "nothing is left to take";
+}
+
+// A large file goes to a reader that streams no more files than any other still at work.
+TEST(WorkQueue, LargeFilesGoToTheReaderWithTheFewestStreams)
+{
+    WorkQueue queue(2);
+    std::vector<Entry> entries = files(4);
+    for (Entry& entry : entries)
+        queue.postLarge(largeFile(entry));
+    ASSERT_TRUE(queue.takeLarge(0));
+    EXPECT_FALSE(queue.takeLarge(0)) << "reader 0 streams one, reader 1 none";
+    EXPECT_TRUE(queue.waitForWork(1, std::chrono::milliseconds(0)));
+    ASSERT_TRUE(queue.takeLarge(1));
+    ASSERT_TRUE(queue.takeLarge(0));
+    queue.setStreams(0, 0);
+    queue.retire(1);
+    EXPECT_TRUE(queue.fewestStreams(0));
+    ASSERT_TRUE(queue.takeLarge(0));
+    queue.closeInput();
+    EXPECT_FALSE(queue.waitForWork(0, std::chrono::milliseconds(0)));
+}
