@@ -1,6 +1,12 @@
 #!/usr/bin/env python3
 """Times vaskerel at its defaults against its peers on the benchmark trees, warm and cold,
-running the tools in turn within every round, and prints medians, ratios and peak RSS."""
+running the tools in turn within every round, and prints medians, ratios, peak RSS and each
+tree's floor: the time below which no tool can go on this machine, measured in the same run.
+
+Every peer gets exactly the entries vaskerel lists (regular files and links to them, as
+`find -xtype f` gives them), so a system folder with links compares like for like.
+
+Usage: compare.py VASKEREL WORK RUNS [TREE=PATH ...]"""
 import os
 import statistics
 import subprocess
@@ -17,7 +23,7 @@ def run(command, cwd=None):
     with tempfile.NamedTemporaryFile("r") as measured:
         result = subprocess.run(["/usr/bin/time", "-o", measured.name, "-f", "%e %U %S %M"] + command,
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        if result.returncode != 0:
+        if result.returncode not in (0, 3):
             sys.exit(f"failed: {' '.join(command)}")
         elapsed, user, system, peak = measured.read().split()[-4:]
     return float(elapsed), float(user) + float(system), int(peak)
@@ -29,59 +35,112 @@ def drop_caches():
         control.write("3\n")
 
 
-def warm(tree):
-    subprocess.run(f"find '{tree}' -type f -print0 | xargs -0 cat > /dev/null", shell=True, check=True)
+def entries_of(tree, lists):
+    """Writes the tree's entries as vaskerel lists them, NUL- and line-separated; returns the
+    two list files, the number of entries, their bytes and the largest."""
+    names = subprocess.run(["find", tree, "-xtype", "f", "-print0"], check=True,
+                           capture_output=True).stdout.split(b"\0")[:-1]
+    # Names that a line-separated list cannot carry are left out for every tool alike.
+    names = [name for name in names if b"\n" not in name and os.access(name, os.R_OK)]
+    base = os.path.join(lists, os.path.basename(tree.rstrip("/")))
+    with open(base + ".list0", "wb") as out:
+        out.write(b"".join(name + b"\0" for name in names))
+    with open(base + ".list", "wb") as out:
+        out.write(b"".join(name + b"\n" for name in names))
+    sizes = [os.stat(name).st_size for name in names]
+    return base + ".list0", base + ".list", len(names), sum(sizes), max(sizes, default=0)
+
+
+def warm(list0):
+    subprocess.run(f"xargs -0 cat < '{list0}' > /dev/null", shell=True, check=True)
 
 
 def main():
     vaskerel, work, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
+    trees = dict(argument.split("=", 1) for argument in sys.argv[4:])
     cores = os.cpu_count()
     report = os.path.join(work, "report.htm")
-    tools = {
-        "vaskerel": lambda tree: ([vaskerel, "--input", tree, "--output", report, "--quiet"], None),
-        "hashdeep": lambda tree: (["hashdeep", "-r", "-c", "md5", tree], None),
-        "rhash": lambda tree: (["rhash", "-r", "--md5", tree], None),
-        "md5sum": lambda tree: (["sh", "-c", f"find . -type f -print0 | xargs -0 -P{cores} md5sum"], tree),
-    }
+    lists = os.path.join(work, "lists")
+    os.makedirs(lists, exist_ok=True)
     modes = ["warm"] + (["cold"] if os.geteuid() == 0 else [])
+
+    info = {name: entries_of(path, lists) for name, path in trees.items()}
+
+    # The floor's two speeds: one OpenSSL stream on one core, and vaskerel's own throughput on
+    # many equal files, which keeps every lane of every core busy.
+    largest_file = max((os.path.join(trees["large"], name) for name in os.listdir(trees["large"])),
+                       key=os.path.getsize)
+    warm(info["large"][0])
+    openssl = statistics.median(run(["taskset", "-c", "0", "openssl", "dgst", "-md5", largest_file])[0]
+                                for _ in range(runs))
+    stream_rate = os.path.getsize(largest_file) / openssl
+    lanes_tree = trees.pop("lanes")
+    lanes_info = info.pop("lanes")
+    small4k_tree = trees.pop("small4k", None)
+    info.pop("small4k", None)
+    warm(lanes_info[0])
+    lanes_time = statistics.median(run([vaskerel, "-i", lanes_tree, "-o", report, "-q"])[0] for _ in range(runs))
+    lanes_rate = lanes_info[3] / lanes_time
+
+    def tools_for(name):
+        list0, listn = info[name][0], info[name][1]
+        tools = {
+            "vaskerel": [vaskerel, "--input", trees[name], "--output", report, "--quiet"],
+            "hashdeep": ["hashdeep", "-c", "md5", "-f", listn],
+            "rhash": ["rhash", "--md5", f"--file-list={listn}"],
+            "md5sum": ["sh", "-c", f"xargs -0 -P{cores} -n500 md5sum < '{list0}'"],
+        }
+        if name == "large":
+            tools["vaskerel, one core"] = ["taskset", "-c", "0"] + tools["vaskerel"]
+            tools["openssl, one core"] = ["sh", "-c", f"xargs -0 taskset -c 0 openssl dgst -md5 < '{list0}'"]
+        return tools
+
     results = {}
-    for tree in ["large", "small"]:
-        path = os.path.join(work, tree)
+    for name in trees:
+        tools = tools_for(name)
         for mode in modes:
             samples = {tool: [] for tool in tools}
             for _ in range(runs):
-                for tool, make in tools.items():
-                    command, cwd = make(path)
+                for tool, command in tools.items():
                     if mode == "cold":
                         drop_caches()
                     else:
-                        warm(path)
-                    samples[tool].append(run(command, cwd))
-            results[tree, mode] = samples
-    files = {tree: sum(len(names) for _, _, names in os.walk(os.path.join(work, tree))) for tree in ["large", "small"]}
-    small4k = [run(tools["vaskerel"](os.path.join(work, "small4k"))[0]) for _ in range(runs)]
+                        warm(info[name][0])
+                    samples[tool].append(run(command))
+            results[name, mode] = samples
+    small4k = [run([vaskerel, "-i", small4k_tree, "-o", report, "-q"]) for _ in range(runs)] if small4k_tree else []
 
     print(f"\nmachine: {os.uname().sysname} {os.uname().release}, {cores} cores, "
           + open("/proc/cpuinfo").read().split("model name")[1].split(":")[1].split("\n")[0].strip())
-    print(f"medians of {runs} runs, tools taking turns in every round; vaskerel at its defaults\n")
-    print("| tree | cache | tool | seconds | CPU s | peak RSS MiB | vaskerel / tool |")
-    print("|---|---|---|---|---|---|---|")
-    for (tree, mode), samples in results.items():
+    print(f"medians of {runs} runs, tools taking turns in every round; vaskerel at its defaults")
+    print(f"one OpenSSL MD5 stream: {stream_rate / 1e6:.0f} MB/s; vaskerel on many equal files, all cores: "
+          f"{lanes_rate / 1e6:.0f} MB/s\n")
+    print("| tree | files | MB | largest MB | cache | tool | seconds | CPU s | peak RSS MiB | vaskerel / tool |")
+    print("|---|---|---|---|---|---|---|---|---|---|")
+    for (name, mode), samples in results.items():
+        _, _, count, total, largest = info[name]
         ours = statistics.median(s[0] for s in samples["vaskerel"])
-        peers = {tool: statistics.median(s[0] for s in samples[tool]) for tool in tools}
-        for tool in tools:
-            seconds = peers[tool]
+        floor = max(largest / stream_rate, total / lanes_rate)
+        prefix = f"| {name} | {count} | {total / 1e6:.0f} | {largest / 1e6:.0f} | {mode} |"
+        peers = {tool: statistics.median(s[0] for s in samples[tool]) for tool in samples}
+        for tool, seconds in peers.items():
             cpu = statistics.median(s[1] for s in samples[tool])
             rss = max(s[2] for s in samples[tool]) / 1024
-            print(f"| {tree} | {mode} | {tool} | {seconds:.2f} | {cpu:.2f} | {rss:.1f} | {ours / seconds:.2f} |")
-        fastest = min(seconds for tool, seconds in peers.items() if tool != "vaskerel")
-        print(f"| {tree} | {mode} | vaskerel / fastest peer | | | | {ours / fastest:.2f} |")
-    cpu_small = statistics.median(s[1] for s in results["small", "warm"]["vaskerel"])
-    print(f"\nvaskerel CPU time per file, warm small tree: {cpu_small / files['small'] * 1e6:.1f} µs")
-    rss4k = max(s[2] for s in small4k) / 1024
-    rss40k = max(s[2] for s in results["small", "warm"]["vaskerel"]) / 1024
-    print(f"vaskerel peak RSS: 4,000 files {rss4k:.1f} MiB, 40,000 files {rss40k:.1f} MiB "
-          f"(ratio {rss40k / rss4k:.2f})")
+            mine = peers["vaskerel, one core"] if tool == "openssl, one core" else ours
+            print(f"{prefix} {tool} | {seconds:.2f} | {cpu:.2f} | {rss:.1f} | {mine / seconds:.2f} |")
+        fastest = min(seconds for tool, seconds in peers.items() if not tool.startswith("vaskerel")
+                      and not tool.startswith("openssl"))
+        print(f"{prefix} vaskerel / fastest peer | | | | {ours / fastest:.2f} |")
+        if mode == "warm":
+            print(f"{prefix} floor | {floor:.2f} | | | {ours / floor:.2f} |")
+    if ("small", "warm") in results:
+        cpu_small = statistics.median(s[1] for s in results["small", "warm"]["vaskerel"])
+        print(f"\nvaskerel CPU time per file, warm small tree: {cpu_small / info['small'][2] * 1e6:.1f} µs")
+        if small4k:
+            rss4k = max(s[2] for s in small4k) / 1024
+            rss40k = max(s[2] for s in results["small", "warm"]["vaskerel"]) / 1024
+            print(f"vaskerel peak RSS: 4,000 files {rss4k:.1f} MiB, 40,000 files {rss40k:.1f} MiB "
+                  f"(ratio {rss40k / rss4k:.2f})")
 
 
 if __name__ == "__main__":

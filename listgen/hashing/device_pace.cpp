@@ -38,6 +38,17 @@ void DevicePace::recordWait(std::chrono::nanoseconds latency)
     kind_.store(kind, std::memory_order_relaxed);
 }
 
+void DevicePace::recordHit()
+{
+    if (fixed_ || kind() != Kind::Unknown || depth() >= kStartDepth)
+        return;
+    if (hits_.fetch_add(1, std::memory_order_relaxed) + 1 < kSamples)
+        return;
+    const std::lock_guard lock(measuring_);
+    if (kind() == Kind::Unknown && waits_.size() < kSamples / 4)
+        depth_.store(kStartDepth, std::memory_order_relaxed);
+}
+
 void DevicePace::recordBatch(std::size_t files, std::chrono::nanoseconds took)
 {
     if (fixed_ || kind() != Kind::Fast || took.count() <= 0)

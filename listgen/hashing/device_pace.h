@@ -11,7 +11,8 @@ namespace listgen {
 // How many files each reader keeps in flight, found by timing the reads that had to wait for
 // the device: a spinning disk (2 ms and more) gets a few, in inode order; fast storage (under
 // 0.5 ms) starts at 32 and grows while files per second keep rising; anything between gets 32.
-// Virtual disks and USB bridges claim to be rotational, so that flag only sets the start.
+// Virtual disks and USB bridges claim to be rotational, so that flag only sets the start, and
+// reads that all come from the page cache lift that start to the fast one.
 // Shared by the readers of one run.
 class DevicePace {
 public:
@@ -26,6 +27,9 @@ public:
 
     // A read that did not complete at once, and how long it took.
     void recordWait(std::chrono::nanoseconds latency);
+    // A read that came from the page cache: while reads come from there, whatever the device,
+    // the depth only feeds the hashing.
+    void recordHit();
     // A finished batch of a reader: in fast mode the depth grows while the rate rises.
     void recordBatch(std::size_t files, std::chrono::nanoseconds took);
 
@@ -37,6 +41,7 @@ private:
     std::atomic<Kind> kind_{Kind::Unknown};
     std::mutex measuring_;
     std::vector<std::chrono::nanoseconds> waits_;
+    std::atomic<unsigned> hits_{0};
     double lastRate_ = 0;
 };
 

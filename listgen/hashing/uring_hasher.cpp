@@ -98,7 +98,8 @@ struct UringHasher::Job {
     FileDescriptor linkTarget;
     struct statx status {};
     State state = State::Finished;
-    bool counted = false;
+    // Counts against the device's depth while its data is still to come from the device.
+    bool holdsDepth = false;
     // Holds a stream of this reader: a large file it keeps or took from the queue.
     bool large = false;
     // Taken from the queue: the file must still be the one another reader measured.
@@ -351,7 +352,7 @@ void UringHasher::open(std::size_t index, int folder, bool follow)
     step_.measureAndOpen(folder, job.name.c_str(), follow, kOpenFlags, &job.status, job.slot, tag(Op::Measure, index),
                          tag(Op::Open, index));
     job.opsInFlight = 2;
-    job.counted = true;
+    job.holdsDepth = true;
     ++filesInFlight_;
     ++opensInFlight_;
 }
@@ -386,6 +387,8 @@ void UringHasher::onCompletion(const ReadStep::Done& done)
         const auto waited = Clock::now() - chunk.submitted;
         if (waited > kCacheHit)
             pace_.recordWait(waited);
+        else
+            pace_.recordHit();
         --job.readsInFlight;
         job.readyChunks.push_back(chunkIndex);
         feedChunks(index);
@@ -490,9 +493,12 @@ void UringHasher::submitHeldReads()
 void UringHasher::onWholeRead(std::size_t index, int result)
 {
     Job& job = jobs_[index];
+    releaseDepth(job);
     const auto waited = Clock::now() - job.submitted;
     if (waited > kCacheHit)
         pace_.recordWait(waited);
+    else
+        pace_.recordHit();
     closeSlot(job);
     if (job.ended)
         return;
@@ -552,8 +558,10 @@ void UringHasher::readChunks(std::size_t index)
         ++job.readsInFlight;
         ++job.opsInFlight;
     }
-    if ((job.allAsked || job.ended) && job.readsInFlight == 0)
+    if ((job.allAsked || job.ended) && job.readsInFlight == 0) {
+        releaseDepth(job);
         closeSlot(job);
+    }
     settle(job);
 }
 
@@ -693,6 +701,14 @@ void UringHasher::handToFileHasher(Job& job)
     settle(job);
 }
 
+void UringHasher::releaseDepth(Job& job)
+{
+    if (job.holdsDepth) {
+        job.holdsDepth = false;
+        --filesInFlight_;
+    }
+}
+
 void UringHasher::closeSlot(Job& job)
 {
     if (!job.slotOpen || job.readsInFlight > 0)
@@ -717,8 +733,7 @@ void UringHasher::settle(Job& job)
         --streamsHeld_;
         queue_->setStreams(reader_, static_cast<unsigned>(streamsHeld_));
     }
-    if (job.counted)
-        --filesInFlight_;
+    releaseDepth(job);
     job.linkTarget.reset();
     --jobsInFlight_;
     freeJobs_.push_back(static_cast<std::size_t>(&job - jobs_.data()));

@@ -78,6 +78,7 @@ private:
     void fail(Job& job, const std::string& reason);
     void letGoOfData(Job& job);
     void handToFileHasher(Job& job);
+    void releaseDepth(Job& job);
     void closeSlot(Job& job);
     void settle(Job& job);
     void waitForCompletions();
@@ -104,7 +105,8 @@ private:
     std::size_t arenaUsed_ = 0;
     std::size_t arenaUsers_ = 0;
     std::vector<std::size_t> freeChunks_;
-    // Jobs that hold a slot of the depth, and those that hold a stream of this reader.
+    // Jobs whose data is still to come from the device (the depth they count against), and
+    // those that hold a stream of this reader.
     std::size_t filesInFlight_ = 0;
     std::size_t streamsHeld_ = 0;
     std::size_t opensInFlight_ = 0;
