@@ -17,10 +17,15 @@ namespace listgen {
 inline constexpr std::size_t kMd5HexLength = 32;
 // An MD5 digest as 32 lower-case hex digits.
 using Md5Hex = std::array<char, kMd5HexLength>;
+inline constexpr std::size_t kSha256HexLength = 64;
+// A SHA-256 digest as 64 lower-case hex digits.
+using Sha256Hex = std::array<char, kSha256HexLength>;
 
 struct FileFacts {
     std::uint64_t size = 0;
     Md5Hex md5{};
+    // Only when the run asked for SHA-256 too.
+    Sha256Hex sha256{};
 };
 
 // One entry below the input folder on its way from the walk through the hashers to a sink.

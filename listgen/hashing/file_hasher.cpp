@@ -3,6 +3,7 @@
 #include "listgen/common/file_descriptor.h"
 #include "listgen/common/pseudo_files.h"
 #include "listgen/common/system_error.h"
+#include "listgen/hashing/digest_hex.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -103,11 +104,12 @@ bool clearNonBlocking(int fd)
 
 } // namespace
 
-FileHasher::FileHasher(const std::atomic<bool>& cancel, ProgressMeter* progress, std::size_t bufferSize)
+FileHasher::FileHasher(const std::atomic<bool>& cancel, ProgressMeter* progress, std::size_t bufferSize, bool sha256)
     : cancel_(cancel)
     , progress_(progress)
     , bufferSize_(bufferSize)
     , buffer_(new char[bufferSize])
+    , sha256_(sha256 ? std::make_unique<EvpSha256>() : nullptr)
 {
 }
 
@@ -136,6 +138,8 @@ void FileHasher::hash(Entry& entry)
 void FileHasher::GetFileMD5(int fd, std::uint64_t expectedSize, bool toTheEnd, Entry& entry)
 {
     digest_.begin();
+    if (sha256_)
+        sha256_->begin();
     std::uint64_t total = 0;
     for (;;) {
         if (cancel_.load(std::memory_order_relaxed)) {
@@ -151,6 +155,8 @@ void FileHasher::GetFileMD5(int fd, std::uint64_t expectedSize, bool toTheEnd, E
             return markUnreadable(entry, reasonText(errno));
         }
         digest_.update(buffer_.get(), static_cast<std::size_t>(count));
+        if (sha256_)
+            sha256_->update(buffer_.get(), static_cast<std::size_t>(count));
         total += static_cast<std::uint64_t>(count);
         if (progress_ != nullptr) {
             progress_->addBytes(static_cast<std::uint64_t>(count));
@@ -170,7 +176,10 @@ void FileHasher::GetFileMD5(int fd, std::uint64_t expectedSize, bool toTheEnd, E
     if (!toTheEnd && total != expectedSize && !(expectedSize == 0 && stillReportsNoSize(fd)))
         return markUnreadable(entry, "changed while it was read");
     entry.kind = Entry::Kind::Hashed;
-    entry.facts = {total, md5};
+    entry.facts.size = total;
+    entry.facts.md5 = md5;
+    if (sha256_)
+        entry.facts.sha256 = toHex(sha256_->finish());
 }
 
 } // namespace listgen

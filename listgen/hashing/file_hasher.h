@@ -1,7 +1,7 @@
 #pragma once
 
 #include "listgen/common/progress_meter.h"
-#include "listgen/hashing/evp_md5.h"
+#include "listgen/hashing/evp_digest.h"
 #include "listgen/hashing/ordered_pipeline.h"
 
 #include <atomic>
@@ -15,9 +15,9 @@ class FileHasher : public FileByFileHasher {
 public:
     static constexpr std::size_t kDefaultBufferSize = std::size_t{1} << 20;
 
-    // Bytes read go to `progress` when there is one.
+    // Bytes read go to `progress` when there is one; `sha256` adds that digest to MD5.
     explicit FileHasher(const std::atomic<bool>& cancel, ProgressMeter* progress = nullptr,
-                        std::size_t bufferSize = kDefaultBufferSize);
+                        std::size_t bufferSize = kDefaultBufferSize, bool sha256 = false);
 
     using FileByFileHasher::hash;
     // Opens the entry by its name in its folder. Size and digest come from the same read, so a
@@ -34,6 +34,7 @@ private:
     std::size_t bufferSize_;
     std::unique_ptr<char[]> buffer_;
     EvpMd5 digest_;
+    std::unique_ptr<EvpSha256> sha256_;
 };
 
 } // namespace listgen

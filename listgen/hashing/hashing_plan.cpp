@@ -26,27 +26,29 @@ unsigned uringThreads(unsigned requestedJobs)
 } // namespace
 
 HashingPlan::HashingPlan(unsigned requestedJobs, const std::string& folder, const std::atomic<bool>& cancel,
-                         ProgressMeter& progress)
+                         ProgressMeter& progress, bool sha256)
     // --jobs N spreads N files in flight over the readers.
     : pace_(isOnRotationalDisk(folder), requestedJobs > 0 ? std::max(1U, requestedJobs / uringThreads(requestedJobs)) : 0)
 {
     if (!UringRing::available()) {
         shape_.threads = jobsFor(requestedJobs, folder);
         shape_.batchSize = kThreadBatch;
-        hashers_ = [&cancel, &progress] { return std::make_unique<FileHasher>(cancel, &progress); };
+        hashers_ = [&cancel, &progress, sha256] {
+            return std::make_unique<FileHasher>(cancel, &progress, FileHasher::kDefaultBufferSize, sha256);
+        };
         return;
     }
     shape_.threads = uringThreads(requestedJobs);
     shape_.batchSize = kUringBatch;
-    hashers_ = [this, &cancel, &progress]() -> std::unique_ptr<EntryHasher> {
+    hashers_ = [this, &cancel, &progress, sha256]() -> std::unique_ptr<EntryHasher> {
         try {
-            return UringHasher::create(cancel, progress, pace_);
+            return UringHasher::create(cancel, progress, pace_, sha256);
         } catch (const SystemError& error) {
             noteFallback(error.code());
         } catch (const std::bad_alloc&) {
             noteFallback(std::error_code(ENOMEM, std::generic_category()));
         }
-        return std::make_unique<FileHasher>(cancel, &progress);
+        return std::make_unique<FileHasher>(cancel, &progress, FileHasher::kDefaultBufferSize, sha256);
     };
 }
 

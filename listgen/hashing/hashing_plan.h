@@ -18,8 +18,9 @@ namespace listgen {
 // instead; only a failure of that ends the run.
 class HashingPlan {
 public:
+    // `sha256` has every reader compute that digest besides MD5, from the same bytes.
     HashingPlan(unsigned requestedJobs, const std::string& folder, const std::atomic<bool>& cancel,
-                ProgressMeter& progress);
+                ProgressMeter& progress, bool sha256 = false);
 
     const PipelineShape& shape() const noexcept { return shape_; }
     const HasherFactory& hashers() const noexcept { return hashers_; }

@@ -1,6 +1,6 @@
 #include "listgen/hashing/md5_lanes.h"
 
-#include "listgen/hashing/evp_md5.h"
+#include "listgen/hashing/evp_digest.h"
 #include "listgen/hashing/fixed_ring.h"
 #include "listgen/hashing/md5_kernel.h"
 #include "listgen/hashing/md5_rounds.h"

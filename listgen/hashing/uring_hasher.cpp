@@ -3,6 +3,7 @@
 #include "listgen/common/file_descriptor.h"
 #include "listgen/common/pseudo_files.h"
 #include "listgen/common/system_error.h"
+#include "listgen/hashing/digest_hex.h"
 #include "listgen/hashing/uring_ring.h"
 
 #include <fcntl.h>
@@ -36,6 +37,7 @@ constexpr std::size_t kMostWaitingForStream = 16;
 constexpr unsigned kMostStreams = 16;
 constexpr std::size_t kMostJobs = DevicePace::kDeepest + kMostWaitingForStream + kMostStreams + 16;
 constexpr std::size_t kClaimsAtOnce = 32;
+constexpr std::size_t kNoSha256 = ~std::size_t{0};
 // The device pace hears how fast files go after this many.
 constexpr std::size_t kPaceEvery = 128;
 // A read that took longer than this waited for the device rather than the page cache.
@@ -123,22 +125,24 @@ struct UringHasher::Job {
     unsigned readsInFlight = 0;
     unsigned opsInFlight = 0;
     std::vector<std::size_t> readyChunks;
+    // The SHA-256 context the stream feeds, when the run asks for SHA-256.
+    std::size_t sha256 = kNoSha256;
     bool ended = false;
 };
 
 std::unique_ptr<UringHasher> UringHasher::create(const std::atomic<bool>& cancel, ProgressMeter& progress,
-                                                 DevicePace& pace)
+                                                 DevicePace& pace, bool sha256)
 {
     const Buffers buffers = buffersWithin(bufferBudget());
     std::error_code error;
     std::unique_ptr<UringRing> ring = UringRing::create(kRingEntries, kMostSlots, error);
     if (!ring)
         throw SystemError("set up", "io_uring", error);
-    return std::make_unique<UringHasher>(std::move(ring), cancel, progress, pace, buffers);
+    return std::make_unique<UringHasher>(std::move(ring), cancel, progress, pace, buffers, sha256);
 }
 
 UringHasher::UringHasher(std::unique_ptr<ReadRing> ring, const std::atomic<bool>& cancel, ProgressMeter& progress,
-                         DevicePace& pace, const Buffers& buffers)
+                         DevicePace& pace, const Buffers& buffers, bool sha256)
     : cancel_(cancel)
     , progress_(progress)
     , pace_(pace)
@@ -149,7 +153,7 @@ UringHasher::UringHasher(std::unique_ptr<ReadRing> ring, const std::atomic<bool>
     , jobs_(kMostJobs)
     , ring_(std::move(ring))
     , step_(*ring_)
-    , fallback_(cancel)
+    , fallback_(cancel, nullptr, FileHasher::kDefaultBufferSize, sha256)
     , digests_(64)
     , released_(64)
 {
@@ -161,6 +165,14 @@ UringHasher::UringHasher(std::unique_ptr<ReadRing> ring, const std::atomic<bool>
     for (std::size_t i = 0; i < chunks_.size(); ++i) {
         chunks_[i].data = chunkMemory_.get() + i * kChunkBuffer;
         freeChunks_.push_back(i);
+    }
+    if (sha256) {
+        wholeSha256_ = std::make_unique<EvpSha256>();
+        // A stream holds its context from its first chunk until its digest comes out.
+        for (std::size_t i = 0; i < Md5Lanes::Options{}.streams; ++i) {
+            streamSha256_.push_back(std::make_unique<EvpSha256>());
+            freeStreamSha256_.push_back(i);
+        }
     }
 }
 
@@ -504,6 +516,11 @@ void UringHasher::onWholeRead(std::size_t index, int result)
         return;
     if (result >= 0 && static_cast<std::uint64_t>(result) == job.size) {
         progress_.addBytes(job.size);
+        if (wholeSha256_) {
+            wholeSha256_->begin();
+            wholeSha256_->update(job.data, static_cast<std::size_t>(job.size));
+            job.claim.entry->facts.sha256 = toHex(wholeSha256_->finish());
+        }
         submitToLanes(index);
         return;
     }
@@ -535,6 +552,11 @@ void UringHasher::readChunks(std::size_t index)
     }
     if (job.stream == Md5Lanes::kNoStream && !job.ended) {
         job.stream = lanes_.openStream(index);
+        if (job.stream != Md5Lanes::kNoStream && !streamSha256_.empty()) {
+            job.sha256 = freeStreamSha256_.back();
+            freeStreamSha256_.pop_back();
+            streamSha256_[job.sha256]->begin();
+        }
         if (job.stream == Md5Lanes::kNoStream) {
             if (std::find(waitingForStream_.begin(), waitingForStream_.end(), index) == waitingForStream_.end())
                 waitingForStream_.push_back(index);
@@ -593,6 +615,8 @@ void UringHasher::feedChunks(std::size_t index)
                 break;
             }
             progress_.addBytes(expected);
+            if (job.sha256 != kNoSha256)
+                streamSha256_[job.sha256]->update(chunk.data, expected);
             while (!lanes_.feed(job.stream, chunk.data, expected, chunkIndex)) {
                 lanes_.flush();
                 takeLaneResults();
@@ -624,17 +648,25 @@ void UringHasher::takeLaneResults()
         for (std::size_t i = 0; i < count; ++i) {
             const auto index = static_cast<std::size_t>(digests_[i].tag);
             Job& job = jobs_[index];
+            const std::size_t sha256 = job.sha256;
             if (job.stream != Md5Lanes::kNoStream) {
                 job.stream = Md5Lanes::kNoStream;
+                job.sha256 = kNoSha256;
                 std::erase(streaming_, index);
             } else {
                 --arenaUsers_;
             }
             if (!job.ended) {
+                FileFacts& facts = job.claim.entry->facts;
                 job.claim.entry->kind = Entry::Kind::Hashed;
-                job.claim.entry->facts = {job.size, toHex(digests_[i].value)};
+                facts.size = job.size;
+                facts.md5 = toHex(digests_[i].value);
+                if (sha256 != kNoSha256)
+                    facts.sha256 = toHex(streamSha256_[sha256]->finish());
                 job.ended = true;
             }
+            if (sha256 != kNoSha256)
+                freeStreamSha256_.push_back(sha256);
             settle(job);
         }
     }

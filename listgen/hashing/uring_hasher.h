@@ -40,11 +40,12 @@ public:
     // With an io_uring of its own, its buffers sized to fit the address space left. Throws
     // SystemError when the kernel or the limits in force refuse the ring, std::bad_alloc when
     // the buffers cannot be had.
+    // `sha256` adds that digest to MD5, from the same bytes.
     static std::unique_ptr<UringHasher> create(const std::atomic<bool>& cancel, ProgressMeter& progress,
-                                               DevicePace& pace);
+                                               DevicePace& pace, bool sha256 = false);
 
     UringHasher(std::unique_ptr<ReadRing> ring, const std::atomic<bool>& cancel, ProgressMeter& progress,
-                DevicePace& pace, const Buffers& buffers);
+                DevicePace& pace, const Buffers& buffers, bool sha256 = false);
     // Takes every request back from the kernel before any buffer is given back.
     ~UringHasher() override;
     UringHasher(const UringHasher&) = delete;
@@ -97,6 +98,10 @@ private:
     ReadStep step_;
     Md5Lanes lanes_;
     FileHasher fallback_;
+    // SHA-256 when asked for: one context for whole files, one per stream that may be open.
+    std::unique_ptr<EvpSha256> wholeSha256_;
+    std::vector<std::unique_ptr<EvpSha256>> streamSha256_;
+    std::vector<std::size_t> freeStreamSha256_;
     WorkQueue* queue_ = nullptr;
     unsigned reader_ = 0;
     bool broken_ = false;

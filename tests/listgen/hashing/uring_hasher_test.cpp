@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <openssl/sha.h>
+
 #include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -308,4 +310,50 @@ TEST(Readers, NeverOpenAFifoThatANameWasSwappedFor)
         EXPECT_FALSE(opened()) << "the io_uring reader opened the FIFO";
     }
     ::close(watch);
+}
+
+// SHA-256 comes from the same bytes as MD5, through whole reads and streams alike; OpenSSL's
+// one-shot function over the content in memory is the reference.
+TEST(Readers, GiveSha256OfEveryLengthAndAcrossChunks)
+{
+    TempFolder folder;
+    std::vector<std::string> names;
+    std::vector<std::size_t> sizes;
+    for (std::size_t size = 0; size <= 1100; ++size)
+        sizes.push_back(size);
+    for (const std::size_t size : {(std::size_t{256} << 10) + 1, (std::size_t{1} << 20) + 63, std::size_t{3} << 20})
+        sizes.push_back(size);
+    std::vector<std::string> expected;
+    for (const std::size_t size : sizes) {
+        names.push_back(std::to_string(size) + "-bytes");
+        const std::string bytes = content(size);
+        writeFile(folder / names.back(), bytes);
+        unsigned char digest[SHA256_DIGEST_LENGTH];
+        ::SHA256(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), digest);
+        std::string hex;
+        for (const unsigned char byte : digest) {
+            static constexpr char kDigits[] = "0123456789abcdef";
+            hex += kDigits[byte >> 4];
+            hex += kDigits[byte & 0xF];
+        }
+        expected.push_back(hex);
+    }
+    const auto sha256Of = [](const std::vector<Entry>& entries) {
+        std::vector<std::string> digests;
+        for (const Entry& entry : entries)
+            digests.push_back(entry.kind == Entry::Kind::Hashed
+                                  ? std::string(entry.facts.sha256.data(), entry.facts.sha256.size())
+                                  : outcomeOf(entry));
+        return digests;
+    };
+    std::vector<Entry> byFile = entriesFor(folder, names);
+    listgen::FileHasher(kGoOn, nullptr, listgen::FileHasher::kDefaultBufferSize, true).hash(byFile);
+    EXPECT_EQ(sha256Of(byFile), expected);
+    Reader reader;
+    auto ring = std::make_unique<FakeRing>();
+    for (const std::string& name : names)
+        ring->faults[name] = {.mostBytesPerRead = 100'000};
+    std::vector<Entry> byRing = entriesFor(folder, names);
+    UringHasher(std::move(ring), kGoOn, reader.progress, reader.pace, {}, true).hash(byRing);
+    EXPECT_EQ(sha256Of(byRing), expected);
 }

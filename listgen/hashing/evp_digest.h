@@ -1,0 +1,61 @@
+#pragma once
+
+#include "listgen/hashing/md5_value.h"
+
+#include <array>
+#include <cstddef>
+#include <memory>
+
+#include <openssl/types.h>
+
+namespace listgen {
+
+// One digest context of OpenSSL's EVP interface, set up once and reused for digest after
+// digest. Only the constructor reports errors: a digest cannot fail once it has been fetched.
+class EvpDigest {
+public:
+    // `algorithm` as OpenSSL names it ("MD5", "SHA256"); throws std::runtime_error when
+    // OpenSSL has no implementation of it.
+    explicit EvpDigest(const char* algorithm);
+
+    void begin();
+    void update(const void* data, std::size_t size);
+    // Writes the digest's bytes to `out`, as many as the algorithm has.
+    void finish(unsigned char* out);
+
+private:
+    struct AlgorithmFree {
+        void operator()(EVP_MD* algorithm) const noexcept;
+    };
+    struct ContextFree {
+        void operator()(EVP_MD_CTX* context) const noexcept;
+    };
+    std::unique_ptr<EVP_MD, AlgorithmFree> algorithm_;
+    std::unique_ptr<EVP_MD_CTX, ContextFree> context_;
+};
+
+class EvpMd5 : public EvpDigest {
+public:
+    EvpMd5() : EvpDigest("MD5") {}
+    Md5Value finish()
+    {
+        Md5Value value{};
+        EvpDigest::finish(value.data());
+        return value;
+    }
+};
+
+using Sha256Value = std::array<unsigned char, 32>;
+
+class EvpSha256 : public EvpDigest {
+public:
+    EvpSha256() : EvpDigest("SHA256") {}
+    Sha256Value finish()
+    {
+        Sha256Value value{};
+        EvpDigest::finish(value.data());
+        return value;
+    }
+};
+
+} // namespace listgen
