@@ -4,10 +4,6 @@
 #include "cli/stop_signals.h"
 #include "cli/terminal_progress.h"
 
-#include <unistd.h>
-
-#include <optional>
-
 namespace vaskerel {
 
 namespace {
@@ -28,12 +24,10 @@ void reportSkipped(const listgen::Outcome& outcome, std::ostream& errors)
 int runBatch(const listgen::ListRequest& request, bool quiet, std::ostream& errors)
 {
     const std::atomic<bool>& cancel = installStopHandlers();
-    std::optional<TerminalProgress> terminal;
+    std::unique_ptr<TerminalProgress> terminal = progressOnStandardError(quiet);
     listgen::ProgressCallback onProgress;
-    if (!quiet && ::isatty(STDERR_FILENO) == 1) {
-        terminal.emplace(stderr);
+    if (terminal)
         onProgress = [&terminal](const listgen::Progress& progress) { terminal->show(progress); };
-    }
     const listgen::Outcome outcome = listgen::GenerateList(request, onProgress, cancel);
     terminal.reset();
     for (const std::string& pattern : outcome.unusedExcludes)
@@ -48,7 +42,7 @@ int runBatch(const listgen::ListRequest& request, bool quiet, std::ostream& erro
         errors << "vaskerel: stopped; the report was not written\n";
         return 128 + stopSignal();
     case listgen::Outcome::Status::Refused:
-        errors << listgen::kEmptyFieldsMessage << '\n';
+        errors << "vaskerel: " << listgen::kEmptyFieldsMessage << '\n';
         return kExitUsage;
     case listgen::Outcome::Status::NotWritten:
         break;

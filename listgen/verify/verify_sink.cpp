@@ -3,15 +3,43 @@
 #include "listgen/walk/rel_name.h"
 #include "listgen/walk/walk_order.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 
 namespace listgen {
 
+namespace {
+
+// What a file the report does not list holds, when it reads as a report or a manifest.
+std::optional<ListingFingerprint::Value> listingIn(const Entry& entry)
+{
+    FileDescriptor file(::openat(entry.folder->fd.get(), std::string(entry.name()).c_str(),
+                                 O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    struct stat status {};
+    if (!file.valid() || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode))
+        return std::nullopt;
+    try {
+        const std::unique_ptr<RowReader> reader = openRowReader(std::move(file), entry.path);
+        ListingFingerprint listing;
+        ReportRow row;
+        while (reader->next(row))
+            listing.add(row);
+        return listing.finish();
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
 VerifySink::VerifySink(RowReader& report, std::string strRoot, const ExcludeFilter& excludes,
-                       VerifyOutcome& outcome)
+                       ProgressMeter& progress, VerifyOutcome& outcome)
     : report_(report)
     , strRoot_(std::move(strRoot))
     , excludes_(excludes)
+    , progress_(progress)
     , outcome_(outcome)
 {
 }
@@ -20,7 +48,10 @@ const ReportRow* VerifySink::currentRow()
 {
     while (!rowLoaded_ && !rowsEnded_) {
         rowsEnded_ = !report_.next(row_);
-        rowLoaded_ = !rowsEnded_ && !excludes_.excludesPath(row_.relName);
+        if (rowsEnded_)
+            break;
+        reportListing_.add(row_);
+        rowLoaded_ = !excludes_.excludesPath(row_.relName);
     }
     return rowLoaded_ ? &row_ : nullptr;
 }
@@ -39,15 +70,15 @@ void VerifySink::passRowsBefore(std::string_view relative)
     }
 }
 
-void VerifySink::compare(std::string_view relative, const FileFacts& facts)
+void VerifySink::compare(const Entry& entry, std::string_view relative)
 {
     const ReportRow* row = currentRow();
     if (row == nullptr || row->relName != relative) {
-        newFiles_.push_back({Difference::Kind::New, std::string(relative)});
+        newFiles_.push_back({std::string(relative), listingIn(entry)});
         return;
     }
     ++outcome_.rowsChecked;
-    if ((row->sizeKnown && row->facts.size != facts.size) || row->facts.md5 != facts.md5)
+    if ((row->sizeKnown && row->facts.size != entry.facts.size) || row->facts.md5 != entry.facts.md5)
         outcome_.differences.push_back({Difference::Kind::Changed, row->relName});
     advance();
 }
@@ -73,7 +104,10 @@ void VerifySink::accept(const Entry& entry)
     }
     case Entry::Kind::Hashed:
         passRowsBefore(relative);
-        compare(relative, entry.facts);
+        compare(entry, relative);
+        ++totals_.files;
+        totals_.bytes += entry.facts.size;
+        progress_.addFile();
         break;
     case Entry::Kind::Unreadable:
         outcome_.unreadable.push_back({SkippedEntry::Kind::File, entry.path, entry.reason});
@@ -85,6 +119,7 @@ void VerifySink::accept(const Entry& entry)
     case Entry::Kind::Cancelled:
         break;
     }
+    progress_.tick();
 }
 
 void VerifySink::finish()
@@ -93,8 +128,15 @@ void VerifySink::finish()
         outcome_.differences.push_back({Difference::Kind::Missing, row->relName});
         advance();
     }
-    std::move(newFiles_.begin(), newFiles_.end(), std::back_inserter(outcome_.differences));
+    const ListingFingerprint::Value reportListing = reportListing_.finish();
+    for (NewFile& file : newFiles_) {
+        if (file.listing == reportListing)
+            outcome_.sameListings.push_back(std::move(file.relName));
+        else
+            outcome_.differences.push_back({Difference::Kind::New, std::move(file.relName)});
+    }
     newFiles_.clear();
+    progress_.finish(totals_);
 }
 
 } // namespace listgen
