@@ -9,9 +9,11 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vaskerel {
@@ -66,13 +68,17 @@ void handleMessage(QtMsgType type, const QMessageLogContext& context, const QStr
         held.push_back({type, context.line, context.file, context.function, context.category, text});
         return;
     }
-    QString cause = text;
+    // The platform plugin's own words say best what went wrong, such as "could not connect to display :1".
+    std::string cause = "Qt could not open a display";
     {
         const std::lock_guard lock(heldLock);
-        if (!held.empty())
-            cause = held.front().text;
+        const auto platform = std::find_if(held.begin(), held.end(), [](const HeldMessage& message) {
+            return message.category != nullptr && std::string_view(message.category).starts_with("qt.qpa.");
+        });
+        if (platform != held.end())
+            cause = platform->text.toStdString();
     }
-    ::_exit(refuseWindow("cannot open the window: " + cause.toStdString()));
+    ::_exit(refuseWindow("cannot open the window: " + cause));
 }
 
 } // namespace

@@ -69,11 +69,15 @@ bool LineReader::next(std::string& line)
             return true;
         }
         if (endOfFile_) {
-            if (bufferAt_ < buffer_.size()) {
-                ++line_;
-                refuse("the last line has no line end");
-            }
-            return false;
+            if (bufferAt_ == buffer_.size())
+                return false;
+            line.assign(buffer_, bufferAt_);
+            bufferAt_ = buffer_.size();
+            ++line_;
+            unended_ = true;
+            if (!carriageReturnsAllowed_ && line.find('\r') != std::string::npos)
+                refuse("a carriage return inside a line");
+            return true;
         }
         if (buffer_.size() - bufferAt_ > kLongestLine) {
             ++line_;

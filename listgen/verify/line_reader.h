@@ -24,8 +24,10 @@ public:
     // Reads a file opened already; `path` names it in messages.
     LineReader(FileDescriptor file, std::string path);
 
-    // The next line without its line end; false at the end of the file.
+    // The next line without its line end; false at the end of the file. The last line may
+    // lack its line end, as md5sum -c allows; a report never does.
     bool next(std::string& line);
+    bool lastLineUnended() const noexcept { return unended_; }
     // What the file has to be, for the messages: "a report written by vaskerel" at first.
     void expect(std::string kind) { kind_ = std::move(kind); }
     // md5sum reads a carriage return inside a line as part of a name; a report never holds one.
@@ -47,6 +49,7 @@ private:
     std::size_t readSize_ = std::size_t{16} << 10;
     bool endOfFile_ = false;
     bool carriageReturnsAllowed_ = false;
+    bool unended_ = false;
     std::size_t line_ = 0;
 };
 

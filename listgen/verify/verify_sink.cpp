@@ -5,20 +5,39 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstring>
 
 namespace listgen {
 
 namespace {
 
+// A first look at a file's start, so that the many files that cannot be a report or a manifest
+// (binary data, text of any other kind) are passed by without being read as one.
+bool mayBeListing(int fd)
+{
+    char start[64];
+    const ssize_t count = ::pread(fd, start, sizeof start, 0);
+    if (count <= 0 || std::memchr(start, '\0', static_cast<std::size_t>(count)) != nullptr)
+        return false;
+    // A report's "<html>", or what a manifest line may start with: a digit, "\", "MD5", a
+    // comment, a blank or an empty line.
+    const char first = start[0];
+    return std::isxdigit(static_cast<unsigned char>(first)) != 0 || std::strchr("<\\M# \t\r\n", first) != nullptr;
+}
+
 // What a file the report does not list holds, when it reads as a report or a manifest.
 std::optional<ListingFingerprint::Value> listingIn(const Entry& entry)
 {
+    if (entry.facts.size == 0)
+        return std::nullopt;
     FileDescriptor file(::openat(entry.folder->fd.get(), std::string(entry.name()).c_str(),
                                  O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     struct stat status {};
-    if (!file.valid() || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode))
+    if (!file.valid() || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) || !mayBeListing(file.get()))
         return std::nullopt;
     try {
         const std::unique_ptr<RowReader> reader = openRowReader(std::move(file), entry.path);
