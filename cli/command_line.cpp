@@ -104,12 +104,13 @@ SpelledArguments spellOut(const std::vector<std::string>& arguments, const CLI::
     };
     // CLI11 reads "--name=" as a name still waiting for its value, so an empty value goes apart.
     const auto withValue = [&](const CLI::Option& option, std::string_view value) {
-        const std::string name = "--" + option.get_lnames().front();
+        const bool isLong = !option.get_lnames().empty();
+        const std::string name = isLong ? "--" + option.get_lnames().front() : "-" + option.get_snames().front();
         if (value.empty()) {
             tokens.push_back(name);
             tokens.emplace_back();
         } else {
-            tokens.push_back(name + "=" + std::string(value));
+            tokens.push_back(name + (isLong ? "=" : "") + std::string(value));
         }
     };
     for (std::size_t at = 0; at < arguments.size(); ++at) {
