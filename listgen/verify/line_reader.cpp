@@ -72,6 +72,8 @@ bool LineReader::next(std::string& line)
             if (bufferAt_ == buffer_.size())
                 return false;
             line.assign(buffer_, bufferAt_);
+            if (line.ends_with('\r'))
+                line.pop_back();
             bufferAt_ = buffer_.size();
             ++line_;
             unended_ = true;

@@ -138,6 +138,7 @@ TEST_F(RowReaderTest, ManifestsAreReadInWalkOrderWithoutSizes)
     // md5sum --tag lines, comments and empty lines, as md5sum -c reads them.
     // md5sum -c reads a last line without its line end.
     EXPECT_EQ(read(d41 + "  a\n" + d41 + "  b"), "a 0\nb 0\n");
+    EXPECT_EQ(read(d41 + "  a\r\n" + d41 + "  b\r"), "a 0\nb 0\n");
     EXPECT_EQ(read("# made by md5sum --tag\n\nMD5 (b) = " + d41 + "\n\r\n\\MD5 (c\\r) = " + d41 + "\n"), "b 0\nc\r 0\n");
     const std::string foreign = " is not an md5sum manifest: ";
     EXPECT_EQ(read(d41 + "  a\nnot a line\n"), foreign + "a line that md5sum -c would not read as an MD5 checksum (line 2)");
