@@ -29,10 +29,14 @@ bool mayBeListing(int fd)
     return std::isxdigit(static_cast<unsigned char>(first)) != 0 || std::strchr("<\\M# \t\r\n", first) != nullptr;
 }
 
-// What a file the report does not list holds, when it reads as a report or a manifest.
-std::optional<ListingFingerprint::Value> listingIn(const Entry& entry)
+// The shortest line that lists a file: "<32 hex digits> <one-letter name>" and its line end.
+constexpr std::uint64_t kShortestListingLine = 35;
+
+// What a file the report does not list holds, when it reads as a report or a manifest. One too
+// short to list the `rowsRead` rows read so far cannot list the report's rows.
+std::optional<ListingFingerprint::Value> listingIn(const Entry& entry, std::uint64_t rowsRead)
 {
-    if (entry.facts.size == 0)
+    if (entry.facts.size == 0 || entry.facts.size + 1 < kShortestListingLine * rowsRead)
         return std::nullopt;
     FileDescriptor file(::openat(entry.folder->fd.get(), std::string(entry.name()).c_str(),
                                  O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
@@ -70,6 +74,7 @@ const ReportRow* VerifySink::currentRow()
         if (rowsEnded_)
             break;
         reportListing_.add(row_);
+        ++rowsRead_;
         rowLoaded_ = !excludes_.excludesPath(row_.relName);
     }
     return rowLoaded_ ? &row_ : nullptr;
@@ -93,7 +98,7 @@ void VerifySink::compare(const Entry& entry, std::string_view relative)
 {
     const ReportRow* row = currentRow();
     if (row == nullptr || row->relName != relative) {
-        newFiles_.push_back({std::string(relative), listingIn(entry)});
+        newFiles_.push_back({std::string(relative), listingIn(entry, rowsRead_)});
         return;
     }
     ++outcome_.rowsChecked;

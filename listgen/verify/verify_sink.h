@@ -45,6 +45,7 @@ private:
     bool rowLoaded_ = false;
     bool rowsEnded_ = false;
     ListingFingerprint reportListing_;
+    std::uint64_t rowsRead_ = 0;
     std::vector<NewFile> newFiles_;
     Progress totals_;
 };

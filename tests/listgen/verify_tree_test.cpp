@@ -201,3 +201,25 @@ TEST_F(VerifyTreeTest, ACopyOfTheReportOrOfAnotherListingIsComparedByWhatItLists
     EXPECT_EQ(outcome.sameListings, std::vector<std::string>{"copy.htm"});
     EXPECT_EQ(differencesText(outcome), "new partial.md5\n");
 }
+
+TEST(VerifyTreeListing, TheShortestManifestOfTheRowsIsStillRecognised)
+{
+    TempFolder folder;
+    fs::create_directories(folder / "in");
+    std::string manifest;
+    for (const char* name : {"a", "b", "c"}) {
+        writeFile(folder / ("in/" + std::string(name)), name);
+        const listgen::Md5Hex md5 = listgen::Md5Lanes::md5Hex(name);
+        manifest += (manifest.empty() ? "" : "\n") + std::string(md5.data(), md5.size()) + " " + name;
+    }
+    listgen::ListRequest request;
+    request.inputDir = folder / "in";
+    request.outputFile = folder / "report.htm";
+    ASSERT_EQ(listgen::GenerateList(request, {}, kGoOn).status, listgen::Outcome::Status::Complete);
+    // One blank, no mark, no line end at the end: 35 bytes a file, less one.
+    writeFile(folder / "in/zz", manifest);
+    ASSERT_EQ(manifest.size(), 3 * 35 - 1);
+    const VerifyOutcome outcome = listgen::VerifyTree({request.outputFile, request.inputDir, {}, 0}, {}, kGoOn);
+    EXPECT_EQ(outcome.status, VerifyOutcome::Status::Matches) << differencesText(outcome);
+    EXPECT_EQ(outcome.sameListings, std::vector<std::string>{"zz"});
+}
