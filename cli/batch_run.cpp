@@ -5,10 +5,6 @@
 #include "cli/stop_signals.h"
 #include "cli/terminal_progress.h"
 
-#include <unistd.h>
-
-#include <optional>
-
 namespace vaskerel {
 
 namespace {
@@ -32,12 +28,10 @@ int runBatch(const listgen::ListRequest& request, bool quiet, std::ostream& erro
         return placed ? std::string("vaskerel: stopped\n") : std::string("vaskerel: stopped; the report was not written\n");
     });
     const std::atomic<bool>& cancel = stop.requested();
-    std::optional<TerminalProgress> terminal;
+    std::unique_ptr<TerminalProgress> terminal = progressOnStandardError(quiet);
     listgen::ProgressCallback onProgress;
-    if (!quiet && ::isatty(STDERR_FILENO) == 1) {
-        terminal.emplace(stderr);
+    if (terminal)
         onProgress = [&terminal](const listgen::Progress& progress) { terminal->show(progress); };
-    }
     const listgen::Outcome outcome = listgen::GenerateList(request, onProgress, cancel);
     terminal.reset();
     reportReaderFallback(outcome.readerFallback, errors);
@@ -53,7 +47,7 @@ int runBatch(const listgen::ListRequest& request, bool quiet, std::ostream& erro
         errors << "vaskerel: stopped; the report was not written\n";
         return 128 + stop.signal();
     case listgen::Outcome::Status::Refused:
-        errors << listgen::kEmptyFieldsMessage << '\n';
+        errors << "vaskerel: " << listgen::kEmptyFieldsMessage << '\n';
         return kExitUsage;
     case listgen::Outcome::Status::NotWritten:
         break;

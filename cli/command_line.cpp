@@ -4,6 +4,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <charconv>
 
@@ -20,14 +23,14 @@ bool parseJobs(const std::string& text, unsigned& jobs)
 }
 
 // Help and version win over everything else on the line, as long as they come before "--".
-CommandLine::Action informationAsked(const std::vector<std::string>& arguments)
+CommandLine::Action informationAsked(const std::vector<std::string>& tokens)
 {
-    for (const std::string& argument : arguments) {
-        if (argument == "--")
+    for (const std::string& token : tokens) {
+        if (token == "--")
             break;
-        if (argument == "-h" || argument == "--help")
+        if (token == "-h" || token == "--help")
             return CommandLine::Action::Help;
-        if (argument == "-V" || argument == "--version")
+        if (token == "-V" || token == "--version")
             return CommandLine::Action::Version;
     }
     return CommandLine::Action::Generate;
@@ -61,9 +64,144 @@ struct Parser {
             ->take_all();
         app.add_option("-j,--jobs", jobs, "files hashed at once")->type_name("N");
         app.add_flag("-q,--quiet", line.quiet, "no progress line");
+        app.add_flag("--status", line.statusOnly, "verify printing nothing but failures");
         verify = app.add_option("--verify", line.verifyReport, "the report or manifest to check")->type_name("REPORT");
     }
 };
+
+bool takesValue(const CLI::Option& option)
+{
+    return option.get_items_expected_min() > 0;
+}
+
+const CLI::Option* optionNamed(const CLI::App& app, std::string_view name, bool isLong)
+{
+    for (const CLI::Option* option : app.get_options()) {
+        const std::vector<std::string>& names = isLong ? option->get_lnames() : option->get_snames();
+        if (std::find(names.begin(), names.end(), name) != names.end())
+            return option;
+    }
+    return nullptr;
+}
+
+// The arguments with every option's value joined to its name, and the first option that is
+// unknown or lacks its value.
+struct SpelledArguments {
+    std::vector<std::string> tokens;
+    std::string problem;
+};
+
+// Reads options as getopt_long does: one that takes a value takes the next argument whatever it
+// looks like, and short options may be bundled ("-qh", "-j4"). Each value goes to CLI11 as
+// "--name=value", since CLI11 would read a value such as "-h" as an option.
+SpelledArguments spellOut(const std::vector<std::string>& arguments, const CLI::App& app)
+{
+    SpelledArguments spelled;
+    std::vector<std::string>& tokens = spelled.tokens;
+    const auto problem = [&](std::string text) {
+        if (spelled.problem.empty())
+            spelled.problem = std::move(text);
+    };
+    // CLI11 reads "--name=" as a name still waiting for its value, so an empty value goes apart.
+    const auto withValue = [&](const CLI::Option& option, std::string_view value) {
+        const bool isLong = !option.get_lnames().empty();
+        const std::string name = isLong ? "--" + option.get_lnames().front() : "-" + option.get_snames().front();
+        if (value.empty()) {
+            tokens.push_back(name);
+            tokens.emplace_back();
+        } else {
+            tokens.push_back(name + (isLong ? "=" : "") + std::string(value));
+        }
+    };
+    for (std::size_t at = 0; at < arguments.size(); ++at) {
+        const std::string& argument = arguments[at];
+        if (argument == "--") {
+            tokens.insert(tokens.end(), arguments.begin() + static_cast<std::ptrdiff_t>(at), arguments.end());
+            break;
+        }
+        if (argument.starts_with("--")) {
+            const std::size_t equals = argument.find('=');
+            const std::string name = argument.substr(0, equals);
+            const CLI::Option* option = optionNamed(app, std::string_view(name).substr(2), true);
+            if (option == nullptr)
+                problem("unknown option " + listgen::displayText(name));
+            else if (!takesValue(*option))
+                tokens.push_back(argument);
+            else if (equals != std::string::npos)
+                withValue(*option, std::string_view(argument).substr(equals + 1));
+            else if (at + 1 < arguments.size())
+                withValue(*option, arguments[++at]);
+            else
+                problem(name + " needs a value");
+            continue;
+        }
+        if (argument.size() < 2 || argument[0] != '-') {
+            tokens.push_back(argument);
+            continue;
+        }
+        for (std::size_t letter = 1; letter < argument.size(); ++letter) {
+            const std::string name = std::string("-") + argument[letter];
+            const CLI::Option* option = optionNamed(app, name.substr(1), false);
+            if (option == nullptr) {
+                problem("unknown option " + listgen::displayText(name));
+                break;
+            }
+            if (!takesValue(*option)) {
+                tokens.push_back(name);
+                continue;
+            }
+            if (letter + 1 < argument.size())
+                withValue(*option, std::string_view(argument).substr(letter + 1));
+            else if (at + 1 < arguments.size())
+                withValue(*option, arguments[++at]);
+            else
+                problem(name + " needs a value");
+            break;
+        }
+    }
+    return spelled;
+}
+
+std::string unexpectedText(const std::vector<std::string>& extras)
+{
+    std::string text = extras.size() == 1 ? "unexpected argument:" : "unexpected arguments:";
+    for (const std::string& extra : extras)
+        text += " " + listgen::displayText(extra);
+    return text;
+}
+
+// The window's warning, followed by the fields it asks for that are empty, in the command line's words.
+std::string missingFields(const CommandLine& line, const CLI::App& app)
+{
+    std::vector<std::string> problems;
+    for (const auto& [name, value] : {std::pair{"--input", &line.request.inputDir},
+                                      std::pair{"--output", &line.request.outputFile}}) {
+        if (value->empty())
+            problems.push_back(std::string(name) + (app.count(name) > 0 ? " is empty" : " is missing"));
+    }
+    std::string text(listgen::kEmptyFieldsMessage);
+    for (std::size_t i = 0; i < problems.size(); ++i)
+        text += (i == 0 ? ": " : ", ") + problems[i];
+    return text;
+}
+
+bool identify(const std::string& path, struct stat& status)
+{
+    return path == "-" ? ::fstat(STDOUT_FILENO, &status) == 0 : ::stat(path.c_str(), &status) == 0;
+}
+
+// Two documents cannot share one stream: "-" twice, or two names of one pipe or terminal.
+bool intoOneStream(const std::string& output, const std::string& checksums)
+{
+    if (output == "-" && checksums == "-")
+        return true;
+    struct stat first {};
+    struct stat second {};
+    if (!identify(output, first) || !identify(checksums, second) || first.st_dev != second.st_dev ||
+        first.st_ino != second.st_ino)
+        return false;
+    return output == "-" || checksums == "-" || !S_ISREG(first.st_mode);
+}
 
 } // namespace
 
@@ -72,33 +210,32 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments)
     CommandLine line;
     if (arguments.empty())
         return line;
-    line.action = informationAsked(arguments);
+    Parser parser(line);
+    const SpelledArguments spelled = spellOut(arguments, parser.app);
+    line.action = informationAsked(spelled.tokens);
     if (line.action != Action::Generate)
         return line;
-    Parser parser(line);
-    // CLI11 reads "--name=" as a name still waiting for its value; it is an empty value.
-    std::vector<std::string> reversed;
-    for (auto argument = arguments.rbegin(); argument != arguments.rend(); ++argument) {
-        if (argument->starts_with("--") && argument->size() > 3 && argument->ends_with("=") &&
-            argument->find('=') == argument->size() - 1) {
-            reversed.emplace_back();
-            reversed.push_back(argument->substr(0, argument->size() - 1));
-        } else {
-            reversed.push_back(*argument);
-        }
-    }
-    try {
-        parser.app.parse(reversed);
-    } catch (const CLI::ParseError& error) {
-        line.action = Action::UsageError;
-        line.error = listgen::displayText(error.what());
-        return line;
-    }
     const auto fail = [&](std::string problem) {
         line.action = Action::UsageError;
         line.error = std::move(problem);
         return line;
     };
+    if (!spelled.problem.empty())
+        return fail(spelled.problem);
+    // CLI11 takes its arguments last first.
+    std::vector<std::string> reversed(spelled.tokens.rbegin(), spelled.tokens.rend());
+    parser.app.allow_extras();
+    try {
+        parser.app.parse(reversed);
+    } catch (const CLI::ParseError& error) {
+        return fail(listgen::displayText(error.what()));
+    }
+    // The operands nothing took, in the order given, without the "--" that ended the options.
+    std::vector<std::string> extras = parser.app.remaining();
+    if (const auto end = std::find(extras.begin(), extras.end(), "--"); end != extras.end())
+        extras.erase(end);
+    if (!extras.empty())
+        return fail(unexpectedText(extras));
     if (!parser.jobs.empty() || parser.app.count("--jobs") > 0) {
         if (!parseJobs(parser.jobs, line.request.jobs))
             return fail(kJobsProblem);
@@ -109,9 +246,16 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments)
         const bool mixed = std::any_of(parser.generateOnly.begin(), parser.generateOnly.end(),
                                        [](const CLI::Option* option) { return option->count() > 0; });
         if (mixed)
-            return fail("--verify takes --input, --exclude and --jobs only");
+            return fail("--verify takes --input, --exclude, --jobs, --quiet and --status only");
         line.action = Action::Verify;
+        return line;
     }
+    if (line.statusOnly)
+        return fail("--status goes with --verify only");
+    if (!listgen::hasMandatoryFields(line.request))
+        return fail(missingFields(line, parser.app));
+    if (!line.request.checksumsFile.empty() && intoOneStream(line.request.outputFile, line.request.checksumsFile))
+        return fail("--output and --checksums name one stream; the report and the manifest need one each");
     return line;
 }
 
@@ -135,12 +279,17 @@ std::vector<std::string> optionNames()
     return names;
 }
 
-std::string usageText()
+std::string usageSynopsis()
 {
     return "Usage: vaskerel -i DIR -o FILE [-t TEXT] [-s REF] [--checksums FILE]\n"
            "                [-x PATTERN]... [-j N] [-q]\n"
-           "       vaskerel --verify REPORT -i DIR [-x PATTERN]... [-j N]\n"
-           "       vaskerel -h | -V\n"
+           "       vaskerel --verify REPORT -i DIR [-x PATTERN]... [-j N] [-q] [--status]\n"
+           "       vaskerel -h | -V\n";
+}
+
+std::string usageText()
+{
+    return usageSynopsis() +
            "\n"
            "Writes an HTML report of every file below DIR to FILE: its path, size and MD5.\n"
            "With no arguments, vaskerel opens its window.\n"
@@ -151,9 +300,10 @@ std::string usageText()
            "  -s, --stylesheet REF    the stylesheet the report links to\n"
            "      --checksums FILE    also write an md5sum manifest of the same files, which\n"
            "                          md5sum -c FILE checks when run in DIR\n"
-           "      --verify REPORT     check DIR against a report or a manifest written by\n"
-           "                          vaskerel (- reads standard input); prints \"changed\",\n"
-           "                          \"missing\" and \"new\" lines\n"
+           "      --verify REPORT     check DIR against a report, or a manifest in any form\n"
+           "                          md5sum -c reads (- reads standard input); prints\n"
+           "                          \"changed\", \"missing\" and \"new\" lines\n"
+           "      --status            with --verify, print nothing but failures\n"
            "  -x, --exclude PATTERN   leave out matching entries (fnmatch(3)): without \"/\" each\n"
            "                          name at any depth; a leading \"/\" or \"./\" anchors it at\n"
            "                          DIR; a trailing \"/\" matches folders only; \"**/\" matches\n"
@@ -163,10 +313,11 @@ std::string usageText()
            "  -V, --version           show the version\n"
            "  -h, --help              show this help\n"
            "\n"
-           "A value that starts with \"-\" is given in the form --title=-VALUE.\n"
+           "An option's value is the next argument, even one that starts with \"-\".\n"
            "Exit status: 0 complete; 1 nothing written; 2 wrong usage;\n"
            "             3 written, with entries left out (named on standard error).\n"
-           "With --verify: 0 the tree matches; 1 it differs; 2 it cannot be verified.\n";
+           "With --verify: 0 the tree matches; 1 it differs; 2 it cannot be verified;\n"
+           "             4 the differences could not be written to standard output.\n";
 }
 
 } // namespace vaskerel

@@ -1,8 +1,11 @@
 #include "cli/verify_run.h"
 
 #include "listgen/common/display_text.h"
+#include "listgen/common/system_error.h"
+#include "cli/checked_output.h"
 #include "cli/reader_notice.h"
 #include "cli/stop_signals.h"
+#include "cli/terminal_progress.h"
 
 #include <array>
 
@@ -32,16 +35,40 @@ void printSummary(const listgen::VerifyOutcome& outcome, std::ostream& errors)
     errors << '\n';
 }
 
+listgen::VerifyOutcome verifyWithProgress(const listgen::VerifyRequest& request, bool quiet,
+                                          const std::atomic<bool>& cancel)
+{
+    std::unique_ptr<TerminalProgress> terminal = progressOnStandardError(quiet);
+    listgen::ProgressCallback onProgress;
+    if (terminal)
+        onProgress = [&terminal](const listgen::Progress& progress) { terminal->show(progress); };
+    return listgen::VerifyTree(request, onProgress, cancel);
+}
+
+// The differences, one line each; 0 or the errno of a write that failed.
+int printDifferences(const listgen::VerifyOutcome& outcome, int output)
+{
+    CheckedOutput lines(output);
+    for (const listgen::Difference& difference : outcome.differences) {
+        lines.write(wordFor(difference.kind));
+        lines.write(" ");
+        lines.write(listgen::displayText(difference.relName));
+        lines.write("\n");
+    }
+    return lines.flush();
+}
+
 } // namespace
 
-int runVerify(const listgen::VerifyRequest& request, std::ostream& output, std::ostream& errors)
+int runVerify(const listgen::VerifyRequest& request, const VerifyOptions& options, int output, std::ostream& errors)
 {
     if (request.inputDir.empty()) {
         errors << "vaskerel: --verify needs --input DIR\n";
         return kVerifyImpossible;
     }
     const StopSignals stop([](bool) { return std::string("vaskerel: stopped before the check was complete\n"); });
-    const listgen::VerifyOutcome outcome = listgen::VerifyTree(request, stop.requested());
+    const listgen::VerifyOutcome outcome =
+        verifyWithProgress(request, options.quiet || options.statusOnly, stop.requested());
     reportReaderFallback(outcome.readerFallback, errors);
     if (outcome.status == listgen::VerifyOutcome::Status::Failed) {
         errors << "vaskerel: " << outcome.error << '\n';
@@ -51,13 +78,22 @@ int runVerify(const listgen::VerifyRequest& request, std::ostream& output, std::
         errors << "vaskerel: stopped before the check was complete\n";
         return 128 + stop.signal();
     }
-    for (const listgen::Difference& difference : outcome.differences)
-        output << wordFor(difference.kind) << ' ' << listgen::displayText(difference.relName) << '\n';
-    for (const std::string& pattern : outcome.unusedExcludes)
-        errors << "vaskerel: --exclude " << listgen::displayText(pattern) << " matched nothing\n";
+    if (!options.statusOnly) {
+        if (const int error = printDifferences(outcome, output); error != 0) {
+            errors << "vaskerel: write error: " << listgen::reasonText(error)
+                   << "; the differences found could not all be written\n";
+            return kVerifyOutputLost;
+        }
+        for (const std::string& name : outcome.sameListings)
+            errors << "vaskerel: skipped " << listgen::displayText(name)
+                   << ": it lists exactly the files of the report being checked\n";
+        for (const std::string& pattern : outcome.unusedExcludes)
+            errors << "vaskerel: --exclude " << listgen::displayText(pattern) << " matched nothing\n";
+    }
     for (const listgen::SkippedEntry& entry : outcome.unreadable)
         errors << "vaskerel: cannot check " << listgen::displayText(entry.path) << ": " << entry.reason << '\n';
-    printSummary(outcome, errors);
+    if (!options.statusOnly)
+        printSummary(outcome, errors);
     switch (outcome.status) {
     case listgen::VerifyOutcome::Status::Matches: return kVerifyMatches;
     case listgen::VerifyOutcome::Status::Differs: return kVerifyDiffers;

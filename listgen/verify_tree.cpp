@@ -27,14 +27,14 @@ Places placeOfReport(const std::string& path)
     return {{FileIdentity::of(status), slash == std::string::npos ? path : path.substr(slash + 1)}};
 }
 
-void verify(const VerifyRequest& request, const std::atomic<bool>& cancel, VerifyOutcome& outcome)
+void verify(const VerifyRequest& request, const ProgressCallback& onProgress, const std::atomic<bool>& cancel,
+            VerifyOutcome& outcome)
 {
     const std::unique_ptr<RowReader> report = openRowReader(request.report);
     const ExcludeFilter excludes(request.excludes);
     ListFolder walk(request.inputDir, excludes, placeOfReport(request.report));
-    VerifySink sink(*report, request.inputDir, excludes, outcome);
-    const ProgressCallback noProgress;
-    ProgressMeter progress(noProgress);
+    ProgressMeter progress(onProgress);
+    VerifySink sink(*report, request.inputDir, excludes, progress, outcome);
     const HashingPlan plan(request.jobs, request.inputDir, cancel, progress);
     hashInReportOrder(walk, plan.hashers(), plan.shape(), cancel, sink);
     outcome.readerFallback = plan.readerFallback();
@@ -52,11 +52,12 @@ void verify(const VerifyRequest& request, const std::atomic<bool>& cancel, Verif
 
 } // namespace
 
-VerifyOutcome VerifyTree(const VerifyRequest& request, const std::atomic<bool>& cancel)
+VerifyOutcome VerifyTree(const VerifyRequest& request, const ProgressCallback& onProgress,
+                         const std::atomic<bool>& cancel)
 {
     VerifyOutcome outcome;
     try {
-        verify(request, cancel, outcome);
+        verify(request, onProgress, cancel, outcome);
     } catch (const std::exception& error) {
         outcome = VerifyOutcome{};
         outcome.error = error.what();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "listgen/common/run_values.h"
 #include "listgen/verify/verify_outcome.h"
 
 #include <atomic>
@@ -15,7 +16,9 @@ struct VerifyRequest {
     unsigned jobs = 0;
 };
 
-// Checks a tree against a report that this tool wrote, walking and hashing as a run does.
-VerifyOutcome VerifyTree(const VerifyRequest& request, const std::atomic<bool>& cancel);
+// Checks a tree against a report that this tool wrote, or an md5sum manifest, walking and
+// hashing as a run does, with progress as a run reports it.
+VerifyOutcome VerifyTree(const VerifyRequest& request, const ProgressCallback& onProgress,
+                         const std::atomic<bool>& cancel);
 
 } // namespace listgen

@@ -1,5 +1,5 @@
 #include "cli/run_command_line.h"
-#include "window/open_window.h"
+#include "window/window_start.h"
 
 #include <string>
 #include <vector>
@@ -7,5 +7,5 @@
 int main(int argc, char** argv)
 {
     return vaskerel::runCommandLine(std::vector<std::string>(argv + 1, argv + argc),
-                                    [&] { return vaskerel::openWindow(argc, argv); });
+                                    [&] { return vaskerel::startWindow(argc, argv); });
 }

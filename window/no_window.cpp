@@ -1,14 +1,12 @@
-#include "window/open_window.h"
+#include "window/window_start.h"
 
-#include <iostream>
+#include "cli/run_command_line.h"
 
 namespace vaskerel {
 
-int openWindow(int&, char**)
+int startWindow(int&, char**)
 {
-    std::cerr << "vaskerel: this build has no window (it was built without Qt); "
-                 "see vaskerel --help for the command line\n";
-    return 2;
+    return refuseWindow("cannot open the window: this build has none (it was built without Qt)");
 }
 
 } // namespace vaskerel

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace listgen {
@@ -19,7 +20,7 @@ constexpr std::size_t kLongestLine = std::size_t{1} << 20;
 } // namespace
 
 ReportFormatError::ReportFormatError(const std::string& path, const std::string& problem, std::size_t line)
-    : std::runtime_error(displayText(path) + problem + " (line " + std::to_string(line) + ")")
+    : std::runtime_error(displayText(path) + problem + (line == 0 ? "" : " (line " + std::to_string(line) + ")"))
 {
 }
 
@@ -31,6 +32,18 @@ LineReader::LineReader(std::string path)
                              : ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
     if (!file_.valid())
         throw SystemError("read", path_, errno);
+    readBlocking();
+}
+
+LineReader::LineReader(FileDescriptor file, std::string path)
+    : path_(std::move(path))
+    , file_(std::move(file))
+{
+    readBlocking();
+}
+
+void LineReader::readBlocking()
+{
     const int flags = ::fcntl(file_.get(), F_GETFL);
     if (flags < 0 || ::fcntl(file_.get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
         throw SystemError("read", path_, errno);
@@ -51,16 +64,22 @@ bool LineReader::next(std::string& line)
             line.assign(buffer_, bufferAt_, end - bufferAt_ - (carriageReturn ? 1 : 0));
             bufferAt_ = end + 1;
             ++line_;
-            if (line.find('\r') != std::string::npos)
+            if (!carriageReturnsAllowed_ && line.find('\r') != std::string::npos)
                 refuse("a carriage return inside a line");
             return true;
         }
         if (endOfFile_) {
-            if (bufferAt_ < buffer_.size()) {
-                ++line_;
-                refuse("the last line has no line end");
-            }
-            return false;
+            if (bufferAt_ == buffer_.size())
+                return false;
+            line.assign(buffer_, bufferAt_);
+            if (line.ends_with('\r'))
+                line.pop_back();
+            bufferAt_ = buffer_.size();
+            ++line_;
+            unended_ = true;
+            if (!carriageReturnsAllowed_ && line.find('\r') != std::string::npos)
+                refuse("a carriage return inside a line");
+            return true;
         }
         if (buffer_.size() - bufferAt_ > kLongestLine) {
             ++line_;
@@ -69,16 +88,33 @@ bool LineReader::next(std::string& line)
         buffer_.erase(0, bufferAt_);
         bufferAt_ = 0;
         const std::size_t kept = buffer_.size();
-        buffer_.resize(kept + kReadSize);
+        buffer_.resize(kept + readSize_);
         ssize_t count = 0;
         do {
-            count = ::read(file_.get(), buffer_.data() + kept, kReadSize);
+            count = ::read(file_.get(), buffer_.data() + kept, readSize_);
         } while (count < 0 && errno == EINTR);
         if (count < 0)
             throw SystemError("read", path_, errno);
+        if (static_cast<std::size_t>(count) == readSize_)
+            readSize_ = std::min(readSize_ * 2, kReadSize);
         buffer_.resize(kept + static_cast<std::size_t>(count));
         endOfFile_ = count == 0;
+        refuseNul(kept);
     }
+}
+
+// md5sum -z ends its lines with NUL; no report or manifest line holds one.
+void LineReader::refuseNul(std::size_t from) const
+{
+    const std::size_t nul = buffer_.find('\0', from);
+    if (nul == std::string::npos)
+        return;
+    const auto lineEnds = std::count(buffer_.begin() + static_cast<std::ptrdiff_t>(bufferAt_),
+                                     buffer_.begin() + static_cast<std::ptrdiff_t>(nul), '\n');
+    throw ReportFormatError(path_,
+                            " holds a NUL byte: manifests whose lines end in NUL (md5sum -z) are not read; "
+                            "make it without -z",
+                            line_ + 1 + static_cast<std::size_t>(lineEnds));
 }
 
 } // namespace listgen

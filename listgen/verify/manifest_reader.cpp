@@ -12,12 +12,18 @@ namespace listgen {
 ManifestReader::ManifestReader(LineReader lines, const std::string& firstLine)
 {
     lines.expect("an md5sum manifest");
+    lines.allowCarriageReturns();
+    UnmarkedLines unmarked = UnmarkedLines::Undecided;
     std::string line = firstLine;
     do {
         ReportRow row;
         row.sizeKnown = false;
-        if (!readManifestLine(line, row.relName, row.facts.md5))
-            lines.refuse("a line that is not \"<MD5 digest>  <path>\"");
+        switch (readManifestLine(line, unmarked, row.relName, row.facts.md5)) {
+        case ManifestLine::Nothing: continue;
+        case ManifestLine::Checksum: break;
+        case ManifestLine::Malformed:
+            lines.refuse("a line that md5sum -c would not read as an MD5 checksum");
+        }
         // Manifests made with find(1) name their files "./path".
         if (row.relName.starts_with("./"))
             row.relName.erase(0, 2);
@@ -25,6 +31,8 @@ ManifestReader::ManifestReader(LineReader lines, const std::string& firstLine)
             lines.refuse("a path no folder can hold (it is absolute, or has an empty, \".\" or \"..\" part)");
         rows_.push_back(std::move(row));
     } while (lines.next(line));
+    if (rows_.empty())
+        lines.refuse("it holds no checksum line");
     std::sort(rows_.begin(), rows_.end(),
               [](const ReportRow& a, const ReportRow& b) { return walkOrderLess(a.relName, b.relName); });
     const auto twice = std::adjacent_find(rows_.begin(), rows_.end(), [](const ReportRow& a, const ReportRow& b) {
@@ -42,15 +50,28 @@ bool ManifestReader::next(ReportRow& row)
     return true;
 }
 
-std::unique_ptr<RowReader> openRowReader(const std::string& path)
+namespace {
+
+std::unique_ptr<RowReader> readerFor(LineReader lines)
 {
-    LineReader lines(path);
     std::string first;
     if (!lines.next(first))
-        lines.refuse("the file is empty");
+        throw ReportFormatError(lines.path(), " is empty", 0);
     if (first.starts_with("<html>"))
         return std::make_unique<ReportReader>(std::move(lines), first);
     return std::make_unique<ManifestReader>(std::move(lines), first);
+}
+
+} // namespace
+
+std::unique_ptr<RowReader> openRowReader(const std::string& path)
+{
+    return readerFor(LineReader(path));
+}
+
+std::unique_ptr<RowReader> openRowReader(FileDescriptor file, const std::string& path)
+{
+    return readerFor(LineReader(std::move(file), path));
 }
 
 } // namespace listgen

@@ -8,8 +8,8 @@
 
 namespace listgen {
 
-// Reads an md5sum manifest, the one --checksums writes or one md5sum made, whole: its lines
-// may come in any order, so they are put in walk order first. Its rows have no sizes.
+// Reads an md5sum manifest, the one --checksums writes or any that md5sum -c reads, whole: its
+// lines may come in any order, so they are put in walk order first. Its rows have no sizes.
 class ManifestReader : public RowReader {
 public:
     // Throws ReportFormatError for a line md5sum -c would not read or a path listed twice.

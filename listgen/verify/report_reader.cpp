@@ -7,16 +7,26 @@ namespace listgen {
 ReportReader::ReportReader(LineReader lines, const std::string& firstLine)
     : lines_(std::move(lines))
 {
+    if (lines_.lastLineUnended())
+        lines_.refuse("the last line has no line end");
     std::string title;
     if (!readTitleLine(firstLine, title))
         lines_.refuse("the first line is not the title line of a report");
     std::string line;
     std::string stylesheet;
     std::string_view rest;
-    if (!lines_.next(line) || !readTableStartLine(line, title, stylesheet, rest))
+    if (!nextLine(line) || !readTableStartLine(line, title, stylesheet, rest))
         lines_.refuse("the stylesheet link or the table header is malformed");
     pendingRowText_ = rest;
     pendingRow_ = true;
+}
+
+bool ReportReader::nextLine(std::string& line)
+{
+    const bool read = lines_.next(line);
+    if (read && lines_.lastLineUnended())
+        lines_.refuse("the last line has no line end");
+    return read;
 }
 
 bool ReportReader::next(ReportRow& row)
@@ -27,13 +37,13 @@ bool ReportReader::next(ReportRow& row)
     if (pendingRow_) {
         line = std::move(pendingRowText_);
         pendingRow_ = false;
-    } else if (!lines_.next(line)) {
+    } else if (!nextLine(line)) {
         lines_.refuse("the file ends before the table does");
     }
     if (isTableEndLine(line)) {
-        if (!lines_.next(line) || !isFooterLine(line))
+        if (!nextLine(line) || !isFooterLine(line))
             lines_.refuse("the footer line is missing after the table");
-        if (lines_.next(line))
+        if (nextLine(line))
             lines_.refuse("text after the end of the document");
         finished_ = true;
         return false;

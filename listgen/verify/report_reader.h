@@ -17,6 +17,9 @@ public:
     bool next(ReportRow& row) override;
 
 private:
+    // The next line, which must have its line end.
+    bool nextLine(std::string& line);
+
     LineReader lines_;
     std::string pendingRowText_;
     bool pendingRow_ = false;

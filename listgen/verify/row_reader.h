@@ -1,5 +1,6 @@
 #pragma once
 
+#include "listgen/common/file_descriptor.h"
 #include "listgen/report/report_format.h"
 
 #include <memory>
@@ -18,5 +19,7 @@ public:
 // Opens `path` ("-" for standard input) and reads it as a report or, when it does not start
 // like one, as an md5sum manifest.
 std::unique_ptr<RowReader> openRowReader(const std::string& path);
+// The same for a file opened already; `path` names it in messages.
+std::unique_ptr<RowReader> openRowReader(FileDescriptor file, const std::string& path);
 
 } // namespace listgen

@@ -29,6 +29,10 @@ struct VerifyOutcome {
     std::vector<Difference> differences;
     std::vector<SkippedEntry> unreadable;
     std::uint64_t rowsChecked = 0;
+    // Files the report does not list that list exactly its rows themselves: the run's other
+    // output (a manifest beside its report, or the report beside its manifest), or a copy of
+    // the report. They are named, and not counted as new; any other file is new.
+    std::vector<std::string> sameListings;
     // Exclude patterns that matched neither a file nor a row.
     std::vector<std::string> unusedExcludes;
     // Why io_uring could not be used, so files were read one by one; empty when it was.

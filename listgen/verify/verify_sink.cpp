@@ -3,15 +3,66 @@
 #include "listgen/walk/rel_name.h"
 #include "listgen/walk/walk_order.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cctype>
+#include <cstring>
 
 namespace listgen {
 
+namespace {
+
+// A first look at a file's start, so that the many files that cannot be a report or a manifest
+// (binary data, text of any other kind) are passed by without being read as one.
+bool mayBeListing(int fd)
+{
+    char start[64];
+    const ssize_t count = ::pread(fd, start, sizeof start, 0);
+    if (count <= 0 || std::memchr(start, '\0', static_cast<std::size_t>(count)) != nullptr)
+        return false;
+    // A report's "<html>", or what a manifest line may start with: a digit, "\", "MD5", a
+    // comment, a blank or an empty line.
+    const char first = start[0];
+    return std::isxdigit(static_cast<unsigned char>(first)) != 0 || std::strchr("<\\M# \t\r\n", first) != nullptr;
+}
+
+// The shortest line that lists a file: "<32 hex digits> <one-letter name>" and its line end.
+constexpr std::uint64_t kShortestListingLine = 35;
+
+// What a file the report does not list holds, when it reads as a report or a manifest. One too
+// short to list the `rowsRead` rows read so far cannot list the report's rows.
+std::optional<ListingFingerprint::Value> listingIn(const Entry& entry, std::uint64_t rowsRead)
+{
+    if (entry.facts.size == 0 || entry.facts.size + 1 < kShortestListingLine * rowsRead)
+        return std::nullopt;
+    FileDescriptor file(::openat(entry.folder->fd.get(), std::string(entry.name()).c_str(),
+                                 O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    struct stat status {};
+    if (!file.valid() || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) || !mayBeListing(file.get()))
+        return std::nullopt;
+    try {
+        const std::unique_ptr<RowReader> reader = openRowReader(std::move(file), entry.path);
+        ListingFingerprint listing;
+        ReportRow row;
+        while (reader->next(row))
+            listing.add(row);
+        return listing.finish();
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
 VerifySink::VerifySink(RowReader& report, std::string strRoot, const ExcludeFilter& excludes,
-                       VerifyOutcome& outcome)
+                       ProgressMeter& progress, VerifyOutcome& outcome)
     : report_(report)
     , strRoot_(std::move(strRoot))
     , excludes_(excludes)
+    , progress_(progress)
     , outcome_(outcome)
 {
 }
@@ -20,7 +71,11 @@ const ReportRow* VerifySink::currentRow()
 {
     while (!rowLoaded_ && !rowsEnded_) {
         rowsEnded_ = !report_.next(row_);
-        rowLoaded_ = !rowsEnded_ && !excludes_.excludesPath(row_.relName);
+        if (rowsEnded_)
+            break;
+        reportListing_.add(row_);
+        ++rowsRead_;
+        rowLoaded_ = !excludes_.excludesPath(row_.relName);
     }
     return rowLoaded_ ? &row_ : nullptr;
 }
@@ -39,15 +94,15 @@ void VerifySink::passRowsBefore(std::string_view relative)
     }
 }
 
-void VerifySink::compare(std::string_view relative, const FileFacts& facts)
+void VerifySink::compare(const Entry& entry, std::string_view relative)
 {
     const ReportRow* row = currentRow();
     if (row == nullptr || row->relName != relative) {
-        newFiles_.push_back({Difference::Kind::New, std::string(relative)});
+        newFiles_.push_back({std::string(relative), listingIn(entry, rowsRead_)});
         return;
     }
     ++outcome_.rowsChecked;
-    if ((row->sizeKnown && row->facts.size != facts.size) || row->facts.md5 != facts.md5)
+    if ((row->sizeKnown && row->facts.size != entry.facts.size) || row->facts.md5 != entry.facts.md5)
         outcome_.differences.push_back({Difference::Kind::Changed, row->relName});
     advance();
 }
@@ -73,7 +128,10 @@ void VerifySink::accept(const Entry& entry)
     }
     case Entry::Kind::Hashed:
         passRowsBefore(relative);
-        compare(relative, entry.facts);
+        compare(entry, relative);
+        ++totals_.files;
+        totals_.bytes += entry.facts.size;
+        progress_.addFile();
         break;
     case Entry::Kind::Unreadable:
         outcome_.unreadable.push_back({SkippedEntry::Kind::File, entry.path, entry.reason});
@@ -85,6 +143,7 @@ void VerifySink::accept(const Entry& entry)
     case Entry::Kind::Cancelled:
         break;
     }
+    progress_.tick();
 }
 
 void VerifySink::finish()
@@ -93,8 +152,15 @@ void VerifySink::finish()
         outcome_.differences.push_back({Difference::Kind::Missing, row->relName});
         advance();
     }
-    std::move(newFiles_.begin(), newFiles_.end(), std::back_inserter(outcome_.differences));
+    const ListingFingerprint::Value reportListing = reportListing_.finish();
+    for (NewFile& file : newFiles_) {
+        if (file.listing == reportListing)
+            outcome_.sameListings.push_back(std::move(file.relName));
+        else
+            outcome_.differences.push_back({Difference::Kind::New, std::move(file.relName)});
+    }
     newFiles_.clear();
+    progress_.finish(totals_);
 }
 
 } // namespace listgen

@@ -1,9 +1,13 @@
 #pragma once
 
 #include "listgen/common/entry_stages.h"
+#include "listgen/common/progress_meter.h"
+#include "listgen/verify/listing_fingerprint.h"
 #include "listgen/verify/row_reader.h"
 #include "listgen/verify/verify_outcome.h"
 #include "listgen/walk/exclude_filter.h"
+
+#include <optional>
 
 namespace listgen {
 
@@ -11,27 +15,39 @@ namespace listgen {
 // difference without holding the report in memory.
 class VerifySink : public EntrySink {
 public:
-    VerifySink(RowReader& report, std::string strRoot, const ExcludeFilter& excludes, VerifyOutcome& outcome);
+    VerifySink(RowReader& report, std::string strRoot, const ExcludeFilter& excludes, ProgressMeter& progress,
+               VerifyOutcome& outcome);
 
     void accept(const Entry& entry) override;
-    // Rows the walk never reached are missing; new files go after the rows' differences.
+    // Rows the walk never reached are missing; new files go after the rows' differences, but
+    // those that list exactly the report's rows (the run's other output) are named apart.
     void finish();
 
 private:
+    struct NewFile {
+        std::string relName;
+        // Set when the file reads as a report or a manifest.
+        std::optional<ListingFingerprint::Value> listing;
+    };
+
     const ReportRow* currentRow();
     void advance();
     // Reports as missing every row that the walk has passed by the time it reaches `relative`.
     void passRowsBefore(std::string_view relative);
-    void compare(std::string_view relative, const FileFacts& facts);
+    void compare(const Entry& entry, std::string_view relative);
 
     RowReader& report_;
     std::string strRoot_;
     const ExcludeFilter& excludes_;
+    ProgressMeter& progress_;
     VerifyOutcome& outcome_;
     ReportRow row_;
     bool rowLoaded_ = false;
     bool rowsEnded_ = false;
-    std::vector<Difference> newFiles_;
+    ListingFingerprint reportListing_;
+    std::uint64_t rowsRead_ = 0;
+    std::vector<NewFile> newFiles_;
+    Progress totals_;
 };
 
 } // namespace listgen

@@ -1,4 +1,5 @@
 #include "child_process.h"
+#include "program_runs.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
 #include <filesystem>
 
 using testing_support::ChildResult;
@@ -21,7 +24,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kEmptyFields = "全部入力してください\n";
+const std::string kTryHelp = "Try 'vaskerel --help' for more information.\n";
 
 class BatchTest : public ::testing::Test {
 protected:
@@ -71,22 +74,122 @@ TEST_F(BatchTest, OutputDashWritesTheReportToStandardOutput)
     EXPECT_EQ(namesIn(folder / "out"), "");
 }
 
-TEST_F(BatchTest, EmptyFieldPrintsTheWarning)
+TEST_F(BatchTest, EmptyFieldPrintsTheWarningWithTheOptionInEnglish)
 {
     const ChildResult result = run({"--input", "", "--output", output()});
     EXPECT_EQ(result.exitCode, 2);
-    EXPECT_EQ(result.errors, kEmptyFields);
+    EXPECT_EQ(result.errors, "vaskerel: 全部入力してください: --input is empty\n" + kTryHelp);
 }
 
-TEST_F(BatchTest, UsageErrorShowsTheUsageAndHelpPrintsIt)
+TEST_F(BatchTest, UsageErrorIsTwoLinesAndHelpPrintsTheUsage)
 {
-    const ChildResult unknown = run({"--input", input(), "--frobnicate"});
+    const ChildResult unknown = run({"--input", input(), "--frobnicate", "x", "y"});
     EXPECT_EQ(unknown.exitCode, 2);
-    EXPECT_TRUE(unknown.errors.starts_with("vaskerel: The following argument was not expected: --frobnicate\n\nUsage: "));
+    EXPECT_EQ(unknown.errors, "vaskerel: unknown option --frobnicate\n" + kTryHelp);
+    const ChildResult stray = run({"x", "--input", input(), "y", "-o", output(), "z"});
+    EXPECT_EQ(stray.exitCode, 2);
+    EXPECT_EQ(stray.errors, "vaskerel: unexpected arguments: x y z\n" + kTryHelp);
     const ChildResult help = run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.output.starts_with("Usage: vaskerel"));
     EXPECT_EQ(namesIn(folder / "out"), "");
+}
+
+TEST_F(BatchTest, AValueThatLooksLikeAnOptionIsAValue)
+{
+    for (const char* option : {"-h", "--version"}) {
+        const ChildResult title = run({"-t", option});
+        EXPECT_EQ(title.exitCode, 2) << option;
+        EXPECT_EQ(title.output, "") << option;
+        ASSERT_EQ(run({"-i", input(), "-o", output(), "-t", option}).exitCode, 0) << option;
+        EXPECT_TRUE(readFile(output()).starts_with("<html><head><title>" + std::string(option) + "</title>"));
+    }
+    const ChildResult bundledHelp = run({"-qh"});
+    EXPECT_EQ(bundledHelp.exitCode, 0);
+    EXPECT_TRUE(bundledHelp.output.starts_with("Usage: vaskerel"));
+    EXPECT_EQ(bundledHelp.errors, "");
+}
+
+TEST_F(BatchTest, HelpAndVersionThatCannotBeWrittenAreWriteErrors)
+{
+    for (const char* option : {"--help", "--version"}) {
+        const ChildResult full = testing_support::runVaskerelAfter(
+            [] { ::dup2(::open("/dev/full", O_WRONLY), STDOUT_FILENO); }, {option});
+        EXPECT_EQ(full.exitCode, 1) << option;
+        EXPECT_EQ(full.errors, "vaskerel: write error: No space left on device\n") << option;
+        const ChildResult closedPipe = testing_support::runVaskerelAfter(
+            [] {
+                int ends[2];
+                ::pipe(ends);
+                ::close(ends[0]);
+                ::dup2(ends[1], STDOUT_FILENO);
+                ::signal(SIGPIPE, SIG_IGN);
+            },
+            {option});
+        EXPECT_EQ(closedPipe.exitCode, 1) << option;
+        EXPECT_EQ(closedPipe.errors, "vaskerel: write error: Broken pipe\n") << option;
+    }
+}
+
+TEST_F(BatchTest, BothOutputsIntoStandardOutputIsWrongUsage)
+{
+    const ChildResult result = run({"-i", input(), "-o", "-", "--checksums", "-"});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.output, "");
+    EXPECT_EQ(result.errors,
+              "vaskerel: --output and --checksums name one stream; the report and the manifest need one each\n" +
+                  kTryHelp);
+}
+
+TEST_F(BatchTest, ReadOnlyReportIsRefusedAsSuch)
+{
+    folder.openToEveryone();
+    ::chmod((folder / "out").c_str(), 0777);
+    writeFile(output(), "old");
+    ::chmod(output().c_str(), 0444);
+    const ChildResult result = run({"-i", input(), "-o", output()}, {.unprivileged = true});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.errors, "vaskerel: cannot write " + output() + ": the report is read-only\n");
+    EXPECT_EQ(readFile(output()), "old");
+}
+
+TEST_F(BatchTest, WithoutADisplayNoArgumentsPrintTheUsageAndExitTwo)
+{
+    const auto withoutDisplay = [](const char* display) {
+        return [display] {
+            ::unsetenv("WAYLAND_DISPLAY");
+            ::unsetenv("QT_QPA_PLATFORM");
+            if (display != nullptr)
+                ::setenv("DISPLAY", display, 1);
+            else
+                ::unsetenv("DISPLAY");
+        };
+    };
+    // No display named at all, then one that does not exist.
+    for (const char* display : {static_cast<const char*>(nullptr), ":4093"}) {
+        const ChildResult result = testing_support::runVaskerelAfter(withoutDisplay(display), {});
+        EXPECT_EQ(result.exitCode, 2) << result.errors;
+        EXPECT_EQ(result.output, "");
+        EXPECT_TRUE(result.errors.starts_with("vaskerel: cannot open the window: ")) << result.errors;
+        EXPECT_EQ(std::count(result.errors.begin(), result.errors.end(), '\n'), 5) << result.errors;
+        EXPECT_NE(result.errors.find("\nUsage: vaskerel -i DIR -o FILE"), std::string::npos) << result.errors;
+    }
+}
+
+TEST_F(BatchTest, ProgressLineGoesToATerminalWithEscapesOnlyWhereItHasThem)
+{
+    const std::vector<std::string> arguments = {"-i", input(), "-o", output()};
+    int exitCode = -1;
+    const std::string xterm = testing_support::standardErrorOnTerminal(arguments, "xterm", exitCode);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_NE(xterm.find("\r\033[K2 files, 4 B, "), std::string::npos) << xterm;
+    for (const char* term : {static_cast<const char*>(nullptr), "dumb"}) {
+        const std::string plain = testing_support::standardErrorOnTerminal(arguments, term, exitCode);
+        EXPECT_EQ(exitCode, 0);
+        EXPECT_NE(plain.find("\r2 files, 4 B, "), std::string::npos) << plain;
+        EXPECT_EQ(plain.find('\033'), std::string::npos) << plain;
+    }
+    EXPECT_EQ(testing_support::standardErrorOnTerminal({"-q", "-i", input(), "-o", output()}, "xterm", exitCode), "");
 }
 
 TEST_F(BatchTest, MissingInputFolderExitsOneAndNamesIt)

@@ -21,8 +21,8 @@ bool isWordCharacter(char c)
     return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_' || c == '-';
 }
 
-// Every "-x" and "--long" option a text names, but md5sum's own "-c". A manual page writes a
-// dash as "\-".
+// Every "-x" and "--long" option a text names, but md5sum's own "-c", "-z" and "--tag". A
+// manual page writes a dash as "\-".
 std::set<std::string> optionsNamedIn(std::string text)
 {
     for (std::size_t at = text.find("\\-"); at != std::string::npos; at = text.find("\\-", at))
@@ -40,7 +40,8 @@ std::set<std::string> optionsNamedIn(std::string text)
         names.insert(text.substr(at, end - at));
         at = end;
     }
-    names.erase("-c");
+    for (const char* md5sumOption : {"-c", "-z", "--tag"})
+        names.erase(md5sumOption);
     return names;
 }
 
@@ -69,7 +70,27 @@ TEST(CommandLine, TakesEveryFieldInLongAndShortSpellings)
         EXPECT_EQ(line.request.jobs, 3U);
         EXPECT_TRUE(line.quiet);
     }
-    EXPECT_EQ(parsed({"--title=-dash", "-i", "-"}).request.title, "-dash");
+    EXPECT_EQ(parsed({"--title=-dash", "-i", "-", "-o", "o"}).request.title, "-dash");
+}
+
+TEST(CommandLine, AnOptionsValueIsTheNextArgumentWhateverItLooksLike)
+{
+    for (const std::string value : {"-h", "--version", "-V", "--", "-", "--input"}) {
+        for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
+                 {"-i", "in", "-o", "out", "-t", value}, {"-i", "in", "-o", "out", "--title", value}}) {
+            const CommandLine line = parsed(arguments);
+            ASSERT_EQ(line.action, CommandLine::Action::Generate) << value << ": " << line.error;
+            EXPECT_EQ(line.request.title, value);
+        }
+    }
+    // Short options bundle, and a value may follow its letter.
+    const CommandLine bundled = parsed({"-qi", "in", "-oout", "-qj4", "-x-h"});
+    ASSERT_EQ(bundled.action, CommandLine::Action::Generate) << bundled.error;
+    EXPECT_TRUE(bundled.quiet);
+    EXPECT_EQ(bundled.request.inputDir, "in");
+    EXPECT_EQ(bundled.request.outputFile, "out");
+    EXPECT_EQ(bundled.request.jobs, 4U);
+    EXPECT_EQ(bundled.request.excludes, std::vector<std::string>{"-h"});
 }
 
 TEST(CommandLine, VerifySharesInputExcludesAndJobs)
@@ -89,29 +110,69 @@ TEST(CommandLine, InformationOptionsWinOverTheRest)
     EXPECT_EQ(parsed({"-h"}).action, CommandLine::Action::Help);
     EXPECT_EQ(parsed({"--version"}).action, CommandLine::Action::Version);
     EXPECT_EQ(parsed({"-V", "-i"}).action, CommandLine::Action::Version);
+    EXPECT_EQ(parsed({"-qh"}).action, CommandLine::Action::Help);
+    EXPECT_EQ(parsed({"--bogus", "-h"}).action, CommandLine::Action::Help);
+    EXPECT_EQ(parsed({"-i", "x", "--", "-h"}).action, CommandLine::Action::UsageError);
 }
 
 TEST(CommandLine, UsageErrorsSayWhatIsWrong)
 {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        {{"--frobnicate"}, "The following argument was not expected: --frobnicate"},
-        {{"-i", "a", "--", "stray"}, "The following arguments were not expected: stray --"},
-        {{"--input"}, "--input: 1 required DIR missing"},
-        {{"-x", "a", "b"}, "The following argument was not expected: b"},
+        {{"--frobnicate"}, "unknown option --frobnicate"},
+        {{"-i", "a", "-qz"}, "unknown option -z"},
+        {{"--\x1b[2J\\=x"}, "unknown option --\\x1B[2J\\\\"},
+        {{"-i", "a", "-o", "b", "first", "--", "stray", "-h"}, "unexpected arguments: first stray -h"},
+        {{"-i", "a", "-o", "b", "--", "--"}, "unexpected argument: --"},
+        {{"--input"}, "--input needs a value"},
+        {{"-i", "a", "-o"}, "-o needs a value"},
+        {{"-x", "a", "b"}, "unexpected argument: b"},
         {{"--jobs", "0"}, "--jobs takes a whole number from 1 to 1024"},
         {{"-j", "2x"}, "--jobs takes a whole number from 1 to 1024"},
         {{"--jobs=1025"}, "--jobs takes a whole number from 1 to 1024"},
-        {{"--verify", "r", "-i", "i", "--output", "o"}, "--verify takes --input, --exclude and --jobs only"},
-        {{"--verify", "r", "-i", "i", "--checksums", "c"}, "--verify takes --input, --exclude and --jobs only"},
+        {{"--verify", "r", "-i", "i", "--output", "o"}, "--verify takes --input, --exclude, --jobs, --quiet and --status only"},
+        {{"--verify", "r", "-i", "i", "--checksums", "c"}, "--verify takes --input, --exclude, --jobs, --quiet and --status only"},
         {{"--verify", "", "--input", "i"}, "--verify needs a report: a file, or - for standard input"},
         {{"--verify=", "--input", "i"}, "--verify needs a report: a file, or - for standard input"},
-        {{"--\x1b[2J\\"}, "The following argument was not expected: --\\x1B[2J\\\\"},
+        {{"-i", "a", "-o", "b", "--status"}, "--status goes with --verify only"},
     };
     for (const auto& [arguments, error] : cases) {
         const CommandLine line = parsed(arguments);
         EXPECT_EQ(line.action, CommandLine::Action::UsageError) << arguments[0];
         EXPECT_EQ(line.error, error);
     }
+}
+
+TEST(CommandLine, EmptyFieldsKeepTheWindowsWordsAndNameTheOption)
+{
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"-q"}, "--input is missing, --output is missing"},
+        {{"-i", "", "-o", "o"}, "--input is empty"},
+        {{"--input=in"}, "--output is missing"},
+        {{"-t", "-h"}, "--input is missing, --output is missing"},
+    };
+    for (const auto& [arguments, missing] : cases) {
+        const CommandLine line = parsed(arguments);
+        EXPECT_EQ(line.action, CommandLine::Action::UsageError);
+        EXPECT_EQ(line.error, "全部入力してください: " + missing);
+    }
+    EXPECT_EQ(parsed({"-i", " ", "-o", " "}).action, CommandLine::Action::Generate);
+}
+
+TEST(CommandLine, TwoDocumentsCannotGoIntoOneStream)
+{
+    const std::string oneStream = "--output and --checksums name one stream; the report and the manifest need one each";
+    EXPECT_EQ(parsed({"-i", "in", "-o", "-", "--checksums", "-"}).error, oneStream);
+    EXPECT_EQ(parsed({"-i", "in", "-o", "/dev/stdout", "--checksums=-"}).error, oneStream);
+    EXPECT_EQ(parsed({"-i", "in", "-o", "/dev/null", "--checksums", "/dev/null"}).error, oneStream);
+    EXPECT_EQ(parsed({"-i", "in", "-o", "-", "--checksums", "sums.md5"}).action, CommandLine::Action::Generate);
+}
+
+TEST(CommandLine, StatusAndQuietGoWithVerify)
+{
+    const CommandLine line = parsed({"--verify", "r", "-i", "in", "--status", "-q"});
+    ASSERT_EQ(line.action, CommandLine::Action::Verify) << line.error;
+    EXPECT_TRUE(line.statusOnly);
+    EXPECT_TRUE(line.quiet);
 }
 
 TEST(CommandLine, UsageTextAndManualPageNameExactlyTheParsersOptions)

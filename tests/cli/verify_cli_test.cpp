@@ -1,8 +1,13 @@
 #include "child_process.h"
+#include "program_runs.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <filesystem>
 
 using testing_support::ChildResult;
@@ -81,6 +86,7 @@ TEST_F(VerifyCliTest, ChecksumManifestPassesMd5sumAndVerifiesLikeTheReport)
 {
     writeFile(folder / "in/new\nline", "n");
     writeFile(folder / "in/back\\slash", "b");
+    writeFile(folder / "in/-", "standard input is not this file");
     const std::string manifest = folder / "sums.md5";
     ASSERT_EQ(run({"-i", input(), "-o", report(), "--checksums", manifest}).exitCode, 0);
     const ChildResult check = testing_support::runProgram({"/bin/sh", "-c", "cd \"$0\" && md5sum --quiet -c \"$1\"",
@@ -92,4 +98,103 @@ TEST_F(VerifyCliTest, ChecksumManifestPassesMd5sumAndVerifiesLikeTheReport)
     const ChildResult differs = run({"--verify", manifest, "-i", input()});
     EXPECT_EQ(differs.exitCode, 1);
     EXPECT_EQ(differs.output, "changed sub/x\n");
+}
+
+TEST_F(VerifyCliTest, AHandOverVerifiesWithEitherOutputWhereverTheyLie)
+{
+    const std::string report = folder / "in/sub/index.html";
+    const std::string manifest = folder / "in/SUMS.md5";
+    ASSERT_EQ(run({"-i", input(), "-o", report, "--checksums", manifest}).exitCode, 0);
+    const ChildResult md5sum =
+        testing_support::runProgram({"/bin/sh", "-c", "cd \"$0\" && md5sum --quiet -c \"$1\"", input(), manifest});
+    EXPECT_EQ(md5sum.exitCode, 0) << md5sum.output;
+    const std::string note = ": it lists exactly the files of the report being checked\n";
+    const ChildResult byReport = run({"--verify", report, "-i", input()});
+    EXPECT_EQ(byReport.exitCode, 0);
+    EXPECT_EQ(byReport.output, "");
+    EXPECT_EQ(byReport.errors, "vaskerel: skipped SUMS.md5" + note + "vaskerel: 8 files checked: 0 changed, 0 missing, 0 new\n");
+    const ChildResult byManifest = run({"--verify", manifest, "-i", input()});
+    EXPECT_EQ(byManifest.exitCode, 0);
+    EXPECT_EQ(byManifest.errors,
+              "vaskerel: skipped sub/index.html" + note + "vaskerel: 8 files checked: 0 changed, 0 missing, 0 new\n");
+}
+
+TEST_F(VerifyCliTest, ManifestsInEveryFormMd5sumWritesVerify)
+{
+    const std::string tagged = folder / "tagged.md5";
+    const ChildResult made = testing_support::runProgram(
+        {"/bin/sh", "-c", "cd \"$0\" && { echo '# made with --tag'; echo; find . -type f | sort | xargs -d '\\n' md5sum --tag; } >\"$1\"",
+         input(), tagged});
+    ASSERT_EQ(made.exitCode, 0) << made.errors;
+    const ChildResult result = run({"--verify", tagged, "-i", input()});
+    EXPECT_EQ(result.exitCode, 0) << result.errors;
+    EXPECT_EQ(result.errors, "vaskerel: 8 files checked: 0 changed, 0 missing, 0 new\n");
+}
+
+TEST_F(VerifyCliTest, NulSeparatedAndEmptyManifestsAreRefusedAndSaySo)
+{
+    const std::string zero = folder / "zero.md5";
+    ASSERT_EQ(testing_support::runProgram({"/bin/sh", "-c", "cd \"$0\" && md5sum -z z >\"$1\"", input(), zero}).exitCode, 0);
+    const ChildResult nul = run({"--verify", zero, "-i", input()});
+    EXPECT_EQ(nul.exitCode, 2);
+    EXPECT_EQ(nul.errors, "vaskerel: " + zero +
+                              " holds a NUL byte: manifests whose lines end in NUL (md5sum -z) are not read; make it "
+                              "without -z (line 1)\n");
+    writeFile(folder / "empty.md5", "");
+    const ChildResult empty = run({"--verify", folder / "empty.md5", "-i", input()});
+    EXPECT_EQ(empty.exitCode, 2);
+    EXPECT_EQ(empty.errors, "vaskerel: " + (folder / "empty.md5") + " is empty\n");
+}
+
+TEST_F(VerifyCliTest, DifferencesThatCannotBeWrittenAreAnErrorOfTheirOwn)
+{
+    writeFile(folder / "in/z", "changed");
+    const std::string lost =
+        "; the differences found could not all be written\n";
+    const ChildResult full = testing_support::runVaskerelAfter(
+        [] { ::dup2(::open("/dev/full", O_WRONLY), STDOUT_FILENO); }, {"--verify", report(), "-i", input()});
+    EXPECT_EQ(full.exitCode, 4);
+    EXPECT_EQ(full.errors, "vaskerel: write error: No space left on device" + lost);
+    const ChildResult closedPipe = testing_support::runVaskerelAfter(
+        [] {
+            int ends[2];
+            ::pipe(ends);
+            ::close(ends[0]);
+            ::dup2(ends[1], STDOUT_FILENO);
+            ::signal(SIGPIPE, SIG_IGN);
+        },
+        {"--verify", report(), "-i", input()});
+    EXPECT_EQ(closedPipe.exitCode, 4);
+    EXPECT_EQ(closedPipe.errors, "vaskerel: write error: Broken pipe" + lost);
+}
+
+TEST_F(VerifyCliTest, StatusPrintsNothingButTheExitStatusTells)
+{
+    const ChildResult matches = verify({"--status"});
+    EXPECT_EQ(matches.exitCode, 0);
+    EXPECT_EQ(matches.output + matches.errors, "");
+    writeFile(folder / "in/z", "changed");
+    writeFile(folder / "in/added", "new");
+    const ChildResult differs = verify({"--status", "-x", "nothing-matches"});
+    EXPECT_EQ(differs.exitCode, 1);
+    EXPECT_EQ(differs.output + differs.errors, "");
+    // What makes the check impossible is still said.
+    const ChildResult impossible = run({"--verify", folder / "none.htm", "-i", input(), "--status"});
+    EXPECT_EQ(impossible.exitCode, 2);
+    EXPECT_EQ(impossible.errors, "vaskerel: cannot read " + (folder / "none.htm") + ": No such file or directory\n");
+}
+
+TEST_F(VerifyCliTest, ProgressLineShowsOnATerminalUnlessQuiet)
+{
+    int exitCode = -1;
+    const std::string shown =
+        testing_support::standardErrorOnTerminal({"--verify", report(), "-i", input()}, "xterm", exitCode);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_NE(shown.find("\r\033[K8 files, "), std::string::npos) << shown;
+    for (const char* quiet : {"-q", "--status"}) {
+        const std::string hidden =
+            testing_support::standardErrorOnTerminal({"--verify", report(), "-i", input(), quiet}, "xterm", exitCode);
+        EXPECT_EQ(exitCode, 0);
+        EXPECT_EQ(hidden.find('\033'), std::string::npos) << quiet << ": " << hidden;
+    }
 }

@@ -60,7 +60,7 @@ protected:
 
     VerifyOutcome verify(std::vector<std::string> excludes = {}) const
     {
-        return listgen::VerifyTree({report(), input(), std::move(excludes), 0}, kGoOn);
+        return listgen::VerifyTree({report(), input(), std::move(excludes), 0}, {}, kGoOn);
     }
 
     std::string input() const { return folder / "in"; }
@@ -100,7 +100,7 @@ TEST_F(VerifyTreeTest, ReportInsideTheTreeDoesNotCountAsNew)
     request.inputDir = input();
     request.outputFile = folder / "in/sub/list.htm";
     ASSERT_EQ(listgen::GenerateList(request, {}, kGoOn).status, listgen::Outcome::Status::Complete);
-    const VerifyOutcome outcome = listgen::VerifyTree({request.outputFile, input(), {}, 0}, kGoOn);
+    const VerifyOutcome outcome = listgen::VerifyTree({request.outputFile, input(), {}, 0}, {}, kGoOn);
     EXPECT_EQ(outcome.status, VerifyOutcome::Status::Matches) << differencesText(outcome);
 }
 
@@ -159,4 +159,68 @@ TEST_F(VerifyTreeTest, ReportsOfEarlierVersionsAndOddTitlesStillVerify)
     request.stylesheet = "tab\there.css";
     ASSERT_EQ(listgen::GenerateList(request, {}, kGoOn).status, listgen::Outcome::Status::Complete);
     EXPECT_EQ(verify().status, VerifyOutcome::Status::Matches);
+}
+
+TEST_F(VerifyTreeTest, TheRunsOtherOutputIsNamedApartWhereverItLies)
+{
+    listgen::ListRequest request;
+    request.inputDir = input();
+    request.outputFile = folder / "in/sub/deeper/index.htm";
+    request.checksumsFile = folder / "in/SUMS.md5";
+    ASSERT_EQ(listgen::GenerateList(request, {}, kGoOn).status, listgen::Outcome::Status::Complete);
+    const auto check = [&](const std::string& listing) {
+        return listgen::VerifyTree({listing, input(), {}, 0}, {}, kGoOn);
+    };
+    VerifyOutcome outcome = check(request.outputFile);
+    EXPECT_EQ(outcome.status, VerifyOutcome::Status::Matches) << differencesText(outcome);
+    EXPECT_EQ(outcome.sameListings, std::vector<std::string>{"SUMS.md5"});
+    outcome = check(request.checksumsFile);
+    EXPECT_EQ(outcome.status, VerifyOutcome::Status::Matches) << differencesText(outcome);
+    EXPECT_EQ(outcome.sameListings, std::vector<std::string>{"sub/deeper/index.htm"});
+
+    // A change to the tree is still found; a change to what the other output lists makes it new.
+    writeFile(folder / "in/z", "Z");
+    const std::string manifest = testing_support::readFile(request.checksumsFile);
+    writeFile(request.checksumsFile, manifest.substr(0, manifest.size() - 2) + "x\n");
+    outcome = check(request.outputFile);
+    EXPECT_EQ(differencesText(outcome), "changed z\nnew SUMS.md5\n");
+    EXPECT_TRUE(outcome.sameListings.empty());
+}
+
+TEST_F(VerifyTreeTest, ACopyOfTheReportOrOfAnotherListingIsComparedByWhatItLists)
+{
+    generate();
+    fs::copy_file(report(), folder / "in/copy.htm");
+    // The same listing in another form and order, with a comment: the same files.
+    std::string manifest = "# by hand\n";
+    for (const char* name : {"z", "sub/x"}) {
+        const listgen::Md5Hex md5 = listgen::Md5Lanes::md5Hex(testing_support::readFile(folder / ("in/" + std::string(name))));
+        manifest += "MD5 (" + std::string(name) + ") = " + std::string(md5.data(), md5.size()) + "\n";
+    }
+    writeFile(folder / "in/partial.md5", manifest);
+    const VerifyOutcome outcome = verify();
+    EXPECT_EQ(outcome.sameListings, std::vector<std::string>{"copy.htm"});
+    EXPECT_EQ(differencesText(outcome), "new partial.md5\n");
+}
+
+TEST(VerifyTreeListing, TheShortestManifestOfTheRowsIsStillRecognised)
+{
+    TempFolder folder;
+    fs::create_directories(folder / "in");
+    std::string manifest;
+    for (const char* name : {"a", "b", "c"}) {
+        writeFile(folder / ("in/" + std::string(name)), name);
+        const listgen::Md5Hex md5 = listgen::Md5Lanes::md5Hex(name);
+        manifest += (manifest.empty() ? "" : "\n") + std::string(md5.data(), md5.size()) + " " + name;
+    }
+    listgen::ListRequest request;
+    request.inputDir = folder / "in";
+    request.outputFile = folder / "report.htm";
+    ASSERT_EQ(listgen::GenerateList(request, {}, kGoOn).status, listgen::Outcome::Status::Complete);
+    // One blank, no mark, no line end at the end: 35 bytes a file, less one.
+    writeFile(folder / "in/zz", manifest);
+    ASSERT_EQ(manifest.size(), 3 * 35 - 1);
+    const VerifyOutcome outcome = listgen::VerifyTree({request.outputFile, request.inputDir, {}, 0}, {}, kGoOn);
+    EXPECT_EQ(outcome.status, VerifyOutcome::Status::Matches) << differencesText(outcome);
+    EXPECT_EQ(outcome.sameListings, std::vector<std::string>{"zz"});
 }

@@ -2,39 +2,110 @@
 
 #include <gtest/gtest.h>
 
+using listgen::ManifestLine;
+using listgen::UnmarkedLines;
+
 namespace {
+
+const std::string kHex = "0123456789abcdef0123456789abcdef";
 
 const listgen::Md5Hex kDigest = [] {
     listgen::Md5Hex digest;
-    const std::string_view text = "0123456789abcdef0123456789abcdef";
-    std::copy(text.begin(), text.end(), digest.begin());
+    std::copy(kHex.begin(), kHex.end(), digest.begin());
     return digest;
 }();
+
+// The name a line holds, "#" for a line that holds nothing, "!" for one md5sum -c would not read.
+std::string nameIn(std::string_view line, UnmarkedLines& unmarked)
+{
+    std::string name;
+    listgen::Md5Hex digest{};
+    switch (listgen::readManifestLine(line, unmarked, name, digest)) {
+    case ManifestLine::Nothing: return "#";
+    case ManifestLine::Malformed: return "!";
+    case ManifestLine::Checksum: break;
+    }
+    EXPECT_EQ(digest, kDigest) << line;
+    return name;
+}
+
+std::string nameIn(std::string_view line)
+{
+    UnmarkedLines unmarked = UnmarkedLines::Undecided;
+    return nameIn(line, unmarked);
+}
 
 } // namespace
 
 TEST(ChecksumManifest, WritesLinesAsMd5sumDoesAndReadsThemBack)
 {
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"sub/a b.txt", "0123456789abcdef0123456789abcdef  sub/a b.txt\n"},
-        {"back\\slash", "\\0123456789abcdef0123456789abcdef  back\\\\slash\n"},
-        {"new\nline\r", "\\0123456789abcdef0123456789abcdef  new\\nline\\r\n"},
-        {"日本語 *x", "0123456789abcdef0123456789abcdef  日本語 *x\n"},
+        {"sub/a b.txt", kHex + "  sub/a b.txt\n"},
+        {"back\\slash", "\\" + kHex + "  back\\\\slash\n"},
+        {"new\nline\r", "\\" + kHex + "  new\\nline\\r\n"},
+        {"日本語 *x", kHex + "  日本語 *x\n"},
+        {"*star", kHex + "  *star\n"},
+        {" blank", kHex + "   blank\n"},
+        // md5sum -c reads "-" as standard input.
+        {"-", kHex + "  ./-\n"},
+        {"sub/-", kHex + "  sub/-\n"},
     };
     for (const auto& [name, line] : cases) {
         std::string written;
         listgen::appendManifestLine(written, name, kDigest);
         EXPECT_EQ(written, line);
-        std::string read;
-        listgen::Md5Hex digest{};
-        ASSERT_TRUE(listgen::readManifestLine(std::string_view(written).substr(0, written.size() - 1), read, digest));
-        EXPECT_EQ(read, name);
-        EXPECT_EQ(digest, kDigest);
+        const std::string read = nameIn(std::string_view(written).substr(0, written.size() - 1));
+        EXPECT_EQ(read, name == "-" ? "./-" : name);
     }
-    std::string name;
-    listgen::Md5Hex digest{};
-    for (const char* bad : {"0123456789abcdef0123456789abcdef a", "0123456789abcdef0123456789abcde  a",
-                            "\\0123456789abcdef0123456789abcdef  a\\q", "0123456789abcdef0123456789abcdeg  a",
-                            "0123456789abcdef0123456789abcdef  "})
-        EXPECT_FALSE(listgen::readManifestLine(bad, name, digest)) << bad;
+}
+
+TEST(ChecksumManifest, ReadsEveryFormMd5sumReads)
+{
+    const std::string upper = "0123456789ABCDEF0123456789ABCDEF";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {kHex + " *binary", "binary"},
+        {upper + "  upper", "upper"},
+        {" \t" + kHex + "  after blanks", "after blanks"},
+        {kHex + "\t tab", "tab"},
+        {kHex + "  trailing  ", "trailing  "},
+        {kHex + "  ", " "},
+        {"MD5 (sub/p(q)) = " + kHex, "sub/p(q)"},
+        {"MD5(x) =" + kHex, "x"},
+        {"MD5 (x)\t=\t" + upper, "x"},
+        {"MD5 (a) = b) = " + kHex, "a) = b"},
+        {"\\MD5 (new\\nline) = " + kHex, "new\nline"},
+        {"  \\" + kHex + "  c\\\\d", "c\\d"},
+        {"MD5 (raw\\n) = " + kHex, "raw\\n"},
+        {"", "#"},
+        {"# a comment", "#"},
+    };
+    for (const auto& [line, name] : cases)
+        EXPECT_EQ(nameIn(line), name) << line;
+}
+
+TEST(ChecksumManifest, RefusesWhatMd5sumRefuses)
+{
+    for (const std::string& bad : std::vector<std::string>{
+             kHex + "x  a", kHex.substr(1) + "  a", kHex.substr(1) + "g  a", "\\" + kHex + "  a\\q", "\\" + kHex + "  a\\",
+          " #" + kHex + "  a", "   ", "MD5 (x) = " + kHex + " ", "MD5\t(x) = " + kHex, "md5 (x) = " + kHex,
+          "SHA1 (x) = " + kHex, "MD5 (x) = " + kHex + kHex, "MD5 x = " + kHex, "MD5 () = " + kHex,
+          kHex + "  a" + std::string(1, '\0') + "b"})
+        EXPECT_EQ(nameIn(bad), "!") << bad;
+}
+
+TEST(ChecksumManifest, LinesWithOneBlankAndNoMarkAreReadOnlyWithoutMarkedOnes)
+{
+    UnmarkedLines unmarked = UnmarkedLines::Undecided;
+    EXPECT_EQ(nameIn(kHex + " plain", unmarked), "plain");
+    EXPECT_EQ(nameIn("MD5 (tagged) = " + kHex, unmarked), "tagged");
+    // Once unmarked, a leading blank or star belongs to the name.
+    EXPECT_EQ(nameIn(kHex + "  spaced", unmarked), " spaced");
+    EXPECT_EQ(nameIn(kHex + " *starred", unmarked), "*starred");
+
+    unmarked = UnmarkedLines::Undecided;
+    EXPECT_EQ(nameIn(kHex + "  marked", unmarked), "marked");
+    EXPECT_EQ(nameIn(kHex + " plain", unmarked), "!");
+    // A one-letter rest is a name, never a mark.
+    unmarked = UnmarkedLines::Undecided;
+    EXPECT_EQ(nameIn(kHex + " *", unmarked), "*");
 }

@@ -135,11 +135,32 @@ TEST_F(RowReaderTest, ManifestsAreReadInWalkOrderWithoutSizes)
     const std::string d41 = "d41d8cd98f00b204e9800998ecf8427e";
     EXPECT_EQ(read("D41D8CD98F00B204E9800998ECF8427E  ./z\n" + d41 + " *sub/x\r\n\\" + d41 + "  back\\\\slash\\n\n"),
               "sub/x 0\nback\\slash\n 0\nz 0\n");
+    // md5sum --tag lines, comments and empty lines, as md5sum -c reads them.
+    // md5sum -c reads a last line without its line end.
+    EXPECT_EQ(read(d41 + "  a\n" + d41 + "  b"), "a 0\nb 0\n");
+    EXPECT_EQ(read(d41 + "  a\r\n" + d41 + "  b\r"), "a 0\nb 0\n");
+    EXPECT_EQ(read("# made by md5sum --tag\n\nMD5 (b) = " + d41 + "\n\r\n\\MD5 (c\\r) = " + d41 + "\n"), "b 0\nc\r 0\n");
     const std::string foreign = " is not an md5sum manifest: ";
-    EXPECT_EQ(read(d41 + "  a\nnot a line\n"), foreign + "a line that is not \"<MD5 digest>  <path>\" (line 2)");
+    EXPECT_EQ(read(d41 + "  a\nnot a line\n"), foreign + "a line that md5sum -c would not read as an MD5 checksum (line 2)");
     EXPECT_EQ(read(d41 + "  ../up\n"),
               foreign + "a path no folder can hold (it is absolute, or has an empty, \".\" or \"..\" part) (line 1)");
     EXPECT_EQ(read(d41 + "  a\n" + d41 + "  ./a\n"), foreign + "a path listed twice (line 2)");
+    EXPECT_EQ(read("# nothing but comments\n\n"), foreign + "it holds no checksum line (line 2)");
+}
+
+TEST_F(RowReaderTest, EmptyFileIsCalledEmpty)
+{
+    EXPECT_EQ(read(""), " is empty");
+}
+
+TEST_F(RowReaderTest, LinesEndedByNulAreRefusedAsSuch)
+{
+    const std::string d41 = "d41d8cd98f00b204e9800998ecf8427e";
+    const std::string nul(1, '\0');
+    const std::string problem =
+        " holds a NUL byte: manifests whose lines end in NUL (md5sum -z) are not read; make it without -z";
+    EXPECT_EQ(read(d41 + "  a" + nul + d41 + "  b" + nul), problem + " (line 1)");
+    EXPECT_EQ(read(d41 + "  a\n" + d41 + "  b" + nul), problem + " (line 2)");
 }
 
 TEST_F(RowReaderTest, MissingFileIsASystemError)

@@ -1,0 +1,65 @@
+#include "program_runs.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <stdexcept>
+
+namespace testing_support {
+
+namespace {
+
+// The argument vector of a vaskerel run, made before the fork: the child only calls exec.
+std::vector<std::string> commandOf(const std::vector<std::string>& arguments)
+{
+    std::vector<std::string> command{vaskerelPath()};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    return command;
+}
+
+} // namespace
+
+ChildResult runVaskerelAfter(const std::function<void()>& prepare, const std::vector<std::string>& arguments)
+{
+    const std::vector<std::string> command = commandOf(arguments);
+    std::vector<char*> argv;
+    for (const std::string& argument : command)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    return runInChild([&]() -> std::string {
+        prepare();
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    });
+}
+
+std::string standardErrorOnTerminal(const std::vector<std::string>& arguments, const char* term, int& exitCode)
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+        throw std::runtime_error("no pseudo-terminal");
+    const std::string terminal = ::ptsname(master);
+    const ChildResult result = runVaskerelAfter(
+        [&] {
+            const int fd = ::open(terminal.c_str(), O_RDWR | O_NOCTTY);
+            ::dup2(fd, STDERR_FILENO);
+            if (term != nullptr)
+                ::setenv("TERM", term, 1);
+            else
+                ::unsetenv("TERM");
+        },
+        arguments);
+    exitCode = result.exitCode;
+    // What the child wrote waits in the terminal until read; a closed terminal then reads EIO.
+    ::fcntl(master, F_SETFL, O_NONBLOCK);
+    std::string written;
+    char buffer[4096];
+    for (ssize_t count; (count = ::read(master, buffer, sizeof buffer)) > 0;)
+        written.append(buffer, static_cast<std::size_t>(count));
+    ::close(master);
+    return written;
+}
+
+} // namespace testing_support

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "child_process.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// Runs vaskerel with `arguments` after `prepare` has run in the child (to change the
+// environment or a standard stream); standard output and error are captured as usual.
+ChildResult runVaskerelAfter(const std::function<void()>& prepare, const std::vector<std::string>& arguments);
+
+// Runs vaskerel with its standard error on a terminal of type `term` (nullptr: TERM unset)
+// and returns every byte it wrote there, with the exit code in `exitCode`.
+std::string standardErrorOnTerminal(const std::vector<std::string>& arguments, const char* term, int& exitCode);
+
+} // namespace testing_support
