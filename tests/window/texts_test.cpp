@@ -5,8 +5,14 @@
 #include "window/qt_message_boxes.h"
 
 #include <QApplication>
+#include <QFontDatabase>
+#include <QImage>
 #include <QLabel>
 #include <QMessageBox>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QTextLayout>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -77,19 +83,80 @@ TEST(QtMessageBoxes, ShowTextAsPlainTextCaptionedWithTheApplication)
 {
     vaskerel::QtMessageBoxes boxes;
     QString title;
-    QStringList shownTexts;
-    bool markupRendered = true;
+    QString shownText;
+    QString html;
+    QStringList labelTexts;
     whenTheBoxOpens([&](QMessageBox& box) {
         title = box.windowTitle();
+        if (const auto* view = box.findChild<QTextEdit*>("messageText")) {
+            shownText = view->toPlainText();
+            html = view->toHtml();
+        }
         for (const QLabel* label : box.findChildren<QLabel*>()) {
-            if (!label->text().isEmpty()) {
-                shownTexts << label->text();
-                markupRendered = label->textFormat() != Qt::PlainText;
-            }
+            if (label->isVisible() && !label->text().isEmpty())
+                labelTexts << label->text();
         }
     });
     boxes.show(vaskerel::MessageBoxes::Kind::Error, "「/tmp/<b>x</b><img src=/etc/y>」に書き込めません。");
     EXPECT_EQ(title, "Vaskerel");
-    EXPECT_EQ(shownTexts, QStringList{"「/tmp/<b>x</b><img src=/etc/y>」に書き込めません。"});
-    EXPECT_FALSE(markupRendered);
+    EXPECT_EQ(shownText, "「/tmp/<b>x</b><img src=/etc/y>」に書き込めません。");
+    EXPECT_FALSE(html.contains("<img")) << "a name was read as markup";
+    EXPECT_TRUE(labelTexts.isEmpty()) << labelTexts.join(", ").toStdString();
+}
+
+TEST(QtMessageBoxes, LongNameWrapsAnywhereAndShowsWhole)
+{
+    vaskerel::QtMessageBoxes boxes;
+    const QString text = "「/data/" + QString(200, 'a') + "/my_report.htm」に書き込めません。";
+    QRect box;
+    QRect shown;
+    QString selectable;
+    int lines = 0;
+    whenTheBoxOpens([&](QMessageBox& opened) {
+        box = opened.rect();
+        const auto* view = opened.findChild<QTextEdit*>("messageText");
+        if (view == nullptr || !view->isVisible())
+            return;
+        shown = QRect(view->mapTo(&opened, QPoint(0, 0)), view->size());
+        selectable = view->toPlainText();
+        for (QTextBlock block = view->document()->begin(); block.isValid(); block = block.next())
+            lines += block.layout()->lineCount();
+    });
+    boxes.show(vaskerel::MessageBoxes::Kind::Error, text);
+    EXPECT_EQ(selectable, text);
+    EXPECT_GE(lines, 3) << "the long name was not wrapped";
+    EXPECT_TRUE(box.contains(shown)) << "the text reaches past the box's edge";
+}
+
+namespace {
+
+// The box's look with `text` in the Japanese face `family`.
+QImage boxImage(const QString& family, const QString& text)
+{
+    const QFont previous = QApplication::font();
+    QApplication::setFont(QFont(family, 9));
+    vaskerel::QtMessageBoxes boxes;
+    QImage image;
+    whenTheBoxOpens([&](QMessageBox& box) { image = box.grab().toImage(); });
+    boxes.show(vaskerel::MessageBoxes::Kind::Plain, text);
+    QApplication::setFont(previous);
+    return image;
+}
+
+} // namespace
+
+TEST(QtMessageBoxes, UnderscoresShowOnEveryLineWithTheJapaneseFaces)
+{
+    int tried = 0;
+    for (const QString& family : {QStringLiteral("IPAGothic"), QStringLiteral("IPAPGothic"),
+                                  QStringLiteral("Noto Sans CJK JP")}) {
+        if (!QFontDatabase::hasFamily(family))
+            continue;
+        ++tried;
+        const QImage withUnderscores = boxImage(family, "a_b_c/x_y\nz");
+        const QImage withSpaces = boxImage(family, "a b c/x y\nz");
+        ASSERT_FALSE(withUnderscores.isNull());
+        EXPECT_NE(withUnderscores, withSpaces) << family.toStdString() << " hides underscores before a line end";
+    }
+    EXPECT_GT(tried, 0) << "no Japanese face installed (fonts-ipafont-gothic, fonts-noto-cjk)";
 }
