@@ -46,6 +46,19 @@ TEST(NotWrittenText, NamesThePathShownSafelyAndKeepsUnknownErrorsWhole)
     EXPECT_TRUE(vaskerel::notWrittenText(outcome).endsWith("\n\n内部エラー: cannot start an MD5 digest"));
 }
 
+TEST(NotWrittenText, ReadOnlyReportSaysSoAndNotThatTheFolderMustBeWritable)
+{
+    const QString folderSentence = "出力先のフォルダーに書き込めなければなりません";
+    listgen::Outcome outcome;
+    outcome.failure = listgen::RunFailure{"write", "/r/out.htm", listgen::RunError::ReportReadOnly};
+    const QString readOnly = vaskerel::notWrittenText(outcome);
+    EXPECT_TRUE(readOnly.endsWith("「/r/out.htm」に書き込めません。\n理由: レポートが読み取り専用です"))
+        << readOnly.toStdString();
+    EXPECT_FALSE(readOnly.contains(folderSentence));
+    outcome.failure = listgen::RunFailure{"write", "/r/out.htm", std::error_code(EACCES, std::generic_category())};
+    EXPECT_TRUE(vaskerel::notWrittenText(outcome).contains(folderSentence));
+}
+
 TEST(ProgressText, CountsFilesAndBytesWithRateAndTimeTaken)
 {
     EXPECT_EQ(vaskerel::byteCountText(0), "0 バイト");
