@@ -9,6 +9,7 @@
 #include "window/path_drop.h"
 #include "window/progress_dialog.h"
 #include "window/settings_store.h"
+#include "window/text_drop.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -127,8 +128,11 @@ void FrmMain::buildControls()
     cmdDirBrowse->setAccessibleName(QStringLiteral("入力フォルダーを選ぶ"));
     cmdPathBrowse->setAccessibleName(QStringLiteral("出力ファイルを選ぶ"));
 
-    new PathDrop(txtDir, PathDrop::Wants::Folder);
-    new PathDrop(txtPath, PathDrop::Wants::File);
+    // The box comes after the drop has ended, so the file manager is not kept waiting.
+    for (auto* drop : {new PathDrop(txtDir, PathDrop::Wants::Folder), new PathDrop(txtPath, PathDrop::Wants::File)})
+        connect(drop, &PathDrop::refused, this, &FrmMain::refuseInexactPath, Qt::QueuedConnection);
+    for (auto* drop : {new TextDrop(txtCSS, TextDrop::Gives::LocalPath), new TextDrop(txtTitle, TextDrop::Gives::FileName)})
+        connect(drop, &TextDrop::refused, this, &FrmMain::refuseInexactPath, Qt::QueuedConnection);
 
     connect(cmdOK, &QPushButton::clicked, this, &FrmMain::cmdOK_Click);
     connect(cmdDirBrowse, &QPushButton::clicked, this, &FrmMain::cmdDirBrowse_Click);
@@ -188,9 +192,15 @@ void FrmMain::showEmptyFieldsMessage()
     messages_.show(MessageBoxes::Kind::Plain, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 
+void FrmMain::refuseInexactPath(const QByteArray& path)
+{
+    messages_.show(MessageBoxes::Kind::Warning, notHeldExactlyText(path));
+}
+
 void FrmMain::cmdDirBrowse_Click()
 {
     ComDlg.Filter = QStringLiteral("All File(*.*)|*.*");
+    ComDlg.DefaultExt.clear();
     // Open where the input folder is, or where the last browse went, rather than wherever the
     // process happened to start.
     QString startFolder = localPath(txtDir->text());
@@ -207,15 +217,45 @@ void FrmMain::cmdDirBrowse_Click()
     // The root folder has no name before its separator; it is still a folder.
     if (folder.isEmpty())
         folder = QStringLiteral("/");
+    if (!namesExactly(folder)) {
+        refuseInexactPath(QFile::encodeName(folder));
+        return;
+    }
     txtDir->setText(folder);
     lastBrowsedFolder_ = folder;
+}
+
+// The current output in its folder, else the folder of the last output chosen, else the input
+// folder, else home: never what a folder browse left in the shared dialog.
+QString FrmMain::outputBrowseStart() const
+{
+    const QString output = localPath(txtPath->text());
+    if (!output.isEmpty() && namesExactly(output)) {
+        const QFileInfo current(output);
+        if (current.absoluteDir().exists())
+            return current.absoluteFilePath();
+    }
+    if (!lastOutputFolder_.isEmpty() && QFileInfo(lastOutputFolder_).isDir())
+        return lastOutputFolder_;
+    const QString input = localPath(txtDir->text());
+    if (!input.isEmpty() && namesExactly(input) && QFileInfo(input).isDir())
+        return QFileInfo(input).absoluteFilePath();
+    return QDir::homePath();
 }
 
 void FrmMain::cmdPathBrowse_Click()
 {
     ComDlg.Filter = QStringLiteral("Html File(*.htm,*html)|*.htm;*html");
-    if (ComDlg.ShowSave())
-        txtPath->setText(ComDlg.FileName);
+    ComDlg.DefaultExt = QStringLiteral("htm");
+    ComDlg.FileName = outputBrowseStart();
+    if (!ComDlg.ShowSave())
+        return;
+    if (!namesExactly(ComDlg.FileName)) {
+        refuseInexactPath(QFile::encodeName(ComDlg.FileName));
+        return;
+    }
+    txtPath->setText(ComDlg.FileName);
+    lastOutputFolder_ = QFileInfo(ComDlg.FileName).absolutePath();
 }
 
 bool FrmMain::generating() const

@@ -56,6 +56,8 @@ private:
     void closeProgress();
     void onProgress(quint64 files, quint64 bytes);
     void onFinished(const listgen::Outcome& outcome);
+    void refuseInexactPath(const QByteArray& path);
+    QString outputBrowseStart() const;
 
     SettingsStore& settings_;
     CommonDialog& ComDlg;
@@ -76,6 +78,8 @@ private:
 
     // The folder the last confirmed folder browse gave, where the next one opens by default.
     QString lastBrowsedFolder_;
+    // The folder of the last confirmed output browse, where the next one opens by default.
+    QString lastOutputFolder_;
 
     GenerateWorker* worker_ = nullptr;
     QTimer* progressDelay_ = nullptr;

@@ -1,11 +1,11 @@
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 
-#include <optional>
-
 class QLineEdit;
+class QDropEvent;
 class QMimeData;
 
 namespace vaskerel {
@@ -18,11 +18,24 @@ class PathDrop : public QObject {
 public:
     enum class Wants { Folder, File };
 
+    // What a drop gives the field.
+    struct Dropped {
+        enum class Kind { Unfit, Path, NotUtf8 };
+        Kind kind = Kind::Unfit;
+        // The field's new text, for Path.
+        QString text;
+        // The path as the file system holds it, for NotUtf8: no field text leads there.
+        QByteArray bytes;
+    };
+
     // Watches `field` for as long as the field lives.
     PathDrop(QLineEdit* field, Wants wants);
 
-    // The path a drop gives this field, or none when the drop carries no fitting local path.
-    std::optional<QString> pathFrom(const QMimeData* data) const;
+    Dropped examine(const QMimeData* data) const;
+
+signals:
+    // A fitting path was dropped that the field cannot hold; it was left as it was.
+    void refused(const QByteArray& path);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -31,5 +44,12 @@ private:
     QLineEdit* field_;
     Wants wants_;
 };
+
+// Takes a drop as a copy, or as a link where only that is offered; false when neither is.
+bool acceptAsCopy(QDropEvent* event);
+
+// The path of a local file or folder that a file manager's drop names, as the file system's
+// bytes, or an empty array when the drop names none.
+QByteArray droppedLocalPath(const QMimeData* data);
 
 } // namespace vaskerel

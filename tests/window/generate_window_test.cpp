@@ -6,7 +6,9 @@
 #include "temp_folder.h"
 #include "window_fakes.h"
 
+#include <QAccessible>
 #include <QCoreApplication>
+#include <QProgressBar>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -167,6 +169,10 @@ TEST_F(GenerateWindowTest, ProgressMovesDuringALargeFileAndEnterDoesNotCancel)
     const QString before = statusOf(progress);
     EXPECT_TRUE(before.startsWith("処理済み: ファイル 0 個、")) << before.toStdString();
 
+    const auto* bar = progress->findChild<QProgressBar*>();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_FALSE(QAccessible::queryAccessibleInterface(const_cast<QProgressBar*>(bar))->text(QAccessible::Name).isEmpty())
+        << "the progress bar has no name for screen readers";
     auto* cancelButton = progress->findChild<QPushButton*>("progressCancel");
     ASSERT_NE(cancelButton, nullptr);
     EXPECT_EQ(cancelButton->text(), "キャンセル");
