@@ -152,6 +152,14 @@ void FrmMain::Form_Load()
     txtPath->setText(settings_.GetSetting(kApplication, kSection, QStringLiteral("OutFile"), QString()));
     txtCSS->setText(settings_.GetSetting(kApplication, kSection, QStringLiteral("CSS"), QString()));
     txtTitle->setText(settings_.GetSetting(kApplication, kSection, QStringLiteral("Title"), QString()));
+    // Said once the window is up, not before it.
+    QTimer::singleShot(0, this, &FrmMain::warnOfSetAsideSettings);
+}
+
+void FrmMain::warnOfSetAsideSettings()
+{
+    for (const QString& setAsideAs : settings_.takeSetAside())
+        messages_.show(MessageBoxes::Kind::Warning, settingsSetAsideText(settings_.fileFor(kApplication), setAsideAs));
 }
 
 void FrmMain::Form_Unload()
@@ -160,6 +168,7 @@ void FrmMain::Form_Unload()
     saved = settings_.SaveSetting(kApplication, kSection, QStringLiteral("OutFile"), txtPath->text()) && saved;
     saved = settings_.SaveSetting(kApplication, kSection, QStringLiteral("CSS"), txtCSS->text()) && saved;
     saved = settings_.SaveSetting(kApplication, kSection, QStringLiteral("Title"), txtTitle->text()) && saved;
+    warnOfSetAsideSettings();
     // Closing is never refused, but the user should know the fields will not come back.
     if (!saved)
         messages_.show(MessageBoxes::Kind::Warning,

@@ -57,6 +57,7 @@ private:
     void onProgress(quint64 files, quint64 bytes);
     void onFinished(const listgen::Outcome& outcome);
     void refuseInexactPath(const QByteArray& path);
+    void warnOfSetAsideSettings();
     QString outputBrowseStart() const;
 
     SettingsStore& settings_;

@@ -85,6 +85,12 @@ QString notWrittenText(const listgen::Outcome& outcome)
            failureDetail(outcome);
 }
 
+QString settingsSetAsideText(const QString& file, const QString& setAsideAs)
+{
+    return QStringLiteral("設定ファイル %1 は大きすぎるか通常のファイルではないため、読まずに %2 へ移し、新しく作り直します。")
+        .arg(file, setAsideAs);
+}
+
 QString notHeldExactlyText(const QByteArray& path)
 {
     const QString shown = QString::fromStdString(listgen::displayText(std::string_view(path.constData(), static_cast<std::size_t>(path.size()))));

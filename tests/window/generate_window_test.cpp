@@ -303,3 +303,21 @@ TEST_F(GenerateWindowTest, CorruptSettingsFileIsRewrittenWithoutAWarning)
     EXPECT_NE(stored.find("InputDir=/data\n"), std::string::npos) << stored;
     EXPECT_NE(stored.find("OutFile=/data/list.htm\n"), std::string::npos) << stored;
 }
+
+TEST_F(GenerateWindowTest, OversizedSettingsFileIsSetAsideWithOneWarningAndTheFieldsStillStored)
+{
+    window.reset();
+    writeFile(config / "Zorm.ini", "[Setting]\nTitle=lost\n");
+    testing_support::makeSparseFile(config / "Zorm.ini", vaskerel::SettingsStore::kLargestFile * 12);
+    window = std::make_unique<FrmMain>(settings, dialog, boxes);
+    EXPECT_EQ(window->findChild<QLineEdit*>("txtTitle")->text(), "");
+    QCoreApplication::processEvents();
+    ASSERT_EQ(boxes.shown.size(), 1U);
+    EXPECT_EQ(boxes.shown[0].first, MessageBoxes::Kind::Warning);
+    EXPECT_TRUE(boxes.shown[0].second.contains(settings.fileFor("Zorm") + ".set-aside"))
+        << boxes.shown[0].second.toStdString();
+    window->findChild<QLineEdit*>("txtTitle")->setText("kept");
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(boxes.shown.size(), 1U);
+    EXPECT_NE(readFile(config / "Zorm.ini").find("Title=kept"), std::string::npos);
+}
