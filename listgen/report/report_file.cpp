@@ -9,7 +9,10 @@
 
 #include <cerrno>
 #include <charconv>
+#include <mutex>
 #include <random>
+#include <utility>
+#include <vector>
 
 namespace listgen {
 
@@ -59,6 +62,41 @@ bool isProcFolder(int fd)
     return ::fstatfs(fd, &status) == 0 && status.f_type == PROC_SUPER_MAGIC;
 }
 
+// The named temporary files of reports not yet in place, by folder and name.
+class UnfinishedFiles {
+public:
+    static UnfinishedFiles& instance()
+    {
+        // Never destroyed: a thread left running may still touch it while the process ends.
+        static auto* files = new UnfinishedFiles;
+        return *files;
+    }
+
+    void add(int folder, const std::string& name)
+    {
+        const std::lock_guard lock(mutex_);
+        files_.emplace_back(folder, name);
+    }
+
+    void drop(int folder, const std::string& name)
+    {
+        const std::lock_guard lock(mutex_);
+        std::erase(files_, std::pair(folder, name));
+    }
+
+    void removeAll() noexcept
+    {
+        const std::lock_guard lock(mutex_);
+        for (const auto& [folder, name] : files_)
+            ::unlinkat(folder, name.c_str(), 0);
+        files_.clear();
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::pair<int, std::string>> files_;
+};
+
 bool sameFile(const struct stat& status, const char* path)
 {
     struct stat other {};
@@ -82,8 +120,10 @@ ReportFile::ReportFile(std::string outputPath)
 
 ReportFile::~ReportFile()
 {
-    if (!committed_ && !temporaryName_.empty())
+    if (!committed_ && !temporaryName_.empty()) {
         ::unlinkat(folder_.get(), temporaryName_.c_str(), 0);
+        UnfinishedFiles::instance().drop(folder_.get(), temporaryName_);
+    }
 }
 
 void ReportFile::fail(int errorNumber) const
@@ -190,6 +230,8 @@ void ReportFile::createTemporary()
         } while (!file_.valid() && errno == EEXIST);
         if (!file_.valid())
             temporaryName_.clear();
+        else
+            UnfinishedFiles::instance().add(folder_.get(), temporaryName_);
     }
     if (!file_.valid()) {
         const int error = errno;
@@ -252,11 +294,11 @@ void ReportFile::linkTemporary()
     for (;;) {
         temporaryName_ = temporaryNameCandidate();
         if (::linkat(file_.get(), "", folder_.get(), temporaryName_.c_str(), AT_EMPTY_PATH) == 0)
-            return;
+            break;
         // Linking by descriptor needs a capability; the /proc name does the same without it.
         if (errno == ENOENT || errno == EPERM) {
             if (::linkat(AT_FDCWD, procPath.c_str(), folder_.get(), temporaryName_.c_str(), AT_SYMLINK_FOLLOW) == 0)
-                return;
+                break;
         }
         if (errno != EEXIST) {
             const int error = errno;
@@ -264,6 +306,7 @@ void ReportFile::linkTemporary()
             fail(error);
         }
     }
+    UnfinishedFiles::instance().add(folder_.get(), temporaryName_);
 }
 
 void ReportFile::commit()
@@ -283,8 +326,14 @@ void ReportFile::commit()
     if (::renameat(folder_.get(), temporaryName_.c_str(), folder_.get(), targetName_.c_str()) != 0)
         fail(errno);
     committed_ = true;
+    UnfinishedFiles::instance().drop(folder_.get(), temporaryName_);
     // The report is in place by now; a folder that refuses fsync must not turn that into a failure.
     ::fsync(folder_.get());
+}
+
+void removeUnfinishedReportFiles() noexcept
+{
+    UnfinishedFiles::instance().removeAll();
 }
 
 } // namespace listgen

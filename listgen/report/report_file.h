@@ -52,4 +52,8 @@ private:
     bool committed_ = false;
 };
 
+// Removes the named temporary files of the reports still being written, for a process that
+// ends without waiting for a run stuck in a read it cannot leave. Unnamed ones need nothing.
+void removeUnfinishedReportFiles() noexcept;
+
 } // namespace listgen

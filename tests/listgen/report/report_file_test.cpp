@@ -251,3 +251,23 @@ TEST(ReportFile, ReadOnlyReportIsRefusedAsSuch)
     EXPECT_EQ(result.output, "cannot write " + (folder / "r.htm") + ": the report is read-only");
     EXPECT_EQ(readFile(folder / "r.htm"), "old report");
 }
+
+TEST(ReportFile, UnfinishedNamedTemporaryIsRemovedForAProcessThatEndsWithoutIt)
+{
+    TempFolder folder;
+    writeFile(folder / "r.htm", "old");
+    const auto result = testing_support::runInChild(
+        [&] {
+            // Left as a thread stuck in a read leaves it: never committed, never destroyed.
+            auto* stuck = new ReportFile(folder / "r.htm");
+            stuck->append("partial");
+            const std::string during = namesIn(folder.path());
+            listgen::removeUnfinishedReportFiles();
+            return during + "|" + namesIn(folder.path());
+        },
+        {.withoutUnnamedFiles = true});
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    EXPECT_NE(result.output.find(".vaskerel-"), std::string::npos) << "no named temporary to begin with: " << result.output;
+    EXPECT_EQ(result.output.substr(result.output.find('|') + 1), "r.htm\n");
+    EXPECT_EQ(readFile(folder / "r.htm"), "old");
+}
