@@ -60,12 +60,14 @@ std::string pathText(const QString& fieldText)
 
 } // namespace
 
-FrmMain::FrmMain(SettingsStore& settings, CommonDialog& dialog, MessageBoxes& messages, QWidget* parent)
-    : QWidget(parent)
-    , settings_(settings)
+FrmMain::FrmMain(SettingsStore& settings, CommonDialog& dialog, MessageBoxes& messages,
+                 std::function<listgen::Outcome(const listgen::ListRequest&, const listgen::ProgressCallback&,
+                                                const std::atomic<bool>&)>
+                     run)
+    : settings_(settings)
     , ComDlg(dialog)
     , messages_(messages)
-    , worker_(new GenerateWorker(this))
+    , worker_(new GenerateWorker(this, std::move(run)))
     , progressDelay_(new QTimer(this))
 {
     setObjectName(QStringLiteral("frmMain"));
@@ -335,13 +337,19 @@ void FrmMain::onFinished(const listgen::Outcome& outcome)
 
 void FrmMain::closeEvent(QCloseEvent* event)
 {
-    // A run still going is stopped first, so the old report stays as it was; the user who
-    // closes the window needs no word about it.
-    worker_->stop();
-    closeProgress();
-    setRunning(false);
+    // The fields are stored before anything can hang, and the window goes at once. A run still
+    // going is asked to stop, so the old report stays as it was; the user who closes the window
+    // needs no word about it, and its end is waited for only once the window is gone.
     Form_Unload();
+    disconnect(worker_, &GenerateWorker::finished, this, &FrmMain::onFinished);
+    worker_->cancel();
+    closeProgress();
     event->accept();
+}
+
+bool FrmMain::endRun(std::chrono::milliseconds patience)
+{
+    return worker_->stop(patience);
 }
 
 void FrmMain::keyPressEvent(QKeyEvent* event)

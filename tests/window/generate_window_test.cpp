@@ -18,6 +18,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <clocale>
 #include <filesystem>
 #include <string>
@@ -320,4 +323,90 @@ TEST_F(GenerateWindowTest, OversizedSettingsFileIsSetAsideWithOneWarningAndTheFi
     EXPECT_TRUE(window->close());
     EXPECT_EQ(boxes.shown.size(), 1U);
     EXPECT_NE(readFile(config / "Zorm.ini").find("Title=kept"), std::string::npos);
+}
+
+namespace {
+
+// A run stuck in a read that no cancel reaches, as on a stalled network or FUSE file system,
+// until the test lets it go (or five seconds pass, so that a window that waits for it fails
+// rather than hangs).
+class StuckRun {
+public:
+    ~StuckRun() { release(); }
+
+    FrmMain* makeWindow(vaskerel::SettingsStore& settings, ScriptedDialog& dialog, RecordedBoxes& boxes)
+    {
+        return new FrmMain(settings, dialog, boxes,
+                           [state = state_](const listgen::ListRequest&, const listgen::ProgressCallback&,
+                                            const std::atomic<bool>&) {
+                               std::unique_lock lock(state->mutex);
+                               state->stuck = true;
+                               state->changed.notify_all();
+                               state->changed.wait_for(lock, std::chrono::seconds(5), [&] { return state->released; });
+                               listgen::Outcome outcome;
+                               outcome.status = listgen::Outcome::Status::Complete;
+                               return outcome;
+                           });
+    }
+
+    bool waitUntilStuck()
+    {
+        std::unique_lock lock(state_->mutex);
+        return state_->changed.wait_for(lock, std::chrono::seconds(5), [&] { return state_->stuck; });
+    }
+
+    void release()
+    {
+        const std::lock_guard lock(state_->mutex);
+        state_->released = true;
+        state_->changed.notify_all();
+    }
+
+private:
+    struct State {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool stuck = false;
+        bool released = false;
+    };
+    std::shared_ptr<State> state_ = std::make_shared<State>();
+};
+
+} // namespace
+
+TEST_F(GenerateWindowTest, ClosingDuringAReadThatHangsStoresTheFieldsGoesAtOnceAndLeavesTheRun)
+{
+    using Clock = std::chrono::steady_clock;
+    StuckRun stuck;
+    window.reset(stuck.makeWindow(settings, dialog, boxes));
+    fill(tree / "in", tree / "out.htm");
+    window->findChild<QLineEdit*>("txtTitle")->setText("題名");
+    window->show();
+    window->cmdOK_Click();
+    ASSERT_TRUE(stuck.waitUntilStuck());
+
+    auto started = Clock::now();
+    EXPECT_TRUE(window->close());
+    EXPECT_LT(Clock::now() - started, std::chrono::seconds(1)) << "the window waited for the read";
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(settings.GetSetting("Zorm", "Setting", "Title", ""), "題名");
+    EXPECT_EQ(settings.GetSetting("Zorm", "Setting", "OutFile", "").toStdString(), tree / "out.htm");
+
+    started = Clock::now();
+    EXPECT_FALSE(window->endRun(std::chrono::milliseconds(100)));
+    window.reset();
+    EXPECT_LT(Clock::now() - started, std::chrono::seconds(1)) << "the process would wait for the read";
+    stuck.release();
+    QTest::qWait(100);
+    EXPECT_TRUE(boxes.shown.empty()) << "a window closed by the user said something about its run";
+}
+
+TEST_F(GenerateWindowTest, RunThatStopsWhenAskedIsWaitedForAfterTheClose)
+{
+    ASSERT_NE(startLongRun(), nullptr) << "no progress dialog within three seconds";
+    EXPECT_TRUE(window->close());
+    EXPECT_TRUE(window->endRun(std::chrono::seconds(10)));
+    expectTheOldReportUntouched();
+    QTest::qWait(100);
+    EXPECT_TRUE(boxes.shown.empty());
 }
