@@ -56,6 +56,7 @@ protected:
 
 private:
     void buildControls();
+    void fitCaptions();
     void setTabOrder();
     void Form_Load();
     void Form_Unload();
@@ -85,6 +86,10 @@ private:
     QLabel* Label4 = nullptr;
     QLineEdit* txtTitle = nullptr;
     QPushButton* cmdOK = nullptr;
+
+    // Pixels per design pixel: 1 at the 9-point font the layout was made for, more for a larger
+    // system font.
+    double scale_;
 
     // The folder the last confirmed folder browse gave, where the next one opens by default.
     QString lastBrowsedFolder_;

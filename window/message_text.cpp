@@ -17,7 +17,7 @@ namespace {
 // Lines as long as about forty Japanese characters read well; longer ones wrap.
 constexpr int kWidestLineInCharacters = 40;
 // Some Japanese faces draw "_" below their descent, where the next line would cover it.
-constexpr double kLineHeightPercent = 125;
+constexpr double kLineHeightPercent = 115;
 
 } // namespace
 

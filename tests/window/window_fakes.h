@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QRect>
+#include <QSize>
 #include <QStringList>
 #include <QWidget>
 
@@ -26,6 +28,15 @@ inline void PrintTo(const QString& text, std::ostream* out)
 inline void PrintTo(const QStringList& texts, std::ostream* out)
 {
     *out << "{ \"" << texts.join("\", \"").toStdString() << "\" }";
+}
+inline void PrintTo(const QRect& rect, std::ostream* out)
+{
+    *out << rect.width() << "x" << rect.height() << "+" << rect.x() << "+" << rect.y();
+}
+
+inline void PrintTo(const QSize& size, std::ostream* out)
+{
+    *out << size.width() << "x" << size.height();
 }
 QT_END_NAMESPACE
 
