@@ -10,6 +10,8 @@
 
 #include <sys/stat.h>
 
+#include <utility>
+
 namespace vaskerel {
 
 namespace {
@@ -63,9 +65,27 @@ PathDrop::PathDrop(QLineEdit* field, Wants wants)
     field->installEventFilter(this);
 }
 
-PathDrop::Dropped PathDrop::examine(const QMimeData* data) const
+QByteArray DragOffer::pathIn(QEvent* event)
 {
-    QByteArray path = droppedLocalPath(data);
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+        seen_ = droppedLocalPath(static_cast<QDropEvent*>(event)->mimeData());
+        return seen_;
+    case QEvent::Drop: {
+        const QByteArray dropped = droppedLocalPath(static_cast<QDropEvent*>(event)->mimeData());
+        return dropped.isEmpty() ? std::exchange(seen_, {}) : dropped;
+    }
+    case QEvent::DragLeave:
+        seen_.clear();
+        return {};
+    default:
+        return {};
+    }
+}
+
+PathDrop::Dropped PathDrop::examine(QByteArray path) const
+{
     if (path.isEmpty())
         return {};
     if (wants_ == Wants::Folder && !isFolder(path))
@@ -82,6 +102,7 @@ bool PathDrop::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched != field_)
         return false;
+    const QByteArray offered = offer_.pathIn(event);
     switch (event->type()) {
     case QEvent::DragEnter:
     case QEvent::DragMove: {
@@ -89,7 +110,7 @@ bool PathDrop::eventFilter(QObject* watched, QEvent* event)
         if (!drag->mimeData()->hasUrls())
             return false;
         // Any address in the drop is ours to take or refuse, never to insert as text.
-        if (examine(drag->mimeData()).kind != Dropped::Kind::Unfit)
+        if (examine(offered).kind != Dropped::Kind::Unfit)
             acceptAsCopy(drag);
         else
             drag->ignore();
@@ -99,7 +120,7 @@ bool PathDrop::eventFilter(QObject* watched, QEvent* event)
         auto* drop = static_cast<QDropEvent*>(event);
         if (!drop->mimeData()->hasUrls())
             return false;
-        const Dropped dropped = examine(drop->mimeData());
+        const Dropped dropped = examine(offered);
         switch (dropped.kind) {
         case Dropped::Kind::Unfit:
             drop->ignore();

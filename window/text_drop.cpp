@@ -60,10 +60,12 @@ bool TextDrop::eventFilter(QObject* watched, QEvent* event)
     if (watched != field_ || forwarding_)
         return false;
     const QEvent::Type type = event->type();
+    if (type == QEvent::DragLeave)
+        offer_.pathIn(event);
     if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
         return false;
     auto* drop = static_cast<QDropEvent*>(event);
-    const QByteArray path = droppedLocalPath(drop->mimeData());
+    const QByteArray path = offer_.pathIn(event);
     if (path.isEmpty())
         return false;
     const std::optional<QString> text = fieldTextFor(path);

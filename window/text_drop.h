@@ -1,5 +1,7 @@
 #pragma once
 
+#include "window/path_drop.h"
+
 #include <QByteArray>
 #include <QObject>
 
@@ -33,6 +35,7 @@ private:
 
     QLineEdit* field_;
     Gives gives_;
+    DragOffer offer_;
     bool forwarding_ = false;
 };
 

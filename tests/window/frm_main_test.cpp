@@ -249,3 +249,21 @@ TEST_F(FrmMainTest, DropsAreTakenAsCopiesSoTheFileManagerKeepsWhatItDragged)
     EXPECT_FALSE(dropUrl(field("txtPath"), url, Qt::MoveAction));
     EXPECT_EQ(field("txtPath")->text(), "kept");
 }
+
+TEST_F(FrmMainTest, DropWhoseSourceNoLongerServesItsDataTakesThePathItOffered)
+{
+    testing_support::TempFolder tree;
+    std::filesystem::create_directories(tree / "offered");
+    QMimeData offered;
+    offered.setUrls({QUrl::fromLocalFile(QString::fromStdString(tree / "offered"))});
+    QMimeData gone;
+    gone.setData("text/uri-list", QByteArray());
+    const QPoint middle = field("txtDir")->rect().center();
+    QDragEnterEvent enter(middle, Qt::CopyAction, &offered, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(field("txtDir"), &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent release(QPointF(middle), Qt::CopyAction, &gone, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(field("txtDir"), &release);
+    EXPECT_TRUE(release.isAccepted());
+    EXPECT_EQ(field("txtDir")->text().toStdString(), tree / "offered");
+}
