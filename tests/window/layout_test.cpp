@@ -138,10 +138,3 @@ TEST_F(LayoutTest, LargeSystemFontScalesTheWholeLayoutInProportion)
         expectCaptionsWhole(*window);
     }
 }
-
-TEST_F(LayoutTest, SmallerSystemFontKeepsTheLayoutAsDesigned)
-{
-    const auto window = open(7);
-    expectTheLayoutAt(*window, 1);
-    EXPECT_NEAR(QFontInfo(child<QLineEdit>(*window, "txtDir")->font()).pointSizeF(), 9, 0.5);
-}

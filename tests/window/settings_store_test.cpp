@@ -134,14 +134,3 @@ TEST(SettingsStore, FifoInItsPlaceIsSetAsideRatherThanWaitedOn)
     EXPECT_EQ(store.takeSetAside(), QStringList{folderOf(folder) + "/Zorm.ini.set-aside"});
     EXPECT_TRUE(store.SaveSetting(kApp, kSection, "Title", "x"));
 }
-
-TEST(SettingsStore, SizeAtTheLimitIsStillRead)
-{
-    testing_support::TempFolder folder;
-    const std::string header = "[Setting]\nTitle=kept\n";
-    testing_support::writeFile(folder / "Zorm.ini",
-                               header + std::string(SettingsStore::kLargestFile - header.size(), '\n'));
-    SettingsStore store(folderOf(folder));
-    EXPECT_EQ(store.GetSetting(kApp, kSection, "Title", ""), "kept");
-    EXPECT_TRUE(store.takeSetAside().isEmpty());
-}

@@ -5,8 +5,6 @@
 #include "window/qt_message_boxes.h"
 
 #include <QApplication>
-#include <QFontDatabase>
-#include <QImage>
 #include <QLabel>
 #include <QMessageBox>
 #include <QTextBlock>
@@ -139,37 +137,4 @@ TEST(QtMessageBoxes, LongNameWrapsAnywhereAndShowsWhole)
     EXPECT_EQ(selectable, text);
     EXPECT_GE(lines, 3) << "the long name was not wrapped";
     EXPECT_TRUE(box.contains(shown)) << "the text reaches past the box's edge";
-}
-
-namespace {
-
-// The box's look with `text` in the Japanese face `family`.
-QImage boxImage(const QString& family, const QString& text)
-{
-    const QFont previous = QApplication::font();
-    QApplication::setFont(QFont(family, 9));
-    vaskerel::QtMessageBoxes boxes;
-    QImage image;
-    whenTheBoxOpens([&](QMessageBox& box) { image = box.grab().toImage(); });
-    boxes.show(vaskerel::MessageBoxes::Kind::Plain, text);
-    QApplication::setFont(previous);
-    return image;
-}
-
-} // namespace
-
-TEST(QtMessageBoxes, UnderscoresShowOnEveryLineWithTheJapaneseFaces)
-{
-    int tried = 0;
-    for (const QString& family : {QStringLiteral("IPAGothic"), QStringLiteral("IPAPGothic"),
-                                  QStringLiteral("Noto Sans CJK JP")}) {
-        if (!QFontDatabase::hasFamily(family))
-            continue;
-        ++tried;
-        const QImage withUnderscores = boxImage(family, "a_b_c/x_y\nz");
-        const QImage withSpaces = boxImage(family, "a b c/x y\nz");
-        ASSERT_FALSE(withUnderscores.isNull());
-        EXPECT_NE(withUnderscores, withSpaces) << family.toStdString() << " hides underscores before a line end";
-    }
-    EXPECT_GT(tried, 0) << "no Japanese face installed (fonts-ipafont-gothic, fonts-noto-cjk)";
 }
