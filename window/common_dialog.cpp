@@ -6,7 +6,7 @@ namespace vaskerel {
 
 bool CommonDialog::ShowSave()
 {
-    const QString chosen = askForSavePath(Filter, FileName);
+    const QString chosen = askForSavePath(Filter, FileName, DefaultExt);
     if (chosen.isEmpty())
         return false;
     FileName = chosen;

@@ -16,13 +16,16 @@ public:
     QString FileName;
     // The name part of the chosen path.
     QString FileTitle;
+    // The extension, without its dot, that a name typed without one gets; empty for none.
+    QString DefaultExt;
 
     // Shows the dialog; on confirm updates FileName and FileTitle and returns true.
     bool ShowSave();
 
 protected:
-    // Asks the user; returns the confirmed path, or an empty text on cancel.
-    virtual QString askForSavePath(const QString& filter, const QString& startPath) = 0;
+    // Asks the user; returns the confirmed path, or an empty text on cancel. `startPath` is the
+    // file shown, or a folder alone to open in.
+    virtual QString askForSavePath(const QString& filter, const QString& startPath, const QString& defaultExt) = 0;
 };
 
 } // namespace vaskerel

@@ -1,5 +1,6 @@
 #include "window/frm_main.h"
 
+#include "window/caption_fit.h"
 #include "window/common_dialog.h"
 #include "window/field_path.h"
 #include "window/frame_box.h"
@@ -9,7 +10,9 @@
 #include "window/path_drop.h"
 #include "window/progress_dialog.h"
 #include "window/settings_store.h"
+#include "window/text_drop.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
@@ -18,7 +21,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTimer>
+
+#include <algorithm>
+#include <cmath>
 
 namespace vaskerel {
 
@@ -29,13 +38,34 @@ const QString kSection = QStringLiteral("Setting");
 constexpr int kProgressDelayMs = 500;
 const QString kPlaceholder = QStringLiteral("___");
 
+// Twips to pixels at `scale`; edges are rounded, not widths, so that controls that meet still meet.
+QRect pixelRect(double scale, int left, int top, int width, int height)
+{
+    const auto pixels = [scale](int twips) {
+        return static_cast<int>(std::lround(twips * scale / FrmMain::kTwipsPerPixel));
+    };
+    return QRect(QPoint(pixels(left), pixels(top)), QPoint(pixels(left + width) - 1, pixels(top + height) - 1));
+}
+
+// The point size the window's fixed layout was made for; a larger system font scales it all.
+constexpr double kDesignPoints = 9;
+constexpr double kDesignDpi = 96;
+
+double layoutScale()
+{
+    const QFont system = QApplication::font();
+    const double dpi = QGuiApplication::primaryScreen() != nullptr ? QGuiApplication::primaryScreen()->logicalDotsPerInchY()
+                                                                    : kDesignDpi;
+    const double points = system.pointSizeF() > 0 ? system.pointSizeF() : system.pixelSize() * 72.0 / dpi;
+    return std::max(1.0, points / kDesignPoints * dpi / kDesignDpi);
+}
+
 template <typename Control>
-Control* place(QWidget* parent, const char* name, int left, int top, int width, int height)
+Control* place(QWidget* parent, double scale, const char* name, int left, int top, int width, int height)
 {
     auto* control = new Control(parent);
     control->setObjectName(QString::fromLatin1(name));
-    constexpr int twips = FrmMain::kTwipsPerPixel;
-    control->setGeometry(left / twips, top / twips, width / twips, height / twips);
+    control->setGeometry(pixelRect(scale, left, top, width, height));
     return control;
 }
 
@@ -59,12 +89,15 @@ std::string pathText(const QString& fieldText)
 
 } // namespace
 
-FrmMain::FrmMain(SettingsStore& settings, CommonDialog& dialog, MessageBoxes& messages, QWidget* parent)
-    : QWidget(parent)
-    , settings_(settings)
+FrmMain::FrmMain(SettingsStore& settings, CommonDialog& dialog, MessageBoxes& messages,
+                 std::function<listgen::Outcome(const listgen::ListRequest&, const listgen::ProgressCallback&,
+                                                const std::atomic<bool>&)>
+                     run)
+    : settings_(settings)
     , ComDlg(dialog)
     , messages_(messages)
-    , worker_(new GenerateWorker(this))
+    , scale_(layoutScale())
+    , worker_(new GenerateWorker(this, std::move(run)))
     , progressDelay_(new QTimer(this))
 {
     setObjectName(QStringLiteral("frmMain"));
@@ -73,12 +106,11 @@ FrmMain::FrmMain(SettingsStore& settings, CommonDialog& dialog, MessageBoxes& me
     // A fixed layout has nothing to maximize.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setFixedSize(5865 / kTwipsPerPixel, 2415 / kTwipsPerPixel);
-    // The window's own face for Japanese captions, narrow enough for the fixed label widths; its
-    // dialogs and boxes take it too.
-    setAttribute(Qt::WA_WindowPropagation);
-    setFont(gothicFont(9, false));
+    setFixedSize(pixelRect(scale_, 0, 0, 5865, 2415).size());
+    // The window's own face for Japanese captions.
+    setFont(gothicFont(kDesignPoints * scale_, false));
     buildControls();
+    fitCaptions();
     setTabOrder();
     txtDir->setFocus();
 
@@ -94,28 +126,28 @@ FrmMain::~FrmMain() = default;
 
 void FrmMain::buildControls()
 {
-    Label1 = place<QLabel>(this, "Label1", 120, 120, 495, 255);
+    Label1 = place<QLabel>(this, scale_, "Label1", 120, 120, 495, 255);
     Label1->setText(QStringLiteral("入力:"));
-    txtDir = place<QLineEdit>(this, "txtDir", 720, 120, 4215, 270);
-    cmdDirBrowse = place<QPushButton>(this, "cmdDirBrowse", 5040, 120, 375, 255);
+    txtDir = place<QLineEdit>(this, scale_, "txtDir", 720, 120, 4215, 270);
+    cmdDirBrowse = place<QPushButton>(this, scale_, "cmdDirBrowse", 5040, 120, 375, 255);
     cmdDirBrowse->setText(QStringLiteral("..."));
-    Label2 = place<QLabel>(this, "Label2", 120, 600, 615, 255);
+    Label2 = place<QLabel>(this, scale_, "Label2", 120, 600, 615, 255);
     Label2->setText(QStringLiteral("出力:"));
-    txtPath = place<QLineEdit>(this, "txtPath", 720, 600, 4215, 270);
-    cmdPathBrowse = place<QPushButton>(this, "cmdPathBrowse", 5040, 600, 375, 255);
+    txtPath = place<QLineEdit>(this, scale_, "txtPath", 720, 600, 4215, 270);
+    cmdPathBrowse = place<QPushButton>(this, scale_, "cmdPathBrowse", 5040, 600, 375, 255);
     cmdPathBrowse->setText(QStringLiteral("..."));
-    Frame1 = place<FrameBox>(this, "Frame1", 105, 1050, 4335, 1110);
+    Frame1 = place<FrameBox>(this, scale_, "Frame1", 105, 1050, 4335, 1110);
     Frame1->setTitle(QStringLiteral("オブション"));
-    Label3 = place<QLabel>(Frame1, "Label3", 210, 315, 1215, 255);
+    Label3 = place<QLabel>(Frame1, scale_, "Label3", 210, 315, 1215, 255);
     Label3->setText(QStringLiteral("スタイルシート:"));
-    txtCSS = place<QLineEdit>(Frame1, "txtCSS", 1365, 240, 2700, 270);
-    Label4 = place<QLabel>(Frame1, "Label4", 210, 630, 960, 225);
+    txtCSS = place<QLineEdit>(Frame1, scale_, "txtCSS", 1365, 240, 2700, 270);
+    Label4 = place<QLabel>(Frame1, scale_, "Label4", 210, 630, 960, 225);
     Label4->setText(QStringLiteral("タイトル:"));
-    txtTitle = place<QLineEdit>(Frame1, "txtTitle", 1365, 630, 2700, 270);
-    cmdOK = place<QPushButton>(this, "cmdOK", 4620, 1680, 1095, 375);
+    txtTitle = place<QLineEdit>(Frame1, scale_, "txtTitle", 1365, 630, 2700, 270);
+    cmdOK = place<QPushButton>(this, scale_, "cmdOK", 4620, 1680, 1095, 375);
     cmdOK->setText(QStringLiteral("計算"));
 
-    const QFont bold = gothicFont(9.75, true);
+    const QFont bold = gothicFont(9.75 * scale_, true);
     Label1->setFont(bold);
     Label2->setFont(bold);
 
@@ -127,12 +159,28 @@ void FrmMain::buildControls()
     cmdDirBrowse->setAccessibleName(QStringLiteral("入力フォルダーを選ぶ"));
     cmdPathBrowse->setAccessibleName(QStringLiteral("出力ファイルを選ぶ"));
 
-    new PathDrop(txtDir, PathDrop::Wants::Folder);
-    new PathDrop(txtPath, PathDrop::Wants::File);
+    // The box comes after the drop has ended, so the file manager is not kept waiting.
+    for (auto* drop : {new PathDrop(txtDir, PathDrop::Wants::Folder), new PathDrop(txtPath, PathDrop::Wants::File)})
+        connect(drop, &PathDrop::refused, this, &FrmMain::refuseInexactPath, Qt::QueuedConnection);
+    for (auto* drop : {new TextDrop(txtCSS, TextDrop::Gives::LocalPath), new TextDrop(txtTitle, TextDrop::Gives::FileName)})
+        connect(drop, &TextDrop::refused, this, &FrmMain::refuseInexactPath, Qt::QueuedConnection);
 
     connect(cmdOK, &QPushButton::clicked, this, &FrmMain::cmdOK_Click);
     connect(cmdDirBrowse, &QPushButton::clicked, this, &FrmMain::cmdDirBrowse_Click);
     connect(cmdPathBrowse, &QPushButton::clicked, this, &FrmMain::cmdPathBrowse_Click);
+}
+
+void FrmMain::fitCaptions()
+{
+    for (QLabel* label : {Label1, Label2, Label3, Label4})
+        label->setFont(fittedFont(label->font(), label->text(), captionRoom(*label), label->height(), *label));
+    for (QPushButton* button : {cmdDirBrowse, cmdPathBrowse, cmdOK}) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.text = button->text();
+        const QRect room = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+        button->setFont(fittedFont(button->font(), button->text(), room.width(), room.height(), *button));
+    }
 }
 
 void FrmMain::setTabOrder()
@@ -148,6 +196,14 @@ void FrmMain::Form_Load()
     txtPath->setText(settings_.GetSetting(kApplication, kSection, QStringLiteral("OutFile"), QString()));
     txtCSS->setText(settings_.GetSetting(kApplication, kSection, QStringLiteral("CSS"), QString()));
     txtTitle->setText(settings_.GetSetting(kApplication, kSection, QStringLiteral("Title"), QString()));
+    // Said once the window is up, not before it.
+    QTimer::singleShot(0, this, &FrmMain::warnOfSetAsideSettings);
+}
+
+void FrmMain::warnOfSetAsideSettings()
+{
+    for (const QString& setAsideAs : settings_.takeSetAside())
+        messages_.show(MessageBoxes::Kind::Warning, settingsSetAsideText(settings_.fileFor(kApplication), setAsideAs));
 }
 
 void FrmMain::Form_Unload()
@@ -156,6 +212,7 @@ void FrmMain::Form_Unload()
     saved = settings_.SaveSetting(kApplication, kSection, QStringLiteral("OutFile"), txtPath->text()) && saved;
     saved = settings_.SaveSetting(kApplication, kSection, QStringLiteral("CSS"), txtCSS->text()) && saved;
     saved = settings_.SaveSetting(kApplication, kSection, QStringLiteral("Title"), txtTitle->text()) && saved;
+    warnOfSetAsideSettings();
     // Closing is never refused, but the user should know the fields will not come back.
     if (!saved)
         messages_.show(MessageBoxes::Kind::Warning,
@@ -188,9 +245,15 @@ void FrmMain::showEmptyFieldsMessage()
     messages_.show(MessageBoxes::Kind::Plain, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 
+void FrmMain::refuseInexactPath(const QByteArray& path)
+{
+    messages_.show(MessageBoxes::Kind::Warning, notHeldExactlyText(path));
+}
+
 void FrmMain::cmdDirBrowse_Click()
 {
     ComDlg.Filter = QStringLiteral("All File(*.*)|*.*");
+    ComDlg.DefaultExt.clear();
     // Open where the input folder is, or where the last browse went, rather than wherever the
     // process happened to start.
     QString startFolder = localPath(txtDir->text());
@@ -207,15 +270,45 @@ void FrmMain::cmdDirBrowse_Click()
     // The root folder has no name before its separator; it is still a folder.
     if (folder.isEmpty())
         folder = QStringLiteral("/");
+    if (!namesExactly(folder)) {
+        refuseInexactPath(QFile::encodeName(folder));
+        return;
+    }
     txtDir->setText(folder);
     lastBrowsedFolder_ = folder;
+}
+
+// The current output in its folder, else the folder of the last output chosen, else the input
+// folder, else home: never what a folder browse left in the shared dialog.
+QString FrmMain::outputBrowseStart() const
+{
+    const QString output = localPath(txtPath->text());
+    if (!output.isEmpty() && namesExactly(output)) {
+        const QFileInfo current(output);
+        if (current.absoluteDir().exists())
+            return current.absoluteFilePath();
+    }
+    if (!lastOutputFolder_.isEmpty() && QFileInfo(lastOutputFolder_).isDir())
+        return lastOutputFolder_;
+    const QString input = localPath(txtDir->text());
+    if (!input.isEmpty() && namesExactly(input) && QFileInfo(input).isDir())
+        return QFileInfo(input).absoluteFilePath();
+    return QDir::homePath();
 }
 
 void FrmMain::cmdPathBrowse_Click()
 {
     ComDlg.Filter = QStringLiteral("Html File(*.htm,*html)|*.htm;*html");
-    if (ComDlg.ShowSave())
-        txtPath->setText(ComDlg.FileName);
+    ComDlg.DefaultExt = QStringLiteral("htm");
+    ComDlg.FileName = outputBrowseStart();
+    if (!ComDlg.ShowSave())
+        return;
+    if (!namesExactly(ComDlg.FileName)) {
+        refuseInexactPath(QFile::encodeName(ComDlg.FileName));
+        return;
+    }
+    txtPath->setText(ComDlg.FileName);
+    lastOutputFolder_ = QFileInfo(ComDlg.FileName).absolutePath();
 }
 
 bool FrmMain::generating() const
@@ -286,13 +379,19 @@ void FrmMain::onFinished(const listgen::Outcome& outcome)
 
 void FrmMain::closeEvent(QCloseEvent* event)
 {
-    // A run still going is stopped first, so the old report stays as it was; the user who
-    // closes the window needs no word about it.
-    worker_->stop();
-    closeProgress();
-    setRunning(false);
+    // The fields are stored before anything can hang, and the window goes at once. A run still
+    // going is asked to stop, so the old report stays as it was; the user who closes the window
+    // needs no word about it, and its end is waited for only once the window is gone.
     Form_Unload();
+    disconnect(worker_, &GenerateWorker::finished, this, &FrmMain::onFinished);
+    worker_->cancel();
+    closeProgress();
     event->accept();
+}
+
+bool FrmMain::endRun(std::chrono::milliseconds patience)
+{
+    return worker_->stop(patience);
 }
 
 void FrmMain::keyPressEvent(QKeyEvent* event)

@@ -4,7 +4,9 @@
 
 #include <QWidget>
 
+#include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 
 class QLabel;
@@ -28,7 +30,11 @@ class FrmMain : public QWidget {
 public:
     static constexpr int kTwipsPerPixel = 15;
 
-    FrmMain(SettingsStore& settings, CommonDialog& ComDlg, MessageBoxes& messages, QWidget* parent = nullptr);
+    // `run` makes the report; tests give one of their own.
+    FrmMain(SettingsStore& settings, CommonDialog& ComDlg, MessageBoxes& messages,
+            std::function<listgen::Outcome(const listgen::ListRequest&, const listgen::ProgressCallback&,
+                                           const std::atomic<bool>&)>
+                run = listgen::GenerateList);
     ~FrmMain() override;
 
     void cmdOK_Click();
@@ -37,6 +43,9 @@ public:
     bool generating() const;
     // Cancels a run as the progress dialog's Cancel button does.
     void cancelGenerate();
+    // After the window has closed: waits up to `patience` for a run still going to stop. False
+    // when it did not, stuck in a read that cannot be interrupted; it is then left to itself.
+    bool endRun(std::chrono::milliseconds patience);
 
 signals:
     void generateFinished();
@@ -47,6 +56,7 @@ protected:
 
 private:
     void buildControls();
+    void fitCaptions();
     void setTabOrder();
     void Form_Load();
     void Form_Unload();
@@ -56,6 +66,9 @@ private:
     void closeProgress();
     void onProgress(quint64 files, quint64 bytes);
     void onFinished(const listgen::Outcome& outcome);
+    void refuseInexactPath(const QByteArray& path);
+    void warnOfSetAsideSettings();
+    QString outputBrowseStart() const;
 
     SettingsStore& settings_;
     CommonDialog& ComDlg;
@@ -74,8 +87,14 @@ private:
     QLineEdit* txtTitle = nullptr;
     QPushButton* cmdOK = nullptr;
 
+    // Pixels per design pixel: 1 at the 9-point font the layout was made for, more for a larger
+    // system font.
+    double scale_;
+
     // The folder the last confirmed folder browse gave, where the next one opens by default.
     QString lastBrowsedFolder_;
+    // The folder of the last confirmed output browse, where the next one opens by default.
+    QString lastOutputFolder_;
 
     GenerateWorker* worker_ = nullptr;
     QTimer* progressDelay_ = nullptr;

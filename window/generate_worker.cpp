@@ -10,9 +10,11 @@ constexpr int kPollMs = 50;
 
 } // namespace
 
-GenerateWorker::GenerateWorker(QObject* parent)
+GenerateWorker::GenerateWorker(QObject* parent, Run run)
     : QObject(parent)
+    , run_(std::move(run))
     , poll_(new QTimer(this))
+    , handoff_(std::make_shared<Handoff>())
 {
     poll_->setInterval(kPollMs);
     connect(poll_, &QTimer::timeout, this, &GenerateWorker::poll);
@@ -26,52 +28,64 @@ GenerateWorker::~GenerateWorker()
 void GenerateWorker::start(const listgen::ListRequest& request)
 {
     stop();
-    cancel_.store(false);
-    files_.store(0);
-    bytes_.store(0);
+    handoff_ = std::make_shared<Handoff>();
     shownFiles_ = 0;
     shownBytes_ = 0;
     running_ = true;
-    thread_ = std::thread([this, request] {
-        listgen::Outcome outcome = listgen::GenerateList(
+    thread_ = std::thread([handoff = handoff_, run = run_, request] {
+        listgen::Outcome outcome = run(
             request,
-            [this](const listgen::Progress& progress) {
-                files_.store(progress.files, std::memory_order_relaxed);
-                bytes_.store(progress.bytes, std::memory_order_relaxed);
+            [&handoff](const listgen::Progress& progress) {
+                handoff->files.store(progress.files, std::memory_order_relaxed);
+                handoff->bytes.store(progress.bytes, std::memory_order_relaxed);
             },
-            cancel_);
-        const std::lock_guard lock(handoff_);
-        pending_ = std::move(outcome);
+            handoff->cancel);
+        const std::lock_guard lock(handoff->mutex);
+        handoff->outcome = std::move(outcome);
+        handoff->done = true;
+        handoff->ended.notify_all();
     });
     poll_->start();
 }
 
 void GenerateWorker::cancel() noexcept
 {
-    cancel_.store(true);
+    handoff_->cancel.store(true);
 }
 
-void GenerateWorker::stop()
+bool GenerateWorker::stop(std::chrono::milliseconds patience)
 {
     cancel();
-    if (thread_.joinable())
-        thread_.join();
     poll_->stop();
     running_ = false;
-    // The outcome of a stopped run belongs to nobody now.
-    const std::lock_guard lock(handoff_);
-    pending_.reset();
+    bool ended = true;
+    {
+        std::unique_lock lock(handoff_->mutex);
+        if (patience == std::chrono::milliseconds::max())
+            handoff_->ended.wait(lock, [this] { return handoff_->done || !thread_.joinable(); });
+        else
+            ended = handoff_->ended.wait_for(lock, patience, [this] { return handoff_->done || !thread_.joinable(); });
+        // The outcome of a stopped run belongs to nobody now.
+        handoff_->outcome.reset();
+    }
+    if (thread_.joinable()) {
+        if (ended)
+            thread_.join();
+        else
+            thread_.detach();
+    }
+    return ended;
 }
 
 void GenerateWorker::poll()
 {
     std::optional<listgen::Outcome> outcome;
     {
-        const std::lock_guard lock(handoff_);
-        outcome.swap(pending_);
+        const std::lock_guard lock(handoff_->mutex);
+        outcome.swap(handoff_->outcome);
     }
-    const quint64 files = files_.load(std::memory_order_relaxed);
-    const quint64 bytes = bytes_.load(std::memory_order_relaxed);
+    const quint64 files = handoff_->files.load(std::memory_order_relaxed);
+    const quint64 bytes = handoff_->bytes.load(std::memory_order_relaxed);
     if (files != shownFiles_ || bytes != shownBytes_) {
         shownFiles_ = files;
         shownBytes_ = bytes;

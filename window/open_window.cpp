@@ -7,10 +7,23 @@
 #include "window/qt_message_boxes.h"
 #include "window/settings_store.h"
 
+#include "listgen/report/temporary_files.h"
+
 #include <QApplication>
 #include <QIcon>
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
 namespace vaskerel {
+
+namespace {
+
+// Long enough for a run to notice its cancel between two reads of a slow disk.
+constexpr std::chrono::milliseconds kStopPatience{2000};
+
+} // namespace
 
 int openWindow(int& argc, char** argv)
 {
@@ -25,7 +38,15 @@ int openWindow(int& argc, char** argv)
     dialog.setOwner(&frmMain);
     messages.setOwner(&frmMain);
     frmMain.show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    if (!frmMain.endRun(kStopPatience)) {
+        // A read the run cannot leave (a stalled network or FUSE file system) would hold the
+        // process for as long as it lasts: end it now, leaving no named temporary behind.
+        listgen::TemporaryFiles::abandon(std::chrono::milliseconds(500));
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }
 
 } // namespace vaskerel

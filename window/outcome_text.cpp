@@ -87,6 +87,21 @@ QString notWrittenText(const listgen::Outcome& outcome)
            failureDetail(outcome);
 }
 
+QString settingsSetAsideText(const QString& file, const QString& setAsideAs)
+{
+    return QStringLiteral("設定ファイル %1 は大きすぎるか通常のファイルではないため、読まずに %2 へ移し、新しく作り直します。")
+        .arg(file, setAsideAs);
+}
+
+QString notHeldExactlyText(const QByteArray& path)
+{
+    const QString shown = QString::fromStdString(listgen::displayText(std::string_view(path.constData(), static_cast<std::size_t>(path.size()))));
+    return QStringLiteral("「%1」の名前には UTF-8 でない文字が含まれているため、欄に正確に入れられません。"
+                          "別のフォルダーやファイルと取り違えないように、受け付けませんでした。\n\n"
+                          "このような名前はコマンドライン (vaskerel -i フォルダー -o ファイル) で扱えます。")
+        .arg(shown);
+}
+
 QString cancelledText()
 {
     return QStringLiteral("キャンセルしました。出力ファイルは変更していません。");

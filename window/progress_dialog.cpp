@@ -39,6 +39,9 @@ ProgressDialog::ProgressDialog(QWidget* owner, std::chrono::steady_clock::time_p
     const QString widest = QStringLiteral("処理済み: ファイル 000000 個、0000.0 MiB");
     status_->setMinimumWidth(status_->fontMetrics().horizontalAdvance(widest));
     auto* bar = new QProgressBar(this);
+    bar->setObjectName(QStringLiteral("progressBar"));
+    // A bar that only moves says nothing to a screen reader without a name.
+    bar->setAccessibleName(QStringLiteral("処理の進行状況"));
     bar->setRange(0, 0);
     bar->setTextVisible(false);
     cancelButton_->setObjectName(QStringLiteral("progressCancel"));

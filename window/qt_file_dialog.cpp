@@ -1,6 +1,7 @@
 #include "window/qt_file_dialog.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 
 namespace vaskerel {
 
@@ -21,7 +22,7 @@ QStringList QtFileDialog::qtFilters(const QString& filter)
     return filters;
 }
 
-QString QtFileDialog::askForSavePath(const QString& filter, const QString& startPath)
+QString QtFileDialog::askForSavePath(const QString& filter, const QString& startPath, const QString& defaultExt)
 {
     QFileDialog dialog(owner_);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -31,7 +32,10 @@ QString QtFileDialog::askForSavePath(const QString& filter, const QString& start
     // The list shows each description as given; Qt reads the patterns from the appended part.
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setNameFilters(qtFilters(filter));
-    if (!startPath.isEmpty())
+    dialog.setDefaultSuffix(defaultExt);
+    if (QFileInfo(startPath).isDir())
+        dialog.setDirectory(startPath);
+    else if (!startPath.isEmpty())
         dialog.selectFile(startPath);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};

@@ -8,8 +8,7 @@ class QWidget;
 
 namespace vaskerel {
 
-// The common dialog on top of QFileDialog: a save form without overwrite prompt or default
-// extension, so a name is taken exactly as typed.
+// The common dialog on top of QFileDialog: a save form without overwrite prompt.
 class QtFileDialog : public CommonDialog {
 public:
     explicit QtFileDialog(QWidget* owner = nullptr);
@@ -20,7 +19,7 @@ public:
     static QStringList qtFilters(const QString& filter);
 
 protected:
-    QString askForSavePath(const QString& filter, const QString& startPath) override;
+    QString askForSavePath(const QString& filter, const QString& startPath, const QString& defaultExt) override;
 
 private:
     QWidget* owner_;

@@ -4,7 +4,12 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <utility>
 
 #include <tuple>
 
@@ -33,7 +38,39 @@ FileStamp stampOf(const QString& file)
     return {true, status.st_dev, status.st_ino, status.st_size, status.st_mtim.tv_sec, status.st_mtim.tv_nsec};
 }
 
+// A file that reading could hang on, such as a FIFO, or whose size would take the window
+// seconds to parse and gigabytes to hold.
+bool unfitToRead(const QString& file)
+{
+    struct stat status {};
+    if (::stat(QFile::encodeName(file).constData(), &status) != 0)
+        return false;
+    return S_ISDIR(status.st_mode) ? false : !S_ISREG(status.st_mode) || status.st_size > SettingsStore::kLargestFile;
+}
+
 } // namespace
+
+bool SettingsStore::setAsideUnfit(const QString& file) const
+{
+    if (!unfitToRead(file))
+        return true;
+    const QByteArray from = QFile::encodeName(file);
+    for (int attempt = 1; attempt < 100; ++attempt) {
+        const QString to = file + QStringLiteral(".set-aside") + (attempt == 1 ? QString() : QStringLiteral(".%1").arg(attempt));
+        if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, QFile::encodeName(to).constData(), RENAME_NOREPLACE) == 0) {
+            setAside_ << to;
+            return true;
+        }
+        if (errno != EEXIST)
+            return false;
+    }
+    return false;
+}
+
+QStringList SettingsStore::takeSetAside()
+{
+    return std::exchange(setAside_, {});
+}
 
 SettingsStore::SettingsStore()
     : SettingsStore(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
@@ -53,6 +90,8 @@ QString SettingsStore::fileFor(const QString& application) const
 QString SettingsStore::GetSetting(const QString& application, const QString& section, const QString& key,
                                   const QString& defaultValue) const
 {
+    if (!setAsideUnfit(fileFor(application)))
+        return defaultValue;
     QSettings settings(fileFor(application), QSettings::IniFormat);
     settings.beginGroup(section);
     const QString stored = storedKey(settings, key);
@@ -63,6 +102,8 @@ bool SettingsStore::SaveSetting(const QString& application, const QString& secti
                                 const QString& value)
 {
     const QString file = fileFor(application);
+    if (!setAsideUnfit(file))
+        return false;
     const FileStamp before = stampOf(file);
     QSettings settings(file, QSettings::IniFormat);
     settings.beginGroup(section);

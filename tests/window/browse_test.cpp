@@ -8,9 +8,12 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -54,16 +57,61 @@ TEST_F(BrowseTest, CancelLeavesTheFieldsAsTheyWere)
     EXPECT_EQ(field("txtPath"), "/kept.htm");
 }
 
-TEST_F(BrowseTest, OutputBrowseOpensWithWhatTheLastBrowseLeft)
+TEST_F(BrowseTest, OutputBrowseOpensAtTheOutputOrTheLastOutputFolderNeverAtThePlaceholder)
 {
-    dialog.answers = {"", "/data/___", "/data/list.htm", ""};
-    window.cmdPathBrowse_Click();
+    testing_support::TempFolder tree;
+    const QString root = QString::fromStdString(tree.path().string());
+    std::filesystem::create_directories(tree / "in");
+    std::filesystem::create_directories(tree / "reports");
+    std::filesystem::create_directories(tree / "later");
+    setField("txtDir", root + "/in");
+    setField("txtPath", root + "/reports/old.htm");
+    dialog.answers = {"", "", root + "/in/___", "", root + "/later/new.htm", "", ""};
     window.cmdDirBrowse_Click();
     window.cmdPathBrowse_Click();
+    EXPECT_EQ(dialog.openedWith[1], root + "/reports/old.htm") << "a cancelled folder browse moved the output dialog";
+    window.cmdDirBrowse_Click();
+    setField("txtPath", "");
     window.cmdPathBrowse_Click();
-    EXPECT_EQ(dialog.openedWith, QStringList({"", "___", "/data/___", "/data/list.htm"}));
+    EXPECT_EQ(dialog.openedWith[3], root + "/in") << "with no output, the input folder";
+    window.cmdPathBrowse_Click();
+    EXPECT_EQ(field("txtPath"), root + "/later/new.htm");
+    setField("txtPath", root + "/gone/x.htm");
+    window.cmdPathBrowse_Click();
+    EXPECT_EQ(dialog.openedWith[5], root + "/later") << "an output in a missing folder opens at the last output folder";
+    EXPECT_EQ(field("txtPath"), root + "/gone/x.htm");
+    EXPECT_EQ(dialog.defaultExts, QStringList({"", "htm", "", "htm", "htm", "htm"}));
     EXPECT_EQ(dialog.filters.constLast(), "Html File(*.htm,*html)|*.htm;*html");
-    EXPECT_EQ(field("txtPath"), "/data/list.htm");
+    for (const int outputBrowse : {1, 3, 4, 5})
+        EXPECT_FALSE(dialog.openedWith[outputBrowse].endsWith("___")) << dialog.openedWith[outputBrowse].toStdString();
+}
+
+TEST_F(BrowseTest, FirstOutputBrowseWithNothingGivenOpensAtHome)
+{
+    dialog.answers = {""};
+    window.cmdPathBrowse_Click();
+    EXPECT_EQ(dialog.openedWith, QStringList{QDir::homePath()});
+}
+
+TEST_F(BrowseTest, ChosenFolderWhoseNameIsNotUtf8IsRefusedAndNamed)
+{
+    testing_support::TempFolder tree;
+    const std::string sjis = "\x83\x74\x83\x48\x83\x8b\x83\x5f"; // フォルダ in Shift_JIS
+    std::filesystem::create_directories(tree / sjis);
+    const QString root = QString::fromStdString(tree.path().string());
+    // What a Qt dialog hands back for it: the name read as UTF-8, each bad byte a U+FFFD.
+    const QString asShown = QFile::decodeName(QByteArray::fromStdString(tree / sjis));
+    setField("txtDir", "/kept");
+    setField("txtPath", "/kept.htm");
+    dialog.answers = {asShown + "/___", asShown + "/list.htm"};
+    window.cmdDirBrowse_Click();
+    window.cmdPathBrowse_Click();
+    EXPECT_EQ(field("txtDir"), "/kept") << "the chosen folder was turned into another";
+    EXPECT_EQ(field("txtPath"), "/kept.htm");
+    ASSERT_EQ(boxes.shown.size(), 2U);
+    EXPECT_EQ(boxes.shown[0].first, vaskerel::MessageBoxes::Kind::Warning);
+    EXPECT_TRUE(boxes.shown[0].second.contains(root + "/")) << boxes.shown[0].second.toStdString();
+    EXPECT_TRUE(boxes.shown[0].second.contains("UTF-8"));
 }
 
 TEST_F(BrowseTest, FolderBrowseOpensInTheInputFolderOrWhereTheLastOneWent)
@@ -73,19 +121,17 @@ TEST_F(BrowseTest, FolderBrowseOpensInTheInputFolderOrWhereTheLastOneWent)
     std::filesystem::create_directories(tree / "typed");
     std::filesystem::create_directories(tree / "chosen");
     setField("txtDir", root + "/typed");
-    dialog.answers = {root + "/chosen/___", "", ""};
+    dialog.answers = {root + "/chosen/___", ""};
     window.cmdDirBrowse_Click();
     setField("txtDir", root + "/gone");
     window.cmdDirBrowse_Click();
-    window.cmdPathBrowse_Click();
-    EXPECT_EQ(dialog.openedWith,
-              QStringList({root + "/typed/___", root + "/chosen/___", root + "/chosen/___"}));
+    EXPECT_EQ(dialog.openedWith, QStringList({root + "/typed/___", root + "/chosen/___"}));
     EXPECT_EQ(field("txtDir"), root + "/gone");
 }
 
 namespace {
 
-// Runs `inspect` on the first file dialog that opens, then cancels it.
+// Runs `inspect` on the first file dialog that opens, then cancels it unless `inspect` closed it.
 void whenTheFileDialogOpens(const std::function<void(QFileDialog&)>& inspect)
 {
     auto* poll = new QTimer;
@@ -96,7 +142,8 @@ void whenTheFileDialogOpens(const std::function<void(QFileDialog&)>& inspect)
         poll->stop();
         poll->deleteLater();
         inspect(*fileDialog);
-        fileDialog->reject();
+        if (fileDialog->isVisible())
+            fileDialog->reject();
     });
     poll->start(20);
 }
@@ -135,4 +182,31 @@ TEST(QtFileDialog, ShowsTheFiltersAsGivenInJapaneseAndInTheStartFolder)
     EXPECT_EQ(folder, root);
     EXPECT_TRUE(buttons.contains("キャンセル")) << buttons.join(", ").toStdString();
     EXPECT_EQ(dialog.FileName, root + "/___") << "a cancel keeps what the dialog held";
+}
+
+TEST(QtFileDialog, BareNameGetsTheDefaultExtensionAndAFolderOpensWithoutAName)
+{
+    testing_support::TempFolder tree;
+    const QString root = QString::fromStdString(tree.path().string());
+    vaskerel::QtFileDialog dialog;
+    dialog.Filter = "Html File(*.htm,*html)|*.htm;*html";
+    dialog.DefaultExt = "htm";
+    dialog.FileName = root;
+    QString folder;
+    QString nameShown = "unset";
+    whenTheFileDialogOpens([&](QFileDialog& shown) {
+        folder = shown.directory().absolutePath();
+        auto* name = shown.findChild<QLineEdit*>("fileNameEdit");
+        if (name == nullptr)
+            return;
+        nameShown = name->text();
+        // Typed as a user types it.
+        name->selectAll();
+        QTest::keyClicks(name, "report");
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    ASSERT_TRUE(dialog.ShowSave());
+    EXPECT_EQ(folder, root);
+    EXPECT_EQ(nameShown, "");
+    EXPECT_EQ(dialog.FileName, root + "/report.htm");
 }

@@ -3,13 +3,18 @@
 #  1. a long generate shows the progress dialog, Enter there does not cancel it, and when the run
 #     ends "Done" shows with no progress window left beside it;
 #  2. closing the main window during a run stops the run, keeps the old report, stores the fields
-#     and ends the process without a word.
-# Usage: desktop_check.sh VASKEREL_BINARY [SCREENSHOT_FOLDER]
+#     and ends the process without a word;
+#  3. a folder whose name is Shift_JIS, dragged from another program onto 入力, is refused with a
+#     warning and 入力 keeps its folder, rather than taking the parent;
+#  4. the output "..." dialog, after a cancelled folder browse, opens at the current output: a
+#     bare name typed there lands beside it with .htm, never in the input folder as "___".
+# Usage: desktop_check.sh VASKEREL_BINARY [SCREENSHOT_FOLDER [DRAG_SOURCE_BINARY]]
 # Exits 77 (skipped) when Xvfb, openbox or xdotool is not installed.
 set -euo pipefail
 
 binary=$1
 shots=${2:-}
+drag_source=${3:-}
 here=$(cd "$(dirname "$0")" && pwd)
 # Long enough to see the dialog and press keys in it on a slow build, short enough to wait for.
 long_file_size=${VASKEREL_DESKTOP_FILE_SIZE:-3G}
@@ -170,5 +175,71 @@ status=$(cat "$work/app.status")
 [ "$(ls -A "$work" | grep -c '^out')" -eq 1 ] || fail "a temporary report was left behind: $(ls -A "$work")"
 grep -qx 'Title=closed-during-run' "$work/config/Zorm.ini" || fail "the fields were not stored: $(cat "$work/config/Zorm.ini")"
 grep -qx "InputDir=$work/in" "$work/config/Zorm.ini" || fail "the input folder was not stored"
+
+# The place on screen of a point given in a window's own coordinates, as "X Y".
+screen_point() {
+    local X Y
+    xdotool mousemove --sync --window "$1" "$2" "$3"
+    eval "$(xdotool getmouselocation --shell | grep -E '^[XY]=')"
+    echo "$X $Y"
+}
+
+if [ -n "$drag_source" ]; then
+    echo "3. a dropped folder whose name is not UTF-8"
+    rm -f "$work/in/huge"
+    sjis=$(printf '%s/\x83\x74\x83\x48\x83\x8b\x83\x5f' "$work")
+    mkdir -p "$sjis"
+    printf x >"$sjis/a.txt"
+    start_app
+    "$drag_source" "$sjis" >>"$work/app.log" 2>&1 &
+    background+=($!)
+    wait_for 10 has_visible '^drag source$' || fail "the drag source did not show"
+    source_window=$(visible '^drag source$' | head -n 1)
+    # From the middle of the source to the middle of 入力 (48, 8, 281 x 18 in the window).
+    read -r tx ty < <(screen_point "$main" 188 17)
+    read -r sx sy < <(screen_point "$source_window" 80 40)
+    sleep 0.2
+    xdotool mousedown 1
+    for step in 1 2 3 4 5 6 7 8; do
+        xdotool mousemove $((sx + (tx - sx) * step / 8)) $((sy + (ty - sy) * step / 8))
+        sleep 0.15
+    done
+    sleep 0.3
+    xdotool mouseup 1
+    wait_for 10 has_visible '^Vaskerel$' || fail "no warning after the drop of a folder named in Shift_JIS"
+    shot refused-drop
+    xdotool windowactivate --sync "$(visible '^Vaskerel$' | head -n 1)"
+    xdotool key Return
+    wait_for 5 test -z "$(visible '^Vaskerel$')" || fail "the warning did not close on Enter"
+    close_main
+    wait_for 20 app_ended || fail "the process did not end after its window closed"
+    grep -qx "InputDir=$work/in" "$work/config/Zorm.ini" ||
+        fail "the drop changed 入力: $(grep InputDir "$work/config/Zorm.ini")"
+fi
+
+echo "4. the output dialog's start folder"
+mkdir -p "$work/reports"
+printf old >"$work/reports/old.htm"
+sed -i "s|^OutFile=.*|OutFile=$work/reports/old.htm|" "$work/config/Zorm.ini"
+start_app
+dialog_title='名前を付けて保存|Save As'
+# Tab, Tab: the folder "..."; Esc cancels its dialog.
+xdotool key --delay 50 Tab Tab space
+wait_for 10 has_visible "$dialog_title" || fail "the folder dialog did not open"
+xdotool key Escape
+wait_for 5 test -z "$(visible "$dialog_title")" || fail "the folder dialog did not close on Esc"
+# Tab: the output "..."; a bare name typed over the one it shows.
+xdotool key --delay 50 Tab space
+wait_for 10 has_visible "$dialog_title" || fail "the output dialog did not open"
+sleep 0.5
+shot output-dialog
+xdotool key ctrl+a
+xdotool type --delay 20 bare
+xdotool key Return
+wait_for 5 test -z "$(visible "$dialog_title")" || fail "the output dialog did not close on Enter"
+close_main
+wait_for 20 app_ended || fail "the process did not end after its window closed"
+grep -qx "OutFile=$work/reports/bare.htm" "$work/config/Zorm.ini" ||
+    fail "the output dialog did not open at the output: $(grep OutFile "$work/config/Zorm.ini")"
 
 echo "passed"

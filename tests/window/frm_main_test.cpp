@@ -39,25 +39,28 @@ protected:
 
     // Sends what a file manager sends when a drag enters the field and is let go; true when
     // the field took the drop.
-    bool drop(QLineEdit* target, QMimeData& data)
+    bool drop(QLineEdit* target, QMimeData& data, Qt::DropActions actions = Qt::CopyAction)
     {
         const QPoint middle = target->rect().center();
-        QDragEnterEvent enter(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent enter(middle, actions, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(target, &enter);
         if (!enter.isAccepted())
             return false;
-        QDropEvent release(QPointF(middle), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QDropEvent release(QPointF(middle), actions, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(target, &release);
+        lastDropAction = release.dropAction();
         return release.isAccepted();
     }
 
-    bool dropUrl(QLineEdit* target, const QUrl& url)
+    bool dropUrl(QLineEdit* target, const QUrl& url, Qt::DropActions actions = Qt::CopyAction)
     {
         QMimeData data;
         data.setUrls({url});
         data.setText(url.toString());
-        return drop(target, data);
+        return drop(target, data, actions);
     }
+
+    Qt::DropAction lastDropAction = Qt::IgnoreAction;
 
     FrmMain window{settings, dialog, boxes};
 };
@@ -178,4 +181,89 @@ TEST_F(FrmMainTest, DroppedPlainTextIsStillTypedIntoTheField)
     data.setText("写真");
     EXPECT_TRUE(drop(field("txtTitle"), data));
     EXPECT_EQ(field("txtTitle")->text(), "写真");
+}
+
+namespace {
+
+// A file manager's address for a path in the file system's bytes, each byte past ASCII escaped.
+QUrl fileUrl(const std::string& path)
+{
+    return QUrl::fromEncoded("file://" + QByteArray::fromStdString(path).toPercentEncoding("/"));
+}
+
+} // namespace
+
+TEST_F(FrmMainTest, DroppedFolderWhoseNameIsNotUtf8IsRefusedAndNamedNeverItsParent)
+{
+    testing_support::TempFolder tree;
+    const std::string sjis = tree / "\x83\x74\x83\x48\x83\x8b\x83\x5f"; // フォルダ in Shift_JIS
+    std::filesystem::create_directories(sjis + "/sub");
+    testing_support::writeFile(sjis + "/a.txt", "a");
+    for (const char* name : {"txtDir", "txtPath", "txtCSS", "txtTitle"})
+        field(name)->setText("kept");
+
+    EXPECT_FALSE(dropUrl(field("txtDir"), fileUrl(sjis)));
+    EXPECT_FALSE(dropUrl(field("txtDir"), fileUrl(sjis + "/a.txt"))) << "a file gave its folder, which has no field text";
+    EXPECT_FALSE(dropUrl(field("txtPath"), fileUrl(sjis + "/a.txt")));
+    EXPECT_FALSE(dropUrl(field("txtCSS"), fileUrl(sjis + "/a.txt")));
+    QCoreApplication::processEvents();
+    for (const char* name : {"txtDir", "txtPath", "txtCSS"})
+        EXPECT_EQ(field(name)->text(), "kept") << name;
+    ASSERT_EQ(boxes.shown.size(), 4U);
+    EXPECT_EQ(boxes.shown[0].first, vaskerel::MessageBoxes::Kind::Warning);
+    EXPECT_TRUE(boxes.shown[0].second.startsWith(QString::fromStdString("「" + tree / "\\x83t\\x83H\\x83\\x8B\\x83_」")))
+        << boxes.shown[0].second.toStdString();
+
+    // A folder of such a name may still hold a folder with a fitting name: its path is not fitting.
+    EXPECT_FALSE(dropUrl(field("txtDir"), fileUrl(sjis + "/sub")));
+    // A file whose own name is not UTF-8, in a fitting folder, gives that folder.
+    testing_support::writeFile(tree / "\x82\xa0.txt", "b");
+    EXPECT_TRUE(dropUrl(field("txtDir"), fileUrl(tree / "\x82\xa0.txt")));
+    EXPECT_EQ(field("txtDir")->text().toStdString(), tree.path().string());
+}
+
+TEST_F(FrmMainTest, DroppedFileGivesTheStylesheetItsPathAndTheTitleItsName)
+{
+    testing_support::TempFolder tree;
+    testing_support::writeFile(tree / "style sheet.css", "p{}");
+    const std::string css = tree / "style sheet.css";
+    field("txtCSS")->clear();
+    field("txtTitle")->clear();
+    EXPECT_TRUE(dropUrl(field("txtCSS"), QUrl::fromLocalFile(QString::fromStdString(css))));
+    EXPECT_EQ(field("txtCSS")->text().toStdString(), css);
+    EXPECT_TRUE(dropUrl(field("txtTitle"), QUrl::fromLocalFile(QString::fromStdString(css))));
+    EXPECT_EQ(field("txtTitle")->text(), "style sheet.css");
+    EXPECT_FALSE(field("txtCSS")->text().contains("file:"));
+}
+
+TEST_F(FrmMainTest, DropsAreTakenAsCopiesSoTheFileManagerKeepsWhatItDragged)
+{
+    testing_support::TempFolder tree;
+    testing_support::writeFile(tree / "a.htm", "a");
+    const QUrl url = QUrl::fromLocalFile(QString::fromStdString(tree / "a.htm"));
+    EXPECT_TRUE(dropUrl(field("txtPath"), url, Qt::CopyAction | Qt::MoveAction));
+    EXPECT_EQ(lastDropAction, Qt::CopyAction);
+    EXPECT_TRUE(dropUrl(field("txtTitle"), url, Qt::CopyAction | Qt::MoveAction));
+    EXPECT_EQ(lastDropAction, Qt::CopyAction);
+    field("txtPath")->setText("kept");
+    EXPECT_FALSE(dropUrl(field("txtPath"), url, Qt::MoveAction));
+    EXPECT_EQ(field("txtPath")->text(), "kept");
+}
+
+TEST_F(FrmMainTest, DropWhoseSourceNoLongerServesItsDataTakesThePathItOffered)
+{
+    testing_support::TempFolder tree;
+    std::filesystem::create_directories(tree / "offered");
+    QMimeData offered;
+    offered.setUrls({QUrl::fromLocalFile(QString::fromStdString(tree / "offered"))});
+    QMimeData gone;
+    gone.setData("text/uri-list", QByteArray());
+    const QPoint middle = field("txtDir")->rect().center();
+    QDragEnterEvent enter(middle, Qt::CopyAction, &offered, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(field("txtDir"), &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent release(QPointF(middle), Qt::CopyAction, &gone, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(field("txtDir"), &release);
+    EXPECT_TRUE(release.isAccepted());
+    EXPECT_EQ(field("txtDir")->text().toStdString(), tree / "offered");
 }

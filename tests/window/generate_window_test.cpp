@@ -6,7 +6,9 @@
 #include "temp_folder.h"
 #include "window_fakes.h"
 
+#include <QAccessible>
 #include <QCoreApplication>
+#include <QProgressBar>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -16,6 +18,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <clocale>
 #include <filesystem>
 #include <string>
@@ -224,6 +229,7 @@ TEST_F(GenerateWindowTest, ClosingDuringARunStopsItKeepsTheReportAndSavesTheFiel
     EXPECT_EQ(window->findChild<ProgressDialog*>(), nullptr);
     QTest::qWait(50);
     EXPECT_TRUE(boxes.shown.empty()) << "a window closed by the user said something about its run";
+    EXPECT_TRUE(window->endRun(std::chrono::seconds(10))) << "a run that stops when asked was left running";
     window.reset();
     expectTheOldReportUntouched();
     EXPECT_EQ(settings.GetSetting("Zorm", "Setting", "inputDir", "").toStdString(), tree / "in");
@@ -296,4 +302,107 @@ TEST_F(GenerateWindowTest, CorruptSettingsFileIsRewrittenWithoutAWarning)
     const std::string stored = readFile(config / "Zorm.ini");
     EXPECT_NE(stored.find("InputDir=/data\n"), std::string::npos) << stored;
     EXPECT_NE(stored.find("OutFile=/data/list.htm\n"), std::string::npos) << stored;
+}
+
+TEST_F(GenerateWindowTest, OversizedSettingsFileIsSetAsideWithOneWarningAndTheFieldsStillStored)
+{
+    window.reset();
+    writeFile(config / "Zorm.ini", "[Setting]\nTitle=lost\n");
+    testing_support::makeSparseFile(config / "Zorm.ini", vaskerel::SettingsStore::kLargestFile * 12);
+    window = std::make_unique<FrmMain>(settings, dialog, boxes);
+    EXPECT_EQ(window->findChild<QLineEdit*>("txtTitle")->text(), "");
+    QCoreApplication::processEvents();
+    ASSERT_EQ(boxes.shown.size(), 1U);
+    EXPECT_EQ(boxes.shown[0].first, MessageBoxes::Kind::Warning);
+    EXPECT_TRUE(boxes.shown[0].second.contains(settings.fileFor("Zorm") + ".set-aside"))
+        << boxes.shown[0].second.toStdString();
+    window->findChild<QLineEdit*>("txtTitle")->setText("kept");
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(boxes.shown.size(), 1U);
+    EXPECT_NE(readFile(config / "Zorm.ini").find("Title=kept"), std::string::npos);
+}
+
+namespace {
+
+// A run stuck in a read that no cancel reaches, as on a stalled network or FUSE file system,
+// until the test lets it go (or five seconds pass, so that a window that waits for it fails
+// rather than hangs).
+class StuckRun {
+public:
+    ~StuckRun() { release(); }
+
+    FrmMain* makeWindow(vaskerel::SettingsStore& settings, ScriptedDialog& dialog, RecordedBoxes& boxes)
+    {
+        return new FrmMain(settings, dialog, boxes,
+                           [state = state_](const listgen::ListRequest&, const listgen::ProgressCallback&,
+                                            const std::atomic<bool>&) {
+                               std::unique_lock lock(state->mutex);
+                               state->stuck = true;
+                               state->changed.notify_all();
+                               state->changed.wait_for(lock, std::chrono::seconds(5), [&] { return state->released; });
+                               listgen::Outcome outcome;
+                               outcome.status = listgen::Outcome::Status::Complete;
+                               return outcome;
+                           });
+    }
+
+    bool waitUntilStuck()
+    {
+        std::unique_lock lock(state_->mutex);
+        return state_->changed.wait_for(lock, std::chrono::seconds(5), [&] { return state_->stuck; });
+    }
+
+    void release()
+    {
+        const std::lock_guard lock(state_->mutex);
+        state_->released = true;
+        state_->changed.notify_all();
+    }
+
+private:
+    struct State {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool stuck = false;
+        bool released = false;
+    };
+    std::shared_ptr<State> state_ = std::make_shared<State>();
+};
+
+} // namespace
+
+TEST_F(GenerateWindowTest, ClosingDuringAReadThatHangsStoresTheFieldsGoesAtOnceAndLeavesTheRun)
+{
+    using Clock = std::chrono::steady_clock;
+    StuckRun stuck;
+    window.reset(stuck.makeWindow(settings, dialog, boxes));
+    fill(tree / "in", tree / "out.htm");
+    window->findChild<QLineEdit*>("txtTitle")->setText("題名");
+    window->show();
+    window->cmdOK_Click();
+    ASSERT_TRUE(stuck.waitUntilStuck());
+
+    auto started = Clock::now();
+    EXPECT_TRUE(window->close());
+    EXPECT_LT(Clock::now() - started, std::chrono::seconds(1)) << "the window waited for the read";
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(settings.GetSetting("Zorm", "Setting", "Title", ""), "題名");
+    EXPECT_EQ(settings.GetSetting("Zorm", "Setting", "OutFile", "").toStdString(), tree / "out.htm");
+
+    started = Clock::now();
+    EXPECT_FALSE(window->endRun(std::chrono::milliseconds(100)));
+    window.reset();
+    EXPECT_LT(Clock::now() - started, std::chrono::seconds(1)) << "the process would wait for the read";
+    stuck.release();
+    QTest::qWait(100);
+    EXPECT_TRUE(boxes.shown.empty()) << "a window closed by the user said something about its run";
+}
+
+TEST(ProgressDialog, BarHasANameForScreenReaders)
+{
+    QWidget owner;
+    ProgressDialog progress(&owner, std::chrono::steady_clock::now());
+    auto* bar = progress.findChild<QProgressBar*>();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_FALSE(QAccessible::queryAccessibleInterface(bar)->text(QAccessible::Name).isEmpty());
 }

@@ -9,7 +9,9 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <csignal>
+#include <filesystem>
 
 using vaskerel::SettingsStore;
 
@@ -97,4 +99,38 @@ TEST(SettingsStore, DefaultsToTheXdgConfigFolder)
     SettingsStore store;
     EXPECT_EQ(store.fileFor(kApp), folderOf(folder) + "/Zorm.ini");
     qputenv("XDG_CONFIG_HOME", previous);
+}
+
+TEST(SettingsStore, OversizedFileIsSetAsideUnreadAndReplaced)
+{
+    testing_support::TempFolder folder;
+    const std::string file = folder / "Zorm.ini";
+    testing_support::writeFile(file, "[Setting]\nTitle=old\n");
+    testing_support::makeSparseFile(file, SettingsStore::kLargestFile + 1);
+    SettingsStore store(folderOf(folder));
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(store.GetSetting(kApp, kSection, "Title", "none"), "none");
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
+    EXPECT_EQ(store.takeSetAside(), QStringList{folderOf(folder) + "/Zorm.ini.set-aside"});
+    EXPECT_TRUE(store.takeSetAside().isEmpty()) << "told twice";
+    EXPECT_EQ(std::filesystem::file_size(folder / "Zorm.ini.set-aside"), SettingsStore::kLargestFile + 1);
+    EXPECT_TRUE(store.SaveSetting(kApp, kSection, "Title", "new"));
+    EXPECT_EQ(testing_support::readFile(file), "[Setting]\nTitle=new\n");
+
+    // A second one does not replace the first that was set aside.
+    testing_support::makeSparseFile(file, SettingsStore::kLargestFile * 2);
+    EXPECT_TRUE(store.SaveSetting(kApp, kSection, "Title", "newer"));
+    EXPECT_EQ(store.takeSetAside(), QStringList{folderOf(folder) + "/Zorm.ini.set-aside.2"});
+    EXPECT_EQ(std::filesystem::file_size(folder / "Zorm.ini.set-aside"), SettingsStore::kLargestFile + 1);
+    EXPECT_EQ(store.GetSetting(kApp, kSection, "Title", ""), "newer");
+}
+
+TEST(SettingsStore, FifoInItsPlaceIsSetAsideRatherThanWaitedOn)
+{
+    testing_support::TempFolder folder;
+    ASSERT_EQ(::mkfifo((folder / "Zorm.ini").c_str(), 0600), 0);
+    SettingsStore store(folderOf(folder));
+    EXPECT_EQ(store.GetSetting(kApp, kSection, "Title", "none"), "none");
+    EXPECT_EQ(store.takeSetAside(), QStringList{folderOf(folder) + "/Zorm.ini.set-aside"});
+    EXPECT_TRUE(store.SaveSetting(kApp, kSection, "Title", "x"));
 }

@@ -7,6 +7,10 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QTextLayout>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -38,6 +42,19 @@ TEST(NotWrittenText, NamesThePathShownSafelyAndKeepsUnknownErrorsWhole)
     outcome.failure.reset();
     outcome.error = "cannot start an MD5 digest";
     EXPECT_TRUE(vaskerel::notWrittenText(outcome).endsWith("\n\n内部エラー: cannot start an MD5 digest"));
+}
+
+TEST(NotWrittenText, ReadOnlyReportSaysSoAndNotThatTheFolderMustBeWritable)
+{
+    const QString folderSentence = "出力先のフォルダーに書き込めなければなりません";
+    listgen::Outcome outcome;
+    outcome.failure = listgen::RunFailure{"write", "/r/out.htm", listgen::RunError::ReportReadOnly};
+    const QString readOnly = vaskerel::notWrittenText(outcome);
+    EXPECT_TRUE(readOnly.endsWith("「/r/out.htm」に書き込めません。\n理由: レポートが読み取り専用です"))
+        << readOnly.toStdString();
+    EXPECT_FALSE(readOnly.contains(folderSentence));
+    outcome.failure = listgen::RunFailure{"write", "/r/out.htm", std::error_code(EACCES, std::generic_category())};
+    EXPECT_TRUE(vaskerel::notWrittenText(outcome).contains(folderSentence));
 }
 
 TEST(ProgressText, CountsFilesAndBytesWithRateAndTimeTaken)
@@ -77,19 +94,47 @@ TEST(QtMessageBoxes, ShowTextAsPlainTextCaptionedWithTheApplication)
 {
     vaskerel::QtMessageBoxes boxes;
     QString title;
-    QStringList shownTexts;
-    bool markupRendered = true;
+    QString shownText;
+    QString html;
+    QStringList labelTexts;
     whenTheBoxOpens([&](QMessageBox& box) {
         title = box.windowTitle();
+        if (const auto* view = box.findChild<QTextEdit*>("messageText")) {
+            shownText = view->toPlainText();
+            html = view->toHtml();
+        }
         for (const QLabel* label : box.findChildren<QLabel*>()) {
-            if (!label->text().isEmpty()) {
-                shownTexts << label->text();
-                markupRendered = label->textFormat() != Qt::PlainText;
-            }
+            if (label->isVisible() && !label->text().isEmpty())
+                labelTexts << label->text();
         }
     });
     boxes.show(vaskerel::MessageBoxes::Kind::Error, "「/tmp/<b>x</b><img src=/etc/y>」に書き込めません。");
     EXPECT_EQ(title, "Vaskerel");
-    EXPECT_EQ(shownTexts, QStringList{"「/tmp/<b>x</b><img src=/etc/y>」に書き込めません。"});
-    EXPECT_FALSE(markupRendered);
+    EXPECT_EQ(shownText, "「/tmp/<b>x</b><img src=/etc/y>」に書き込めません。");
+    EXPECT_FALSE(html.contains("<img")) << "a name was read as markup";
+    EXPECT_TRUE(labelTexts.isEmpty()) << labelTexts.join(", ").toStdString();
+}
+
+TEST(QtMessageBoxes, LongNameWrapsAnywhereAndShowsWhole)
+{
+    vaskerel::QtMessageBoxes boxes;
+    const QString text = "「/data/" + QString(200, 'a') + "/my_report.htm」に書き込めません。";
+    QRect box;
+    QRect shown;
+    QString selectable;
+    int lines = 0;
+    whenTheBoxOpens([&](QMessageBox& opened) {
+        box = opened.rect();
+        const auto* view = opened.findChild<QTextEdit*>("messageText");
+        if (view == nullptr || !view->isVisible())
+            return;
+        shown = QRect(view->mapTo(&opened, QPoint(0, 0)), view->size());
+        selectable = view->toPlainText();
+        for (QTextBlock block = view->document()->begin(); block.isValid(); block = block.next())
+            lines += block.layout()->lineCount();
+    });
+    boxes.show(vaskerel::MessageBoxes::Kind::Error, text);
+    EXPECT_EQ(selectable, text);
+    EXPECT_GE(lines, 3) << "the long name was not wrapped";
+    EXPECT_TRUE(box.contains(shown)) << "the text reaches past the box's edge";
 }

@@ -9,11 +9,36 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QRect>
+#include <QSize>
 #include <QStringList>
 #include <QWidget>
 
+#include <ostream>
 #include <utility>
 #include <vector>
+
+// Readable failures: texts as texts, not as arrays of UTF-16 units.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+inline void PrintTo(const QStringList& texts, std::ostream* out)
+{
+    *out << "{ \"" << texts.join("\", \"").toStdString() << "\" }";
+}
+inline void PrintTo(const QRect& rect, std::ostream* out)
+{
+    *out << rect.width() << "x" << rect.height() << "+" << rect.x() << "+" << rect.y();
+}
+
+inline void PrintTo(const QSize& size, std::ostream* out)
+{
+    *out << size.width() << "x" << size.height();
+}
+QT_END_NAMESPACE
 
 // A dialog that answers from a script: each entry is the confirmed path, or "" for Cancel.
 class ScriptedDialog : public vaskerel::CommonDialog {
@@ -21,11 +46,13 @@ public:
     QStringList answers;
     QStringList openedWith;
     QStringList filters;
+    QStringList defaultExts;
 
 protected:
-    QString askForSavePath(const QString& filter, const QString& startPath) override
+    QString askForSavePath(const QString& filter, const QString& startPath, const QString& defaultExt) override
     {
         filters << filter;
+        defaultExts << defaultExt;
         openedWith << startPath;
         return answers.isEmpty() ? QString() : answers.takeFirst();
     }

@@ -1,4 +1,5 @@
 #include "listgen/report/report_file.h"
+#include "listgen/report/temporary_files.h"
 #include "listgen/common/system_error.h"
 
 #include "child_process.h"
@@ -345,4 +346,24 @@ TEST(ReportFile, TemporaryFilesOfKilledRunsAreRemovedAndNoOtherOne)
     EXPECT_NE(nextRun.output.find(".vaskerel-0123456789abcdef.tmp\n"), std::string::npos);
     EXPECT_EQ(std::count(nextRun.output.begin(), nextRun.output.end(), '\n'), 3) << "the living run's file stays";
     EXPECT_EQ(readFile(folder / "r.htm"), "new");
+}
+
+TEST(ReportFile, UnfinishedNamedTemporaryIsRemovedForAProcessThatEndsWithoutIt)
+{
+    TempFolder folder;
+    writeFile(folder / "r.htm", "old");
+    const auto result = testing_support::runInChild(
+        [&] {
+            // Left as a thread stuck in a read leaves it: never committed, never destroyed.
+            auto* stuck = new ReportFile(folder / "r.htm");
+            stuck->append("partial");
+            const std::string during = namesIn(folder.path());
+            listgen::TemporaryFiles::abandon(std::chrono::milliseconds(100));
+            return during + "|" + namesIn(folder.path());
+        },
+        {.withoutUnnamedFiles = true});
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    EXPECT_NE(result.output.find(".vaskerel-"), std::string::npos) << "no named temporary to begin with: " << result.output;
+    EXPECT_EQ(result.output.substr(result.output.find('|') + 1), "r.htm\n");
+    EXPECT_EQ(readFile(folder / "r.htm"), "old");
 }

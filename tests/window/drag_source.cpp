@@ -1,0 +1,49 @@
+// A window to drag a file or folder from, as a file manager does, for the desktop check: a press
+// on it starts a drag of the path given as its one argument, taken byte for byte.
+#include <QApplication>
+#include <QDrag>
+#include <QLabel>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QUrl>
+
+namespace {
+
+class DragSource : public QLabel {
+public:
+    explicit DragSource(QByteArray path)
+        : QLabel(QStringLiteral("drag me"))
+        , path_(std::move(path))
+    {
+        setWindowTitle(QStringLiteral("drag source"));
+        setAlignment(Qt::AlignCenter);
+        resize(160, 80);
+    }
+
+protected:
+    void mousePressEvent(QMouseEvent*) override
+    {
+        auto* data = new QMimeData;
+        // Percent-encoded from the bytes, as file managers do; QUrl::fromLocalFile needs UTF-8.
+        data->setUrls({QUrl::fromEncoded("file://" + path_.toPercentEncoding("/"))});
+        QDrag drag(this);
+        drag.setMimeData(data);
+        drag.exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
+    }
+
+private:
+    QByteArray path_;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    if (argc != 2)
+        return 2;
+    DragSource source{QByteArray(argv[1])};
+    source.move(600, 500);
+    source.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,60 @@
+#include "window/caption_fit.h"
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QLabel>
+#include <QString>
+#include <QWidget>
+
+namespace vaskerel {
+
+namespace {
+
+// Narrower than this, Japanese captions grow hard to read; the size gives way instead.
+constexpr int kNarrowestStretch = 80;
+constexpr double kSmallestPoints = 5;
+// A pixel in hand for rounding at other scales and for the pixel an antialiased edge may take.
+constexpr double kSlack = 1;
+
+bool fits(const QFont& font, const QString& caption, int room, int height, const QWidget& device)
+{
+    const QFontMetricsF metrics(font, &device);
+    return metrics.horizontalAdvance(caption) + kSlack <= room && metrics.tightBoundingRect(caption).height() <= height;
+}
+
+} // namespace
+
+int captionRoom(const QLabel& label)
+{
+    int room = label.width();
+    const QWidget* parent = label.parentWidget();
+    if (parent == nullptr)
+        return room;
+    bool later = false;
+    for (const QObject* child : parent->children()) {
+        if (child == &label) {
+            later = true;
+            continue;
+        }
+        const auto* sibling = qobject_cast<const QWidget*>(child);
+        if (!later || sibling == nullptr || sibling->isWindow() || !sibling->geometry().intersects(label.geometry()))
+            continue;
+        if (sibling->x() > label.x())
+            room = std::min(room, sibling->x() - label.x());
+    }
+    return room;
+}
+
+QFont fittedFont(QFont font, const QString& caption, int room, int height, const QWidget& device)
+{
+    for (int stretch = 100; stretch >= kNarrowestStretch; stretch -= 2) {
+        font.setStretch(stretch);
+        if (fits(font, caption, room, height, device))
+            return font;
+    }
+    while (font.pointSizeF() > kSmallestPoints && !fits(font, caption, room, height, device))
+        font.setPointSizeF(font.pointSizeF() * 0.95);
+    return font;
+}
+
+} // namespace vaskerel
