@@ -57,6 +57,8 @@ struct Parser {
             app.add_option("-s,--stylesheet", line.request.stylesheet, "the stylesheet reference")->type_name("REF"));
         generateOnly.push_back(app.add_option("--checksums", line.request.checksumsFile, "an md5sum manifest to write")
                                    ->type_name("FILE"));
+        generateOnly.push_back(
+            app.add_option("--sha256", line.request.sha256File, "a sha256sum manifest to write")->type_name("FILE"));
         app.add_option("-x,--exclude", line.request.excludes, "leave out matching entries")
             ->type_name("PATTERN")
             ->expected(1)
@@ -254,8 +256,17 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments)
         return fail("--status goes with --verify only");
     if (!listgen::hasMandatoryFields(line.request))
         return fail(missingFields(line, parser.app));
-    if (!line.request.checksumsFile.empty() && intoOneStream(line.request.outputFile, line.request.checksumsFile))
-        return fail("--output and --checksums name one stream; the report and the manifest need one each");
+    const std::pair<const char*, const std::string*> outputs[] = {{"--output", &line.request.outputFile},
+                                                                   {"--checksums", &line.request.checksumsFile},
+                                                                   {"--sha256", &line.request.sha256File}};
+    for (std::size_t first = 0; first < std::size(outputs); ++first) {
+        for (std::size_t second = first + 1; second < std::size(outputs); ++second) {
+            if (!outputs[first].second->empty() && !outputs[second].second->empty() &&
+                intoOneStream(*outputs[first].second, *outputs[second].second))
+                return fail(std::string(outputs[first].first) + " and " + outputs[second].first +
+                            " name one stream; every output needs one of its own");
+        }
+    }
     return line;
 }
 
@@ -281,7 +292,7 @@ std::vector<std::string> optionNames()
 
 std::string usageSynopsis()
 {
-    return "Usage: vaskerel -i DIR -o FILE [-t TEXT] [-s REF] [--checksums FILE]\n"
+    return "Usage: vaskerel -i DIR -o FILE [-t TEXT] [-s REF] [--checksums FILE] [--sha256 FILE]\n"
            "                [-x PATTERN]... [-j N] [-q]\n"
            "       vaskerel --verify REPORT -i DIR [-x PATTERN]... [-j N] [-q] [--status]\n"
            "       vaskerel -h | -V\n";
@@ -300,9 +311,11 @@ std::string usageText()
            "  -s, --stylesheet REF    the stylesheet the report links to\n"
            "      --checksums FILE    also write an md5sum manifest of the same files, which\n"
            "                          md5sum -c FILE checks when run in DIR\n"
+           "      --sha256 FILE       also write a sha256sum manifest of them, from the same\n"
+           "                          reads, which sha256sum -c FILE checks when run in DIR\n"
            "      --verify REPORT     check DIR against a report, or a manifest in any form\n"
-           "                          md5sum -c reads (- reads standard input); prints\n"
-           "                          \"changed\", \"missing\" and \"new\" lines\n"
+           "                          md5sum -c or sha256sum -c reads (- reads standard\n"
+           "                          input); prints \"changed\", \"missing\" and \"new\" lines\n"
            "      --status            with --verify, print nothing but failures\n"
            "  -x, --exclude PATTERN   leave out matching entries (fnmatch(3)): without \"/\" each\n"
            "                          name at any depth; a leading \"/\" or \"./\" anchors it at\n"

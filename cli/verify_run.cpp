@@ -28,8 +28,11 @@ void printSummary(const listgen::VerifyOutcome& outcome, std::ostream& errors)
     std::array<std::size_t, 3> counts{};
     for (const listgen::Difference& difference : outcome.differences)
         ++counts[static_cast<std::size_t>(difference.kind)];
-    errors << "vaskerel: " << outcome.rowsChecked << (outcome.rowsChecked == 1 ? " file" : " files") << " checked: "
-           << counts[0] << " changed, " << counts[1] << " missing, " << counts[2] << " new";
+    const char* by = outcome.digestsCompared == listgen::DigestKind::Sha256 ? "SHA-256"
+                     : outcome.sizesCompared                                 ? "size and MD5"
+                                                                             : "MD5";
+    errors << "vaskerel: " << outcome.rowsChecked << (outcome.rowsChecked == 1 ? " file" : " files") << " checked by "
+           << by << ": " << counts[0] << " changed, " << counts[1] << " missing, " << counts[2] << " new";
     if (!outcome.unreadable.empty())
         errors << ", " << outcome.unreadable.size() << " could not be read";
     errors << '\n';
@@ -87,6 +90,9 @@ int runVerify(const listgen::VerifyRequest& request, const VerifyOptions& option
         for (const std::string& name : outcome.sameListings)
             errors << "vaskerel: skipped " << listgen::displayText(name)
                    << ": it lists exactly the files of the report being checked\n";
+        for (const std::string& name : outcome.sameNames)
+            errors << "vaskerel: skipped " << listgen::displayText(name)
+                   << ": it lists the files of the report being checked; its SHA-256 digests were not compared\n";
         for (const std::string& pattern : outcome.unusedExcludes)
             errors << "vaskerel: --exclude " << listgen::displayText(pattern) << " matched nothing\n";
     }

@@ -15,25 +15,37 @@ namespace listgen {
 
 namespace {
 
+// An output besides the report, which must be no other output and is left out of the walk.
+void openManifest(const std::string& path, std::optional<ReportFile>& manifest, Places& leftOut)
+{
+    if (path.empty())
+        return;
+    manifest.emplace(path);
+    const Places own = manifest->ownPlaces();
+    for (const PlaceInFolder& place : own) {
+        for (const PlaceInFolder& taken : leftOut) {
+            if (place.folder == taken.folder && place.name == taken.name)
+                throw SystemError("write", path, RunError::SameFileTwice);
+        }
+    }
+    leftOut.insert(leftOut.end(), own.begin(), own.end());
+}
+
 void writeReport(const ListRequest& request, const ProgressCallback& onProgress, const std::atomic<bool>& cancel,
                  Outcome& outcome)
 {
     ReportFile report(request.outputFile);
     Places leftOut = report.ownPlaces();
-    std::optional<ReportFile> manifest;
-    if (!request.checksumsFile.empty()) {
-        manifest.emplace(request.checksumsFile);
-        for (const PlaceInFolder& place : manifest->ownPlaces()) {
-            if (!leftOut.empty() && place.folder == leftOut[0].folder && place.name == leftOut[0].name)
-                throw SystemError("write", request.checksumsFile, RunError::SameFileTwice);
-            leftOut.push_back(place);
-        }
-    }
+    std::optional<ReportFile> md5Manifest;
+    std::optional<ReportFile> sha256Manifest;
+    openManifest(request.checksumsFile, md5Manifest, leftOut);
+    openManifest(request.sha256File, sha256Manifest, leftOut);
     const ExcludeFilter excludes(request.excludes);
     ListFolder walk(request.inputDir, excludes, std::move(leftOut));
     ProgressMeter progress(onProgress);
-    RowSink sink(report, manifest ? &*manifest : nullptr, request.inputDir, progress, outcome);
-    const HashingPlan plan(request.jobs, request.inputDir, cancel, progress);
+    RowSink sink(report, md5Manifest ? &*md5Manifest : nullptr, sha256Manifest ? &*sha256Manifest : nullptr,
+                 request.inputDir, progress, outcome);
+    const HashingPlan plan(request.jobs, request.inputDir, cancel, progress, sha256Manifest.has_value());
     const bool written = WriteHtml(report, headText(request.title, request.stylesheet), [&] {
         hashInReportOrder(walk, plan.hashers(), plan.shape(), cancel, sink);
         return !cancel.load();
@@ -43,8 +55,8 @@ void writeReport(const ListRequest& request, const ProgressCallback& onProgress,
         outcome.status = Outcome::Status::Cancelled;
         return;
     }
-    // The manifest goes in place first: a report is never left beside a manifest of the past.
-    ReportFile::commitTogether({manifest ? &*manifest : nullptr, &report});
+    // The manifests go in place first: a report is never left beside a manifest of the past.
+    ReportFile::commitTogether({md5Manifest ? &*md5Manifest : nullptr, sha256Manifest ? &*sha256Manifest : nullptr, &report});
     sink.finish();
     outcome.unusedExcludes = excludes.unused();
     outcome.status = outcome.skipped.empty() ? Outcome::Status::Complete : Outcome::Status::Partial;

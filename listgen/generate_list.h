@@ -21,6 +21,8 @@ struct ListRequest {
     std::vector<std::string> excludes;
     // Where to write an md5sum manifest of the same files as well; empty for none.
     std::string checksumsFile;
+    // Where to write a sha256sum manifest of them too, from the same reads; empty for none.
+    std::string sha256File;
 };
 
 // What both front ends say when a mandatory field is empty.

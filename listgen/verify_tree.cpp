@@ -35,7 +35,7 @@ void verify(const VerifyRequest& request, const ProgressCallback& onProgress, co
     ListFolder walk(request.inputDir, excludes, placeOfReport(request.report));
     ProgressMeter progress(onProgress);
     VerifySink sink(*report, request.inputDir, excludes, progress, outcome);
-    const HashingPlan plan(request.jobs, request.inputDir, cancel, progress);
+    const HashingPlan plan(request.jobs, request.inputDir, cancel, progress, report->digests() == DigestKind::Sha256);
     hashInReportOrder(walk, plan.hashers(), plan.shape(), cancel, sink);
     outcome.readerFallback = plan.readerFallback();
     if (cancel.load()) {

@@ -21,6 +21,9 @@ inline constexpr std::size_t kSha256HexLength = 64;
 // A SHA-256 digest as 64 lower-case hex digits.
 using Sha256Hex = std::array<char, kSha256HexLength>;
 
+// The digests a listing may hold: MD5 in reports and md5sum manifests, SHA-256 in sha256sum ones.
+enum class DigestKind { Md5, Sha256 };
+
 struct FileFacts {
     std::uint64_t size = 0;
     Md5Hex md5{};

@@ -17,7 +17,7 @@ public:
             return "a symbolic link that another user owns in a shared folder, which is not followed";
         case RunError::ForeignFileInSharedFolder:
             return "a file that another user owns in a shared folder, which is not replaced";
-        case RunError::SameFileTwice: return "the report and the checksums would be the same file";
+        case RunError::SameFileTwice: return "two of the outputs (report and manifests) would be the same file";
         case RunError::OpenFileOfAnotherProcess: return "a link in /proc that is none of this process's open files";
         case RunError::ReportReadOnly: return "the report is read-only";
         }

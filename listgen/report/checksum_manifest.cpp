@@ -1,5 +1,8 @@
 #include "listgen/report/checksum_manifest.h"
 
+#include <algorithm>
+#include <cctype>
+
 namespace listgen {
 
 namespace {
@@ -20,16 +23,26 @@ bool isBlank(char c)
     return c == ' ' || c == '\t';
 }
 
-bool readDigest(std::string_view text, Md5Hex& md5)
+constexpr std::size_t digestLength(DigestKind kind)
 {
-    if (text.size() < md5.size())
-        return false;
-    for (std::size_t i = 0; i < md5.size(); ++i) {
-        if (!isHexDigit(text[i]))
-            return false;
-        md5[i] = static_cast<char>(text[i] >= 'A' && text[i] <= 'F' ? text[i] + ('a' - 'A') : text[i]);
+    return kind == DigestKind::Md5 ? kMd5HexLength : kSha256HexLength;
+}
+
+// SHA-1, SHA-224, SHA-384 and SHA-512 (or BLAKE2b): digests of kinds this tool does not compute.
+bool isOtherDigestLength(std::size_t length)
+{
+    return length == 40 || length == 56 || length == 96 || length == 128;
+}
+
+// The hex digits at the start of `text`, lower-cased.
+std::size_t readDigest(std::string_view text, std::string& hex)
+{
+    hex.clear();
+    while (hex.size() < text.size() && isHexDigit(text[hex.size()])) {
+        const char c = text[hex.size()];
+        hex += static_cast<char>(c >= 'A' && c <= 'F' ? c + ('a' - 'A') : c);
     }
-    return true;
+    return hex.size();
 }
 
 bool readName(std::string_view name, bool escaped, std::string& relName)
@@ -54,8 +67,8 @@ bool readName(std::string_view name, bool escaped, std::string& relName)
     return !relName.empty();
 }
 
-// "(<path>) = <digest>", after "MD5 ": the path ends at the last ")".
-bool readTaggedLine(std::string_view rest, bool escaped, std::string& relName, Md5Hex& md5)
+// "(<path>) = <digest>", after the tag: the path ends at the last ")".
+bool readTaggedLine(std::string_view rest, bool escaped, std::string& relName, ManifestDigest& digest)
 {
     const std::size_t close = rest.rfind(')');
     if (close == std::string_view::npos || !readName(rest.substr(0, close), escaped, relName))
@@ -68,17 +81,34 @@ bool readTaggedLine(std::string_view rest, bool escaped, std::string& relName, M
     ++at;
     while (at < rest.size() && isBlank(rest[at]))
         ++at;
-    return rest.size() - at == md5.size() && readDigest(rest.substr(at), md5);
+    return rest.size() - at == digestLength(digest.kind) && readDigest(rest.substr(at), digest.hex) == digestLength(digest.kind);
+}
+
+// The tag of a --tag line ("MD5", "SHA256", "SHA1", ...) when `rest` starts with one and "(".
+std::string_view tagOf(std::string_view rest)
+{
+    std::size_t end = 0;
+    while (end < rest.size() && (std::isalnum(static_cast<unsigned char>(rest[end])) != 0 || rest[end] == '-'))
+        ++end;
+    std::size_t paren = end;
+    if (paren < rest.size() && rest[paren] == ' ')
+        ++paren;
+    if (end == 0 || paren >= rest.size() || rest[paren] != '(')
+        return {};
+    // An upper-case digest before a name that starts with "(" is no tag.
+    if (std::all_of(rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(end), isHexDigit))
+        return {};
+    return rest.substr(0, end);
 }
 
 } // namespace
 
-void appendManifestLine(std::string& out, std::string_view relName, const Md5Hex& md5)
+void appendManifestLine(std::string& out, std::string_view relName, std::string_view hexDigest)
 {
     const bool escaped = needsEscaping(relName);
     if (escaped)
         out += '\\';
-    out.append(md5.data(), md5.size());
+    out += hexDigest;
     out += "  ";
     if (relName == "-")
         out += "./";
@@ -97,7 +127,8 @@ void appendManifestLine(std::string& out, std::string_view relName, const Md5Hex
     out += '\n';
 }
 
-ManifestLine readManifestLine(std::string_view line, UnmarkedLines& unmarked, std::string& relName, Md5Hex& md5)
+ManifestLine readManifestLine(std::string_view line, UnmarkedLines& unmarked, std::string& relName,
+                              ManifestDigest& digest)
 {
     if (line.empty() || line.starts_with('#'))
         return ManifestLine::Nothing;
@@ -108,17 +139,23 @@ ManifestLine readManifestLine(std::string_view line, UnmarkedLines& unmarked, st
     if (escaped)
         ++at;
     std::string_view rest = line.substr(at);
-    if (rest.starts_with("MD5")) {
-        rest.remove_prefix(3);
+    if (const std::string_view tag = tagOf(rest); !tag.empty()) {
+        // coreutils' tags start with a capital ("SHA1", "BLAKE2b"); "md5" is no tag at all.
+        if (tag != "MD5" && tag != "SHA256")
+            return tag[0] >= 'A' && tag[0] <= 'Z' ? ManifestLine::OtherDigest : ManifestLine::Malformed;
+        digest.kind = tag == "MD5" ? DigestKind::Md5 : DigestKind::Sha256;
+        rest.remove_prefix(tag.size());
         if (rest.starts_with(' '))
             rest.remove_prefix(1);
-        if (!rest.starts_with('('))
-            return ManifestLine::Malformed;
-        return readTaggedLine(rest.substr(1), escaped, relName, md5) ? ManifestLine::Checksum : ManifestLine::Malformed;
+        return readTaggedLine(rest.substr(1), escaped, relName, digest) ? ManifestLine::Checksum : ManifestLine::Malformed;
     }
-    if (!readDigest(rest, md5) || rest.size() == md5.size() || !isBlank(rest[md5.size()]))
+    const std::size_t length = readDigest(rest, digest.hex);
+    if (length == rest.size() || !isBlank(rest[length]))
         return ManifestLine::Malformed;
-    rest.remove_prefix(md5.size() + 1);
+    if (length != kMd5HexLength && length != kSha256HexLength)
+        return isOtherDigestLength(length) ? ManifestLine::OtherDigest : ManifestLine::Malformed;
+    digest.kind = length == kMd5HexLength ? DigestKind::Md5 : DigestKind::Sha256;
+    rest.remove_prefix(length + 1);
     const bool marked = rest.size() > 1 && (rest[0] == ' ' || rest[0] == '*');
     if (!marked) {
         if (unmarked == UnmarkedLines::Refused)

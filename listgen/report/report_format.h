@@ -39,8 +39,9 @@ inline constexpr std::string_view kLineEnd = "\r\n";
 struct ReportRow {
     std::string relName;
     FileFacts facts;
-    // Manifests give digests only.
+    // Manifests give digests only: MD5 or SHA-256, in the facts' field of that kind.
     bool sizeKnown = true;
+    DigestKind digest = DigestKind::Md5;
 };
 
 // Line 1: the document start and the title, in either form.

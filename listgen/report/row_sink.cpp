@@ -7,10 +7,11 @@
 
 namespace listgen {
 
-RowSink::RowSink(ReportFile& report, ReportFile* manifest, std::string strRoot, ProgressMeter& progress,
-                 Outcome& outcome)
+RowSink::RowSink(ReportFile& report, ReportFile* md5Manifest, ReportFile* sha256Manifest, std::string strRoot,
+                 ProgressMeter& progress, Outcome& outcome)
     : report_(report)
-    , manifest_(manifest)
+    , md5Manifest_(md5Manifest)
+    , sha256Manifest_(sha256Manifest)
     , strRoot_(std::move(strRoot))
     , progress_(progress)
     , outcome_(outcome)
@@ -24,10 +25,15 @@ void RowSink::accept(const Entry& entry)
         rowText_.clear();
         File(rowText_, entry.path, strRoot_, entry.facts);
         report_.append(rowText_);
-        if (manifest_ != nullptr) {
+        if (md5Manifest_ != nullptr) {
             rowText_.clear();
             appendManifestLine(rowText_, relName(entry.path, strRoot_), entry.facts.md5);
-            manifest_->append(rowText_);
+            md5Manifest_->append(rowText_);
+        }
+        if (sha256Manifest_ != nullptr) {
+            rowText_.clear();
+            appendManifestLine(rowText_, relName(entry.path, strRoot_), entry.facts.sha256);
+            sha256Manifest_->append(rowText_);
         }
         ++outcome_.totals.files;
         outcome_.totals.bytes += entry.facts.size;

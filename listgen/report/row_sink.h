@@ -10,18 +10,20 @@ namespace listgen {
 class ReportFile;
 
 // The single consumer of a generate run: takes the entries back in report order, renders the
-// rows into the report (and the lines of a checksum manifest, when there is one), records what
-// was left out and reports progress.
+// rows into the report (and the lines of the md5sum and sha256sum manifests asked for), records
+// what was left out and reports progress.
 class RowSink : public EntrySink {
 public:
-    RowSink(ReportFile& report, ReportFile* manifest, std::string strRoot, ProgressMeter& progress, Outcome& outcome);
+    RowSink(ReportFile& report, ReportFile* md5Manifest, ReportFile* sha256Manifest, std::string strRoot,
+            ProgressMeter& progress, Outcome& outcome);
 
     void accept(const Entry& entry) override;
     void finish();
 
 private:
     ReportFile& report_;
-    ReportFile* manifest_;
+    ReportFile* md5Manifest_;
+    ReportFile* sha256Manifest_;
     std::string strRoot_;
     ProgressMeter& progress_;
     Outcome& outcome_;

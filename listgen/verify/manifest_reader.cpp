@@ -11,19 +11,31 @@ namespace listgen {
 
 ManifestReader::ManifestReader(LineReader lines, const std::string& firstLine)
 {
-    lines.expect("an md5sum manifest");
+    lines.expect("an md5sum or sha256sum manifest");
     lines.allowCarriageReturns();
     UnmarkedLines unmarked = UnmarkedLines::Undecided;
     std::string line = firstLine;
+    ManifestDigest digest;
     do {
         ReportRow row;
         row.sizeKnown = false;
-        switch (readManifestLine(line, unmarked, row.relName, row.facts.md5)) {
+        switch (readManifestLine(line, unmarked, row.relName, digest)) {
         case ManifestLine::Nothing: continue;
         case ManifestLine::Checksum: break;
         case ManifestLine::Malformed:
-            lines.refuse("a line that md5sum -c would not read as an MD5 checksum");
+            lines.refuse("a line that md5sum -c or sha256sum -c would not read as a checksum");
+        case ManifestLine::OtherDigest:
+            lines.refuse("a digest of a kind it cannot tell; only MD5 and SHA-256 are read");
         }
+        if (rows_.empty())
+            kind_ = digest.kind;
+        else if (digest.kind != kind_)
+            lines.refuse("it mixes MD5 and SHA-256 digests");
+        row.digest = digest.kind;
+        if (digest.kind == DigestKind::Md5)
+            std::copy(digest.hex.begin(), digest.hex.end(), row.facts.md5.begin());
+        else
+            std::copy(digest.hex.begin(), digest.hex.end(), row.facts.sha256.begin());
         // Manifests made with find(1) name their files "./path".
         if (row.relName.starts_with("./"))
             row.relName.erase(0, 2);

@@ -14,6 +14,8 @@ public:
     virtual ~RowReader() = default;
     // False after the last row; throws ReportFormatError for a file this tool did not write.
     virtual bool next(ReportRow& row) = 0;
+    // The kind of digest every row holds.
+    virtual DigestKind digests() const { return DigestKind::Md5; }
 };
 
 // Opens `path` ("-" for standard input) and reads it as a report or, when it does not start

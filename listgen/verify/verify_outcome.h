@@ -33,6 +33,12 @@ struct VerifyOutcome {
     // output (a manifest beside its report, or the report beside its manifest), or a copy of
     // the report. They are named, and not counted as new; any other file is new.
     std::vector<std::string> sameListings;
+    // Those among them that hold digests of another kind than were computed (SHA-256 beside an
+    // MD5 report): their names match, their digests were not compared.
+    std::vector<std::string> sameNames;
+    // What was compared: sizes (reports have them) and which digest.
+    bool sizesCompared = true;
+    DigestKind digestsCompared = DigestKind::Md5;
     // Exclude patterns that matched neither a file nor a row.
     std::vector<std::string> unusedExcludes;
     // Why io_uring could not be used, so files were read one by one; empty when it was.

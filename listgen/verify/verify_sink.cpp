@@ -65,6 +65,8 @@ VerifySink::VerifySink(RowReader& report, std::string strRoot, const ExcludeFilt
     , progress_(progress)
     , outcome_(outcome)
 {
+    if (report_.digests() == DigestKind::Sha256)
+        treeSha256_.emplace();
 }
 
 const ReportRow* VerifySink::currentRow()
@@ -102,7 +104,13 @@ void VerifySink::compare(const Entry& entry, std::string_view relative)
         return;
     }
     ++outcome_.rowsChecked;
-    if ((row->sizeKnown && row->facts.size != entry.facts.size) || row->facts.md5 != entry.facts.md5)
+    outcome_.sizesCompared = row->sizeKnown;
+    treeMd5_.add(relative, DigestKind::Md5, entry.facts);
+    if (treeSha256_)
+        treeSha256_->add(relative, DigestKind::Sha256, entry.facts);
+    const bool sameDigest = row->digest == DigestKind::Md5 ? row->facts.md5 == entry.facts.md5
+                                                            : row->facts.sha256 == entry.facts.sha256;
+    if ((row->sizeKnown && row->facts.size != entry.facts.size) || !sameDigest)
         outcome_.differences.push_back({Difference::Kind::Changed, row->relName});
     advance();
 }
@@ -152,13 +160,24 @@ void VerifySink::finish()
         outcome_.differences.push_back({Difference::Kind::Missing, row->relName});
         advance();
     }
+    // The run's other outputs list the report's names with digests that the tree has. Digests
+    // of a kind not computed here cannot be compared; such a file is named apart.
     const ListingFingerprint::Value reportListing = reportListing_.finish();
+    const ListingFingerprint::Value treeMd5 = treeMd5_.finish();
+    const std::optional<ListingFingerprint::Value> treeSha256 =
+        treeSha256_ ? std::optional(treeSha256_->finish()) : std::nullopt;
     for (NewFile& file : newFiles_) {
-        if (file.listing == reportListing)
+        const bool sameNames = file.listing && file.listing->names == reportListing.names;
+        const std::optional<ListingFingerprint::Value>& tree =
+            file.listing && file.listing->kind == DigestKind::Sha256 ? treeSha256 : std::optional(treeMd5);
+        if (sameNames && tree && file.listing->digests == tree->digests)
             outcome_.sameListings.push_back(std::move(file.relName));
+        else if (sameNames && !tree)
+            outcome_.sameNames.push_back(std::move(file.relName));
         else
             outcome_.differences.push_back({Difference::Kind::New, std::move(file.relName)});
     }
+    outcome_.digestsCompared = report_.digests();
     newFiles_.clear();
     progress_.finish(totals_);
 }

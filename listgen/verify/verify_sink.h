@@ -44,7 +44,10 @@ private:
     ReportRow row_;
     bool rowLoaded_ = false;
     bool rowsEnded_ = false;
+    // The report's names, and the tree's digests of the files it lists, of each kind computed.
     ListingFingerprint reportListing_;
+    ListingFingerprint treeMd5_;
+    std::optional<ListingFingerprint> treeSha256_;
     std::uint64_t rowsRead_ = 0;
     std::vector<NewFile> newFiles_;
     Progress totals_;

@@ -137,7 +137,7 @@ TEST_F(BatchTest, BothOutputsIntoStandardOutputIsWrongUsage)
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_EQ(result.output, "");
     EXPECT_EQ(result.errors,
-              "vaskerel: --output and --checksums name one stream; the report and the manifest need one each\n" +
+              "vaskerel: --output and --checksums name one stream; every output needs one of its own\n" +
                   kTryHelp);
 }
 

@@ -34,8 +34,10 @@ std::set<std::string> optionsNamedIn(std::string text)
         std::size_t end = at + (text.compare(at, 2, "--") == 0 ? 2 : 1);
         if (end >= text.size() || !std::isalpha(static_cast<unsigned char>(text[end])))
             continue;
-        while (end < text.size() && (std::islower(static_cast<unsigned char>(text[end])) || text[end] == '-' ||
-                                     (end == at + 1 && std::isalpha(static_cast<unsigned char>(text[end])))))
+        while (end < text.size() &&
+               (std::islower(static_cast<unsigned char>(text[end])) || text[end] == '-' ||
+                (end > at + 2 && std::isdigit(static_cast<unsigned char>(text[end]))) ||
+                (end == at + 1 && std::isalpha(static_cast<unsigned char>(text[end])))))
             ++end;
         names.insert(text.substr(at, end - at));
         at = end;
@@ -160,11 +162,14 @@ TEST(CommandLine, EmptyFieldsKeepTheWindowsWordsAndNameTheOption)
 
 TEST(CommandLine, TwoDocumentsCannotGoIntoOneStream)
 {
-    const std::string oneStream = "--output and --checksums name one stream; the report and the manifest need one each";
+    const std::string oneStream = "--output and --checksums name one stream; every output needs one of its own";
     EXPECT_EQ(parsed({"-i", "in", "-o", "-", "--checksums", "-"}).error, oneStream);
     EXPECT_EQ(parsed({"-i", "in", "-o", "/dev/stdout", "--checksums=-"}).error, oneStream);
     EXPECT_EQ(parsed({"-i", "in", "-o", "/dev/null", "--checksums", "/dev/null"}).error, oneStream);
-    EXPECT_EQ(parsed({"-i", "in", "-o", "-", "--checksums", "sums.md5"}).action, CommandLine::Action::Generate);
+    EXPECT_EQ(parsed({"-i", "in", "-o", "r", "--checksums", "-", "--sha256", "-"}).error,
+              "--checksums and --sha256 name one stream; every output needs one of its own");
+    EXPECT_EQ(parsed({"-i", "in", "-o", "-", "--checksums", "sums.md5", "--sha256", "sums.sha256"}).action,
+              CommandLine::Action::Generate);
 }
 
 TEST(CommandLine, StatusAndQuietGoWithVerify)

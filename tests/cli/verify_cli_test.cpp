@@ -55,7 +55,7 @@ TEST_F(VerifyCliTest, UnchangedTreeMatches)
     const ChildResult result = verify();
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.output, "");
-    EXPECT_EQ(result.errors, "vaskerel: 8 files checked: 0 changed, 0 missing, 0 new\n");
+    EXPECT_EQ(result.errors, "vaskerel: 8 files checked by size and MD5: 0 changed, 0 missing, 0 new\n");
 }
 
 TEST_F(VerifyCliTest, DifferencesComeOneLinePerEntryInReportOrderThenNew)
@@ -68,7 +68,7 @@ TEST_F(VerifyCliTest, DifferencesComeOneLinePerEntryInReportOrderThenNew)
     const ChildResult result = verify({"--exclude", "*.skip", "--jobs", "2"});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.output, "missing sub/x\nchanged &<>\"\nchanged ctl\\x01\nnew added\n");
-    EXPECT_EQ(result.errors, "vaskerel: 7 files checked: 2 changed, 1 missing, 1 new\n");
+    EXPECT_EQ(result.errors, "vaskerel: 7 files checked by size and MD5: 2 changed, 1 missing, 1 new\n");
 }
 
 TEST_F(VerifyCliTest, CannotVerifyExitsTwo)
@@ -82,29 +82,53 @@ TEST_F(VerifyCliTest, CannotVerifyExitsTwo)
     EXPECT_EQ(run({"--verify", report()}).exitCode, 2);
 }
 
-TEST_F(VerifyCliTest, ChecksumManifestPassesMd5sumAndVerifiesLikeTheReport)
+// md5sum -c and sha256sum -c accept the manifests of odd names, and verify reads them back: a
+// change, a removal and an addition show through either.
+TEST_F(VerifyCliTest, ManifestsPassMd5sumAndSha256sumAndVerifyLikeTheReport)
 {
-    writeFile(folder / "in/new\nline", "n");
-    writeFile(folder / "in/back\\slash", "b");
-    writeFile(folder / "in/-", "standard input is not this file");
-    const std::string manifest = folder / "sums.md5";
-    ASSERT_EQ(run({"-i", input(), "-o", report(), "--checksums", manifest}).exitCode, 0);
-    const ChildResult check = testing_support::runProgram({"/bin/sh", "-c", "cd \"$0\" && md5sum --quiet -c \"$1\"",
-                                                           input(), manifest});
-    EXPECT_EQ(check.exitCode, 0) << check.output << check.errors;
-    const ChildResult matches = run({"--verify", manifest, "-i", input()});
-    EXPECT_EQ(matches.exitCode, 0) << matches.errors;
+    for (const char* name : {"new\nline", "back\\slash", "-", " lead", "*star", "cr\r"})
+        writeFile(folder / ("in/" + std::string(name)), name);
+    const std::string md5 = folder / "sums.md5";
+    const std::string sha256 = folder / "sums.sha256";
+    ASSERT_EQ(run({"-i", input(), "-o", report(), "--checksums", md5, "--sha256", sha256}).exitCode, 0);
+    for (const auto& [tool, manifest] : {std::pair{"md5sum", md5}, std::pair{"sha256sum", sha256}}) {
+        const ChildResult check = testing_support::runProgram(
+            {"/bin/sh", "-c", std::string("cd \"$0\" && ") + tool + " --quiet -c \"$1\"", input(), manifest});
+        EXPECT_EQ(check.exitCode, 0) << tool << check.output << check.errors;
+        const ChildResult matches = run({"--verify", manifest, "-i", input()});
+        EXPECT_EQ(matches.exitCode, 0) << matches.errors;
+    }
     writeFile(folder / "in/sub/x", "edited");
-    const ChildResult differs = run({"--verify", manifest, "-i", input()});
+    fs::remove(folder / "in/z");
+    writeFile(folder / "in/added", "new");
+    const ChildResult differs = run({"--verify", sha256, "-i", input()});
     EXPECT_EQ(differs.exitCode, 1);
-    EXPECT_EQ(differs.output, "changed sub/x\n");
+    EXPECT_EQ(differs.output, "changed sub/x\nmissing z\nnew added\n");
+    EXPECT_EQ(differs.errors, "vaskerel: 13 files checked by SHA-256: 1 changed, 1 missing, 1 new\n");
+}
+
+TEST_F(VerifyCliTest, AManifestOfMixedOrUnknownDigestsIsRefusedInThoseWords)
+{
+    const std::string md5 = std::string(32, 'a');
+    const std::string sha256 = std::string(64, 'b');
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {md5 + "  z\n" + sha256 + "  sub/x\n", "it mixes MD5 and SHA-256 digests"},
+        {"SHA1 (z) = " + std::string(40, 'c') + "\n", "a digest of a kind it cannot tell; only MD5 and SHA-256 are read"},
+    };
+    for (const auto& [content, problem] : cases) {
+        writeFile(folder / "odd.sums", content);
+        const ChildResult result = run({"--verify", folder / "odd.sums", "-i", input()});
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_NE(result.errors.find(problem), std::string::npos) << result.errors;
+    }
 }
 
 TEST_F(VerifyCliTest, AHandOverVerifiesWithEitherOutputWhereverTheyLie)
 {
     const std::string report = folder / "in/sub/index.html";
     const std::string manifest = folder / "in/SUMS.md5";
-    ASSERT_EQ(run({"-i", input(), "-o", report, "--checksums", manifest}).exitCode, 0);
+    ASSERT_EQ(run({"-i", input(), "-o", report, "--checksums", manifest, "--sha256", folder / "in/SUMS.sha256"}).exitCode,
+              0);
     const ChildResult md5sum =
         testing_support::runProgram({"/bin/sh", "-c", "cd \"$0\" && md5sum --quiet -c \"$1\"", input(), manifest});
     EXPECT_EQ(md5sum.exitCode, 0) << md5sum.output;
@@ -112,11 +136,19 @@ TEST_F(VerifyCliTest, AHandOverVerifiesWithEitherOutputWhereverTheyLie)
     const ChildResult byReport = run({"--verify", report, "-i", input()});
     EXPECT_EQ(byReport.exitCode, 0);
     EXPECT_EQ(byReport.output, "");
-    EXPECT_EQ(byReport.errors, "vaskerel: skipped SUMS.md5" + note + "vaskerel: 8 files checked: 0 changed, 0 missing, 0 new\n");
+    const std::string namesOnly =
+        ": it lists the files of the report being checked; its SHA-256 digests were not compared\n";
+    EXPECT_EQ(byReport.errors, "vaskerel: skipped SUMS.md5" + note + "vaskerel: skipped SUMS.sha256" + namesOnly +
+                                   "vaskerel: 8 files checked by size and MD5: 0 changed, 0 missing, 0 new\n");
     const ChildResult byManifest = run({"--verify", manifest, "-i", input()});
     EXPECT_EQ(byManifest.exitCode, 0);
-    EXPECT_EQ(byManifest.errors,
-              "vaskerel: skipped sub/index.html" + note + "vaskerel: 8 files checked: 0 changed, 0 missing, 0 new\n");
+    EXPECT_EQ(byManifest.errors, "vaskerel: skipped sub/index.html" + note + "vaskerel: skipped SUMS.sha256" +
+                                     namesOnly + "vaskerel: 8 files checked by MD5: 0 changed, 0 missing, 0 new\n");
+    // Checked by SHA-256, every other output's digests are computed and compared.
+    const ChildResult bySha256 = run({"--verify", folder / "in/SUMS.sha256", "-i", input()});
+    EXPECT_EQ(bySha256.exitCode, 0);
+    EXPECT_EQ(bySha256.errors, "vaskerel: skipped sub/index.html" + note + "vaskerel: skipped SUMS.md5" + note +
+                                   "vaskerel: 8 files checked by SHA-256: 0 changed, 0 missing, 0 new\n");
 }
 
 TEST_F(VerifyCliTest, ManifestsInEveryFormMd5sumWritesVerify)
@@ -128,7 +160,7 @@ TEST_F(VerifyCliTest, ManifestsInEveryFormMd5sumWritesVerify)
     ASSERT_EQ(made.exitCode, 0) << made.errors;
     const ChildResult result = run({"--verify", tagged, "-i", input()});
     EXPECT_EQ(result.exitCode, 0) << result.errors;
-    EXPECT_EQ(result.errors, "vaskerel: 8 files checked: 0 changed, 0 missing, 0 new\n");
+    EXPECT_EQ(result.errors, "vaskerel: 8 files checked by MD5: 0 changed, 0 missing, 0 new\n");
 }
 
 TEST_F(VerifyCliTest, NulSeparatedAndEmptyManifestsAreRefusedAndSaySo)

@@ -53,7 +53,7 @@ expect "options after a value" "--exclude" "$(offers "vaskerel -i photos --ex" v
 
 # Every option in the executable's option table ("  -i, --input DIR ...") must be offered.
 usage=$("$vaskerel" --help) || exit 1
-options=$(grep -oE -- '^ +(-[A-Za-z], +)?--[a-z][-a-z]*' <<<"$usage" | tr -s ', ' '\n\n' | grep -- '^-' | sort -u)
+options=$(grep -oE -- '^ +(-[A-Za-z], +)?--[a-z][-a-z0-9]*' <<<"$usage" | tr -s ', ' '\n\n' | grep -- '^-' | sort -u)
 [[ $options == *--input* ]] || {
     echo "FAIL no options found in the usage text"
     exit 1

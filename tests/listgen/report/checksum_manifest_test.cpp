@@ -15,18 +15,20 @@ const listgen::Md5Hex kDigest = [] {
     return digest;
 }();
 
-// The name a line holds, "#" for a line that holds nothing, "!" for one md5sum -c would not read.
+// The name a line holds, "#" for a line that holds nothing, "!" for one md5sum -c would not
+// read, "?" for a digest of another kind; its digest must be kHex (MD5) or kHex twice (SHA-256).
 std::string nameIn(std::string_view line, UnmarkedLines& unmarked)
 {
     std::string name;
-    listgen::Md5Hex digest{};
+    listgen::ManifestDigest digest;
     switch (listgen::readManifestLine(line, unmarked, name, digest)) {
     case ManifestLine::Nothing: return "#";
     case ManifestLine::Malformed: return "!";
+    case ManifestLine::OtherDigest: return "?";
     case ManifestLine::Checksum: break;
     }
-    EXPECT_EQ(digest, kDigest) << line;
-    return name;
+    EXPECT_EQ(digest.hex, digest.kind == listgen::DigestKind::Md5 ? kHex : kHex + kHex) << line;
+    return digest.kind == listgen::DigestKind::Md5 ? name : "sha256:" + name;
 }
 
 std::string nameIn(std::string_view line)
@@ -88,7 +90,7 @@ TEST(ChecksumManifest, RefusesWhatMd5sumRefuses)
     for (const std::string& bad : std::vector<std::string>{
              kHex + "x  a", kHex.substr(1) + "  a", kHex.substr(1) + "g  a", "\\" + kHex + "  a\\q", "\\" + kHex + "  a\\",
           " #" + kHex + "  a", "   ", "MD5 (x) = " + kHex + " ", "MD5\t(x) = " + kHex, "md5 (x) = " + kHex,
-          "SHA1 (x) = " + kHex, "MD5 (x) = " + kHex + kHex, "MD5 x = " + kHex, "MD5 () = " + kHex,
+          "MD5 (x) = " + kHex + kHex, "SHA256 (x) = " + kHex, "MD5 x = " + kHex, "MD5 () = " + kHex,
           kHex + "  a" + std::string(1, '\0') + "b"})
         EXPECT_EQ(nameIn(bad), "!") << bad;
 }
@@ -108,4 +110,31 @@ TEST(ChecksumManifest, LinesWithOneBlankAndNoMarkAreReadOnlyWithoutMarkedOnes)
     // A one-letter rest is a name, never a mark.
     unmarked = UnmarkedLines::Undecided;
     EXPECT_EQ(nameIn(kHex + " *", unmarked), "*");
+}
+
+TEST(ChecksumManifest, ReadsSha256LinesAndTellsOtherDigestsApart)
+{
+    const std::string sha = kHex + kHex;
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {sha + "  plain", "sha256:plain"},
+        {sha + " *binary", "sha256:binary"},
+        {"SHA256 (tagged) = " + sha, "sha256:tagged"},
+        {"\\SHA256 (new\\nline) = " + sha, "sha256:new\nline"},
+        {"SHA1 (x) = " + kHex.substr(0, 40 - 32) + kHex, "?"},
+        {"SHA512 (x) = " + sha + sha, "?"},
+        {"BLAKE2b (x) = " + sha + sha, "?"},
+        {kHex + kHex.substr(0, 8) + "  sha1", "?"},
+        {sha + sha + "  sha512", "?"},
+        {kHex.substr(0, 31) + "  odd", "!"},
+    };
+    for (const auto& [line, name] : cases)
+        EXPECT_EQ(nameIn(line), name) << line;
+    std::string written;
+    const listgen::Sha256Hex digest = [&] {
+        listgen::Sha256Hex value;
+        std::copy(sha.begin(), sha.end(), value.begin());
+        return value;
+    }();
+    listgen::appendManifestLine(written, "-", digest);
+    EXPECT_EQ(written, sha + "  ./-\n");
 }

@@ -39,3 +39,15 @@ TEST(ListingFingerprint, SameNamesAndDigestsAgreeAndAnyOtherListingDiffers)
     EXPECT_NE(of({row("ab", '1'), row("c", '1')}), of({row("a", '1'), row("bc", '1')}));
     EXPECT_NE(of({}), reference);
 }
+
+TEST(ListingFingerprint, NamesAgreeAcrossDigestKindsButDigestsOnlyWithinOne)
+{
+    ReportRow sha = row("a", '0');
+    sha.digest = listgen::DigestKind::Sha256;
+    sha.facts.sha256.fill('1');
+    const auto fromMd5 = of({row("a", '1')});
+    const auto fromSha256 = of({sha});
+    EXPECT_EQ(fromSha256.names, fromMd5.names);
+    EXPECT_NE(fromSha256, fromMd5);
+    EXPECT_EQ(fromSha256.kind, listgen::DigestKind::Sha256);
+}
