@@ -140,8 +140,9 @@ TEST_F(RowReaderTest, ManifestsAreReadInWalkOrderWithoutSizes)
     EXPECT_EQ(read(d41 + "  a\n" + d41 + "  b"), "a 0\nb 0\n");
     EXPECT_EQ(read(d41 + "  a\r\n" + d41 + "  b\r"), "a 0\nb 0\n");
     EXPECT_EQ(read("# made by md5sum --tag\n\nMD5 (b) = " + d41 + "\n\r\n\\MD5 (c\\r) = " + d41 + "\n"), "b 0\nc\r 0\n");
-    const std::string foreign = " is not an md5sum manifest: ";
-    EXPECT_EQ(read(d41 + "  a\nnot a line\n"), foreign + "a line that md5sum -c would not read as an MD5 checksum (line 2)");
+    const std::string foreign = " is not an md5sum or sha256sum manifest: ";
+    EXPECT_EQ(read(d41 + "  a\nnot a line\n"),
+              foreign + "a line that md5sum -c or sha256sum -c would not read as a checksum (line 2)");
     EXPECT_EQ(read(d41 + "  ../up\n"),
               foreign + "a path no folder can hold (it is absolute, or has an empty, \".\" or \"..\" part) (line 1)");
     EXPECT_EQ(read(d41 + "  a\n" + d41 + "  ./a\n"), foreign + "a path listed twice (line 2)");
