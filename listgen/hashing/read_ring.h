@@ -31,7 +31,10 @@ public:
     // two completions. Without `follow`, a link is measured and opened as itself.
     virtual void measureAndOpen(int folderFd, const char* name, bool follow, int openFlags, struct statx* status,
                                 unsigned slot, std::uint64_t measureTag, std::uint64_t openTag) = 0;
-    virtual void read(unsigned slot, void* buffer, unsigned size, std::uint64_t offset, std::uint64_t tag) = 0;
+    // `elsewhere`: done by the kernel's worker threads, on another core if one is free, rather
+    // than while submitting: the copy of a large read then runs beside the hashing.
+    virtual void read(unsigned slot, void* buffer, unsigned size, std::uint64_t offset, bool elsewhere,
+                      std::uint64_t tag) = 0;
     virtual void close(unsigned slot, std::uint64_t tag) = 0;
     // Asks for every request in flight to end early; each still completes, if only with -ECANCELED.
     virtual void cancelAll(std::uint64_t tag) = 0;

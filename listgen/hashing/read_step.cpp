@@ -74,7 +74,7 @@ void ReadStep::measureAndOpen(int folderFd, const char* name, bool follow, int o
 }
 
 void ReadStep::read(unsigned slot, char* buffer, std::size_t size, std::uint64_t offset, std::uint64_t expectedEnd,
-                    std::uint64_t tag)
+                    bool elsewhere, std::uint64_t tag)
 {
     const std::size_t index = newRecord(Kind::Read, tag);
     Record& record = records_[index];
@@ -83,6 +83,7 @@ void ReadStep::read(unsigned slot, char* buffer, std::size_t size, std::uint64_t
     record.size = size;
     record.offset = offset;
     record.expectedEnd = expectedEnd;
+    record.elsewhere = elsewhere;
     waiting_.push_back(index);
     sendWaiting();
 }
@@ -119,7 +120,7 @@ void ReadStep::send(std::size_t index)
     case Kind::Read: {
         const std::size_t left = std::min(record.size - record.got, kLargestRead);
         ring_.read(record.slot, record.buffer + record.got, static_cast<unsigned>(left), record.offset + record.got,
-                   index);
+                   record.elsewhere, index);
         break;
     }
     case Kind::Close:

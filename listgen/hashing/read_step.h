@@ -39,7 +39,7 @@ public:
     // Reads up to `size` bytes at `offset`. A short read reads on, unless it ended where the
     // file is expected to end (`expectedEnd`, an offset) or at the end of the file.
     void read(unsigned slot, char* buffer, std::size_t size, std::uint64_t offset, std::uint64_t expectedEnd,
-              std::uint64_t tag);
+              bool elsewhere, std::uint64_t tag);
     void close(unsigned slot, std::uint64_t tag);
 
     // Sends what waits, and appends what has completed to `done`; waits up to `wait` when
@@ -66,6 +66,7 @@ private:
         std::size_t got = 0;
         std::uint64_t offset = 0;
         std::uint64_t expectedEnd = 0;
+        bool elsewhere = false;
         // Measure and open go out together, each knowing the other.
         std::size_t partner = 0;
         unsigned halvesDone = 0;

@@ -26,7 +26,7 @@ constexpr unsigned kRingEntries = 1024;
 constexpr unsigned kMostSlots = 512;
 // Files up to this size are read in one request and hashed as whole messages.
 constexpr std::size_t kSmallFile = std::size_t{256} << 10;
-constexpr std::size_t kChunkSize = std::size_t{1} << 18;
+constexpr std::size_t kChunkSize = std::size_t{1} << 17;
 // One byte more than a chunk, so that the last read of a file also tells whether it grew.
 constexpr std::size_t kChunkBuffer = kChunkSize + 64;
 constexpr unsigned kReadsPerStream = 2;
@@ -35,6 +35,8 @@ constexpr std::size_t kHeldReads = 32;
 constexpr std::size_t kMostWaitingForStream = 16;
 // Streams of large files at once: as many as the widest kernels have lanes worth filling.
 constexpr unsigned kMostStreams = 16;
+// Up to this many streams, the four-lane kernel hashes each about as fast as one alone.
+constexpr std::size_t kStreamsAtFullSpeed = 4;
 constexpr std::size_t kMostJobs = DevicePace::kDeepest + kMostWaitingForStream + kMostStreams + 16;
 constexpr std::size_t kClaimsAtOnce = 32;
 constexpr std::size_t kNoSha256 = ~std::size_t{0};
@@ -214,8 +216,13 @@ void UringHasher::work(WorkQueue& queue, unsigned reader)
 void UringHasher::serve(WorkQueue& queue, unsigned reader)
 {
     paceSince_ = Clock::now();
+    bool busy = false;
     for (;;) {
         takeFiles(queue, reader);
+        // Told before its finished files, so that the others never see the run over while
+        // this reader may still pass a large file on.
+        if (const bool holding = jobsInFlight_ > 0 || !toPass_.empty(); holding && !busy)
+            queue.setBusy(reader, busy = true);
         if (!finishedClaims_.empty()) {
             queue.finished(finishedClaims_);
             finishedClaims_.clear();
@@ -223,6 +230,8 @@ void UringHasher::serve(WorkQueue& queue, unsigned reader)
         for (LargeFile& file : toPass_)
             queue.postLarge(std::move(file));
         toPass_.clear();
+        if (jobsInFlight_ == 0 && busy)
+            queue.setBusy(reader, busy = false);
         if (jobsInFlight_ == 0) {
             if (!queue.waitForWork(reader, kWakeUp))
                 break;
@@ -233,10 +242,13 @@ void UringHasher::serve(WorkQueue& queue, unsigned reader)
     progress_.tick();
 }
 
+// A disk known to spin gets few streams, so that it seeks less; any other device, or one not
+// measured yet, as many as the lanes and the chunk buffers allow.
 unsigned UringHasher::mostStreams() const
 {
     const auto byChunks = static_cast<unsigned>(chunks_.size() / kReadsPerStream);
-    return std::max(1U, std::min({kMostStreams, byChunks, pace_.depth() / 2}));
+    const unsigned byDevice = pace_.kind() == DevicePace::Kind::Spinning ? pace_.depth() / 2 : kMostStreams;
+    return std::max(1U, std::min({kMostStreams, byChunks, byDevice}));
 }
 
 // Takes what there is room for: files in walk order within the device's depth, and large
@@ -442,14 +454,15 @@ void UringHasher::onOpened(std::size_t index)
         readChunks(index);
 }
 
-// A large file stays with this reader while it streams no more files than any other;
-// otherwise it goes to the queue for one that streams fewer.
+// A large file stays with this reader while its lanes are narrow (up to four streams run about
+// as fast each as one alone) or it streams no more files than any other reader; otherwise it
+// goes to the queue for one that streams fewer.
 bool UringHasher::keepOrPass(std::size_t index)
 {
     Job& job = jobs_[index];
     if (job.large)
         return true;
-    if (streamsHeld_ < mostStreams() && queue_->fewestStreams(reader_)) {
+    if (streamsHeld_ < mostStreams() && (streamsHeld_ < kStreamsAtFullSpeed || queue_->fewestStreams(reader_))) {
         job.large = true;
         ++streamsHeld_;
         queue_->setStreams(reader_, static_cast<unsigned>(streamsHeld_));
@@ -496,7 +509,7 @@ void UringHasher::submitHeldReads()
     });
     for (const std::size_t index : heldReads_) {
         Job& job = jobs_[index];
-        step_.read(job.slot, job.data, job.asked, 0, job.size, tag(Op::ReadWhole, index));
+        step_.read(job.slot, job.data, job.asked, 0, job.size, false, tag(Op::ReadWhole, index));
         job.submitted = Clock::now();
     }
     heldReads_.clear();
@@ -575,7 +588,7 @@ void UringHasher::readChunks(std::size_t index)
         chunk.asked = last ? static_cast<std::size_t>(left) + 1 : kChunkSize;
         job.nextRead += last ? left : kChunkSize;
         job.allAsked = last;
-        step_.read(job.slot, chunk.data, chunk.asked, chunk.offset, job.size, tag(Op::ReadChunk, index, chunkIndex));
+        step_.read(job.slot, chunk.data, chunk.asked, chunk.offset, job.size, true, tag(Op::ReadChunk, index, chunkIndex));
         chunk.submitted = Clock::now();
         ++job.readsInFlight;
         ++job.opsInFlight;

@@ -154,11 +154,12 @@ void UringRing::measureAndOpen(int folderFd, const char* name, bool follow, int 
     io_uring_sqe_set_data64(open, openTag);
 }
 
-void UringRing::read(unsigned slot, void* buffer, unsigned size, std::uint64_t offset, std::uint64_t tag)
+void UringRing::read(unsigned slot, void* buffer, unsigned size, std::uint64_t offset, bool elsewhere,
+                     std::uint64_t tag)
 {
     io_uring_sqe* read = nextEntry();
     io_uring_prep_read(read, static_cast<int>(slot), buffer, size, offset);
-    read->flags |= IOSQE_FIXED_FILE;
+    read->flags |= IOSQE_FIXED_FILE | (elsewhere ? IOSQE_ASYNC : 0);
     io_uring_sqe_set_data64(read, tag);
 }
 

@@ -28,7 +28,8 @@ public:
     unsigned fileSlots() const noexcept override { return slots_; }
     void measureAndOpen(int folderFd, const char* name, bool follow, int openFlags, struct statx* status,
                         unsigned slot, std::uint64_t measureTag, std::uint64_t openTag) override;
-    void read(unsigned slot, void* buffer, unsigned size, std::uint64_t offset, std::uint64_t tag) override;
+    void read(unsigned slot, void* buffer, unsigned size, std::uint64_t offset, bool elsewhere,
+              std::uint64_t tag) override;
     void close(unsigned slot, std::uint64_t tag) override;
     void cancelAll(std::uint64_t tag) override;
     std::size_t submitAndTake(std::span<RingCompletion> out, std::chrono::milliseconds wait) override;

@@ -7,6 +7,7 @@ namespace listgen {
 WorkQueue::WorkQueue(unsigned readers)
     : streams_(std::max(1U, readers), 0)
     , retired_(streams_.size(), false)
+    , busy_(streams_.size(), false)
 {
 }
 
@@ -16,6 +17,7 @@ void WorkQueue::setReaders(unsigned readers)
         const std::lock_guard lock(mutex_);
         streams_.resize(std::max(1U, readers));
         retired_.resize(streams_.size(), false);
+        busy_.resize(streams_.size(), false);
     }
     forReaders_.notify_all();
 }
@@ -171,8 +173,19 @@ void WorkQueue::retire(unsigned reader)
     {
         const std::lock_guard lock(mutex_);
         retired_[reader] = true;
+        busy_[reader] = false;
     }
     forReaders_.notify_all();
+}
+
+void WorkQueue::setBusy(unsigned reader, bool busy)
+{
+    {
+        const std::lock_guard lock(mutex_);
+        busy_[reader] = busy;
+    }
+    if (!busy)
+        forReaders_.notify_all();
 }
 
 void WorkQueue::setStreams(unsigned reader, unsigned streams)
@@ -200,7 +213,7 @@ bool WorkQueue::over() const
 {
     if (abandoned_)
         return true;
-    return inputClosed_ && large_.empty() &&
+    return inputClosed_ && large_.empty() && std::none_of(busy_.begin(), busy_.end(), [](bool busy) { return busy; }) &&
            std::none_of(batches_.begin(), batches_.end(),
                         [](const Batch& batch) { return batch.next < batch.entries.size(); });
 }

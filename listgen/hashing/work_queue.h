@@ -65,6 +65,9 @@ public:
     bool fewestStreams(unsigned reader) const;
     // The reader has stopped; it takes nothing more and counts no more for fairness.
     void retire(unsigned reader);
+    // Whether the reader holds files it took and may yet pass on a large one; while one does,
+    // the others wait for work rather than stop.
+    void setBusy(unsigned reader, bool busy);
 
     // Waits until there is something `reader` may take or nothing will come any more (false
     // then), or `timeout` passes.
@@ -92,6 +95,7 @@ private:
     std::deque<LargeFile> large_;
     std::vector<unsigned> streams_;
     std::vector<bool> retired_;
+    std::vector<bool> busy_;
     bool inputClosed_ = false;
     bool abandoned_ = false;
 };

@@ -78,7 +78,7 @@ public:
         add(open);
     }
 
-    void read(unsigned slot, void* buffer, unsigned size, std::uint64_t offset, std::uint64_t tag) override
+    void read(unsigned slot, void* buffer, unsigned size, std::uint64_t offset, bool, std::uint64_t tag) override
     {
         Request read(Kind::Read, tag);
         read.slot = slot;

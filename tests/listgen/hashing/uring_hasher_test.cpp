@@ -132,7 +132,7 @@ ReadResult readThroughStep(FakeRing& ring, const TempFolder& folder, const std::
     while (done.size() < 2)
         step.advance(done, std::chrono::milliseconds(10));
     EXPECT_EQ(done[1].result, 0);
-    step.read(0, buffer.data(), size + 1, 0, size, 3);
+    step.read(0, buffer.data(), size + 1, 0, size, false, 3);
     while (done.size() < 3)
         step.advance(done, std::chrono::milliseconds(10));
     step.close(0, 4);
