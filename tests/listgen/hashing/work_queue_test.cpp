@@ -73,3 +73,22 @@ TEST(WorkQueue, LargeFilesGoToTheReaderWithTheFewestStreams)
     queue.closeInput();
     EXPECT_FALSE(queue.waitForWork(0, std::chrono::milliseconds(0)));
 }
+
+// A reader that took every file may still find a large one among them and pass it on: until
+// it has none left, the others wait rather than stop.
+TEST(WorkQueue, ReadersWaitWhileAnotherMayStillPassAFileOn)
+{
+    WorkQueue queue(2);
+    std::vector<Entry> entries = files(4);
+    queue.add(0, entries);
+    queue.closeInput();
+    Claim claims[4];
+    ASSERT_EQ(queue.claim(claims), 4U);
+    queue.setBusy(0, true);
+    EXPECT_TRUE(queue.waitForWork(1, std::chrono::milliseconds(0))) << "reader 1 stopped while reader 0 held files";
+    queue.setStreams(0, 4);
+    queue.postLarge(largeFile(entries[3]));
+    EXPECT_TRUE(queue.takeLarge(1));
+    queue.setBusy(0, false);
+    EXPECT_FALSE(queue.waitForWork(1, std::chrono::milliseconds(0)));
+}
