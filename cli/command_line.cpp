@@ -39,6 +39,7 @@ struct Parser {
     std::string jobs;
     bool informationFlag = false;
     CLI::Option* verify = nullptr;
+    CLI::Option* writeStylesheet = nullptr;
     std::vector<CLI::Option*> generateOnly;
 
     explicit Parser(CommandLine& line)
@@ -62,6 +63,8 @@ struct Parser {
         app.add_option("-j,--jobs", jobs, "files hashed at once")->type_name("N");
         app.add_flag("-q,--quiet", line.quiet, "no progress line");
         verify = app.add_option("--verify", line.verifyReport, "the report or manifest to check")->type_name("REPORT");
+        writeStylesheet = app.add_option("--write-stylesheet", line.stylesheetFile, "write the reports' stylesheet")
+                              ->type_name("FILE");
     }
 };
 
@@ -72,6 +75,12 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments)
     CommandLine line;
     if (arguments.empty())
         return line;
+    // What a file manager runs to open a folder with the tool.
+    if (arguments.size() == 1 && !arguments[0].empty() && !arguments[0].starts_with('-')) {
+        line.action = Action::OpenFolder;
+        line.request.inputDir = arguments[0];
+        return line;
+    }
     line.action = informationAsked(arguments);
     if (line.action != Action::Generate)
         return line;
@@ -102,6 +111,18 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments)
     if (!parser.jobs.empty() || parser.app.count("--jobs") > 0) {
         if (!parseJobs(parser.jobs, line.request.jobs))
             return fail(kJobsProblem);
+    }
+    if (parser.writeStylesheet->count() > 0) {
+        if (line.stylesheetFile.empty())
+            return fail("--write-stylesheet needs a file, or - for standard output");
+        const std::vector<CLI::Option*> options = parser.app.get_options();
+        const bool others = std::any_of(options.begin(), options.end(), [&](const CLI::Option* option) {
+            return option != parser.writeStylesheet && option->count() > 0;
+        });
+        if (others)
+            return fail("--write-stylesheet takes no other option");
+        line.action = Action::WriteStylesheet;
+        return line;
     }
     if (parser.verify->count() > 0) {
         if (line.verifyReport.empty())
@@ -140,15 +161,25 @@ std::string usageText()
     return "Usage: vaskerel -i DIR -o FILE [-t TEXT] [-s REF] [--checksums FILE]\n"
            "                [-x PATTERN]... [-j N] [-q]\n"
            "       vaskerel --verify REPORT -i DIR [-x PATTERN]... [-j N]\n"
+           "       vaskerel --write-stylesheet FILE\n"
+           "       vaskerel [FOLDER]\n"
            "       vaskerel -h | -V\n"
            "\n"
            "Writes an HTML report of every file below DIR to FILE: its path, size and MD5.\n"
-           "With no arguments, vaskerel opens its window.\n"
+           "With no arguments, vaskerel opens its window; with a FOLDER, the window with\n"
+           "that folder as its input.\n"
            "\n"
            "  -i, --input DIR         the folder to list\n"
            "  -o, --output FILE       the report to write; - for standard output\n"
            "  -t, --title TEXT        the page title\n"
-           "  -s, --stylesheet REF    the stylesheet the report links to\n"
+           "  -s, --stylesheet REF    the stylesheet the report links to: a URL relative to\n"
+           "                          the report, so \"#\" starts a fragment, \"?\" a query,\n"
+           "                          \"%\" an escape such as %20, and a \":\" before the\n"
+           "                          first \"/\" a scheme (https:); spaces and characters\n"
+           "                          past ASCII are percent-encoded as UTF-8\n"
+           "      --write-stylesheet FILE\n"
+           "                          write vaskerel's stylesheet for reports to FILE\n"
+           "                          (- for standard output), to give with -s, and stop\n"
            "      --checksums FILE    also write an md5sum manifest of the same files, which\n"
            "                          md5sum -c FILE checks when run in DIR\n"
            "      --verify REPORT     check DIR against a report or a manifest written by\n"
@@ -162,6 +193,10 @@ std::string usageText()
            "  -q, --quiet             no progress line on a terminal\n"
            "  -V, --version           show the version\n"
            "  -h, --help              show this help\n"
+           "\n"
+           "Browsers open large reports far sooner with vaskerel's stylesheet beside them:\n"
+           "  vaskerel --write-stylesheet out/report.css\n"
+           "  vaskerel -i DIR -o out/list.htm -s report.css\n"
            "\n"
            "A value that starts with \"-\" is given in the form --title=-VALUE.\n"
            "Exit status: 0 complete; 1 nothing written; 2 wrong usage;\n"

@@ -218,6 +218,11 @@ void FrmMain::cmdPathBrowse_Click()
         txtPath->setText(ComDlg.FileName);
 }
 
+void FrmMain::setInputFolder(const QString& folder)
+{
+    txtDir->setText(folder);
+}
+
 bool FrmMain::generating() const
 {
     return worker_->running();

@@ -4,7 +4,7 @@
 
 namespace vaskerel {
 
-int openWindow(int&, char**)
+int openWindow(int&, char**, const std::string&)
 {
     std::cerr << "vaskerel: this build has no window (it was built without Qt); "
                  "see vaskerel --help for the command line\n";

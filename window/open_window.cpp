@@ -8,11 +8,12 @@
 #include "window/settings_store.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QIcon>
 
 namespace vaskerel {
 
-int openWindow(int& argc, char** argv)
+int openWindow(int& argc, char** argv, const std::string& inputFolder)
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
@@ -24,6 +25,8 @@ int openWindow(int& argc, char** argv)
     FrmMain frmMain(settings, dialog, messages);
     dialog.setOwner(&frmMain);
     messages.setOwner(&frmMain);
+    if (!inputFolder.empty())
+        frmMain.setInputFolder(QFile::decodeName(QByteArray::fromStdString(inputFolder)));
     frmMain.show();
     return QApplication::exec();
 }

@@ -126,3 +126,23 @@ TEST_F(BatchTest, ExcludePatternThatMatchedNothingIsNamed)
     EXPECT_EQ(result.errors, "vaskerel: --exclude ./nothing* matched nothing\n");
     EXPECT_EQ(readFile(output()).find("sub/a.txt"), std::string::npos);
 }
+
+TEST_F(BatchTest, StylesheetIsWrittenOutForReportsToLinkTo)
+{
+    const std::string shipped = readFile(std::string(VASKEREL_SOURCE_DIR) + "/data/report.css");
+    const ChildResult written = run({"--write-stylesheet", folder / "out/report.css"});
+    EXPECT_EQ(written.exitCode, 0);
+    EXPECT_EQ(written.errors, "");
+    EXPECT_EQ(readFile(folder / "out/report.css"), shipped);
+    const ChildResult shown = run({"--write-stylesheet", "-"});
+    EXPECT_EQ(shown.exitCode, 0);
+    EXPECT_EQ(shown.output, shipped);
+}
+
+TEST_F(BatchTest, StylesheetThatCannotBeWrittenSaysWhy)
+{
+    const ChildResult result = run({"--write-stylesheet", folder / "missing/report.css"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.output, "");
+    EXPECT_EQ(result.errors, "vaskerel: cannot write " + folder / "missing/report.css" + ": No such file or directory\n");
+}

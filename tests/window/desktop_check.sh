@@ -3,7 +3,9 @@
 #  1. a long generate shows the progress dialog, Enter there does not cancel it, and when the run
 #     ends "Done" shows with no progress window left beside it;
 #  2. closing the main window during a run stops the run, keeps the old report, stores the fields
-#     and ends the process without a word.
+#     and ends the process without a word;
+#  3. the menu entry's command, given a folder as a file manager gives it, opens the window with
+#     that folder in 入力.
 # Usage: desktop_check.sh VASKEREL_BINARY [SCREENSHOT_FOLDER]
 # Exits 77 (skipped) when Xvfb, openbox or xdotool is not installed.
 set -euo pipefail
@@ -101,7 +103,7 @@ start_app() {
     (
         env -u QT_QPA_PLATFORM HOME="$work/home" XDG_CONFIG_HOME="$work/config" LANG="$locale" LC_ALL="$locale" \
             LSAN_OPTIONS="suppressions=$here/desktop.lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}" \
-            "$binary" >>"$work/app.log" 2>&1 &
+            "$binary" "$@" >>"$work/app.log" 2>&1 &
         echo $! >"$work/app.pid"
         status=0
         wait $! || status=$?
@@ -170,5 +172,19 @@ status=$(cat "$work/app.status")
 [ "$(ls -A "$work" | grep -c '^out')" -eq 1 ] || fail "a temporary report was left behind: $(ls -A "$work")"
 grep -qx 'Title=closed-during-run' "$work/config/Zorm.ini" || fail "the fields were not stored: $(cat "$work/config/Zorm.ini")"
 grep -qx "InputDir=$work/in" "$work/config/Zorm.ini" || fail "the input folder was not stored"
+
+echo "3. a folder opened from a file manager"
+mkdir -p "$work/from file manager"
+read -ra command <<<"$(sed -n 's/^Exec=//p' "$here/../../data/vaskerel.desktop")"
+[ "${command[0]}" = vaskerel ] || fail "the menu entry runs ${command[0]}"
+arguments=()
+for word in "${command[@]:1}"; do
+    arguments+=("${word//%f/$work/from file manager}")
+done
+start_app "${arguments[@]}"
+close_main
+wait_for 20 app_ended || fail "the process did not end after its window closed"
+grep -qx "InputDir=$work/from file manager" "$work/config/Zorm.ini" ||
+    fail "入力 did not hold the folder: $(grep InputDir "$work/config/Zorm.ini")"
 
 echo "passed"
