@@ -30,8 +30,9 @@ bool isLowerHex(char c)
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
 }
 
-// How the stylesheet reference went into reports: percent-encoded now, as numeric references by
-// version 1.0.0 (which Chromium and Firefox turned into different URLs), raw UTF-8 before that.
+// How the stylesheet reference went into reports: percent-encoded now; as numeric references by
+// version 1.0.0, which a browser encodes in a query by its guess of the report's encoding; raw
+// UTF-8 before that.
 enum class ReferenceForm { Percent, NumericReferences, Utf8 };
 
 void appendStylesheetLink(std::string& text, std::string_view stylesheet, ReferenceForm form)
