@@ -42,6 +42,7 @@ struct Parser {
     std::string jobs;
     bool informationFlag = false;
     CLI::Option* verify = nullptr;
+    CLI::Option* writeStylesheet = nullptr;
     std::vector<CLI::Option*> generateOnly;
 
     explicit Parser(CommandLine& line)
@@ -68,6 +69,8 @@ struct Parser {
         app.add_flag("-q,--quiet", line.quiet, "no progress line");
         app.add_flag("--status", line.statusOnly, "verify printing nothing but failures");
         verify = app.add_option("--verify", line.verifyReport, "the report or manifest to check")->type_name("REPORT");
+        writeStylesheet = app.add_option("--write-stylesheet", line.stylesheetFile, "write the reports' stylesheet")
+                              ->type_name("FILE");
     }
 };
 
@@ -212,6 +215,12 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments)
     CommandLine line;
     if (arguments.empty())
         return line;
+    // What a file manager runs to open a folder with the tool.
+    if (arguments.size() == 1 && !arguments[0].empty() && !arguments[0].starts_with('-')) {
+        line.action = Action::OpenFolder;
+        line.request.inputDir = arguments[0];
+        return line;
+    }
     Parser parser(line);
     const SpelledArguments spelled = spellOut(arguments, parser.app);
     line.action = informationAsked(spelled.tokens);
@@ -241,6 +250,18 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments)
     if (!parser.jobs.empty() || parser.app.count("--jobs") > 0) {
         if (!parseJobs(parser.jobs, line.request.jobs))
             return fail(kJobsProblem);
+    }
+    if (parser.writeStylesheet->count() > 0) {
+        if (line.stylesheetFile.empty())
+            return fail("--write-stylesheet needs a file, or - for standard output");
+        const std::vector<CLI::Option*> options = parser.app.get_options();
+        const bool others = std::any_of(options.begin(), options.end(), [&](const CLI::Option* option) {
+            return option != parser.writeStylesheet && option->count() > 0;
+        });
+        if (others)
+            return fail("--write-stylesheet takes no other option");
+        line.action = Action::WriteStylesheet;
+        return line;
     }
     if (parser.verify->count() > 0) {
         if (line.verifyReport.empty())
@@ -295,6 +316,8 @@ std::string usageSynopsis()
     return "Usage: vaskerel -i DIR -o FILE [-t TEXT] [-s REF] [--checksums FILE] [--sha256 FILE]\n"
            "                [-x PATTERN]... [-j N] [-q]\n"
            "       vaskerel --verify REPORT -i DIR [-x PATTERN]... [-j N] [-q] [--status]\n"
+           "       vaskerel --write-stylesheet FILE\n"
+           "       vaskerel [FOLDER]\n"
            "       vaskerel -h | -V\n";
 }
 
@@ -303,12 +326,20 @@ std::string usageText()
     return usageSynopsis() +
            "\n"
            "Writes an HTML report of every file below DIR to FILE: its path, size and MD5.\n"
-           "With no arguments, vaskerel opens its window.\n"
+           "With no arguments, vaskerel opens its window; with a FOLDER, the window with\n"
+           "that folder as its input.\n"
            "\n"
            "  -i, --input DIR         the folder to list\n"
            "  -o, --output FILE       the report to write; - for standard output\n"
            "  -t, --title TEXT        the page title\n"
-           "  -s, --stylesheet REF    the stylesheet the report links to\n"
+           "  -s, --stylesheet REF    the stylesheet the report links to: a URL relative to\n"
+           "                          the report, so \"#\" starts a fragment, \"?\" a query,\n"
+           "                          \"%\" an escape such as %20, and a \":\" before the\n"
+           "                          first \"/\" a scheme (https:); spaces and characters\n"
+           "                          past ASCII are percent-encoded as UTF-8\n"
+           "      --write-stylesheet FILE\n"
+           "                          write vaskerel's stylesheet for reports to FILE\n"
+           "                          (- for standard output), to give with -s, and stop\n"
            "      --checksums FILE    also write an md5sum manifest of the same files, which\n"
            "                          md5sum -c FILE checks when run in DIR\n"
            "      --sha256 FILE       also write a sha256sum manifest of them, from the same\n"
@@ -325,6 +356,11 @@ std::string usageText()
            "  -q, --quiet             no progress line on a terminal\n"
            "  -V, --version           show the version\n"
            "  -h, --help              show this help\n"
+           "\n"
+           "Browsers need less memory and time for a large report with vaskerel's\n"
+           "stylesheet beside it:\n"
+           "  vaskerel --write-stylesheet out/report.css\n"
+           "  vaskerel -i DIR -o out/list.htm -s report.css\n"
            "\n"
            "An option's value is the next argument, even one that starts with \"-\".\n"
            "Exit status: 0 complete; 1 nothing written; 2 wrong usage;\n"

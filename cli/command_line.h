@@ -10,11 +10,14 @@ namespace vaskerel {
 
 // What the process was asked to do by its arguments.
 struct CommandLine {
-    enum class Action { OpenWindow, Generate, Verify, Help, Version, UsageError };
+    // OpenFolder: the window, with the one argument as its input folder (request.inputDir).
+    enum class Action { OpenWindow, OpenFolder, Generate, Verify, WriteStylesheet, Help, Version, UsageError };
     Action action = Action::OpenWindow;
     listgen::ListRequest request;
     // With --verify, the report to check; the input folder, excludes and jobs are shared.
     std::string verifyReport;
+    // With --write-stylesheet, where the reports' stylesheet goes.
+    std::string stylesheetFile;
     bool quiet = false;
     // --status: a verify that prints nothing but its failures; the exit status tells the rest.
     bool statusOnly = false;

@@ -311,6 +311,11 @@ void FrmMain::cmdPathBrowse_Click()
     lastOutputFolder_ = QFileInfo(ComDlg.FileName).absolutePath();
 }
 
+void FrmMain::setInputFolder(const QString& folder)
+{
+    txtDir->setText(folder);
+}
+
 bool FrmMain::generating() const
 {
     return worker_->running();

@@ -40,6 +40,8 @@ public:
     void cmdOK_Click();
     void cmdDirBrowse_Click();
     void cmdPathBrowse_Click();
+    // Puts a folder given at start into 入力.
+    void setInputFolder(const QString& folder);
     bool generating() const;
     // Cancels a run as the progress dialog's Cancel button does.
     void cancelGenerate();

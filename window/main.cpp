@@ -7,5 +7,7 @@
 int main(int argc, char** argv)
 {
     return vaskerel::runCommandLine(std::vector<std::string>(argv + 1, argv + argc),
-                                    [&] { return vaskerel::startWindow(argc, argv); });
+                                    [&](const std::string& inputFolder) {
+                                        return vaskerel::startWindow(argc, argv, inputFolder);
+                                    });
 }

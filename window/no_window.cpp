@@ -4,7 +4,7 @@
 
 namespace vaskerel {
 
-int startWindow(int&, char**)
+int startWindow(int&, char**, const std::string&)
 {
     return refuseWindow("cannot open the window: this build has none (it was built without Qt)");
 }

@@ -10,6 +10,7 @@
 #include "listgen/report/temporary_files.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QIcon>
 
 #include <chrono>
@@ -25,7 +26,7 @@ constexpr std::chrono::milliseconds kStopPatience{2000};
 
 } // namespace
 
-int openWindow(int& argc, char** argv)
+int openWindow(int& argc, char** argv, const std::string& inputFolder)
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
@@ -37,6 +38,8 @@ int openWindow(int& argc, char** argv)
     FrmMain frmMain(settings, dialog, messages);
     dialog.setOwner(&frmMain);
     messages.setOwner(&frmMain);
+    if (!inputFolder.empty())
+        frmMain.setInputFolder(QFile::decodeName(QByteArray::fromStdString(inputFolder)));
     frmMain.show();
     const int status = QApplication::exec();
     if (!frmMain.endRun(kStopPatience)) {

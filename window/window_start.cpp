@@ -83,14 +83,14 @@ void handleMessage(QtMsgType type, const QMessageLogContext& context, const QStr
 
 } // namespace
 
-int startWindow(int& argc, char** argv)
+int startWindow(int& argc, char** argv, const std::string& inputFolder)
 {
     // A platform chosen by QT_QPA_PLATFORM (offscreen, vnc, a framebuffer) needs no display.
     if (!environmentNames("DISPLAY") && !environmentNames("WAYLAND_DISPLAY") && !environmentNames("QT_QPA_PLATFORM"))
         return refuseWindow("cannot open the window: no display (neither DISPLAY nor WAYLAND_DISPLAY is set)");
     qtHandler = qInstallMessageHandler(handleMessage);
     qAddPreRoutine(passOnHeld);
-    const int status = openWindow(argc, argv);
+    const int status = openWindow(argc, argv, inputFolder);
     passOnHeld();
     qInstallMessageHandler(qtHandler);
     return status;

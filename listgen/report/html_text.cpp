@@ -147,6 +147,17 @@ void appendLinkTarget(std::string& out, std::string_view path, TextForm form)
     }
 }
 
+void appendUrl(std::string& out, std::string_view url)
+{
+    for (const char c : url) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= ' ' || byte >= 0x7F)
+            appendPercentEncoded(out, byte);
+        else if (!appendEntity(out, c))
+            out += c;
+    }
+}
+
 void appendLinkText(std::string& out, std::string_view path, TextForm form)
 {
     appendShown(out, path, form, form == TextForm::Ascii ? hiddenInAscii : hiddenInUtf8Text);

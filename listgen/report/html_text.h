@@ -19,6 +19,11 @@ void appendEscaped(std::string& out, std::string_view text, TextForm form = Text
 // a trimmed space), then escaped.
 void appendLinkTarget(std::string& out, std::string_view path, TextForm form = TextForm::Ascii);
 
+// A URL that the user wrote, as an href value: spaces, control characters and every byte from
+// 0x80 up percent-encoded (non-ASCII characters thus as UTF-8, as a URL parser would encode
+// them), then escaped; "%", "#", "?" and ":" keep their meaning in the URL.
+void appendUrl(std::string& out, std::string_view url);
+
 // A file path as visible text: control characters, bidirectional controls and bytes that are
 // not UTF-8 shown as U+FFFD, then escaped as above.
 void appendLinkText(std::string& out, std::string_view path, TextForm form = TextForm::Ascii);

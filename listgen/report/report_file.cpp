@@ -306,8 +306,10 @@ void ReportFile::takeOverOldAttributes()
 {
     if (!oldReport_ || !belongsHere(folderStatus_, *oldReport_))
         return;
-    if (::fchown(file_.get(), oldReport_->st_uid, oldReport_->st_gid) != 0)
-        (void)::fchown(file_.get(), static_cast<uid_t>(-1), oldReport_->st_gid);
+    if (::fchown(file_.get(), oldReport_->st_uid, oldReport_->st_gid) != 0 &&
+        ::fchown(file_.get(), static_cast<uid_t>(-1), oldReport_->st_gid) != 0) {
+        // Neither may be set by this user: the report keeps the user's own, as a new one would.
+    }
     if (::fchmod(file_.get(), oldReport_->st_mode & 07777) != 0)
         fail(errno);
 }

@@ -30,6 +30,21 @@ bool isLowerHex(char c)
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
 }
 
+// How the stylesheet reference went into reports: percent-encoded now; as numeric references by
+// version 1.0.0, which a browser encodes in a query by its guess of the report's encoding; raw
+// UTF-8 before that.
+enum class ReferenceForm { Percent, NumericReferences, Utf8 };
+
+void appendStylesheetLink(std::string& text, std::string_view stylesheet, ReferenceForm form)
+{
+    text += kLinkStart;
+    if (form == ReferenceForm::Percent)
+        appendUrl(text, stylesheet);
+    else
+        appendEscaped(text, stylesheet, form == ReferenceForm::Utf8 ? TextForm::Utf8 : TextForm::Ascii);
+    text += kLinkEnd;
+}
+
 } // namespace
 
 std::string headText(std::string_view title, std::string_view stylesheet, TextForm form)
@@ -38,9 +53,7 @@ std::string headText(std::string_view title, std::string_view stylesheet, TextFo
     appendEscaped(text, title, form);
     text += kTitleEnd;
     text += kLineEnd;
-    text += kLinkStart;
-    appendEscaped(text, stylesheet, form);
-    text += kLinkEnd;
+    appendStylesheetLink(text, stylesheet, form == TextForm::Ascii ? ReferenceForm::Percent : ReferenceForm::Utf8);
     return text;
 }
 
@@ -106,8 +119,7 @@ bool readTitleLine(std::string_view line, std::string& title)
     return false;
 }
 
-bool readTableStartLine(std::string_view line, std::string_view title, std::string& stylesheet,
-                        std::string_view& rest)
+bool readTableStartLine(std::string_view line, std::string& stylesheet, std::string_view& rest)
 {
     if (!line.starts_with(kLinkStart))
         return false;
@@ -115,10 +127,10 @@ bool readTableStartLine(std::string_view line, std::string_view title, std::stri
     if (linkEnd == std::string_view::npos ||
         !unescapeText(line.substr(kLinkStart.size(), linkEnd - kLinkStart.size()), stylesheet))
         return false;
-    // Written again, the head must come out as it was read.
-    for (const TextForm form : {TextForm::Ascii, TextForm::Utf8}) {
-        const std::string head = headText(title, stylesheet, form);
-        const std::string_view link = std::string_view(head).substr(head.find(kLineEnd) + kLineEnd.size());
+    // Written again, the link must come out as it was read.
+    for (const ReferenceForm form : {ReferenceForm::Percent, ReferenceForm::NumericReferences, ReferenceForm::Utf8}) {
+        std::string link;
+        appendStylesheetLink(link, stylesheet, form);
         if (line.starts_with(link) && line.substr(link.size()).starts_with(kBodyStart)) {
             rest = line.substr(link.size() + kBodyStart.size());
             return true;

@@ -14,7 +14,8 @@ class ReportFile;
 
 // The report's one format, written and read back here and nowhere else.
 
-// The title line and the stylesheet link.
+// The title line and the stylesheet link. The stylesheet reference is a URL relative to the
+// report, written as the user gave it but percent-encoded where it is not ASCII (see appendUrl).
 std::string headText(std::string_view title, std::string_view stylesheet, TextForm form = TextForm::Ascii);
 
 // Appends the table row of one file, line end included.
@@ -46,9 +47,9 @@ struct ReportRow {
 
 // Line 1: the document start and the title, in either form.
 bool readTitleLine(std::string_view line, std::string& title);
-// Line 2: the stylesheet link, the body and table start, then `rest`: the first row or the table end.
-bool readTableStartLine(std::string_view line, std::string_view title, std::string& stylesheet,
-                        std::string_view& rest);
+// Line 2: the stylesheet link, the body and table start, then `rest`: the first row or the table
+// end. `stylesheet` is the reference as the link holds it, percent-encoding and all.
+bool readTableStartLine(std::string_view line, std::string& stylesheet, std::string_view& rest);
 // A row as `appendRow` renders it in either form, without its line end. Its path must be one
 // a walk can give: relative, without empty, "." or ".." parts.
 enum class RowReading { Row, NotARow, ImpossiblePath };

@@ -15,7 +15,7 @@ ReportReader::ReportReader(LineReader lines, const std::string& firstLine)
     std::string line;
     std::string stylesheet;
     std::string_view rest;
-    if (!nextLine(line) || !readTableStartLine(line, title, stylesheet, rest))
+    if (!nextLine(line) || !readTableStartLine(line, stylesheet, rest))
         lines_.refuse("the stylesheet link or the table header is malformed");
     pendingRowText_ = rest;
     pendingRow_ = true;

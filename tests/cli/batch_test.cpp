@@ -1,3 +1,5 @@
+#include "cli/command_line.h"
+
 #include "child_process.h"
 #include "program_runs.h"
 #include "temp_folder.h"
@@ -120,7 +122,8 @@ TEST_F(BatchTest, HelpAndVersionThatCannotBeWrittenAreWriteErrors)
         const ChildResult closedPipe = testing_support::runVaskerelAfter(
             [] {
                 int ends[2];
-                ::pipe(ends);
+                if (::pipe(ends) != 0)
+                    ::_exit(125);
                 ::close(ends[0]);
                 ::dup2(ends[1], STDOUT_FILENO);
                 ::signal(SIGPIPE, SIG_IGN);
@@ -171,7 +174,10 @@ TEST_F(BatchTest, WithoutADisplayNoArgumentsPrintTheUsageAndExitTwo)
         EXPECT_EQ(result.exitCode, 2) << result.errors;
         EXPECT_EQ(result.output, "");
         EXPECT_TRUE(result.errors.starts_with("vaskerel: cannot open the window: ")) << result.errors;
-        EXPECT_EQ(std::count(result.errors.begin(), result.errors.end(), '\n'), 5) << result.errors;
+        const std::string synopsis = vaskerel::usageSynopsis();
+        EXPECT_EQ(std::count(result.errors.begin(), result.errors.end(), '\n'),
+                  1 + std::count(synopsis.begin(), synopsis.end(), '\n'))
+            << result.errors;
         EXPECT_NE(result.errors.find("\nUsage: vaskerel -i DIR -o FILE"), std::string::npos) << result.errors;
     }
 }
@@ -228,4 +234,24 @@ TEST_F(BatchTest, ExcludePatternThatMatchedNothingIsNamed)
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.errors, "vaskerel: --exclude ./nothing* matched nothing\n");
     EXPECT_EQ(readFile(output()).find("sub/a.txt"), std::string::npos);
+}
+
+TEST_F(BatchTest, StylesheetIsWrittenOutForReportsToLinkTo)
+{
+    const std::string shipped = readFile(std::string(VASKEREL_SOURCE_DIR) + "/data/report.css");
+    const ChildResult written = run({"--write-stylesheet", folder / "out/report.css"});
+    EXPECT_EQ(written.exitCode, 0);
+    EXPECT_EQ(written.errors, "");
+    EXPECT_EQ(readFile(folder / "out/report.css"), shipped);
+    const ChildResult shown = run({"--write-stylesheet", "-"});
+    EXPECT_EQ(shown.exitCode, 0);
+    EXPECT_EQ(shown.output, shipped);
+}
+
+TEST_F(BatchTest, StylesheetThatCannotBeWrittenSaysWhy)
+{
+    const ChildResult result = run({"--write-stylesheet", folder / "missing/report.css"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.output, "");
+    EXPECT_EQ(result.errors, "vaskerel: cannot write " + folder / "missing/report.css" + ": No such file or directory\n");
 }

@@ -106,6 +106,23 @@ TEST(CommandLine, VerifySharesInputExcludesAndJobs)
     EXPECT_EQ(request.jobs, 2U);
 }
 
+TEST(CommandLine, OneFolderAloneOpensTheWindowOnIt)
+{
+    const CommandLine line = parsed({"photos 2026"});
+    EXPECT_EQ(line.action, CommandLine::Action::OpenFolder);
+    EXPECT_EQ(line.request.inputDir, "photos 2026");
+    EXPECT_EQ(parsed({"photos", "more"}).action, CommandLine::Action::UsageError);
+    EXPECT_EQ(parsed({"-i", "photos", "-o", "r.htm"}).action, CommandLine::Action::Generate);
+}
+
+TEST(CommandLine, WriteStylesheetStandsAlone)
+{
+    const CommandLine line = parsed({"--write-stylesheet", "out/report.css"});
+    EXPECT_EQ(line.action, CommandLine::Action::WriteStylesheet) << line.error;
+    EXPECT_EQ(line.stylesheetFile, "out/report.css");
+    EXPECT_EQ(parsed({"--write-stylesheet=-"}).stylesheetFile, "-");
+}
+
 TEST(CommandLine, InformationOptionsWinOverTheRest)
 {
     EXPECT_EQ(parsed({"--input", "x", "--help", "--bogus"}).action, CommandLine::Action::Help);
@@ -136,6 +153,9 @@ TEST(CommandLine, UsageErrorsSayWhatIsWrong)
         {{"--verify", "", "--input", "i"}, "--verify needs a report: a file, or - for standard input"},
         {{"--verify=", "--input", "i"}, "--verify needs a report: a file, or - for standard input"},
         {{"-i", "a", "-o", "b", "--status"}, "--status goes with --verify only"},
+        {{"--write-stylesheet", "r.css", "-q"}, "--write-stylesheet takes no other option"},
+        {{"-i", "d", "--write-stylesheet=r.css"}, "--write-stylesheet takes no other option"},
+        {{"--write-stylesheet="}, "--write-stylesheet needs a file, or - for standard output"},
     };
     for (const auto& [arguments, error] : cases) {
         const CommandLine line = parsed(arguments);

@@ -190,7 +190,8 @@ TEST_F(VerifyCliTest, DifferencesThatCannotBeWrittenAreAnErrorOfTheirOwn)
     const ChildResult closedPipe = testing_support::runVaskerelAfter(
         [] {
             int ends[2];
-            ::pipe(ends);
+            if (::pipe(ends) != 0)
+                ::_exit(125);
             ::close(ends[0]);
             ::dup2(ends[1], STDOUT_FILENO);
             ::signal(SIGPIPE, SIG_IGN);

@@ -13,7 +13,7 @@ endif()
 set(metainfo share/metainfo/org.vaskerel.vaskerel.metainfo.xml)
 set(icon_sizes 16 24 32 48 64 128 256)
 set(files bin/vaskerel share/man/man1/vaskerel.1.gz share/bash-completion/completions/vaskerel
-          share/doc/vaskerel/copyright share/doc/vaskerel/changelog.gz)
+          share/doc/${PACKAGE}/copyright share/doc/${PACKAGE}/changelog.gz share/vaskerel/report.css)
 if(WINDOW)
   list(APPEND files share/applications/vaskerel.desktop ${metainfo}
                     share/icons/hicolor/scalable/apps/vaskerel.svg)
@@ -33,8 +33,15 @@ if(status OR NOT version MATCHES "^vaskerel ([0-9.]+)")
 endif()
 set(version "${CMAKE_MATCH_1}")
 
+# The installed stylesheet is the one the executable writes out.
+execute_process(COMMAND "${prefix}/bin/vaskerel" --write-stylesheet - OUTPUT_VARIABLE written RESULT_VARIABLE status)
+file(READ "${prefix}/share/vaskerel/report.css" installed)
+if(status OR NOT written STREQUAL installed)
+  message(FATAL_ERROR "the installed stylesheet differs from --write-stylesheet's: ${status}")
+endif()
+
 # dpkg and the software centre show the latest release; it must be this one.
-execute_process(COMMAND gzip -dc "${prefix}/share/doc/vaskerel/changelog.gz" OUTPUT_VARIABLE changelog)
+execute_process(COMMAND gzip -dc "${prefix}/share/doc/${PACKAGE}/changelog.gz" OUTPUT_VARIABLE changelog)
 if(NOT changelog MATCHES "^vaskerel \\(${version}\\) ")
   message(FATAL_ERROR "the changelog does not start with ${version}")
 endif()

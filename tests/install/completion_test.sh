@@ -43,8 +43,11 @@ for option in --output -o --verify --checksums; do
     expect "files after $option" "list.md5 notes photos report.html site.css" \
         "$(offers "vaskerel -q $option " vaskerel -q $option '')"
 done
-expect "stylesheets after --stylesheet" "notes photos site.css" \
-    "$(offers "vaskerel --stylesheet " vaskerel --stylesheet '')"
+for option in --stylesheet --write-stylesheet; do
+    expect "stylesheets after $option" "notes photos site.css" "$(offers "vaskerel $option " vaskerel $option '')"
+done
+expect "folders as the one operand" "notes photos" "$(offers "vaskerel " vaskerel '')"
+expect "options after the first word" "--verify --version" "$(offers "vaskerel -q --ver" vaskerel -q --ver)"
 for option in --title -t --exclude -x --version; do
     expect "nothing after $option" "" "$(offers "vaskerel $option " vaskerel $option '')"
 done

@@ -7,7 +7,9 @@
 #  3. a folder whose name is Shift_JIS, dragged from another program onto 入力, is refused with a
 #     warning and 入力 keeps its folder, rather than taking the parent;
 #  4. the output "..." dialog, after a cancelled folder browse, opens at the current output: a
-#     bare name typed there lands beside it with .htm, never in the input folder as "___".
+#     bare name typed there lands beside it with .htm, never in the input folder as "___";
+#  5. the menu entry's command, given a folder as a file manager gives it, opens the window with
+#     that folder in 入力.
 # Usage: desktop_check.sh VASKEREL_BINARY [SCREENSHOT_FOLDER [DRAG_SOURCE_BINARY]]
 # Exits 77 (skipped) when Xvfb, openbox or xdotool is not installed.
 set -euo pipefail
@@ -106,7 +108,7 @@ start_app() {
     (
         env -u QT_QPA_PLATFORM HOME="$work/home" XDG_CONFIG_HOME="$work/config" LANG="$locale" LC_ALL="$locale" \
             LSAN_OPTIONS="suppressions=$here/desktop.lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}" \
-            "$binary" >>"$work/app.log" 2>&1 &
+            "$binary" "$@" >>"$work/app.log" 2>&1 &
         echo $! >"$work/app.pid"
         status=0
         wait $! || status=$?
@@ -241,5 +243,19 @@ close_main
 wait_for 20 app_ended || fail "the process did not end after its window closed"
 grep -qx "OutFile=$work/reports/bare.htm" "$work/config/Zorm.ini" ||
     fail "the output dialog did not open at the output: $(grep OutFile "$work/config/Zorm.ini")"
+
+echo "5. a folder opened from a file manager"
+mkdir -p "$work/from file manager"
+read -ra command <<<"$(sed -n 's/^Exec=//p' "$here/../../data/vaskerel.desktop")"
+[ "${command[0]}" = vaskerel ] || fail "the menu entry runs ${command[0]}"
+arguments=()
+for word in "${command[@]:1}"; do
+    arguments+=("${word//%f/$work/from file manager}")
+done
+start_app "${arguments[@]}"
+close_main
+wait_for 20 app_ended || fail "the process did not end after its window closed"
+grep -qx "InputDir=$work/from file manager" "$work/config/Zorm.ini" ||
+    fail "入力 did not hold the folder: $(grep InputDir "$work/config/Zorm.ini")"
 
 echo "passed"

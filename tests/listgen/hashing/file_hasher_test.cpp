@@ -129,12 +129,12 @@ TEST(FileHasher, FileTruncatedOrGrownWhileReadIsRefused)
     TempFolder folder;
     const std::string path = folder / "changing";
     testing_support::makeSparseFile(path, off_t{1} << 36);
-    const Entry truncated = hashWhile(path, [&] { ::truncate(path.c_str(), 1 << 20); });
+    const Entry truncated = hashWhile(path, [&] { EXPECT_EQ(::truncate(path.c_str(), 1 << 20), 0); });
     EXPECT_EQ(truncated.kind, Entry::Kind::Unreadable);
     EXPECT_EQ(truncated.reason, "changed while it was read");
 
     testing_support::makeSparseFile(path, off_t{1} << 30);
-    const Entry grown = hashWhile(path, [&] { ::truncate(path.c_str(), off_t{1} << 36); });
+    const Entry grown = hashWhile(path, [&] { EXPECT_EQ(::truncate(path.c_str(), off_t{1} << 36), 0); });
     EXPECT_EQ(grown.kind, Entry::Kind::Unreadable);
     EXPECT_EQ(grown.reason, "changed while it was read");
 }

@@ -70,6 +70,22 @@ TEST(HtmlText, LinkTextHidesControlsAndBidirectionalMarks)
         EXPECT_EQ(linkText(mark), replacement) << mark;
 }
 
+TEST(HtmlText, UrlIsPercentEncodedAsUtf8BeyondPrintableAsciiAndKeepsItsSyntax)
+{
+    const auto url = [](std::string_view text) {
+        std::string out;
+        listgen::appendUrl(out, text);
+        return out;
+    };
+    EXPECT_EQ(url("styles/é ü.css"), "styles/%C3%A9%20%C3%BC.css");
+    EXPECT_EQ(url("日.css"), "%E6%97%A5.css");
+    EXPECT_EQ(url("../a%20b.css?v=1#top"), "../a%20b.css?v=1#top");
+    EXPECT_EQ(url("https://example.org/x.css"), "https://example.org/x.css");
+    EXPECT_EQ(url("a&b<c>\"d'"), "a&amp;b&lt;c&gt;&quot;d'");
+    EXPECT_EQ(url("tab\tline\r\n\x7F"), "tab%09line%0D%0A%7F");
+    EXPECT_EQ(url("bad\xFF"), "bad%FF");
+}
+
 TEST(HtmlText, ReportsOfEarlierVersionsHeldRawUtf8)
 {
     EXPECT_EQ(escaped("日本\x01", TextForm::Utf8), "日本\x01");

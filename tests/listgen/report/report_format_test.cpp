@@ -23,6 +23,13 @@ TEST(ReportFormat, HeadTextEscapesTitleAndStylesheet)
               "<title>A &amp; &lt;B&gt;</title>\r\n<link rel=stylesheet href=\"x.css?&quot;q&quot;\" type=\"Text/css\">");
 }
 
+TEST(ReportFormat, StylesheetReferenceIsPercentEncodedAsUtf8)
+{
+    EXPECT_EQ(listgen::headText("é", "styles/é ü.css?v=é"),
+              "<title>&#xE9;</title>\r\n<link rel=stylesheet href=\"styles/%C3%A9%20%C3%BC.css?v=%C3%A9\" "
+              "type=\"Text/css\">");
+}
+
 TEST(ReportFormat, RowCarriesLinkSizeAndDigest)
 {
     std::string rowText = "<previous>";
@@ -90,9 +97,17 @@ TEST(ReportFormat, HeadReadsBackOnlyWhenItIsExactlyAsWritten)
                                    "<tr><td>FileName</td><td>Size</td><td>MD5</td></tr>";
     std::string stylesheet;
     std::string_view rest;
-    ASSERT_TRUE(listgen::readTableStartLine(tableStart + "</table>", "x", stylesheet, rest));
+    const std::string emptyTable = tableStart + "</table>";
+    ASSERT_TRUE(listgen::readTableStartLine(emptyTable, stylesheet, rest));
     EXPECT_EQ(stylesheet, "s.css");
     EXPECT_EQ(rest, "</table>");
-    EXPECT_FALSE(listgen::readTableStartLine(tableStart.substr(0, tableStart.size() - 1), "x", stylesheet, rest));
-    EXPECT_FALSE(listgen::readTableStartLine("<link rel=stylesheet href=\"s\"css\" type=\"Text/css\">", "x", stylesheet, rest));
+    EXPECT_FALSE(listgen::readTableStartLine(tableStart.substr(0, tableStart.size() - 1), stylesheet, rest));
+    // Version 1.0.0 wrote the reference with numeric references, versions before it raw UTF-8.
+    for (const std::string_view href : {"a%20%C3%A9.css", "a &#xE9;.css", "a \xC3\xA9.css"}) {
+        std::string line = tableStart + "</table>";
+        line.replace(line.find("s.css"), 5, href);
+        EXPECT_TRUE(listgen::readTableStartLine(line, stylesheet, rest)) << href;
+        EXPECT_EQ(rest, "</table>");
+    }
+    EXPECT_FALSE(listgen::readTableStartLine("<link rel=stylesheet href=\"s\"css\" type=\"Text/css\">", stylesheet, rest));
 }
