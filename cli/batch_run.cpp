@@ -1,6 +1,7 @@
 #include "cli/batch_run.h"
 
 #include "listgen/common/display_text.h"
+#include "cli/failure_text.h"
 #include "cli/reader_notice.h"
 #include "cli/stop_signals.h"
 #include "cli/terminal_progress.h"
@@ -13,7 +14,7 @@ void reportSkipped(const listgen::Outcome& outcome, std::ostream& errors)
 {
     for (const listgen::SkippedEntry& entry : outcome.skipped) {
         const char* kind = entry.kind == listgen::SkippedEntry::Kind::Folder ? "folder" : "file";
-        errors << "vaskerel: left out " << kind << ' ' << listgen::displayText(entry.path) << ": " << entry.reason
+        errors << "vaskerel: left out " << kind << ' ' << listgen::displayText(entry.path) << ": " << reasonText(entry.reason)
                << '\n';
     }
     const std::size_t count = outcome.skipped.size();
@@ -52,7 +53,7 @@ int runBatch(const listgen::ListRequest& request, bool quiet, std::ostream& erro
     case listgen::Outcome::Status::NotWritten:
         break;
     }
-    errors << "vaskerel: " << outcome.error << '\n';
+    errors << "vaskerel: " << failureText(*outcome.failure) << '\n';
     return kExitNotWritten;
 }
 

@@ -5,6 +5,7 @@
 #include "cli/batch_run.h"
 #include "cli/checked_output.h"
 #include "cli/command_line.h"
+#include "cli/failure_text.h"
 #include "cli/stylesheet_run.h"
 #include "cli/verify_run.h"
 
@@ -23,7 +24,7 @@ int printInformation(const std::string& text)
     CheckedOutput output(STDOUT_FILENO);
     output.write(text);
     if (const int error = output.flush(); error != 0) {
-        std::cerr << "vaskerel: write error: " << listgen::reasonText(error) << '\n';
+        std::cerr << "vaskerel: write error: " << reasonText(listgen::systemCode(error)) << '\n';
         return kExitNotWritten;
     }
     return kExitComplete;

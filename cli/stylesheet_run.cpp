@@ -1,6 +1,7 @@
 #include "cli/stylesheet_run.h"
 
 #include "cli/batch_run.h"
+#include "cli/failure_text.h"
 #include "listgen/common/system_error.h"
 #include "listgen/report/report_stylesheet.h"
 
@@ -12,7 +13,7 @@ int runWriteStylesheet(const std::string& path, std::ostream& errors)
         listgen::writeReportStylesheet(path);
         return kExitComplete;
     } catch (const listgen::SystemError& error) {
-        errors << "vaskerel: " << error.what() << '\n';
+        errors << "vaskerel: " << failureText(error.failure()) << '\n';
         return kExitNotWritten;
     }
 }

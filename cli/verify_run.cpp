@@ -3,6 +3,7 @@
 #include "listgen/common/display_text.h"
 #include "listgen/common/system_error.h"
 #include "cli/checked_output.h"
+#include "cli/failure_text.h"
 #include "cli/reader_notice.h"
 #include "cli/stop_signals.h"
 #include "cli/terminal_progress.h"
@@ -74,7 +75,7 @@ int runVerify(const listgen::VerifyRequest& request, const VerifyOptions& option
         verifyWithProgress(request, options.quiet || options.statusOnly, stop.requested());
     reportReaderFallback(outcome.readerFallback, errors);
     if (outcome.status == listgen::VerifyOutcome::Status::Failed) {
-        errors << "vaskerel: " << outcome.error << '\n';
+        errors << "vaskerel: " << (outcome.listing ? listingText(*outcome.listing) : failureText(*outcome.failure)) << '\n';
         return kVerifyImpossible;
     }
     if (outcome.status == listgen::VerifyOutcome::Status::Cancelled) {
@@ -83,7 +84,7 @@ int runVerify(const listgen::VerifyRequest& request, const VerifyOptions& option
     }
     if (!options.statusOnly) {
         if (const int error = printDifferences(outcome, output); error != 0) {
-            errors << "vaskerel: write error: " << listgen::reasonText(error)
+            errors << "vaskerel: write error: " << reasonText(listgen::systemCode(error))
                    << "; the differences found could not all be written\n";
             return kVerifyOutputLost;
         }
@@ -97,7 +98,7 @@ int runVerify(const listgen::VerifyRequest& request, const VerifyOptions& option
             errors << "vaskerel: --exclude " << listgen::displayText(pattern) << " matched nothing\n";
     }
     for (const listgen::SkippedEntry& entry : outcome.unreadable)
-        errors << "vaskerel: cannot check " << listgen::displayText(entry.path) << ": " << entry.reason << '\n';
+        errors << "vaskerel: cannot check " << listgen::displayText(entry.path) << ": " << reasonText(entry.reason) << '\n';
     if (!options.statusOnly)
         printSummary(outcome, errors);
     switch (outcome.status) {

@@ -25,7 +25,7 @@ void openManifest(const std::string& path, std::optional<ReportFile>& manifest, 
     for (const PlaceInFolder& place : own) {
         for (const PlaceInFolder& taken : leftOut) {
             if (place.folder == taken.folder && place.name == taken.name)
-                throw SystemError("write", path, RunError::SameFileTwice);
+                throw SystemError(RunAction::WriteOutput, path, RunError::SameFileTwice);
         }
     }
     leftOut.insert(leftOut.end(), own.begin(), own.end());
@@ -44,7 +44,7 @@ void writeReport(const ListRequest& request, const ProgressCallback& onProgress,
     ListFolder walk(request.inputDir, excludes, std::move(leftOut));
     ProgressMeter progress(onProgress);
     RowSink sink(report, md5Manifest ? &*md5Manifest : nullptr, sha256Manifest ? &*sha256Manifest : nullptr,
-                 request.inputDir, progress, outcome);
+                 request.inputDir, progress);
     const HashingPlan plan(request.jobs, request.inputDir, cancel, progress, sha256Manifest.has_value());
     const bool written = WriteHtml(report, headText(request.title, request.stylesheet), [&] {
         hashInReportOrder(walk, plan.hashers(), plan.shape(), cancel, sink);
@@ -58,6 +58,8 @@ void writeReport(const ListRequest& request, const ProgressCallback& onProgress,
     // The manifests go in place first: a report is never left beside a manifest of the past.
     ReportFile::commitTogether({md5Manifest ? &*md5Manifest : nullptr, sha256Manifest ? &*sha256Manifest : nullptr, &report});
     sink.finish();
+    outcome.skipped = std::move(sink.skipped());
+    outcome.totals = sink.totals();
     outcome.unusedExcludes = excludes.unused();
     outcome.status = outcome.skipped.empty() ? Outcome::Status::Complete : Outcome::Status::Partial;
 }
@@ -80,11 +82,10 @@ Outcome GenerateList(const ListRequest& request, const ProgressCallback& onProgr
         writeReport(request, onProgress, cancel, outcome);
     } catch (const SystemError& error) {
         outcome.status = Outcome::Status::NotWritten;
-        outcome.error = error.what();
-        outcome.failure = RunFailure{error.action(), error.path(), error.code()};
+        outcome.failure = error.failure();
     } catch (const std::exception& error) {
         outcome.status = Outcome::Status::NotWritten;
-        outcome.error = error.what();
+        outcome.failure = RunFailure{RunAction::Run, request.outputFile, RunError::Unexpected, FailureHint::None, error.what()};
     }
     return outcome;
 }

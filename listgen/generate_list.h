@@ -1,6 +1,7 @@
 #pragma once
 
 #include "listgen/common/run_values.h"
+#include "listgen/outcome.h"
 
 #include <atomic>
 #include <string>
@@ -9,7 +10,7 @@
 
 namespace listgen {
 
-// The four field values of one run.
+// What one run is asked to do: the window's four fields, and the command line's options.
 struct ListRequest {
     std::string inputDir;
     std::string outputFile;

@@ -1,6 +1,7 @@
 #include "listgen/verify_tree.h"
 
 #include "listgen/common/progress_meter.h"
+#include "listgen/common/system_error.h"
 #include "listgen/hashing/hashing_plan.h"
 #include "listgen/hashing/ordered_pipeline.h"
 #include "listgen/verify/row_reader.h"
@@ -58,9 +59,15 @@ VerifyOutcome VerifyTree(const VerifyRequest& request, const ProgressCallback& o
     VerifyOutcome outcome;
     try {
         verify(request, onProgress, cancel, outcome);
+    } catch (const SystemError& error) {
+        outcome = VerifyOutcome{};
+        outcome.failure = error.failure();
+    } catch (const ReportFormatError& error) {
+        outcome = VerifyOutcome{};
+        outcome.listing = error.failure();
     } catch (const std::exception& error) {
         outcome = VerifyOutcome{};
-        outcome.error = error.what();
+        outcome.failure = RunFailure{RunAction::Run, request.report, RunError::Unexpected, FailureHint::None, error.what()};
     }
     return outcome;
 }

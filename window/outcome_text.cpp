@@ -11,57 +11,50 @@ namespace vaskerel {
 
 namespace {
 
-// The reasons the core words itself; the system's own come in the user's locale already.
-QString reasonText(const std::string& reason)
+// The window's words for the core's codes: the system's own, in the user's locale, for an
+// errno value, and the tool's for its RunErrors.
+QString reasonText(const std::error_code& code)
 {
-    if (reason == "not a regular file")
-        return QStringLiteral("通常のファイルではありません");
-    if (reason == "changed while it was read")
-        return QStringLiteral("読み取り中に変更されました");
-    if (reason == "broken symbolic link")
-        return QStringLiteral("リンク先がないシンボリックリンクです");
-    if (reason == "symbolic link loop")
-        return QStringLiteral("シンボリックリンクが循環しています");
-    if (reason == "moved while it was listed")
-        return QStringLiteral("一覧の途中で移動されました");
-    return QString::fromStdString(reason);
-}
-
-QString failureReason(const std::error_code& code)
-{
-    if (code.category() == std::generic_category())
+    if (listgen::isSystemCode(code))
         return QString::fromLocal8Bit(std::strerror(code.value()));
-    switch (static_cast<listgen::RunError>(code.value())) {
-    case listgen::RunError::NotARegularFile: return QStringLiteral("通常のファイルではありません");
-    case listgen::RunError::ForeignLinkInSharedFolder:
+    using listgen::RunError;
+    switch (static_cast<RunError>(code.value())) {
+    case RunError::NotARegularFile: return QStringLiteral("通常のファイルではありません");
+    case RunError::ForeignLinkInSharedFolder:
         return QStringLiteral("共有フォルダーにある他のユーザーのシンボリックリンクはたどりません");
-    case listgen::RunError::ForeignFileInSharedFolder:
+    case RunError::ForeignFileInSharedFolder:
         return QStringLiteral("共有フォルダーにある他のユーザーのファイルは置き換えません");
-    case listgen::RunError::SameFileTwice: return QStringLiteral("レポートとチェックサムが同じファイルになります");
-    case listgen::RunError::OpenFileOfAnotherProcess:
-        return QStringLiteral("このプロセスが開いているファイルではありません");
-    case listgen::RunError::ReportReadOnly: return QStringLiteral("レポートが読み取り専用です");
+    case RunError::SameFileTwice: return QStringLiteral("レポートとチェックサムが同じファイルになります");
+    case RunError::OpenFileOfAnotherProcess: return QStringLiteral("このプロセスが開いているファイルではありません");
+    case RunError::ReportReadOnly: return QStringLiteral("レポートが読み取り専用です");
+    case RunError::ChangedWhileRead: return QStringLiteral("読み取り中に変更されました");
+    case RunError::BrokenLink: return QStringLiteral("リンク先がないシンボリックリンクです");
+    case RunError::LinkLoop: return QStringLiteral("シンボリックリンクが循環しています");
+    case RunError::MovedWhileListed: return QStringLiteral("一覧の途中で移動されました");
+    case RunError::Unexpected: return QStringLiteral("予期しないエラーです");
     }
-    return QString::fromStdString(code.message());
+    return QStringLiteral("不明なエラーです");
 }
 
-QString failureDetail(const listgen::Outcome& outcome)
+QString failureDetail(const listgen::RunFailure& failure)
 {
-    if (!outcome.failure)
-        return QStringLiteral("内部エラー: %1").arg(QString::fromStdString(outcome.error));
-    const listgen::RunFailure& failure = *outcome.failure;
+    if (failure.code == listgen::RunError::Unexpected)
+        return QStringLiteral("内部エラー: %1").arg(QString::fromStdString(failure.detail));
     const QString path = QString::fromStdString(listgen::displayText(failure.path));
-    QString reason = failureReason(failure.code);
-    if (failure.action == "list folder")
+    QString reason = reasonText(failure.code);
+    if (failure.hint == listgen::FailureHint::OutputFolderMustBeWritable)
+        reason += QStringLiteral("\n新しいレポートは古いレポートの隣に作ってから置き換えるため、"
+                                 "出力先のフォルダーに書き込めなければなりません。");
+    switch (failure.action) {
+    case listgen::RunAction::ListFolder:
         return QStringLiteral("フォルダー「%1」の中を一覧にできません。\n理由: %2").arg(path, reason);
-    if (failure.action == "write") {
-        const int error = failure.code.category() == std::generic_category() ? failure.code.value() : 0;
-        if (error == EACCES || error == EPERM || error == EROFS)
-            reason += QStringLiteral("\n新しいレポートは古いレポートの隣に作ってから置き換えるため、"
-                                     "出力先のフォルダーに書き込めなければなりません。");
+    case listgen::RunAction::WriteOutput:
         return QStringLiteral("「%1」に書き込めません。\n理由: %2").arg(path, reason);
+    case listgen::RunAction::SyncOutputFolder:
+        return QStringLiteral("「%1」のフォルダーをディスクに書き込めたか確かめられません。\n理由: %2").arg(path, reason);
+    default:
+        return QStringLiteral("「%1」を読み取れません。\n理由: %2").arg(path, reason);
     }
-    return QStringLiteral("「%1」を読み取れません。\n理由: %2").arg(path, reason);
 }
 
 } // namespace
@@ -83,8 +76,13 @@ QString partialReportText(const listgen::Outcome& outcome)
 
 QString notWrittenText(const listgen::Outcome& outcome)
 {
-    return QStringLiteral("レポートを作成できませんでした。出力ファイルは変更していません。\n\n") +
-           failureDetail(outcome);
+    const listgen::RunFailure failure =
+        outcome.failure ? *outcome.failure : listgen::RunFailure{listgen::RunAction::Run, {}, listgen::RunError::Unexpected, {}, {}};
+    // After the rename only the folder's sync failed: the new report is there already.
+    if (failure.hint == listgen::FailureHint::InPlaceButNotSynced)
+        return QStringLiteral("新しいレポートに置き換えましたが、クラッシュすると失われるおそれがあります。\n\n") +
+               failureDetail(failure);
+    return QStringLiteral("レポートを作成できませんでした。出力ファイルは変更していません。\n\n") + failureDetail(failure);
 }
 
 QString settingsSetAsideText(const QString& file, const QString& setAsideAs)

@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -50,7 +49,8 @@ struct Entry {
     // Listed as a symbolic link to a file; any other name is opened without following links.
     bool throughLink = false;
     FileFacts facts;
-    std::string reason;
+    // With Unreadable and UnlistableFolder: an errno value or a RunError.
+    std::error_code reason;
 
     std::string_view name() const noexcept { return std::string_view(path).substr(path.rfind('/') + 1); }
 };
@@ -60,7 +60,7 @@ struct SkippedEntry {
     enum class Kind { File, Folder };
     Kind kind = Kind::File;
     std::string path;
-    std::string reason;
+    std::error_code reason;
 };
 
 struct Progress {
@@ -70,32 +70,5 @@ struct Progress {
 
 // Called on a working thread, a few times a second at most and once at the end.
 using ProgressCallback = std::function<void(const Progress&)>;
-
-// What the whole run failed at: "cannot <action> <path>: <code's message>".
-struct RunFailure {
-    std::string action;
-    std::string path;
-    std::error_code code;
-};
-
-struct Outcome {
-    enum class Status {
-        Complete,   // written, every file listed
-        Partial,    // written, with `skipped` left out
-        NotWritten, // `error` says why; the old report is as it was
-        Cancelled,  // stopped on request; the old report is as it was
-        Refused,    // the input folder or the output file is empty
-    };
-    Status status = Status::NotWritten;
-    std::string error;
-    // Set with NotWritten when the system refused something; `error` says the same in English.
-    std::optional<RunFailure> failure;
-    std::vector<SkippedEntry> skipped;
-    Progress totals;
-    // Exclude patterns that matched nothing in the whole run.
-    std::vector<std::string> unusedExcludes;
-    // Why io_uring could not be used, so files were read one by one; empty when it was.
-    std::error_code readerFallback;
-};
 
 } // namespace listgen

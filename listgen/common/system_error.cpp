@@ -1,27 +1,29 @@
 #include "listgen/common/system_error.h"
 
-#include "listgen/common/display_text.h"
-
 namespace listgen {
 
 namespace {
 
+// Names, not sentences: the front ends say what each code means, in their own languages.
 class RunErrorCategory : public std::error_category {
 public:
     const char* name() const noexcept override { return "vaskerel"; }
     std::string message(int value) const override
     {
         switch (static_cast<RunError>(value)) {
-        case RunError::NotARegularFile: return "not a regular file";
-        case RunError::ForeignLinkInSharedFolder:
-            return "a symbolic link that another user owns in a shared folder, which is not followed";
-        case RunError::ForeignFileInSharedFolder:
-            return "a file that another user owns in a shared folder, which is not replaced";
-        case RunError::SameFileTwice: return "two of the outputs (report and manifests) would be the same file";
-        case RunError::OpenFileOfAnotherProcess: return "a link in /proc that is none of this process's open files";
-        case RunError::ReportReadOnly: return "the report is read-only";
+        case RunError::NotARegularFile: return "NotARegularFile";
+        case RunError::ForeignLinkInSharedFolder: return "ForeignLinkInSharedFolder";
+        case RunError::OpenFileOfAnotherProcess: return "OpenFileOfAnotherProcess";
+        case RunError::SameFileTwice: return "SameFileTwice";
+        case RunError::ReportReadOnly: return "ReportReadOnly";
+        case RunError::ForeignFileInSharedFolder: return "ForeignFileInSharedFolder";
+        case RunError::ChangedWhileRead: return "ChangedWhileRead";
+        case RunError::BrokenLink: return "BrokenLink";
+        case RunError::LinkLoop: return "LinkLoop";
+        case RunError::MovedWhileListed: return "MovedWhileListed";
+        case RunError::Unexpected: return "Unexpected";
         }
-        return "unknown error";
+        return "RunError " + std::to_string(value);
     }
 };
 
@@ -38,29 +40,24 @@ std::error_code make_error_code(RunError error) noexcept
     return {static_cast<int>(error), runErrorCategory()};
 }
 
-SystemError::SystemError(const std::string& action, const std::string& path, int errorNumber)
-    : SystemError(action, path, std::error_code(errorNumber, std::generic_category()))
+std::error_code systemCode(int errorNumber) noexcept
+{
+    return {errorNumber, std::generic_category()};
+}
+
+bool isSystemCode(const std::error_code& code) noexcept
+{
+    return code.category() == std::generic_category() || code.category() == std::system_category();
+}
+
+SystemError::SystemError(RunAction action, std::string path, std::error_code code, FailureHint hint)
+    : failure_{action, std::move(path), code, hint, {}}
 {
 }
 
-SystemError::SystemError(const std::string& action, const std::string& path, std::error_code code)
-    : std::system_error(code)
-    , action_(action)
-    , path_(path)
-    , message_("cannot " + action + " " + displayText(path) + ": " + code.message())
+SystemError::SystemError(RunAction action, std::string path, int errorNumber)
+    : SystemError(action, std::move(path), systemCode(errorNumber))
 {
-}
-
-SystemError::SystemError(const std::string& action, const std::string& path, std::error_code code,
-                         const std::string& explanation)
-    : SystemError(action, path, code)
-{
-    message_ += "; " + explanation;
-}
-
-std::string reasonText(int errorNumber)
-{
-    return std::generic_category().message(errorNumber);
 }
 
 } // namespace listgen

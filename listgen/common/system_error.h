@@ -1,45 +1,80 @@
 #pragma once
 
+#include <exception>
 #include <string>
 #include <system_error>
 
 namespace listgen {
 
-// Failures that have no errno of their own.
+// The tool's own causes of failure, beside the system's errno values; both travel as a
+// std::error_code, and only the front ends turn them into words.
 enum class RunError {
     NotARegularFile = 1,
     ForeignLinkInSharedFolder,
-    ForeignFileInSharedFolder,
     OpenFileOfAnotherProcess,
     SameFileTwice,
     ReportReadOnly,
+    ForeignFileInSharedFolder,
+    // Of one file or folder, with the run going on.
+    ChangedWhileRead,
+    BrokenLink,
+    LinkLoop,
+    MovedWhileListed,
+    // A library refused (no memory, no algorithm); RunFailure::detail holds its words.
+    Unexpected,
 };
 
 const std::error_category& runErrorCategory() noexcept;
 std::error_code make_error_code(RunError error) noexcept;
+// An errno value as a code.
+std::error_code systemCode(int errorNumber) noexcept;
+bool isSystemCode(const std::error_code& code) noexcept;
 
-// A failure of the whole run, worded as "cannot <action> <path>: <reason>", that keeps its code.
-class SystemError : public std::system_error {
-public:
-    SystemError(const std::string& action, const std::string& path, int errorNumber);
-    SystemError(const std::string& action, const std::string& path, std::error_code code);
-    // With a sentence that explains the reason in the tool's own terms.
-    SystemError(const std::string& action, const std::string& path, std::error_code code,
-                const std::string& explanation);
-
-    std::string reason() const { return code().message(); }
-    const char* what() const noexcept override { return message_.c_str(); }
-    const std::string& action() const noexcept { return action_; }
-    const std::string& path() const noexcept { return path_; }
-
-private:
-    std::string action_;
-    std::string path_;
-    std::string message_;
+// What the run was doing when it failed as a whole.
+enum class RunAction {
+    ListFolder,
+    ReadListing,
+    WriteOutput,
+    SyncOutputFolder,
+    SetUpRing,
+    ReadThroughRing,
+    WaitForRing,
+    Run,
 };
 
-// The system's wording for an errno value, such as "Permission denied".
-std::string reasonText(int errorNumber);
+// What the front ends say beside the reason, where it explains what the tool does.
+enum class FailureHint {
+    None,
+    // A new file is written beside the old one and then put in its place.
+    OutputFolderMustBeWritable,
+    // The rename happened; only the folder's sync failed.
+    InPlaceButNotSynced,
+};
+
+// Why a whole run failed: the action, the path it acted on, and the reason.
+struct RunFailure {
+    RunAction action = RunAction::Run;
+    std::string path;
+    std::error_code code;
+    FailureHint hint = FailureHint::None;
+    // With RunError::Unexpected, the library's own words.
+    std::string detail;
+};
+
+// A failure of the whole run, thrown to where the run ends; it carries a RunFailure.
+class SystemError : public std::exception {
+public:
+    SystemError(RunAction action, std::string path, std::error_code code, FailureHint hint = FailureHint::None);
+    SystemError(RunAction action, std::string path, int errorNumber);
+
+    const RunFailure& failure() const noexcept { return failure_; }
+    const std::error_code& code() const noexcept { return failure_.code; }
+    // Words for logs only; the front ends describe failure() themselves.
+    const char* what() const noexcept override { return "the run failed"; }
+
+private:
+    RunFailure failure_;
+};
 
 } // namespace listgen
 

@@ -18,28 +18,28 @@ namespace {
 
 constexpr int kReadFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
 
-void markUnreadable(Entry& entry, std::string reason)
+void markUnreadable(Entry& entry, std::error_code reason)
 {
     entry.kind = Entry::Kind::Unreadable;
-    entry.reason = std::move(reason);
+    entry.reason = reason;
 }
 
 // Why a name could not be opened; a link that leads nowhere says so.
-std::string openFailure(int folderFd, const std::string& name, int error)
+std::error_code openFailure(int folderFd, const std::string& name, int error)
 {
     struct stat status {};
     const bool isLink = ::fstatat(folderFd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(status.st_mode);
     if (isLink && error == ENOENT)
-        return "broken symbolic link";
+        return RunError::BrokenLink;
     if (isLink && error == ELOOP)
-        return "symbolic link loop";
-    return reasonText(error);
+        return RunError::LinkLoop;
+    return systemCode(error);
 }
 
 // Opens what a link leads to only once it is known to be a regular file, so that a link to a
 // FIFO or a device, planted at any moment, is never opened with the side effects that has.
 // Returns the descriptor, or -1 with `reason` set.
-int openThroughLink(int folderFd, const std::string& name, std::string& reason)
+int openThroughLink(int folderFd, const std::string& name, std::error_code& reason)
 {
     const FileDescriptor place(::openat(folderFd, name.c_str(), O_PATH | O_CLOEXEC));
     if (!place.valid()) {
@@ -48,11 +48,11 @@ int openThroughLink(int folderFd, const std::string& name, std::string& reason)
     }
     struct stat status {};
     if (::fstat(place.get(), &status) != 0) {
-        reason = reasonText(errno);
+        reason = systemCode(errno);
         return -1;
     }
     if (!S_ISREG(status.st_mode)) {
-        reason = "not a regular file";
+        reason = RunError::NotARegularFile;
         return -1;
     }
     const std::string reopen = "/proc/self/fd/" + std::to_string(place.get());
@@ -63,18 +63,18 @@ int openThroughLink(int folderFd, const std::string& name, std::string& reason)
         struct stat opened {};
         if (fd >= 0 && (::fstat(fd, &opened) != 0 || FileIdentity::of(opened) != FileIdentity::of(status))) {
             ::close(fd);
-            reason = "changed while it was read";
+            reason = RunError::ChangedWhileRead;
             return -1;
         }
     }
     if (fd < 0)
-        reason = reasonText(errno);
+        reason = systemCode(errno);
     return fd;
 }
 
 // A name listed as a file is opened without following links; one that has become a link
 // since, or was listed as one, goes the careful way.
-int openRegular(const Entry& entry, const std::string& name, std::string& reason)
+int openRegular(const Entry& entry, const std::string& name, std::error_code& reason)
 {
     const int folderFd = entry.folder->fd.get();
     if (!entry.throughLink) {
@@ -118,15 +118,15 @@ void FileHasher::hash(Entry& entry)
     if (entry.kind != Entry::Kind::File)
         return;
     const std::string name(entry.name());
-    std::string reason;
+    std::error_code reason;
     const FileDescriptor file(openRegular(entry, name, reason));
     if (!file.valid())
-        return markUnreadable(entry, std::move(reason));
+        return markUnreadable(entry, reason);
     struct stat status {};
     if (::fstat(file.get(), &status) != 0)
-        return markUnreadable(entry, reasonText(errno));
+        return markUnreadable(entry, systemCode(errno));
     if (!S_ISREG(status.st_mode))
-        return markUnreadable(entry, "not a regular file");
+        return markUnreadable(entry, RunError::NotARegularFile);
     const auto size = static_cast<std::uint64_t>(status.st_size);
     if (size > bufferSize_)
         ::posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -152,7 +152,7 @@ void FileHasher::GetFileMD5(int fd, std::uint64_t expectedSize, bool toTheEnd, E
         if (count < 0) {
             if (errno == EINTR || (errno == EAGAIN && clearNonBlocking(fd)))
                 continue;
-            return markUnreadable(entry, reasonText(errno));
+            return markUnreadable(entry, systemCode(errno));
         }
         digest_.update(buffer_.get(), static_cast<std::size_t>(count));
         if (sha256_)
@@ -174,7 +174,7 @@ void FileHasher::GetFileMD5(int fd, std::uint64_t expectedSize, bool toTheEnd, E
     }
     const Md5Hex md5 = toHex(digest_.finish());
     if (!toTheEnd && total != expectedSize && !(expectedSize == 0 && stillReportsNoSize(fd)))
-        return markUnreadable(entry, "changed while it was read");
+        return markUnreadable(entry, RunError::ChangedWhileRead);
     entry.kind = Entry::Kind::Hashed;
     entry.facts.size = total;
     entry.facts.md5 = md5;

@@ -139,7 +139,7 @@ std::unique_ptr<UringHasher> UringHasher::create(const std::atomic<bool>& cancel
     std::error_code error;
     std::unique_ptr<UringRing> ring = UringRing::create(kRingEntries, kMostSlots, error);
     if (!ring)
-        throw SystemError("set up", "io_uring", error);
+        throw SystemError(RunAction::SetUpRing, "io_uring", error);
     return std::make_unique<UringHasher>(std::move(ring), cancel, progress, pace, buffers, sha256);
 }
 
@@ -543,7 +543,7 @@ void UringHasher::onWholeRead(std::size_t index, int result)
         handToFileHasher(job);
         return;
     }
-    fail(job, result < 0 ? reasonText(-result) : "changed while it was read");
+    fail(job, result < 0 ? systemCode(-result) : make_error_code(RunError::ChangedWhileRead));
 }
 
 void UringHasher::submitToLanes(std::size_t index)
@@ -623,7 +623,7 @@ void UringHasher::feedChunks(std::size_t index)
                     letGoOfData(job);
                     handToFileHasher(job);
                 } else {
-                    fail(job, chunk.got < 0 ? reasonText(-chunk.got) : "changed while it was read");
+                    fail(job, chunk.got < 0 ? systemCode(-chunk.got) : make_error_code(RunError::ChangedWhileRead));
                 }
                 break;
             }
@@ -708,7 +708,7 @@ void UringHasher::retryWaiting()
         readChunks(index);
 }
 
-void UringHasher::fail(Job& job, const std::string& reason)
+void UringHasher::fail(Job& job, std::error_code reason)
 {
     job.claim.entry->kind = Entry::Kind::Unreadable;
     job.claim.entry->reason = reason;

@@ -76,7 +76,7 @@ private:
     void submitToLanes(std::size_t index);
     void submitHeldReads();
     void takeLaneResults();
-    void fail(Job& job, const std::string& reason);
+    void fail(Job& job, std::error_code reason);
     void letGoOfData(Job& job);
     void handToFileHasher(Job& job);
     void releaseDepth(Job& job);

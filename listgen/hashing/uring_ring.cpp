@@ -122,7 +122,7 @@ void UringRing::submit()
         if (result >= 0 || result == -EBUSY || result == -EAGAIN)
             return;
         if (result != -EINTR)
-            throw SystemError("read through", "io_uring", -result);
+            throw SystemError(RunAction::ReadThroughRing, "io_uring", -result);
     }
 }
 
@@ -185,7 +185,7 @@ std::size_t UringRing::submitAndTake(std::span<RingCompletion> out, std::chrono:
         __kernel_timespec timeout{wait.count() / 1000, (wait.count() % 1000) * 1'000'000};
         const int result = io_uring_wait_cqe_timeout(ring_.get(), &cqe, &timeout);
         if (result < 0 && result != -EINTR && result != -ETIME)
-            throw SystemError("wait for", "io_uring", -result);
+            throw SystemError(RunAction::WaitForRing, "io_uring", -result);
     }
     std::size_t taken = 0;
     unsigned head = 0;

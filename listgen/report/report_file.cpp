@@ -143,7 +143,7 @@ ReportFile::~ReportFile()
 
 void ReportFile::fail(int errorNumber) const
 {
-    throw SystemError("write", outputPath_, errorNumber);
+    throw SystemError(RunAction::WriteOutput, outputPath_, errorNumber);
 }
 
 // Finds the folder and the name the new report goes to, following links to the file they
@@ -176,12 +176,12 @@ void ReportFile::findTarget()
         if (S_ISDIR(status.st_mode))
             fail(EISDIR);
         if (!S_ISREG(status.st_mode))
-            throw SystemError("write", outputPath_, RunError::NotARegularFile);
+            throw SystemError(RunAction::WriteOutput, outputPath_, RunError::NotARegularFile);
         if (isSharedFolder(folderStatus_) && !belongsHere(folderStatus_, status))
-            throw SystemError("write", outputPath_, RunError::ForeignFileInSharedFolder);
+            throw SystemError(RunAction::WriteOutput, outputPath_, RunError::ForeignFileInSharedFolder);
         if (::faccessat(folder_.get(), targetName_.c_str(), W_OK, AT_EACCESS) != 0) {
             if (errno == EACCES)
-                throw SystemError("write", outputPath_, RunError::ReportReadOnly);
+                throw SystemError(RunAction::WriteOutput, outputPath_, RunError::ReportReadOnly);
             fail(errno);
         }
         oldReport_ = status;
@@ -195,7 +195,7 @@ bool ReportFile::followLink(const struct stat& link)
     if (isProcFolder(folder_.get()))
         return !useOwnStream();
     if (isSharedFolder(folderStatus_) && !belongsHere(folderStatus_, link))
-        throw SystemError("write", outputPath_, RunError::ForeignLinkInSharedFolder);
+        throw SystemError(RunAction::WriteOutput, outputPath_, RunError::ForeignLinkInSharedFolder);
     std::string target(static_cast<std::size_t>(link.st_size) + 1, '\0');
     const ssize_t length = ::readlinkat(folder_.get(), targetName_.c_str(), target.data(), target.size());
     if (length < 0)
@@ -218,7 +218,7 @@ bool ReportFile::useOwnStream()
     const char* end = targetName_.data() + targetName_.size();
     const bool isNumber = !targetName_.empty() && std::from_chars(targetName_.data(), end, number).ptr == end;
     if (!isNumber || !(sameFile(folderStatus_, "/proc/self/fd") || sameFile(folderStatus_, "/proc/thread-self/fd")))
-        throw SystemError("write", outputPath_, RunError::OpenFileOfAnotherProcess);
+        throw SystemError(RunAction::WriteOutput, outputPath_, RunError::OpenFileOfAnotherProcess);
     const int flags = ::fcntl(static_cast<int>(number), F_GETFL);
     if (flags < 0)
         fail(errno);
@@ -236,9 +236,8 @@ void ReportFile::createTemporary()
     if (!file_.valid()) {
         const int error = errno;
         if (error == EACCES || error == EPERM || error == EROFS)
-            throw SystemError("write", outputPath_, std::error_code(error, std::generic_category()),
-                              "the report is written as a new file beside the old one and then put in its place, "
-                              "so its folder must be writable");
+            throw SystemError(RunAction::WriteOutput, outputPath_, systemCode(error),
+                              FailureHint::OutputFolderMustBeWritable);
         fail(error);
     }
     takeOverOldAttributes();
@@ -406,8 +405,7 @@ void ReportFile::syncFolder()
     // Folders that cannot be synced at all say so; there is nothing to wait for then.
     if (error == EINVAL || error == EROFS)
         return;
-    throw SystemError("sync the folder of", outputPath_, std::error_code(error, std::generic_category()),
-                      "the new report is in place, but may not survive a crash");
+    throw SystemError(RunAction::SyncOutputFolder, outputPath_, systemCode(error), FailureHint::InPlaceButNotSynced);
 }
 
 void ReportFile::commitTogether(std::initializer_list<ReportFile*> outputs)

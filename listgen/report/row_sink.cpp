@@ -8,13 +8,12 @@
 namespace listgen {
 
 RowSink::RowSink(ReportFile& report, ReportFile* md5Manifest, ReportFile* sha256Manifest, std::string strRoot,
-                 ProgressMeter& progress, Outcome& outcome)
+                 ProgressMeter& progress)
     : report_(report)
     , md5Manifest_(md5Manifest)
     , sha256Manifest_(sha256Manifest)
     , strRoot_(std::move(strRoot))
     , progress_(progress)
-    , outcome_(outcome)
 {
 }
 
@@ -35,15 +34,15 @@ void RowSink::accept(const Entry& entry)
             appendManifestLine(rowText_, relName(entry.path, strRoot_), entry.facts.sha256);
             sha256Manifest_->append(rowText_);
         }
-        ++outcome_.totals.files;
-        outcome_.totals.bytes += entry.facts.size;
+        ++totals_.files;
+        totals_.bytes += entry.facts.size;
         progress_.addFile();
         break;
     case Entry::Kind::UnlistableFolder:
-        outcome_.skipped.push_back({SkippedEntry::Kind::Folder, entry.path, entry.reason});
+        skipped_.push_back({SkippedEntry::Kind::Folder, entry.path, entry.reason});
         return;
     case Entry::Kind::Unreadable:
-        outcome_.skipped.push_back({SkippedEntry::Kind::File, entry.path, entry.reason});
+        skipped_.push_back({SkippedEntry::Kind::File, entry.path, entry.reason});
         break;
     case Entry::Kind::File:
     case Entry::Kind::Cancelled:
@@ -54,7 +53,7 @@ void RowSink::accept(const Entry& entry)
 
 void RowSink::finish()
 {
-    progress_.finish(outcome_.totals);
+    progress_.finish(totals_);
 }
 
 } // namespace listgen

@@ -4,6 +4,7 @@
 #include "listgen/common/progress_meter.h"
 
 #include <string>
+#include <vector>
 
 namespace listgen {
 
@@ -15,10 +16,14 @@ class ReportFile;
 class RowSink : public EntrySink {
 public:
     RowSink(ReportFile& report, ReportFile* md5Manifest, ReportFile* sha256Manifest, std::string strRoot,
-            ProgressMeter& progress, Outcome& outcome);
+            ProgressMeter& progress);
 
     void accept(const Entry& entry) override;
     void finish();
+
+    // What the report leaves out, in report order, and the files and bytes it lists.
+    std::vector<SkippedEntry>& skipped() noexcept { return skipped_; }
+    const Progress& totals() const noexcept { return totals_; }
 
 private:
     ReportFile& report_;
@@ -26,7 +31,8 @@ private:
     ReportFile* sha256Manifest_;
     std::string strRoot_;
     ProgressMeter& progress_;
-    Outcome& outcome_;
+    std::vector<SkippedEntry> skipped_;
+    Progress totals_;
     std::string rowText_;
 };
 

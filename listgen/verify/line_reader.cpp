@@ -1,6 +1,5 @@
 #include "listgen/verify/line_reader.h"
 
-#include "listgen/common/display_text.h"
 #include "listgen/common/system_error.h"
 
 #include <fcntl.h>
@@ -19,11 +18,6 @@ constexpr std::size_t kLongestLine = std::size_t{1} << 20;
 
 } // namespace
 
-ReportFormatError::ReportFormatError(const std::string& path, const std::string& problem, std::size_t line)
-    : std::runtime_error(displayText(path) + problem + (line == 0 ? "" : " (line " + std::to_string(line) + ")"))
-{
-}
-
 LineReader::LineReader(std::string path)
     : path_(std::move(path))
 {
@@ -31,7 +25,7 @@ LineReader::LineReader(std::string path)
     file_.reset(path_ == "-" ? ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0)
                              : ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
     if (!file_.valid())
-        throw SystemError("read", path_, errno);
+        throw SystemError(RunAction::ReadListing, path_, errno);
     readBlocking();
 }
 
@@ -46,12 +40,12 @@ void LineReader::readBlocking()
 {
     const int flags = ::fcntl(file_.get(), F_GETFL);
     if (flags < 0 || ::fcntl(file_.get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
-        throw SystemError("read", path_, errno);
+        throw SystemError(RunAction::ReadListing, path_, errno);
 }
 
-void LineReader::refuse(const std::string& problem) const
+void LineReader::refuse(ListingProblem problem) const
 {
-    throw ReportFormatError(path_, " is not " + kind_ + ": " + problem, line_);
+    throw ReportFormatError({path_, kind_, problem, line_});
 }
 
 bool LineReader::next(std::string& line)
@@ -65,7 +59,7 @@ bool LineReader::next(std::string& line)
             bufferAt_ = end + 1;
             ++line_;
             if (!carriageReturnsAllowed_ && line.find('\r') != std::string::npos)
-                refuse("a carriage return inside a line");
+                refuse(ListingProblem::CarriageReturnInLine);
             return true;
         }
         if (endOfFile_) {
@@ -78,12 +72,12 @@ bool LineReader::next(std::string& line)
             ++line_;
             unended_ = true;
             if (!carriageReturnsAllowed_ && line.find('\r') != std::string::npos)
-                refuse("a carriage return inside a line");
+                refuse(ListingProblem::CarriageReturnInLine);
             return true;
         }
         if (buffer_.size() - bufferAt_ > kLongestLine) {
             ++line_;
-            refuse("a line longer than any report row");
+            refuse(ListingProblem::LineTooLong);
         }
         buffer_.erase(0, bufferAt_);
         bufferAt_ = 0;
@@ -94,7 +88,7 @@ bool LineReader::next(std::string& line)
             count = ::read(file_.get(), buffer_.data() + kept, readSize_);
         } while (count < 0 && errno == EINTR);
         if (count < 0)
-            throw SystemError("read", path_, errno);
+            throw SystemError(RunAction::ReadListing, path_, errno);
         if (static_cast<std::size_t>(count) == readSize_)
             readSize_ = std::min(readSize_ * 2, kReadSize);
         buffer_.resize(kept + static_cast<std::size_t>(count));
@@ -111,10 +105,7 @@ void LineReader::refuseNul(std::size_t from) const
         return;
     const auto lineEnds = std::count(buffer_.begin() + static_cast<std::ptrdiff_t>(bufferAt_),
                                      buffer_.begin() + static_cast<std::ptrdiff_t>(nul), '\n');
-    throw ReportFormatError(path_,
-                            " holds a NUL byte: manifests whose lines end in NUL (md5sum -z) are not read; "
-                            "make it without -z",
-                            line_ + 1 + static_cast<std::size_t>(lineEnds));
+    throw ReportFormatError({path_, kind_, ListingProblem::NulByte, line_ + 1 + static_cast<std::size_t>(lineEnds)});
 }
 
 } // namespace listgen

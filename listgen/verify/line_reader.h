@@ -3,16 +3,54 @@
 #include "listgen/common/file_descriptor.h"
 
 #include <cstddef>
-#include <stdexcept>
+#include <exception>
 #include <string>
 
 namespace listgen {
 
-// A file that is not what it claims to be: a report or a manifest this tool writes.
-class ReportFormatError : public std::runtime_error {
+// What a listing was taken for.
+enum class ListingKind { Report, Manifest };
+
+// Why a file is not a listing this tool reads.
+enum class ListingProblem {
+    Empty,
+    NulByte,
+    CarriageReturnInLine,
+    LineTooLong,
+    LastLineUnended,
+    NoTitleLine,
+    BadTableStart,
+    EndsBeforeTable,
+    NoFooter,
+    TextAfterEnd,
+    BadRow,
+    RowPathNoFolderCanHold,
+    RowOutOfOrder,
+    BadManifestLine,
+    OtherDigestKind,
+    MixedDigests,
+    PathNoFolderCanHold,
+    NoChecksumLine,
+    ListedTwice,
+};
+
+struct ListingFailure {
+    std::string path;
+    ListingKind kind = ListingKind::Report;
+    ListingProblem problem = ListingProblem::Empty;
+    // From 1; 0 names no line.
+    std::size_t line = 0;
+};
+
+// A file that is not what it claims to be: a report or a manifest this tool reads.
+class ReportFormatError : public std::exception {
 public:
-    // `line` counts from 1; 0 names no line.
-    ReportFormatError(const std::string& path, const std::string& problem, std::size_t line);
+    explicit ReportFormatError(ListingFailure failure) : failure_(std::move(failure)) {}
+    const ListingFailure& failure() const noexcept { return failure_; }
+    const char* what() const noexcept override { return "not a listing"; }
+
+private:
+    ListingFailure failure_;
 };
 
 // Reads a report or manifest line by line, from a file, a pipe, a FIFO or standard input ("-").
@@ -28,12 +66,12 @@ public:
     // lack its line end, as md5sum -c allows; a report never does.
     bool next(std::string& line);
     bool lastLineUnended() const noexcept { return unended_; }
-    // What the file has to be, for the messages: "a report written by vaskerel" at first.
-    void expect(std::string kind) { kind_ = std::move(kind); }
+    // What the file has to be, for the messages: a report at first.
+    void expect(ListingKind kind) { kind_ = kind; }
     // md5sum reads a carriage return inside a line as part of a name; a report never holds one.
     void allowCarriageReturns() { carriageReturnsAllowed_ = true; }
     // Throws ReportFormatError naming the file and the line read last (from 1).
-    [[noreturn]] void refuse(const std::string& problem) const;
+    [[noreturn]] void refuse(ListingProblem problem) const;
     const std::string& path() const noexcept { return path_; }
 
 private:
@@ -41,7 +79,7 @@ private:
     void refuseNul(std::size_t from) const;
 
     std::string path_;
-    std::string kind_ = "a report written by vaskerel";
+    ListingKind kind_ = ListingKind::Report;
     FileDescriptor file_;
     std::string buffer_;
     std::size_t bufferAt_ = 0;

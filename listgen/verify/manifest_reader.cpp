@@ -11,7 +11,7 @@ namespace listgen {
 
 ManifestReader::ManifestReader(LineReader lines, const std::string& firstLine)
 {
-    lines.expect("an md5sum or sha256sum manifest");
+    lines.expect(ListingKind::Manifest);
     lines.allowCarriageReturns();
     UnmarkedLines unmarked = UnmarkedLines::Undecided;
     std::string line = firstLine;
@@ -23,14 +23,14 @@ ManifestReader::ManifestReader(LineReader lines, const std::string& firstLine)
         case ManifestLine::Nothing: continue;
         case ManifestLine::Checksum: break;
         case ManifestLine::Malformed:
-            lines.refuse("a line that md5sum -c or sha256sum -c would not read as a checksum");
+            lines.refuse(ListingProblem::BadManifestLine);
         case ManifestLine::OtherDigest:
-            lines.refuse("a digest of a kind it cannot tell; only MD5 and SHA-256 are read");
+            lines.refuse(ListingProblem::OtherDigestKind);
         }
         if (rows_.empty())
             kind_ = digest.kind;
         else if (digest.kind != kind_)
-            lines.refuse("it mixes MD5 and SHA-256 digests");
+            lines.refuse(ListingProblem::MixedDigests);
         row.digest = digest.kind;
         if (digest.kind == DigestKind::Md5)
             std::copy(digest.hex.begin(), digest.hex.end(), row.facts.md5.begin());
@@ -40,18 +40,18 @@ ManifestReader::ManifestReader(LineReader lines, const std::string& firstLine)
         if (row.relName.starts_with("./"))
             row.relName.erase(0, 2);
         if (!isWalkPath(row.relName))
-            lines.refuse("a path no folder can hold (it is absolute, or has an empty, \".\" or \"..\" part)");
+            lines.refuse(ListingProblem::PathNoFolderCanHold);
         rows_.push_back(std::move(row));
     } while (lines.next(line));
     if (rows_.empty())
-        lines.refuse("it holds no checksum line");
+        lines.refuse(ListingProblem::NoChecksumLine);
     std::sort(rows_.begin(), rows_.end(),
               [](const ReportRow& a, const ReportRow& b) { return walkOrderLess(a.relName, b.relName); });
     const auto twice = std::adjacent_find(rows_.begin(), rows_.end(), [](const ReportRow& a, const ReportRow& b) {
         return a.relName == b.relName;
     });
     if (twice != rows_.end())
-        lines.refuse("a path listed twice");
+        lines.refuse(ListingProblem::ListedTwice);
 }
 
 bool ManifestReader::next(ReportRow& row)
@@ -68,7 +68,7 @@ std::unique_ptr<RowReader> readerFor(LineReader lines)
 {
     std::string first;
     if (!lines.next(first))
-        throw ReportFormatError(lines.path(), " is empty", 0);
+        throw ReportFormatError({lines.path(), ListingKind::Report, ListingProblem::Empty, 0});
     if (first.starts_with("<html>"))
         return std::make_unique<ReportReader>(std::move(lines), first);
     return std::make_unique<ManifestReader>(std::move(lines), first);

@@ -8,15 +8,15 @@ ReportReader::ReportReader(LineReader lines, const std::string& firstLine)
     : lines_(std::move(lines))
 {
     if (lines_.lastLineUnended())
-        lines_.refuse("the last line has no line end");
+        lines_.refuse(ListingProblem::LastLineUnended);
     std::string title;
     if (!readTitleLine(firstLine, title))
-        lines_.refuse("the first line is not the title line of a report");
+        lines_.refuse(ListingProblem::NoTitleLine);
     std::string line;
     std::string stylesheet;
     std::string_view rest;
     if (!nextLine(line) || !readTableStartLine(line, stylesheet, rest))
-        lines_.refuse("the stylesheet link or the table header is malformed");
+        lines_.refuse(ListingProblem::BadTableStart);
     pendingRowText_ = rest;
     pendingRow_ = true;
 }
@@ -25,7 +25,7 @@ bool ReportReader::nextLine(std::string& line)
 {
     const bool read = lines_.next(line);
     if (read && lines_.lastLineUnended())
-        lines_.refuse("the last line has no line end");
+        lines_.refuse(ListingProblem::LastLineUnended);
     return read;
 }
 
@@ -38,24 +38,24 @@ bool ReportReader::next(ReportRow& row)
         line = std::move(pendingRowText_);
         pendingRow_ = false;
     } else if (!nextLine(line)) {
-        lines_.refuse("the file ends before the table does");
+        lines_.refuse(ListingProblem::EndsBeforeTable);
     }
     if (isTableEndLine(line)) {
         if (!nextLine(line) || !isFooterLine(line))
-            lines_.refuse("the footer line is missing after the table");
+            lines_.refuse(ListingProblem::NoFooter);
         if (nextLine(line))
-            lines_.refuse("text after the end of the document");
+            lines_.refuse(ListingProblem::TextAfterEnd);
         finished_ = true;
         return false;
     }
     switch (readRow(line, row)) {
     case RowReading::Row: break;
-    case RowReading::NotARow: lines_.refuse("a table row that vaskerel would not write");
+    case RowReading::NotARow: lines_.refuse(ListingProblem::BadRow);
     case RowReading::ImpossiblePath:
-        lines_.refuse("a row whose path no folder can hold (it is absolute, or has an empty, \".\" or \"..\" part)");
+        lines_.refuse(ListingProblem::RowPathNoFolderCanHold);
     }
     if (havePrevious_ && !walkOrderLess(previousName_, row.relName))
-        lines_.refuse("a row that comes before the one above it in the order of a walk");
+        lines_.refuse(ListingProblem::RowOutOfOrder);
     previousName_ = row.relName;
     havePrevious_ = true;
     return true;

@@ -1,8 +1,11 @@
 #pragma once
 
 #include "listgen/common/run_values.h"
+#include "listgen/common/system_error.h"
+#include "listgen/verify/line_reader.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -20,11 +23,12 @@ struct VerifyOutcome {
         Matches,     // every row matches the tree
         Differs,     // `differences` says how
         Incomplete,  // some entries could not be read; `unreadable` names them
-        Failed,      // nothing could be checked; `error` says why
+        Failed,      // nothing could be checked; `failure` or `listing` says why
         Cancelled,
     };
     Status status = Status::Failed;
-    std::string error;
+    std::optional<RunFailure> failure;
+    std::optional<ListingFailure> listing;
     // Changed and missing rows in report order, then new files in walk order.
     std::vector<Difference> differences;
     std::vector<SkippedEntry> unreadable;

@@ -47,7 +47,7 @@ FileIdentity identityOf(int fd)
     return FileIdentity::of(status);
 }
 
-void markUnlistable(Entry& entry, std::string path, const std::string& reason)
+void markUnlistable(Entry& entry, std::string path, std::error_code reason)
 {
     entry.kind = Entry::Kind::UnlistableFolder;
     entry.path = std::move(path);
@@ -68,11 +68,11 @@ ListFolder::ListFolder(std::string strRoot, ExcludeFilter excludes, Places leftO
     // The root may be reached through a link; nothing below it is.
     const int fd = ::open(strRoot_.c_str(), kFolderFlags);
     if (fd < 0)
-        throw SystemError("list folder", strRoot_, errno);
+        throw SystemError(RunAction::ListFolder, strRoot_, errno);
     try {
         enter(strRoot_, {}, fd);
     } catch (const std::system_error& error) {
-        throw SystemError("list folder", strRoot_, error.code());
+        throw SystemError(RunAction::ListFolder, strRoot_, error.code());
     }
 }
 
@@ -145,7 +145,7 @@ bool ListFolder::next(Entry& entry)
         Frame& top = frames_.back();
         if (!top.folder) {
             std::string path = std::move(top.path);
-            const std::string reason = top.lostReason.empty() ? "moved while it was listed" : top.lostReason;
+            const std::error_code reason = top.lostReason ? top.lostReason : make_error_code(RunError::MovedWhileListed);
             frames_.pop_back();
             // Its parent may have been given up too; it is found again from the root.
             if (!frames_.empty() && !frames_.back().folder)
@@ -173,7 +173,7 @@ bool ListFolder::next(Entry& entry)
                 --frames_.back().nextSubfolder;
                 return false;
             }
-            markUnlistable(entry, std::move(child), reasonText(error));
+            markUnlistable(entry, std::move(child), systemCode(error));
             return true;
         }
         if (top.nextFile < top.listing.files.size()) {
@@ -220,19 +220,19 @@ void ListFolder::reopenFromAncestor(std::size_t index)
     while (!frames_[open].folder)
         --open;
     FileDescriptor current(::fcntl(frames_[open].folder->fd.get(), F_DUPFD_CLOEXEC, 0));
-    std::string lostReason = current.valid() ? "" : reasonText(errno);
+    std::error_code lostReason = current.valid() ? std::error_code() : systemCode(errno);
     for (std::size_t i = open + 1; i <= index && current.valid(); ++i) {
         FileDescriptor next(::openat(current.get(), frames_[i].name.c_str(), kFolderFlags | O_NOFOLLOW));
         struct stat status {};
         if (!next.valid() && errno != ENOENT && errno != ENOTDIR && errno != ELOOP)
-            lostReason = reasonText(errno);
+            lostReason = systemCode(errno);
         if (next.valid() && (::fstat(next.get(), &status) != 0 || FileIdentity::of(status) != frames_[i].identity))
             next.reset();
         current = std::move(next);
     }
     Frame& frame = frames_[index];
     if (!current.valid()) {
-        frame.lostReason = lostReason.empty() ? "moved while it was listed" : lostReason;
+        frame.lostReason = lostReason ? lostReason : make_error_code(RunError::MovedWhileListed);
         return;
     }
     frame.folder = adopt(current.release(), frame.identity);

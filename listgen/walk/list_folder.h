@@ -8,6 +8,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace listgen {
@@ -40,7 +41,7 @@ private:
         std::size_t nextSubfolder = 0;
         std::size_t nextFile = 0;
         // Why the folder could not be opened again after its descriptor was given up.
-        std::string lostReason;
+        std::error_code lostReason;
     };
 
     bool excluded(const std::string& name, const Frame& frame, bool isFolder) const;

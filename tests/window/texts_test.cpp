@@ -21,9 +21,10 @@ TEST(PartialReportText, SaysDoneCountsAndNamesTheFirstTen)
 {
     listgen::Outcome outcome;
     for (int i = 0; i < 12; ++i)
-        outcome.skipped.push_back({listgen::SkippedEntry::Kind::File, "/t/f" + std::to_string(i), "Permission denied"});
+        outcome.skipped.push_back(
+            {listgen::SkippedEntry::Kind::File, "/t/f" + std::to_string(i), std::make_error_code(std::errc::permission_denied)});
     outcome.skipped[0].path = "/t/bad\x01\xFF";
-    outcome.skipped[1].reason = "not a regular file";
+    outcome.skipped[1].reason = listgen::RunError::NotARegularFile;
     const QString text = vaskerel::partialReportText(outcome);
     EXPECT_TRUE(text.startsWith("Done\n\n読み取れなかった 12 件をレポートから除きました:\n")) << text.toStdString();
     EXPECT_TRUE(text.contains("\n/t/bad\\x01\\xFF: Permission denied\n"));
@@ -33,14 +34,26 @@ TEST(PartialReportText, SaysDoneCountsAndNamesTheFirstTen)
     EXPECT_TRUE(text.endsWith("\nほか 2 件"));
 }
 
+TEST(PartialReportText, EveryCauseOfTheToolHasJapaneseWords)
+{
+    for (int value = static_cast<int>(listgen::RunError::NotARegularFile);
+         value <= static_cast<int>(listgen::RunError::Unexpected); ++value) {
+        listgen::Outcome outcome;
+        outcome.skipped.push_back({listgen::SkippedEntry::Kind::File, "/t/f", static_cast<listgen::RunError>(value)});
+        const QString text = vaskerel::partialReportText(outcome);
+        EXPECT_FALSE(text.contains("不明なエラーです")) << value;
+        EXPECT_FALSE(text.contains(QString::fromStdString(outcome.skipped[0].reason.message()))) << value;
+    }
+}
+
 TEST(NotWrittenText, NamesThePathShownSafelyAndKeepsUnknownErrorsWhole)
 {
     listgen::Outcome outcome;
-    outcome.failure = listgen::RunFailure{"write", "/tmp/a: b\x1b.htm", listgen::RunError::NotARegularFile};
+    outcome.failure = listgen::RunFailure{listgen::RunAction::WriteOutput, "/tmp/a: b\x1b.htm", listgen::RunError::NotARegularFile, {}, {}};
     EXPECT_TRUE(vaskerel::notWrittenText(outcome).endsWith(
         "「/tmp/a: b\\x1B.htm」に書き込めません。\n理由: 通常のファイルではありません"));
-    outcome.failure.reset();
-    outcome.error = "cannot start an MD5 digest";
+    outcome.failure = listgen::RunFailure{listgen::RunAction::Run, "/r/out.htm", listgen::RunError::Unexpected,
+                                          listgen::FailureHint::None, "cannot start an MD5 digest"};
     EXPECT_TRUE(vaskerel::notWrittenText(outcome).endsWith("\n\n内部エラー: cannot start an MD5 digest"));
 }
 
@@ -48,12 +61,14 @@ TEST(NotWrittenText, ReadOnlyReportSaysSoAndNotThatTheFolderMustBeWritable)
 {
     const QString folderSentence = "出力先のフォルダーに書き込めなければなりません";
     listgen::Outcome outcome;
-    outcome.failure = listgen::RunFailure{"write", "/r/out.htm", listgen::RunError::ReportReadOnly};
+    outcome.failure = listgen::RunFailure{listgen::RunAction::WriteOutput, "/r/out.htm", listgen::RunError::ReportReadOnly, {}, {}};
     const QString readOnly = vaskerel::notWrittenText(outcome);
     EXPECT_TRUE(readOnly.endsWith("「/r/out.htm」に書き込めません。\n理由: レポートが読み取り専用です"))
         << readOnly.toStdString();
     EXPECT_FALSE(readOnly.contains(folderSentence));
-    outcome.failure = listgen::RunFailure{"write", "/r/out.htm", std::error_code(EACCES, std::generic_category())};
+    outcome.failure = listgen::RunFailure{listgen::RunAction::WriteOutput, "/r/out.htm",
+                                          std::make_error_code(std::errc::permission_denied),
+                                          listgen::FailureHint::OutputFolderMustBeWritable, {}};
     EXPECT_TRUE(vaskerel::notWrittenText(outcome).contains(folderSentence));
 }
 

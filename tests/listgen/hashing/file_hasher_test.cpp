@@ -1,6 +1,7 @@
 #include "listgen/hashing/file_hasher.h"
 
 #include "listgen/common/pseudo_files.h"
+#include "listgen/common/system_error.h"
 
 #include "temp_folder.h"
 
@@ -83,7 +84,7 @@ TEST(FileHasher, FilesGiveRfc1321DigestsWhateverTheChunkSize)
             const std::string path = folder / "vector";
             testing_support::writeFile(path, message);
             const Entry result = hashed(hasher, path);
-            ASSERT_EQ(result.kind, Entry::Kind::Hashed) << result.reason;
+            ASSERT_EQ(result.kind, Entry::Kind::Hashed) << result.reason.message();
             EXPECT_EQ(text(result.facts.md5), expected) << '"' << message << "\" with buffer " << bufferSize;
             EXPECT_EQ(result.facts.size, message.size());
         }
@@ -96,16 +97,16 @@ TEST(FileHasher, ReportsWhyAFileCannotBeRead)
     std::filesystem::create_symlink("nowhere", folder / "broken");
     std::filesystem::create_symlink("loop", folder / "loop");
     std::filesystem::create_directory(folder / "sub");
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"missing", "No such file or directory"},
-        {"broken", "broken symbolic link"},
-        {"loop", "symbolic link loop"},
-        {"sub", "not a regular file"},
+    const std::vector<std::pair<std::string, std::error_code>> cases = {
+        {"missing", std::make_error_code(std::errc::no_such_file_or_directory)},
+        {"broken", listgen::RunError::BrokenLink},
+        {"loop", listgen::RunError::LinkLoop},
+        {"sub", listgen::RunError::NotARegularFile},
     };
     for (const auto& [name, reason] : cases) {
         const Entry entry = hashed(folder / name);
         EXPECT_EQ(entry.kind, Entry::Kind::Unreadable) << name;
-        EXPECT_EQ(entry.reason, reason);
+        EXPECT_EQ(entry.reason, reason) << name;
     }
 }
 
@@ -120,7 +121,7 @@ TEST(FileHasher, StopsWhenCancelled)
 TEST(FileHasher, PseudoFileThatReportsNoSizeGivesWhatWasRead)
 {
     const Entry mounts = hashed("/proc/self/mounts");
-    ASSERT_EQ(mounts.kind, Entry::Kind::Hashed) << mounts.reason;
+    ASSERT_EQ(mounts.kind, Entry::Kind::Hashed) << mounts.reason.message();
     EXPECT_GT(mounts.facts.size, 0U);
 }
 
@@ -131,12 +132,12 @@ TEST(FileHasher, FileTruncatedOrGrownWhileReadIsRefused)
     testing_support::makeSparseFile(path, off_t{1} << 36);
     const Entry truncated = hashWhile(path, [&] { EXPECT_EQ(::truncate(path.c_str(), 1 << 20), 0); });
     EXPECT_EQ(truncated.kind, Entry::Kind::Unreadable);
-    EXPECT_EQ(truncated.reason, "changed while it was read");
+    EXPECT_EQ(truncated.reason, listgen::RunError::ChangedWhileRead);
 
     testing_support::makeSparseFile(path, off_t{1} << 30);
     const Entry grown = hashWhile(path, [&] { EXPECT_EQ(::truncate(path.c_str(), off_t{1} << 36), 0); });
     EXPECT_EQ(grown.kind, Entry::Kind::Unreadable);
-    EXPECT_EQ(grown.reason, "changed while it was read");
+    EXPECT_EQ(grown.reason, listgen::RunError::ChangedWhileRead);
 }
 
 TEST(FileHasher, FileDeletedWhileReadKeepsSizeAndDigestOfWhatWasRead)
@@ -145,7 +146,7 @@ TEST(FileHasher, FileDeletedWhileReadKeepsSizeAndDigestOfWhatWasRead)
     const std::string path = folder / "doomed";
     testing_support::makeSparseFile(path, off_t{1} << 30);
     const Entry result = hashWhile(path, [&] { ::unlink(path.c_str()); });
-    ASSERT_EQ(result.kind, Entry::Kind::Hashed) << result.reason;
+    ASSERT_EQ(result.kind, Entry::Kind::Hashed) << result.reason.message();
     EXPECT_EQ(result.facts.size, std::uint64_t{1} << 30);
     EXPECT_EQ(text(result.facts.md5), "cd573cfaace07e7949bc0c46028904ff");
 }

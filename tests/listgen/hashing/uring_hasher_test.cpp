@@ -64,7 +64,7 @@ std::string outcomeOf(const Entry& entry)
     switch (entry.kind) {
     case Entry::Kind::Hashed:
         return std::to_string(entry.facts.size) + " " + std::string(entry.facts.md5.data(), entry.facts.md5.size());
-    case Entry::Kind::Unreadable: return "unreadable: " + entry.reason;
+    case Entry::Kind::Unreadable: return "unreadable: " + entry.reason.message();
     case Entry::Kind::Cancelled: return "cancelled";
     default: return "untouched";
     }
@@ -298,15 +298,15 @@ TEST(Readers, NeverOpenAFifoThatANameWasSwappedFor)
     listgen::FileHasher fileByFile(kGoOn);
     std::vector<Entry> first = entries;
     fileByFile.hash(first);
-    EXPECT_EQ(outcomeOf(first[0]), "unreadable: not a regular file");
-    EXPECT_EQ(outcomeOf(first[1]), "unreadable: not a regular file");
+    EXPECT_EQ(outcomeOf(first[0]), "unreadable: NotARegularFile");
+    EXPECT_EQ(outcomeOf(first[1]), "unreadable: NotARegularFile");
     EXPECT_FALSE(opened()) << "the file-by-file reader opened the FIFO";
     if (listgen::UringRing::available()) {
         Reader reader;
         std::vector<Entry> second = entries;
         UringHasher::create(kGoOn, reader.progress, reader.pace)->hash(second);
-        EXPECT_EQ(outcomeOf(second[0]), "unreadable: not a regular file");
-        EXPECT_EQ(outcomeOf(second[1]), "unreadable: not a regular file");
+        EXPECT_EQ(outcomeOf(second[0]), "unreadable: NotARegularFile");
+        EXPECT_EQ(outcomeOf(second[1]), "unreadable: NotARegularFile");
         EXPECT_FALSE(opened()) << "the io_uring reader opened the FIFO";
     }
     ::close(watch);

@@ -25,12 +25,22 @@ using testing_support::writeFile;
 
 namespace {
 
+// "write|sync <path>: <reason>[; <hint>]", the fields a front end turns into words.
 std::string failureOf(const std::function<void()>& action)
 {
     try {
         action();
     } catch (const listgen::SystemError& error) {
-        return error.what();
+        const listgen::RunFailure& failure = error.failure();
+        std::string text = failure.action == listgen::RunAction::WriteOutput        ? "write "
+                           : failure.action == listgen::RunAction::SyncOutputFolder ? "sync "
+                                                                                    : "other ";
+        text += failure.path + ": " + failure.code.message();
+        if (failure.hint == listgen::FailureHint::OutputFolderMustBeWritable)
+            text += "; folder must be writable";
+        if (failure.hint == listgen::FailureHint::InPlaceButNotSynced)
+            text += "; in place";
+        return text;
     }
     return "no error";
 }
@@ -124,7 +134,7 @@ TEST(ReportFile, AnOldReportOfAnotherUserHandsNothingDownAndInASharedFolderStays
     ::chmod(shared.c_str(), 01777);
     plant(shared + "/r.htm", kOther);
     EXPECT_EQ(failureOf([&] { ReportFile(shared + "/r.htm").commit(); }),
-              "cannot write " + shared + "/r.htm: a file that another user owns in a shared folder, which is not replaced");
+              "write " + shared + "/r.htm: ForeignFileInSharedFolder");
     EXPECT_EQ(readFile(shared + "/r.htm"), "planted");
     // The folder's owner may put it there; then it is that owner's report, kept as it was.
     ASSERT_EQ(::chown(shared.c_str(), kOther, kOther), 0);
@@ -162,7 +172,7 @@ TEST(ReportFile, OutputLinkKeepsTheLinkAndReplacesItsTarget)
     EXPECT_EQ(readFile(folder / "sub/target.htm"), "new");
     std::filesystem::create_symlink("self", folder / "self");
     EXPECT_EQ(failureOf([&] { ReportFile loop(folder / "self"); }),
-              "cannot write " + (folder / "self") + ": Too many levels of symbolic links");
+              "write " + (folder / "self") + ": Too many levels of symbolic links");
 }
 
 TEST(ReportFile, LinkOfAnotherUserInASharedStickyFolderIsNotFollowed)
@@ -177,8 +187,7 @@ TEST(ReportFile, LinkOfAnotherUserInASharedStickyFolderIsNotFollowed)
     std::filesystem::create_symlink(folder / "victim", shared + "/report.htm");
     ASSERT_EQ(::lchown((shared + "/report.htm").c_str(), 65534, 65534), 0);
     EXPECT_EQ(failureOf([&] { ReportFile report(shared + "/report.htm"); }),
-              "cannot write " + shared + "/report.htm: a symbolic link that another user owns in a shared folder, "
-                                         "which is not followed");
+              "write " + shared + "/report.htm: ForeignLinkInSharedFolder");
     EXPECT_EQ(readFile(folder / "victim"), "precious");
     // The folder's owner may plant links there, as the kernel allows.
     ASSERT_EQ(::chown(shared.c_str(), 65534, 65534), 0);
@@ -215,7 +224,7 @@ TEST(ReportFile, OutputThatNamesAnOpenStreamIsWrittenIntoIt)
     });
     EXPECT_EQ(child.output, "to standard output");
     EXPECT_EQ(failureOf([] { ReportFile report("/proc/1/fd/1"); }),
-              "cannot write /proc/1/fd/1: a link in /proc that is none of this process's open files");
+              "write /proc/1/fd/1: OpenFileOfAnotherProcess");
 }
 
 TEST(ReportFile, ACloseThatFailsLeavesTheOldReport)
@@ -228,7 +237,7 @@ TEST(ReportFile, ACloseThatFailsLeavesTheOldReport)
         testing_support::refuseSystemCalls({.failingClose = true});
         return failureOf([&] { report.commit(); });
     });
-    EXPECT_EQ(result.output, "cannot write " + (folder / "r.htm") + ": Input/output error");
+    EXPECT_EQ(result.output, "write " + (folder / "r.htm") + ": Input/output error");
     EXPECT_EQ(readFile(folder / "r.htm"), "old report");
     EXPECT_EQ(namesIn(folder.path()), "r.htm\n");
 }
@@ -248,15 +257,15 @@ TEST(ReportFile, OutputThatIsAFolderIsAnError)
 {
     TempFolder folder;
     std::filesystem::create_directory(folder / "dir");
-    EXPECT_EQ(failureOf([&] { ReportFile report(folder / "dir"); }), "cannot write " + (folder / "dir") + ": Is a directory");
-    EXPECT_EQ(failureOf([&] { ReportFile report(folder / "dir/"); }), "cannot write " + (folder / "dir/") + ": Is a directory");
+    EXPECT_EQ(failureOf([&] { ReportFile report(folder / "dir"); }), "write " + (folder / "dir") + ": Is a directory");
+    EXPECT_EQ(failureOf([&] { ReportFile report(folder / "dir/"); }), "write " + (folder / "dir/") + ": Is a directory");
 }
 
 TEST(ReportFile, OutputThatIsNoRegularFileIsNeverReplaced)
 {
     TempFolder folder;
     ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0644), 0);
-    EXPECT_EQ(failureOf([&] { ReportFile report(folder / "pipe"); }), "cannot write " + (folder / "pipe") + ": not a regular file");
+    EXPECT_EQ(failureOf([&] { ReportFile report(folder / "pipe"); }), "write " + (folder / "pipe") + ": NotARegularFile");
 }
 
 TEST(ReportFile, UnwritableFolderIsAnError)
@@ -265,9 +274,7 @@ TEST(ReportFile, UnwritableFolderIsAnError)
     ::chmod(folder.path().c_str(), 0755);
     const auto result = testing_support::runInChild(
         [&] { return failureOf([&] { ReportFile(folder / "r.htm").commit(); }); }, {.unprivileged = true});
-    EXPECT_EQ(result.output, "cannot write " + (folder / "r.htm") +
-                                 ": Permission denied; the report is written as a new file beside the old one and "
-                                 "then put in its place, so its folder must be writable");
+    EXPECT_EQ(result.output, "write " + (folder / "r.htm") + ": Permission denied; folder must be writable");
     EXPECT_EQ(namesIn(folder.path()), "");
 }
 
@@ -279,7 +286,7 @@ TEST(ReportFile, ReadOnlyReportIsRefusedAsSuch)
     ::chmod((folder / "r.htm").c_str(), 0444);
     const auto result = testing_support::runInChild(
         [&] { return failureOf([&] { ReportFile(folder / "r.htm").commit(); }); }, {.unprivileged = true});
-    EXPECT_EQ(result.output, "cannot write " + (folder / "r.htm") + ": the report is read-only");
+    EXPECT_EQ(result.output, "write " + (folder / "r.htm") + ": ReportReadOnly");
     EXPECT_EQ(readFile(folder / "r.htm"), "old report");
 }
 
@@ -294,8 +301,7 @@ TEST(ReportFile, AFolderThatCannotBeSyncedAfterTheRenameIsAFailureThatSaysSo)
             return failureOf([&] { report.commit(); });
         },
         {.failingFsync = true});
-    EXPECT_EQ(result.output, "cannot sync the folder of " + (folder / "r.htm") +
-                                 ": Input/output error; the new report is in place, but may not survive a crash");
+    EXPECT_EQ(result.output, "sync " + (folder / "r.htm") + ": Input/output error; in place");
     EXPECT_EQ(readFile(folder / "r.htm"), "new");
 }
 

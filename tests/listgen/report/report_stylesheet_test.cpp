@@ -28,6 +28,6 @@ TEST(ReportStylesheet, FolderThatIsMissingIsNamedInTheFailure)
         FAIL() << "written into a missing folder";
     } catch (const listgen::SystemError& error) {
         EXPECT_EQ(error.code(), std::errc::no_such_file_or_directory);
-        EXPECT_EQ(error.path(), folder / "missing/report.css");
+        EXPECT_EQ(error.failure().path, folder / "missing/report.css");
     }
 }

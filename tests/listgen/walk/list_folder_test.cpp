@@ -21,6 +21,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// A line's tail: nothing for a file, the reason for an item that could not be listed.
+std::string reasonOf(const Entry& entry)
+{
+    return entry.kind == Entry::Kind::File ? std::string() : ' ' + entry.reason.message();
+}
+
 // The walk as text, one line per item, paths shown below the root.
 std::string walkText(const std::string& root, listgen::ExcludeFilter excludes = {})
 {
@@ -29,7 +35,7 @@ std::string walkText(const std::string& root, listgen::ExcludeFilter excludes = 
     Entry entry;
     while (walk.next(entry)) {
         const std::string below = entry.path.substr(root.size());
-        text += entry.kind == Entry::Kind::File ? below : below + " unlistable: " + entry.reason;
+        text += entry.kind == Entry::Kind::File ? below : below + " unlistable: " + entry.reason.message();
         text += '\n';
     }
     return text;
@@ -74,7 +80,7 @@ TEST(ListFolder, WalksAThousandLevelsDeepWithFewDescriptors)
             ListFolder walk(tree.path().string());
             Entry entry;
             while (walk.next(entry))
-                text += std::string(entry.name()) + (entry.kind == Entry::Kind::File ? "\n" : " " + entry.reason + "\n");
+                text += std::string(entry.name()) + reasonOf(entry) + '\n';
             return text;
         },
         {.openFiles = 32});
@@ -123,7 +129,7 @@ std::string restOfWalk(const TempFolder& tree, ListFolder& walk)
     Entry entry;
     std::string rest;
     while (walk.next(entry))
-        rest += entry.path.substr(tree.path().string().size()) + (entry.kind == Entry::Kind::File ? "\n" : " " + entry.reason + "\n");
+        rest += entry.path.substr(tree.path().string().size()) + reasonOf(entry) + '\n';
     return rest;
 }
 
@@ -147,7 +153,7 @@ TEST(ListFolder, AFolderReplacedMidWalkIsNotListedFurtherButItsParentIs)
     fs::create_directory(tree / "d0/d1");
     writeFile(tree / "d0/d1/impostor", "i");
     const std::string rest = restOfWalk(tree, walk);
-    EXPECT_NE(rest.find("/d0/d1 moved while it was listed\n/d0/f\n"), std::string::npos) << rest;
+    EXPECT_NE(rest.find("/d0/d1 MovedWhileListed\n/d0/f\n"), std::string::npos) << rest;
     EXPECT_EQ(rest.find("impostor"), std::string::npos) << rest;
 }
 
