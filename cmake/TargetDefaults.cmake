@@ -4,7 +4,8 @@ function(vaskerel_warnings target)
 endfunction()
 
 # A layer of the core: a static library whose sources lie in its own folder and which links
-# only the layers below it, so a call upwards fails to link.
+# only the layers below it. Static libraries do not stop a call upwards; the test
+# LayerIncludesPointDownward does, by refusing any include of a header from above.
 function(listgen_layer target)
   cmake_parse_arguments(LAYER "" "" "SOURCES;LINKS" ${ARGN})
   add_library(${target} STATIC ${LAYER_SOURCES})

@@ -2,20 +2,15 @@
 
 namespace listgen {
 
-namespace {
-
-const char* digitsFor(HexCase letters) noexcept
+char hexDigit(unsigned value, HexCase letters) noexcept
 {
-    return letters == HexCase::Lower ? "0123456789abcdef" : "0123456789ABCDEF";
+    return (letters == HexCase::Lower ? "0123456789abcdef" : "0123456789ABCDEF")[value & 0xF];
 }
-
-} // namespace
 
 char* writeHexByte(char* out, unsigned char byte, HexCase letters) noexcept
 {
-    const char* digits = digitsFor(letters);
-    *out++ = digits[byte >> 4];
-    *out++ = digits[byte & 0xF];
+    *out++ = hexDigit(byte >> 4, letters);
+    *out++ = hexDigit(byte & 0xF, letters);
     return out;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "listgen/common/digest_text.h"
 #include "listgen/common/file_identity.h"
 
 #include <array>
@@ -12,16 +13,6 @@
 #include <vector>
 
 namespace listgen {
-
-inline constexpr std::size_t kMd5HexLength = 32;
-// An MD5 digest as 32 lower-case hex digits.
-using Md5Hex = std::array<char, kMd5HexLength>;
-inline constexpr std::size_t kSha256HexLength = 64;
-// A SHA-256 digest as 64 lower-case hex digits.
-using Sha256Hex = std::array<char, kSha256HexLength>;
-
-// The digests a listing may hold: MD5 in reports and md5sum manifests, SHA-256 in sha256sum ones.
-enum class DigestKind { Md5, Sha256 };
 
 struct FileFacts {
     std::uint64_t size = 0;

@@ -3,7 +3,6 @@
 #include "listgen/common/file_descriptor.h"
 #include "listgen/common/pseudo_files.h"
 #include "listgen/common/system_error.h"
-#include "listgen/hashing/digest_hex.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

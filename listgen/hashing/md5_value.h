@@ -1,5 +1,7 @@
 #pragma once
 
+#include "listgen/common/digest_text.h"
+
 #include <array>
 #include <cstdint>
 
@@ -7,11 +9,6 @@ namespace listgen {
 
 // The 16 bytes of an MD5 digest, in the order OpenSSL gives them.
 using Md5Value = std::array<unsigned char, 16>;
-
-// The 32 lower-case hex digits reports show.
-using Md5Hex = std::array<char, 32>;
-
-Md5Hex toHex(const Md5Value& value);
 
 // A digest that came out of Md5Lanes, with the tag it was submitted under.
 struct Md5Result {

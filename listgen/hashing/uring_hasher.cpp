@@ -3,7 +3,6 @@
 #include "listgen/common/file_descriptor.h"
 #include "listgen/common/pseudo_files.h"
 #include "listgen/common/system_error.h"
-#include "listgen/hashing/digest_hex.h"
 #include "listgen/hashing/uring_ring.h"
 
 #include <fcntl.h>

@@ -27,11 +27,10 @@ bool appendEntity(std::string& out, char c)
 
 void appendNumericReference(std::string& out, char32_t codePoint)
 {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
     char digits[8];
     int count = 0;
     do {
-        digits[count++] = kDigits[codePoint & 0xF];
+        digits[count++] = hexDigit(codePoint & 0xF, HexCase::Upper);
         codePoint >>= 4;
     } while (codePoint != 0);
     out += "&#x";

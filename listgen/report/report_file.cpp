@@ -1,5 +1,6 @@
 #include "listgen/report/report_file.h"
 
+#include "listgen/common/hex.h"
 #include "listgen/common/system_error.h"
 #include "listgen/report/temporary_files.h"
 
@@ -27,12 +28,10 @@ constexpr int kMostLinks = 40;
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 constexpr std::string_view kTemporaryPrefix = ".vaskerel-";
 constexpr std::string_view kTemporarySuffix = ".tmp";
-constexpr char kHex[] = "0123456789abcdef";
-
 void appendHex(std::string& text, std::uint64_t value, int digits)
 {
     for (int i = digits - 1; i >= 0; --i)
-        text += kHex[(value >> (4 * i)) & 0xF];
+        text += hexDigit(static_cast<unsigned>(value >> (4 * i)), HexCase::Lower);
 }
 
 // Which machine a temporary file's writer runs on, so that its process id means something.

@@ -1,7 +1,6 @@
 #include "listgen/verify/manifest_reader.h"
 
 #include "listgen/report/checksum_manifest.h"
-#include "listgen/verify/report_reader.h"
 #include "listgen/walk/rel_name.h"
 #include "listgen/walk/walk_order.h"
 
@@ -60,30 +59,6 @@ bool ManifestReader::next(ReportRow& row)
         return false;
     row = rows_[next_++];
     return true;
-}
-
-namespace {
-
-std::unique_ptr<RowReader> readerFor(LineReader lines)
-{
-    std::string first;
-    if (!lines.next(first))
-        throw ReportFormatError({lines.path(), ListingKind::Report, ListingProblem::Empty, 0});
-    if (first.starts_with("<html>"))
-        return std::make_unique<ReportReader>(std::move(lines), first);
-    return std::make_unique<ManifestReader>(std::move(lines), first);
-}
-
-} // namespace
-
-std::unique_ptr<RowReader> openRowReader(const std::string& path)
-{
-    return readerFor(LineReader(path));
-}
-
-std::unique_ptr<RowReader> openRowReader(FileDescriptor file, const std::string& path)
-{
-    return readerFor(LineReader(std::move(file), path));
 }
 
 } // namespace listgen

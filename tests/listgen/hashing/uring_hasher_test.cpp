@@ -328,15 +328,10 @@ TEST(Readers, GiveSha256OfEveryLengthAndAcrossChunks)
         names.push_back(std::to_string(size) + "-bytes");
         const std::string bytes = content(size);
         writeFile(folder / names.back(), bytes);
-        unsigned char digest[SHA256_DIGEST_LENGTH];
-        ::SHA256(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), digest);
-        std::string hex;
-        for (const unsigned char byte : digest) {
-            static constexpr char kDigits[] = "0123456789abcdef";
-            hex += kDigits[byte >> 4];
-            hex += kDigits[byte & 0xF];
-        }
-        expected.push_back(hex);
+        std::array<unsigned char, SHA256_DIGEST_LENGTH> digest{};
+        ::SHA256(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), digest.data());
+        const auto hex = listgen::toHex(digest);
+        expected.emplace_back(hex.data(), hex.size());
     }
     const auto sha256Of = [](const std::vector<Entry>& entries) {
         std::vector<std::string> digests;

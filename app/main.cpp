@@ -1,5 +1,5 @@
 #include "cli/run_command_line.h"
-#include "window/window_start.h"
+#include "app/window_start.h"
 
 #include <string>
 #include <vector>

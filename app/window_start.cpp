@@ -1,4 +1,4 @@
-#include "window/window_start.h"
+#include "app/window_start.h"
 
 #include "cli/run_command_line.h"
 #include "window/open_window.h"
