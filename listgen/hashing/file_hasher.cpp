@@ -1,5 +1,6 @@
 #include "listgen/hashing/file_hasher.h"
 
+#include "listgen/common/entry_file.h"
 #include "listgen/common/file_descriptor.h"
 #include "listgen/common/pseudo_files.h"
 #include "listgen/common/system_error.h"
@@ -15,76 +16,10 @@ namespace listgen {
 
 namespace {
 
-constexpr int kReadFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-
 void markUnreadable(Entry& entry, std::error_code reason)
 {
     entry.kind = Entry::Kind::Unreadable;
     entry.reason = reason;
-}
-
-// Why a name could not be opened; a link that leads nowhere says so.
-std::error_code openFailure(int folderFd, const std::string& name, int error)
-{
-    struct stat status {};
-    const bool isLink = ::fstatat(folderFd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(status.st_mode);
-    if (isLink && error == ENOENT)
-        return RunError::BrokenLink;
-    if (isLink && error == ELOOP)
-        return RunError::LinkLoop;
-    return systemCode(error);
-}
-
-// Opens what a link leads to only once it is known to be a regular file, so that a link to a
-// FIFO or a device, planted at any moment, is never opened with the side effects that has.
-// Returns the descriptor, or -1 with `reason` set.
-int openThroughLink(int folderFd, const std::string& name, std::error_code& reason)
-{
-    const FileDescriptor place(::openat(folderFd, name.c_str(), O_PATH | O_CLOEXEC));
-    if (!place.valid()) {
-        reason = openFailure(folderFd, name, errno);
-        return -1;
-    }
-    struct stat status {};
-    if (::fstat(place.get(), &status) != 0) {
-        reason = systemCode(errno);
-        return -1;
-    }
-    if (!S_ISREG(status.st_mode)) {
-        reason = RunError::NotARegularFile;
-        return -1;
-    }
-    const std::string reopen = "/proc/self/fd/" + std::to_string(place.get());
-    int fd = ::open(reopen.c_str(), kReadFlags);
-    if (fd < 0 && errno == ENOENT) {
-        // Without /proc the name is opened once more, and must still lead to the same file.
-        fd = ::openat(folderFd, name.c_str(), kReadFlags);
-        struct stat opened {};
-        if (fd >= 0 && (::fstat(fd, &opened) != 0 || FileIdentity::of(opened) != FileIdentity::of(status))) {
-            ::close(fd);
-            reason = RunError::ChangedWhileRead;
-            return -1;
-        }
-    }
-    if (fd < 0)
-        reason = systemCode(errno);
-    return fd;
-}
-
-// A name listed as a file is opened without following links; one that has become a link
-// since, or was listed as one, goes the careful way.
-int openRegular(const Entry& entry, const std::string& name, std::error_code& reason)
-{
-    const int folderFd = entry.folder->fd.get();
-    if (!entry.throughLink) {
-        const int fd = ::openat(folderFd, name.c_str(), kReadFlags | O_NOFOLLOW);
-        if (fd >= 0 || errno != ELOOP) {
-            if (fd < 0)
-                reason = openFailure(folderFd, name, errno);
-            return fd;
-        }
-    }
-    return openThroughLink(folderFd, name, reason);
 }
 
 // A file that still says it is empty after giving bytes is a pseudo file, not one that grew.
@@ -116,9 +51,8 @@ void FileHasher::hash(Entry& entry)
 {
     if (entry.kind != Entry::Kind::File)
         return;
-    const std::string name(entry.name());
     std::error_code reason;
-    const FileDescriptor file(openRegular(entry, name, reason));
+    const FileDescriptor file = openEntryFile(entry, reason);
     if (!file.valid())
         return markUnreadable(entry, reason);
     struct stat status {};

@@ -1,5 +1,6 @@
 #include "listgen/verify/verify_sink.h"
 
+#include "listgen/common/entry_file.h"
 #include "listgen/walk/rel_name.h"
 #include "listgen/walk/walk_order.h"
 
@@ -38,8 +39,8 @@ std::optional<ListingFingerprint::Value> listingIn(const Entry& entry, std::uint
 {
     if (entry.facts.size == 0 || entry.facts.size + 1 < kShortestListingLine * rowsRead)
         return std::nullopt;
-    FileDescriptor file(::openat(entry.folder->fd.get(), std::string(entry.name()).c_str(),
-                                 O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    std::error_code reason;
+    FileDescriptor file = openEntryFile(entry, reason);
     struct stat status {};
     if (!file.valid() || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) || !mayBeListing(file.get()))
         return std::nullopt;
