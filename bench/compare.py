@@ -4,7 +4,8 @@ running the tools in turn within every round, and prints medians, ratios, peak R
 tree's floor: the time below which no tool can go on this machine, measured in the same run.
 
 Every peer gets exactly the entries vaskerel lists (regular files and links to them, as
-`find -xtype f` gives them), so a system folder with links compares like for like.
+`find -xtype f` gives them, walked by find within each timed run as vaskerel walks the tree
+itself), so a system folder with links compares like for like.
 
 Usage: compare.py VASKEREL WORK RUNS [TREE=PATH ...]"""
 import os
@@ -36,19 +37,17 @@ def drop_caches():
 
 
 def entries_of(tree, lists):
-    """Writes the tree's entries as vaskerel lists them, NUL- and line-separated; returns the
-    two list files, the number of entries, their bytes and the largest."""
+    """Writes the tree's entries as vaskerel lists them, NUL-separated, for warming the cache
+    and the one-core run; returns the list file, the number of entries, their bytes and the
+    largest."""
     names = subprocess.run(["find", tree, "-xtype", "f", "-print0"], check=True,
                            capture_output=True).stdout.split(b"\0")[:-1]
-    # Names that a line-separated list cannot carry are left out for every tool alike.
-    names = [name for name in names if b"\n" not in name and os.access(name, os.R_OK)]
+    names = [name for name in names if os.access(name, os.R_OK)]
     base = os.path.join(lists, os.path.basename(tree.rstrip("/")))
     with open(base + ".list0", "wb") as out:
         out.write(b"".join(name + b"\0" for name in names))
-    with open(base + ".list", "wb") as out:
-        out.write(b"".join(name + b"\n" for name in names))
     sizes = [os.stat(name).st_size for name in names]
-    return base + ".list0", base + ".list", len(names), sum(sizes), max(sizes, default=0)
+    return base + ".list0", len(names), sum(sizes), max(sizes, default=0)
 
 
 def warm(list0):
@@ -80,22 +79,25 @@ def main():
     info.pop("small4k", None)
     warm(lanes_info[0])
     lanes_time = statistics.median(run([vaskerel, "-i", lanes_tree, "-o", report, "-q"])[0] for _ in range(runs))
-    lanes_rate = lanes_info[3] / lanes_time
+    lanes_rate = lanes_info[2] / lanes_time
 
     def tools_for(name):
-        list0, listn = info[name][0], info[name][1]
+        list0 = info[name][0]
+        walk = f"find '{trees[name]}' -xtype f"
+        # hashdeep and rhash read names line by line, so names with a line end are left to the others.
+        lines = walk + " ! -name '*\n*'"
         tools = {
             "vaskerel": [vaskerel, "--input", trees[name], "--output", report, "--quiet"],
-            "hashdeep": ["hashdeep", "-c", "md5", "-f", listn],
-            "rhash": ["rhash", "--md5", f"--file-list={listn}"],
-            "md5sum": ["sh", "-c", f"xargs -0 -P{cores} -n500 md5sum < '{list0}'"],
+            "hashdeep": ["sh", "-c", f"{lines} | hashdeep -c md5 -f /dev/stdin"],
+            "rhash": ["sh", "-c", f"{lines} | rhash --md5 --file-list=-"],
+            "md5sum": ["sh", "-c", f"{walk} -print0 | xargs -0 -P{cores} -n500 md5sum"],
         }
         if name == "heavy":
             sums = os.path.join(work, "sums")
             tools["vaskerel, MD5 manifest"] = tools["vaskerel"] + ["--checksums", sums + ".md5"]
             tools["vaskerel, MD5 and SHA-256 manifests"] = tools["vaskerel, MD5 manifest"] + ["--sha256", sums + ".sha256"]
-            tools["sha256sum then md5sum"] = ["sh", "-c", f"xargs -0 -P{cores} -n500 sha256sum < '{list0}' && "
-                                                          f"xargs -0 -P{cores} -n500 md5sum < '{list0}'"]
+            tools["sha256sum then md5sum"] = ["sh", "-c", f"{walk} -print0 | xargs -0 -P{cores} -n500 sha256sum && "
+                                                          f"{walk} -print0 | xargs -0 -P{cores} -n500 md5sum"]
         if name == "large":
             tools["vaskerel, one core"] = ["taskset", "-c", "0"] + tools["vaskerel"]
             tools["openssl, one core"] = ["sh", "-c", f"xargs -0 taskset -c 0 openssl dgst -md5 < '{list0}'"]
@@ -124,7 +126,7 @@ def main():
     print("| tree | files | MB | largest MB | cache | tool | seconds | CPU s | peak RSS MiB | vaskerel / tool |")
     print("|---|---|---|---|---|---|---|---|---|---|")
     for (name, mode), samples in results.items():
-        _, _, count, total, largest = info[name]
+        _, count, total, largest = info[name]
         ours = statistics.median(s[0] for s in samples["vaskerel"])
         floor = max(largest / stream_rate, total / lanes_rate)
         prefix = f"| {name} | {count} | {total / 1e6:.0f} | {largest / 1e6:.0f} | {mode} |"
@@ -145,7 +147,7 @@ def main():
             print(f"{prefix} floor | {floor:.2f} | | | {ours / floor:.2f} |")
     if ("small", "warm") in results:
         cpu_small = statistics.median(s[1] for s in results["small", "warm"]["vaskerel"])
-        print(f"\nvaskerel CPU time per file, warm small tree: {cpu_small / info['small'][2] * 1e6:.1f} µs")
+        print(f"\nvaskerel CPU time per file, warm small tree: {cpu_small / info['small'][1] * 1e6:.1f} µs")
         if small4k:
             rss4k = max(s[2] for s in small4k) / 1024
             rss40k = max(s[2] for s in results["small", "warm"]["vaskerel"]) / 1024
