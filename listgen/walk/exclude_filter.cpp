@@ -2,40 +2,18 @@
 
 #include "listgen/common/path_split.h"
 #include "listgen/walk/glob_pattern.h"
-
-#include <algorithm>
+#include "listgen/walk/star_match.h"
 
 namespace listgen {
 
 namespace {
 
-// Parts of a pattern against parts of a path; "**" takes any number of parts. Every other
-// part takes exactly one, so after a failure only the latest "**" needs to take one more.
+// Parts of a pattern against parts of a path; "**" takes any number of parts.
 bool partsMatch(const std::vector<std::string>& pattern, const std::vector<std::string_view>& path)
 {
-    std::size_t p = 0;
-    std::size_t s = 0;
-    std::size_t starP = std::string::npos;
-    std::size_t starS = 0;
-    while (s < path.size()) {
-        if (p < pattern.size() && pattern[p] == "**") {
-            starP = ++p;
-            starS = s;
-            continue;
-        }
-        if (p < pattern.size() && globMatches(pattern[p], path[s])) {
-            ++p;
-            ++s;
-            continue;
-        }
-        if (starP == std::string::npos)
-            return false;
-        p = starP;
-        s = ++starS;
-    }
-    while (p < pattern.size() && pattern[p] == "**")
-        ++p;
-    return p == pattern.size();
+    return starMatch(
+        pattern.size(), path.size(), [&](std::size_t p) { return pattern[p] == "**"; },
+        [&](std::size_t p, std::size_t s) { return globMatches(pattern[p], path[s]) ? p + 1 : kNoStep; });
 }
 
 } // namespace
@@ -56,10 +34,6 @@ ExcludeFilter::ExcludeFilter(std::vector<std::string> patterns)
         }
         for (const std::string_view part : pathParts(text))
             pattern.parts.emplace_back(part);
-        // "**/**" means no more than "**".
-        pattern.parts.erase(std::unique(pattern.parts.begin(), pattern.parts.end(),
-                                        [](const std::string& a, const std::string& b) { return a == "**" && b == "**"; }),
-                            pattern.parts.end());
         pattern.anchored = pattern.anchored || pattern.parts.size() > 1;
         pattern.given = std::move(given);
         patterns_.push_back(std::move(pattern));
