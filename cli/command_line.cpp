@@ -118,7 +118,15 @@ SpelledArguments spellOut(const std::vector<std::string>& arguments, const CLI::
             tokens.push_back(name + (isLong ? "=" : "") + std::string(value));
         }
     };
-    for (std::size_t at = 0; at < arguments.size(); ++at) {
+    std::size_t at = 0;
+    // An option that ends its argument takes the next one as its value.
+    const auto withNextValue = [&](const CLI::Option& option, const std::string& name) {
+        if (at + 1 < arguments.size())
+            withValue(option, arguments[++at]);
+        else
+            problem(name + " needs a value");
+    };
+    for (; at < arguments.size(); ++at) {
         const std::string& argument = arguments[at];
         if (argument == "--") {
             tokens.insert(tokens.end(), arguments.begin() + static_cast<std::ptrdiff_t>(at), arguments.end());
@@ -134,10 +142,8 @@ SpelledArguments spellOut(const std::vector<std::string>& arguments, const CLI::
                 tokens.push_back(argument);
             else if (equals != std::string::npos)
                 withValue(*option, std::string_view(argument).substr(equals + 1));
-            else if (at + 1 < arguments.size())
-                withValue(*option, arguments[++at]);
             else
-                problem(name + " needs a value");
+                withNextValue(*option, name);
             continue;
         }
         if (argument.size() < 2 || argument[0] != '-') {
@@ -157,10 +163,8 @@ SpelledArguments spellOut(const std::vector<std::string>& arguments, const CLI::
             }
             if (letter + 1 < argument.size())
                 withValue(*option, std::string_view(argument).substr(letter + 1));
-            else if (at + 1 < arguments.size())
-                withValue(*option, arguments[++at]);
             else
-                problem(name + " needs a value");
+                withNextValue(*option, name);
             break;
         }
     }

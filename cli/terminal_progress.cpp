@@ -1,26 +1,27 @@
 #include "cli/terminal_progress.h"
 
+#include "listgen/common/byte_count_text.h"
+
 #include <unistd.h>
 
-#include <array>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 namespace vaskerel {
 
-std::string byteText(double bytes)
+namespace {
+
+constexpr std::string_view kByteUnits[] = {"B", "KiB", "MiB", "GiB", "TiB"};
+
+std::string byteText(std::uint64_t bytes)
 {
-    static constexpr std::array<const char*, 5> kUnits = {"B", "KiB", "MiB", "GiB", "TiB"};
-    std::size_t unit = 0;
-    while (bytes >= 1024 && unit + 1 < kUnits.size()) {
-        bytes /= 1024;
-        ++unit;
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, unit == 0 ? "%.0f %s" : "%.1f %s", bytes, kUnits[unit]);
-    return text;
+    return listgen::byteCountText(bytes, kByteUnits);
 }
+
+} // namespace
 
 bool terminalHasEscapes(const char* term) noexcept
 {
@@ -68,7 +69,7 @@ void TerminalProgress::show(const listgen::Progress& progress)
     const double rate = elapsed.count() > 0 ? static_cast<double>(progress.bytes) / elapsed.count() : 0;
     char text[128];
     std::snprintf(text, sizeof text, "%llu files, %s, %s/s", static_cast<unsigned long long>(progress.files),
-                  byteText(static_cast<double>(progress.bytes)).c_str(), byteText(rate).c_str());
+                  byteText(progress.bytes).c_str(), byteText(static_cast<std::uint64_t>(std::llround(rate))).c_str());
     overwrite(text);
     std::fflush(terminal_);
     shown_ = true;

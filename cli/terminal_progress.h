@@ -36,7 +36,4 @@ std::unique_ptr<TerminalProgress> progressOnStandardError(bool quiet);
 // Whether a terminal of type `term` (TERM, maybe unset) understands the erase-line escape.
 bool terminalHasEscapes(const char* term) noexcept;
 
-// A human-readable byte count such as "1.5 GiB".
-std::string byteText(double bytes);
-
 } // namespace vaskerel

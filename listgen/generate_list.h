@@ -16,7 +16,7 @@ struct ListRequest {
     std::string outputFile;
     std::string title;
     std::string stylesheet;
-    // Files hashed at once; 0 picks one per core, or one on a rotational disk.
+    // Files read at once; 0 lets the readers find the number (see HashingPlan).
     unsigned jobs = 0;
     // fnmatch(3) patterns of entries to leave out; see ExcludeFilter.
     std::vector<std::string> excludes;

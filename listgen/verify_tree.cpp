@@ -1,5 +1,6 @@
 #include "listgen/verify_tree.h"
 
+#include "listgen/common/path_split.h"
 #include "listgen/common/progress_meter.h"
 #include "listgen/common/system_error.h"
 #include "listgen/hashing/hashing_plan.h"
@@ -19,13 +20,12 @@ namespace {
 // Where the report lies, so that a report kept inside the tree it lists is not part of it.
 Places placeOfReport(const std::string& path)
 {
-    const auto slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    const FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const auto [folder, name] = folderAndName(path);
+    const FileDescriptor fd(::open(std::string(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     struct stat status {};
     if (path == "-" || !fd.valid() || ::fstat(fd.get(), &status) != 0)
         return {};
-    return {{FileIdentity::of(status), slash == std::string::npos ? path : path.substr(slash + 1)}};
+    return {{FileIdentity::of(status), std::string(name)}};
 }
 
 void verify(const VerifyRequest& request, const ProgressCallback& onProgress, const std::atomic<bool>& cancel,

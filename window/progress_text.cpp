@@ -1,6 +1,8 @@
 #include "window/progress_text.h"
 
-#include <array>
+#include "listgen/common/byte_count_text.h"
+
+#include <string_view>
 
 namespace vaskerel {
 
@@ -22,16 +24,8 @@ QString elapsedText(std::chrono::milliseconds elapsed)
 
 QString byteCountText(std::uint64_t bytes)
 {
-    static constexpr std::array<const char*, 5> kUnits = {"KiB", "MiB", "GiB", "TiB", "PiB"};
-    if (bytes < 1024)
-        return QStringLiteral("%1 バイト").arg(bytes);
-    double scaled = static_cast<double>(bytes) / 1024;
-    std::size_t unit = 0;
-    while (scaled >= 1024 && unit + 1 < kUnits.size()) {
-        scaled /= 1024;
-        ++unit;
-    }
-    return QStringLiteral("%1 %2").arg(scaled, 0, 'f', 1).arg(QLatin1String(kUnits[unit]));
+    static constexpr std::string_view kUnits[] = {"バイト", "KiB", "MiB", "GiB", "TiB", "PiB"};
+    return QString::fromStdString(listgen::byteCountText(bytes, kUnits));
 }
 
 QString progressText(const listgen::Progress& progress, std::chrono::milliseconds elapsed)

@@ -2,6 +2,7 @@
 
 #include "listgen/common/digest_text.h"
 #include "listgen/common/file_identity.h"
+#include "listgen/common/path_split.h"
 
 #include <array>
 #include <cstddef>
@@ -43,7 +44,7 @@ struct Entry {
     // With Unreadable and UnlistableFolder: an errno value or a RunError.
     std::error_code reason;
 
-    std::string_view name() const noexcept { return std::string_view(path).substr(path.rfind('/') + 1); }
+    std::string_view name() const noexcept { return folderAndName(path).name; }
 };
 
 // An entry below the input folder that the report leaves out, and why.

@@ -21,6 +21,4 @@ bool isBidiControl(char32_t codePoint) noexcept;
 // Appends the UTF-8 form of a code point.
 void appendUtf8(std::string& out, char32_t codePoint);
 
-inline constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
-
 } // namespace listgen

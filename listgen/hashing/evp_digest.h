@@ -23,6 +23,15 @@ public:
     // Writes the digest's bytes to `out`, as many as the algorithm has.
     void finish(unsigned char* out);
 
+protected:
+    template <class Value>
+    Value finishAs()
+    {
+        Value value{};
+        finish(value.data());
+        return value;
+    }
+
 private:
     struct AlgorithmFree {
         void operator()(EVP_MD* algorithm) const noexcept;
@@ -37,12 +46,7 @@ private:
 class EvpMd5 : public EvpDigest {
 public:
     EvpMd5() : EvpDigest("MD5") {}
-    Md5Value finish()
-    {
-        Md5Value value{};
-        EvpDigest::finish(value.data());
-        return value;
-    }
+    Md5Value finish() { return finishAs<Md5Value>(); }
 };
 
 using Sha256Value = std::array<unsigned char, 32>;
@@ -50,12 +54,7 @@ using Sha256Value = std::array<unsigned char, 32>;
 class EvpSha256 : public EvpDigest {
 public:
     EvpSha256() : EvpDigest("SHA256") {}
-    Sha256Value finish()
-    {
-        Sha256Value value{};
-        EvpDigest::finish(value.data());
-        return value;
-    }
+    Sha256Value finish() { return finishAs<Sha256Value>(); }
 };
 
 } // namespace listgen

@@ -34,7 +34,6 @@ using BlocksFunction = void (*)(LaneState& state, BlockPlan& plan, std::size_t b
 struct BlockKernel {
     unsigned lanes;
     BlocksFunction run;
-    const char* name;
 };
 
 // Built only on x86-64; call only when the CPU has the instruction set.

@@ -152,7 +152,6 @@ struct Md5Lanes::Impl {
     };
 
     Options options;
-    Md5KernelSet set;
     Ladder ladder;
     unsigned width = 1;
 
@@ -202,7 +201,6 @@ struct Md5Lanes::Impl {
 
 Md5Lanes::Impl::Impl(const Options& chosen)
     : options(chosen)
-    , set(chosen.kernels == Md5KernelSet::Automatic ? bestKernelSet() : chosen.kernels)
     , messages(chosen.messages)
     , streams(chosen.streams)
     , freeStreams(chosen.streams)
@@ -210,6 +208,7 @@ Md5Lanes::Impl::Impl(const Options& chosen)
     , outputs(chosen.messages + chosen.streams)
     , released(chosen.streams * chosen.chunksPerStream)
 {
+    const Md5KernelSet set = chosen.kernels == Md5KernelSet::Automatic ? bestKernelSet() : chosen.kernels;
     if (!cpuRuns(set))
         throw std::invalid_argument("this CPU cannot run the " + std::string(kernelSetName(set)) + " MD5 kernels");
     if (chosen.messages == 0 && chosen.streams == 0)
@@ -582,11 +581,6 @@ Md5Lanes::Md5Lanes() : Md5Lanes(Options{}) {}
 Md5Lanes::~Md5Lanes() = default;
 Md5Lanes::Md5Lanes(Md5Lanes&&) noexcept = default;
 Md5Lanes& Md5Lanes::operator=(Md5Lanes&&) noexcept = default;
-
-Md5KernelSet Md5Lanes::kernels() const
-{
-    return impl_->set;
-}
 
 unsigned Md5Lanes::lanes() const
 {

@@ -59,7 +59,6 @@ public:
     Md5Lanes(Md5Lanes&&) noexcept;
     Md5Lanes& operator=(Md5Lanes&&) noexcept;
 
-    Md5KernelSet kernels() const;
     // Lanes of the widest kernel in use; 1 for OpenSsl.
     unsigned lanes() const;
 

@@ -1,6 +1,7 @@
 #include "listgen/report/report_file.h"
 
 #include "listgen/common/hex.h"
+#include "listgen/common/path_split.h"
 #include "listgen/common/system_error.h"
 #include "listgen/report/temporary_files.h"
 
@@ -78,15 +79,6 @@ std::optional<pid_t> writerOf(std::string_view name)
     return pid;
 }
 
-// Splits "a/b/c" into "a/b" and "c"; "c" into "." and "c"; "/c" into "/" and "c".
-std::pair<std::string, std::string> folderAndName(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return {".", path};
-    return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
-}
-
 bool isFolderName(const std::string& name)
 {
     return name.empty() || name == "." || name == "..";
@@ -149,11 +141,11 @@ void ReportFile::fail(int errorNumber) const
 // lead to, as the kernel does, one link at a time.
 void ReportFile::findTarget()
 {
-    auto [folder, name] = folderAndName(outputPath_);
-    folder_.reset(::open(folder.c_str(), kFolderFlags));
+    const auto [folder, name] = folderAndName(outputPath_);
+    folder_.reset(::open(std::string(folder).c_str(), kFolderFlags));
     if (!folder_.valid())
         fail(errno);
-    targetName_ = std::move(name);
+    targetName_ = name;
     for (int links = 0;; ++links) {
         if (isFolderName(targetName_))
             fail(EISDIR);
@@ -200,12 +192,12 @@ bool ReportFile::followLink(const struct stat& link)
     if (length < 0)
         fail(errno);
     target.resize(static_cast<std::size_t>(length));
-    auto [nextFolder, nextName] = folderAndName(target);
-    FileDescriptor next(::openat(folder_.get(), nextFolder.c_str(), kFolderFlags));
+    const auto [nextFolder, nextName] = folderAndName(target);
+    FileDescriptor next(::openat(folder_.get(), std::string(nextFolder).c_str(), kFolderFlags));
     if (!next.valid())
         fail(errno);
     folder_ = std::move(next);
-    targetName_ = std::move(nextName);
+    targetName_ = nextName;
     return true;
 }
 

@@ -1,52 +1,19 @@
 #include "listgen/walk/exclude_filter.h"
 
+#include "listgen/common/path_split.h"
 #include "listgen/walk/glob_pattern.h"
-
-#include <algorithm>
+#include "listgen/walk/star_match.h"
 
 namespace listgen {
 
 namespace {
 
-std::vector<std::string> partsOf(std::string_view path)
+// Parts of a pattern against parts of a path; "**" takes any number of parts.
+bool partsMatch(const std::vector<std::string>& pattern, const std::vector<std::string_view>& path)
 {
-    std::vector<std::string> parts;
-    for (std::size_t start = 0;;) {
-        const std::size_t slash = path.find('/', start);
-        parts.emplace_back(path.substr(start, slash == std::string_view::npos ? slash : slash - start));
-        if (slash == std::string_view::npos)
-            return parts;
-        start = slash + 1;
-    }
-}
-
-// Parts of a pattern against parts of a path; "**" takes any number of parts. Every other
-// part takes exactly one, so after a failure only the latest "**" needs to take one more.
-bool partsMatch(const std::vector<std::string>& pattern, const std::vector<std::string>& path)
-{
-    std::size_t p = 0;
-    std::size_t s = 0;
-    std::size_t starP = std::string::npos;
-    std::size_t starS = 0;
-    while (s < path.size()) {
-        if (p < pattern.size() && pattern[p] == "**") {
-            starP = ++p;
-            starS = s;
-            continue;
-        }
-        if (p < pattern.size() && globMatches(pattern[p], path[s])) {
-            ++p;
-            ++s;
-            continue;
-        }
-        if (starP == std::string::npos)
-            return false;
-        p = starP;
-        s = ++starS;
-    }
-    while (p < pattern.size() && pattern[p] == "**")
-        ++p;
-    return p == pattern.size();
+    return starMatch(
+        pattern.size(), path.size(), [&](std::size_t p) { return pattern[p] == "**"; },
+        [&](std::size_t p, std::size_t s) { return globMatches(pattern[p], path[s]) ? p + 1 : kNoStep; });
 }
 
 } // namespace
@@ -65,11 +32,8 @@ ExcludeFilter::ExcludeFilter(std::vector<std::string> patterns)
             pattern.anchored = true;
             text.remove_prefix(text.starts_with('/') ? 1 : 2);
         }
-        pattern.parts = partsOf(text);
-        // "**/**" means no more than "**".
-        pattern.parts.erase(std::unique(pattern.parts.begin(), pattern.parts.end(),
-                                        [](const std::string& a, const std::string& b) { return a == "**" && b == "**"; }),
-                            pattern.parts.end());
+        for (const std::string_view part : pathParts(text))
+            pattern.parts.emplace_back(part);
         pattern.anchored = pattern.anchored || pattern.parts.size() > 1;
         pattern.given = std::move(given);
         patterns_.push_back(std::move(pattern));
@@ -80,11 +44,9 @@ bool ExcludeFilter::matches(const Pattern& pattern, std::string_view relative, b
 {
     if (pattern.foldersOnly && !isFolder)
         return false;
-    if (!pattern.anchored) {
-        const std::size_t slash = relative.rfind('/');
-        return globMatches(pattern.parts[0], slash == std::string_view::npos ? relative : relative.substr(slash + 1));
-    }
-    return partsMatch(pattern.parts, partsOf(relative));
+    if (!pattern.anchored)
+        return globMatches(pattern.parts[0], folderAndName(relative).name);
+    return partsMatch(pattern.parts, pathParts(relative));
 }
 
 bool ExcludeFilter::excludes(std::string_view relative, bool isFolder) const

@@ -1,5 +1,7 @@
 #include "listgen/walk/glob_pattern.h"
 
+#include "listgen/walk/star_match.h"
+
 #include <array>
 #include <cstddef>
 
@@ -7,7 +9,7 @@ namespace listgen {
 
 namespace {
 
-constexpr std::size_t kNoMatch = std::string_view::npos;
+constexpr std::size_t kNoMatch = kNoStep;
 
 // The classes of the C locale; -1 for a name that is none.
 int inClass(std::string_view name, unsigned char c)
@@ -170,38 +172,11 @@ std::size_t matchOne(std::string_view pattern, std::size_t p, unsigned char c)
 
 } // namespace
 
-// Every item but `*` takes exactly one byte, so after a failure only the latest `*` needs to
-// take one byte more: earlier ones could gain nothing it cannot.
 bool globMatches(std::string_view pattern, std::string_view text) noexcept
 {
-    std::size_t p = 0;
-    std::size_t t = 0;
-    std::size_t starP = kNoMatch;
-    std::size_t starT = 0;
-    while (t < text.size()) {
-        if (p < pattern.size() && pattern[p] == '*') {
-            while (p < pattern.size() && pattern[p] == '*')
-                ++p;
-            starP = p;
-            starT = t;
-            continue;
-        }
-        if (p < pattern.size()) {
-            const std::size_t next = matchOne(pattern, p, static_cast<unsigned char>(text[t]));
-            if (next != kNoMatch) {
-                p = next;
-                ++t;
-                continue;
-            }
-        }
-        if (starP == kNoMatch)
-            return false;
-        p = starP;
-        t = ++starT;
-    }
-    while (p < pattern.size() && pattern[p] == '*')
-        ++p;
-    return p == pattern.size();
+    return starMatch(
+        pattern.size(), text.size(), [&](std::size_t p) { return pattern[p] == '*'; },
+        [&](std::size_t p, std::size_t t) { return matchOne(pattern, p, static_cast<unsigned char>(text[t])); });
 }
 
 } // namespace listgen

@@ -1,5 +1,9 @@
 #include "listgen/walk/rel_name.h"
 
+#include "listgen/common/path_split.h"
+
+#include <algorithm>
+
 namespace listgen {
 
 std::string_view relName(std::string_view strPath, std::string_view strRoot) noexcept
@@ -12,15 +16,9 @@ bool isWalkPath(std::string_view path) noexcept
 {
     if (path.find('\0') != std::string_view::npos)
         return false;
-    for (std::size_t start = 0;;) {
-        const std::size_t slash = path.find('/', start);
-        const std::string_view part = path.substr(start, slash == std::string_view::npos ? slash : slash - start);
-        if (part.empty() || part == "." || part == "..")
-            return false;
-        if (slash == std::string_view::npos)
-            return true;
-        start = slash + 1;
-    }
+    const std::vector<std::string_view> parts = pathParts(path);
+    return std::none_of(parts.begin(), parts.end(),
+                        [](std::string_view part) { return part.empty() || part == "." || part == ".."; });
 }
 
 } // namespace listgen

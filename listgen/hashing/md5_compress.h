@@ -1,7 +1,7 @@
 #pragma once
 
-// The multi-lane MD5 compression, written once over a register type. Only the kernel
-// sources include this: each instantiates it with register traits from its own anonymous
+// The MD5 compression of many lanes at once, written once over a register type. Only the
+// kernel sources include this: each instantiates it with register traits from an anonymous
 // namespace and its own instruction-set flags, so no instantiation is shared between them.
 //
 // Register traits provide: V, kWidth (32-bit words per register), load/store of a state
@@ -16,7 +16,7 @@
 
 #define LISTGEN_MD5_ALWAYS_INLINE inline __attribute__((always_inline))
 
-namespace listgen::md5::simd {
+namespace listgen::md5 {
 
 template <class Isa, int Sets, int Step>
 LISTGEN_MD5_ALWAYS_INLINE void step(typename Isa::V* a, const typename Isa::V* b, const typename Isa::V* c,
@@ -119,4 +119,4 @@ void compress(LaneState& state, BlockPlan& plan, std::size_t blocks)
     }
 }
 
-} // namespace listgen::md5::simd
+} // namespace listgen::md5
