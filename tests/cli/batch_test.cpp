@@ -115,20 +115,11 @@ TEST_F(BatchTest, AValueThatLooksLikeAnOptionIsAValue)
 TEST_F(BatchTest, HelpAndVersionThatCannotBeWrittenAreWriteErrors)
 {
     for (const char* option : {"--help", "--version"}) {
-        const ChildResult full = testing_support::runVaskerelAfter(
-            [] { ::dup2(::open("/dev/full", O_WRONLY), STDOUT_FILENO); }, {option});
+        const ChildResult full = testing_support::runVaskerelAfter(testing_support::standardOutputOnAFullDisk, {option});
         EXPECT_EQ(full.exitCode, 1) << option;
         EXPECT_EQ(full.errors, "vaskerel: write error: No space left on device\n") << option;
-        const ChildResult closedPipe = testing_support::runVaskerelAfter(
-            [] {
-                int ends[2];
-                if (::pipe(ends) != 0)
-                    ::_exit(125);
-                ::close(ends[0]);
-                ::dup2(ends[1], STDOUT_FILENO);
-                ::signal(SIGPIPE, SIG_IGN);
-            },
-            {option});
+        const ChildResult closedPipe =
+            testing_support::runVaskerelAfter(testing_support::standardOutputOnAClosedPipe, {option});
         EXPECT_EQ(closedPipe.exitCode, 1) << option;
         EXPECT_EQ(closedPipe.errors, "vaskerel: write error: Broken pipe\n") << option;
     }

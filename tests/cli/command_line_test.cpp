@@ -49,11 +49,6 @@ std::set<std::string> optionsNamedIn(std::string text)
 
 } // namespace
 
-TEST(CommandLine, NoArgumentsOpenTheWindow)
-{
-    EXPECT_EQ(parsed({}).action, CommandLine::Action::OpenWindow);
-}
-
 TEST(CommandLine, TakesEveryFieldInLongAndShortSpellings)
 {
     for (const auto& arguments : std::vector<std::vector<std::string>>{

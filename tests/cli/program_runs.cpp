@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -33,6 +34,21 @@ ChildResult runVaskerelAfter(const std::function<void()>& prepare, const std::ve
         ::execv(argv[0], argv.data());
         ::_exit(127);
     });
+}
+
+void standardOutputOnAFullDisk()
+{
+    ::dup2(::open("/dev/full", O_WRONLY), STDOUT_FILENO);
+}
+
+void standardOutputOnAClosedPipe()
+{
+    int ends[2];
+    if (::pipe(ends) != 0)
+        ::_exit(125);
+    ::close(ends[0]);
+    ::dup2(ends[1], STDOUT_FILENO);
+    ::signal(SIGPIPE, SIG_IGN);
 }
 
 std::string standardErrorOnTerminal(const std::vector<std::string>& arguments, const char* term, int& exitCode)

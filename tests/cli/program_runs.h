@@ -12,6 +12,10 @@ namespace testing_support {
 // environment or a standard stream); standard output and error are captured as usual.
 ChildResult runVaskerelAfter(const std::function<void()>& prepare, const std::vector<std::string>& arguments);
 
+// Preparations for it: standard output on a full disk, or on a pipe whose reader is gone.
+void standardOutputOnAFullDisk();
+void standardOutputOnAClosedPipe();
+
 // Runs vaskerel with its standard error on a terminal of type `term` (nullptr: TERM unset)
 // and returns every byte it wrote there, with the exit code in `exitCode`.
 std::string standardErrorOnTerminal(const std::vector<std::string>& arguments, const char* term, int& exitCode);

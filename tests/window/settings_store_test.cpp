@@ -2,8 +2,6 @@
 
 #include "temp_folder.h"
 
-#include <QFile>
-
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
@@ -89,16 +87,6 @@ TEST(SettingsStore, CorruptFileCountsAsSavedOnlyWhenItWasRewritten)
     SettingsStore store(folderOf(folder));
     EXPECT_TRUE(store.SaveSetting(kApp, kSection, "Title", "x"));
     EXPECT_NE(testing_support::readFile(folder / "Zorm.ini").find("Title=x"), std::string::npos);
-}
-
-TEST(SettingsStore, DefaultsToTheXdgConfigFolder)
-{
-    testing_support::TempFolder folder;
-    const QByteArray previous = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(folderOf(folder)));
-    SettingsStore store;
-    EXPECT_EQ(store.fileFor(kApp), folderOf(folder) + "/Zorm.ini");
-    qputenv("XDG_CONFIG_HOME", previous);
 }
 
 TEST(SettingsStore, OversizedFileIsSetAsideUnreadAndReplaced)
