@@ -1,4 +1,5 @@
 #include "child_process.h"
+#include "program_runs.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -147,9 +148,8 @@ TEST_F(FaultTest, PermissionDeniedForAFileAFolderAndALinkIntoItChangesNothingInT
     ::chmod((folder / "in/a/locked").c_str(), 0);
     ::chmod((folder / "in/closed").c_str(), 0);
     const std::string before = treeSnapshot(input());
-    std::vector<std::string> arguments = command();
-    arguments[0] = testing_support::vaskerelCopyIn(folder.path().string());
-    const ChildResult result = testing_support::runProgram(arguments, {.unprivileged = true});
+    const ChildResult result = testing_support::runVaskerel({"--input", input(), "--output", output()},
+                                                            {.unprivileged = true}, folder.path().string());
     EXPECT_EQ(result.exitCode, 3);
     EXPECT_EQ(result.errors, "vaskerel: left out file " + (folder / "in/a/locked") + ": Permission denied\n" +
                                  "vaskerel: left out folder " + (folder / "in/closed") + ": Permission denied\n" +

@@ -22,6 +22,12 @@ std::vector<std::string> commandOf(const std::vector<std::string>& arguments)
 
 } // namespace
 
+ChildResult runVaskerel(std::vector<std::string> arguments, const ChildLimits& limits, const std::string& folder)
+{
+    arguments.insert(arguments.begin(), limits.unprivileged ? vaskerelCopyIn(folder) : vaskerelPath());
+    return runProgram(arguments, limits);
+}
+
 ChildResult runVaskerelAfter(const std::function<void()>& prepare, const std::vector<std::string>& arguments)
 {
     const std::vector<std::string> command = commandOf(arguments);

@@ -31,11 +31,7 @@ protected:
         ASSERT_EQ(run({"--input", input(), "--output", report(), "--exclude", "*.skip"}).exitCode, 0);
     }
 
-    ChildResult run(std::vector<std::string> arguments) const
-    {
-        arguments.insert(arguments.begin(), vaskerelPath());
-        return testing_support::runProgram(arguments);
-    }
+    ChildResult run(const std::vector<std::string>& arguments) const { return testing_support::runVaskerel(arguments); }
 
     ChildResult verify(std::vector<std::string> extra = {}) const
     {
