@@ -17,7 +17,6 @@
 using testing_support::ChildResult;
 using testing_support::namesIn;
 using testing_support::readFile;
-using testing_support::runProgram;
 using testing_support::TempFolder;
 using testing_support::vaskerelPath;
 using testing_support::writeFile;
@@ -26,7 +25,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kTryHelp = "Try 'vaskerel --help' for more information.\n";
+const std::string kTryHelp = vaskerel::kTryHelp;
 
 class BatchTest : public ::testing::Test {
 protected:
@@ -38,12 +37,9 @@ protected:
         fs::create_directories(folder / "out");
     }
 
-    ChildResult run(std::vector<std::string> arguments, const testing_support::ChildLimits& limits = {}) const
+    ChildResult run(const std::vector<std::string>& arguments, const testing_support::ChildLimits& limits = {}) const
     {
-        const std::string program =
-            limits.unprivileged ? testing_support::vaskerelCopyIn(folder.path().string()) : vaskerelPath();
-        arguments.insert(arguments.begin(), program);
-        return runProgram(arguments, limits);
+        return testing_support::runVaskerel(arguments, limits, folder.path().string());
     }
 
     std::string input() const { return folder / "in"; }
@@ -76,13 +72,6 @@ TEST_F(BatchTest, OutputDashWritesTheReportToStandardOutput)
     EXPECT_EQ(namesIn(folder / "out"), "");
 }
 
-TEST_F(BatchTest, EmptyFieldPrintsTheWarningWithTheOptionInEnglish)
-{
-    const ChildResult result = run({"--input", "", "--output", output()});
-    EXPECT_EQ(result.exitCode, 2);
-    EXPECT_EQ(result.errors, "vaskerel: 全部入力してください: --input is empty\n" + kTryHelp);
-}
-
 TEST_F(BatchTest, UsageErrorIsTwoLinesAndHelpPrintsTheUsage)
 {
     const ChildResult unknown = run({"--input", input(), "--frobnicate", "x", "y"});
@@ -97,51 +86,17 @@ TEST_F(BatchTest, UsageErrorIsTwoLinesAndHelpPrintsTheUsage)
     EXPECT_EQ(namesIn(folder / "out"), "");
 }
 
-TEST_F(BatchTest, AValueThatLooksLikeAnOptionIsAValue)
-{
-    for (const char* option : {"-h", "--version"}) {
-        const ChildResult title = run({"-t", option});
-        EXPECT_EQ(title.exitCode, 2) << option;
-        EXPECT_EQ(title.output, "") << option;
-        ASSERT_EQ(run({"-i", input(), "-o", output(), "-t", option}).exitCode, 0) << option;
-        EXPECT_TRUE(readFile(output()).starts_with("<html><head><title>" + std::string(option) + "</title>"));
-    }
-    const ChildResult bundledHelp = run({"-qh"});
-    EXPECT_EQ(bundledHelp.exitCode, 0);
-    EXPECT_TRUE(bundledHelp.output.starts_with("Usage: vaskerel"));
-    EXPECT_EQ(bundledHelp.errors, "");
-}
-
 TEST_F(BatchTest, HelpAndVersionThatCannotBeWrittenAreWriteErrors)
 {
     for (const char* option : {"--help", "--version"}) {
-        const ChildResult full = testing_support::runVaskerelAfter(
-            [] { ::dup2(::open("/dev/full", O_WRONLY), STDOUT_FILENO); }, {option});
+        const ChildResult full = testing_support::runVaskerelAfter(testing_support::standardOutputOnAFullDisk, {option});
         EXPECT_EQ(full.exitCode, 1) << option;
         EXPECT_EQ(full.errors, "vaskerel: write error: No space left on device\n") << option;
-        const ChildResult closedPipe = testing_support::runVaskerelAfter(
-            [] {
-                int ends[2];
-                if (::pipe(ends) != 0)
-                    ::_exit(125);
-                ::close(ends[0]);
-                ::dup2(ends[1], STDOUT_FILENO);
-                ::signal(SIGPIPE, SIG_IGN);
-            },
-            {option});
+        const ChildResult closedPipe =
+            testing_support::runVaskerelAfter(testing_support::standardOutputOnAClosedPipe, {option});
         EXPECT_EQ(closedPipe.exitCode, 1) << option;
         EXPECT_EQ(closedPipe.errors, "vaskerel: write error: Broken pipe\n") << option;
     }
-}
-
-TEST_F(BatchTest, BothOutputsIntoStandardOutputIsWrongUsage)
-{
-    const ChildResult result = run({"-i", input(), "-o", "-", "--checksums", "-"});
-    EXPECT_EQ(result.exitCode, 2);
-    EXPECT_EQ(result.output, "");
-    EXPECT_EQ(result.errors,
-              "vaskerel: --output and --checksums name one stream; every output needs one of its own\n" +
-                  kTryHelp);
 }
 
 TEST_F(BatchTest, ReadOnlyReportIsRefusedAsSuch)

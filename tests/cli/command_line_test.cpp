@@ -49,11 +49,6 @@ std::set<std::string> optionsNamedIn(std::string text)
 
 } // namespace
 
-TEST(CommandLine, NoArgumentsOpenTheWindow)
-{
-    EXPECT_EQ(parsed({}).action, CommandLine::Action::OpenWindow);
-}
-
 TEST(CommandLine, TakesEveryFieldInLongAndShortSpellings)
 {
     for (const auto& arguments : std::vector<std::vector<std::string>>{
@@ -95,10 +90,12 @@ TEST(CommandLine, AnOptionsValueIsTheNextArgumentWhateverItLooksLike)
     EXPECT_EQ(bundled.request.excludes, std::vector<std::string>{"-h"});
 }
 
-TEST(CommandLine, VerifySharesInputExcludesAndJobs)
+TEST(CommandLine, VerifySharesInputExcludesJobsAndQuietAndHasItsStatus)
 {
-    const CommandLine line = parsed({"--verify", "r.htm", "-i", "in", "--exclude", "x", "--jobs=2"});
+    const CommandLine line = parsed({"--verify", "r.htm", "-i", "in", "--exclude", "x", "--jobs=2", "--status", "-q"});
     ASSERT_EQ(line.action, CommandLine::Action::Verify) << line.error;
+    EXPECT_TRUE(line.statusOnly);
+    EXPECT_TRUE(line.quiet);
     const listgen::VerifyRequest request = line.verifyRequest();
     EXPECT_EQ(request.report, "r.htm");
     EXPECT_EQ(request.inputDir, "in");
@@ -190,14 +187,6 @@ TEST(CommandLine, TwoDocumentsCannotGoIntoOneStream)
               "--checksums and --sha256 name one stream; every output needs one of its own");
     EXPECT_EQ(parsed({"-i", "in", "-o", "-", "--checksums", "sums.md5", "--sha256", "sums.sha256"}).action,
               CommandLine::Action::Generate);
-}
-
-TEST(CommandLine, StatusAndQuietGoWithVerify)
-{
-    const CommandLine line = parsed({"--verify", "r", "-i", "in", "--status", "-q"});
-    ASSERT_EQ(line.action, CommandLine::Action::Verify) << line.error;
-    EXPECT_TRUE(line.statusOnly);
-    EXPECT_TRUE(line.quiet);
 }
 
 TEST(CommandLine, UsageTextAndManualPageNameExactlyTheParsersOptions)

@@ -13,6 +13,7 @@
 using testing_support::ChildResult;
 using testing_support::FaultMount;
 using testing_support::namesIn;
+using testing_support::patternedBytes;
 using testing_support::readFile;
 using testing_support::TempFolder;
 using testing_support::vaskerelPath;
@@ -21,14 +22,6 @@ using testing_support::writeFile;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string bytes(std::size_t size, unsigned seed)
-{
-    std::string text(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        text[i] = static_cast<char>((i * 131 + seed) ^ (i >> 10));
-    return text;
-}
 
 // A tree behind the fault layer: "src" as it is, "mnt" as the readers see it.
 class FaultLayerTest : public ::testing::Test {
@@ -61,12 +54,12 @@ protected:
 TEST_F(FaultLayerTest, BothReadersWriteTheSameReportThroughShortReadsAndErrors)
 {
     for (int i = 0; i < 30; ++i)
-        writeFile(folder / ("src/sub/small" + std::to_string(i)), bytes(static_cast<std::size_t>(i) * 77, 1));
-    writeFile(folder / "src/a.short", bytes(5000, 2));
-    writeFile(folder / "src/big.short", bytes((std::size_t{3} << 20) + 5, 3));
-    writeFile(folder / "src/c.eio", bytes(100, 4));
-    writeFile(folder / "src/big.eio", bytes(std::size_t{2} << 20, 5));
-    writeFile(folder / "src/plain", bytes((std::size_t{1} << 20) + 3, 6));
+        writeFile(folder / ("src/sub/small" + std::to_string(i)), patternedBytes(static_cast<std::size_t>(i) * 77, 1));
+    writeFile(folder / "src/a.short", patternedBytes(5000, 2));
+    writeFile(folder / "src/big.short", patternedBytes((std::size_t{3} << 20) + 5, 3));
+    writeFile(folder / "src/c.eio", patternedBytes(100, 4));
+    writeFile(folder / "src/big.eio", patternedBytes(std::size_t{2} << 20, 5));
+    writeFile(folder / "src/plain", patternedBytes((std::size_t{1} << 20) + 3, 6));
     const ChildResult direct = run(folder / "src", folder / "out/direct.htm");
     ASSERT_EQ(direct.exitCode, 0) << direct.errors;
     mount();
@@ -91,7 +84,7 @@ TEST_F(FaultLayerTest, BothReadersWriteTheSameReportThroughShortReadsAndErrors)
 TEST_F(FaultLayerTest, AStopSignalEndsARunThatHangsInARead)
 {
     writeFile(folder / "src/a", "a");
-    writeFile(folder / "src/x.hang", bytes(1000, 7));
+    writeFile(folder / "src/x.hang", patternedBytes(1000, 7));
     mount();
     // The run's threads are left behind on purpose; ThreadSanitizer would call that a leak.
     const char* sanitizer = std::getenv("TSAN_OPTIONS");

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -21,6 +22,12 @@ std::vector<std::string> commandOf(const std::vector<std::string>& arguments)
 
 } // namespace
 
+ChildResult runVaskerel(std::vector<std::string> arguments, const ChildLimits& limits, const std::string& folder)
+{
+    arguments.insert(arguments.begin(), limits.unprivileged ? vaskerelCopyIn(folder) : vaskerelPath());
+    return runProgram(arguments, limits);
+}
+
 ChildResult runVaskerelAfter(const std::function<void()>& prepare, const std::vector<std::string>& arguments)
 {
     const std::vector<std::string> command = commandOf(arguments);
@@ -33,6 +40,21 @@ ChildResult runVaskerelAfter(const std::function<void()>& prepare, const std::ve
         ::execv(argv[0], argv.data());
         ::_exit(127);
     });
+}
+
+void standardOutputOnAFullDisk()
+{
+    ::dup2(::open("/dev/full", O_WRONLY), STDOUT_FILENO);
+}
+
+void standardOutputOnAClosedPipe()
+{
+    int ends[2];
+    if (::pipe(ends) != 0)
+        ::_exit(125);
+    ::close(ends[0]);
+    ::dup2(ends[1], STDOUT_FILENO);
+    ::signal(SIGPIPE, SIG_IGN);
 }
 
 std::string standardErrorOnTerminal(const std::vector<std::string>& arguments, const char* term, int& exitCode)

@@ -53,12 +53,6 @@ TEST(RunCommandLine, FolderAloneOpensTheWindowOnItsAbsolutePath)
     EXPECT_EQ(folderOpenedFrom(base, {"/"}).output, "[/] 0");
 }
 
-TEST(RunCommandLine, NoArgumentsOpenTheWindowWithoutAFolder)
-{
-    TempFolder temp;
-    EXPECT_EQ(folderOpenedFrom(temp.path().string(), {}).output, "[] 0");
-}
-
 TEST(RunCommandLine, ArgumentThatIsNotAFolderIsAUsageError)
 {
     TempFolder temp;

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 
@@ -29,11 +31,7 @@ protected:
         ASSERT_EQ(run({"--input", input(), "--output", report(), "--exclude", "*.skip"}).exitCode, 0);
     }
 
-    ChildResult run(std::vector<std::string> arguments) const
-    {
-        arguments.insert(arguments.begin(), vaskerelPath());
-        return testing_support::runProgram(arguments);
-    }
+    ChildResult run(const std::vector<std::string>& arguments) const { return testing_support::runVaskerel(arguments); }
 
     ChildResult verify(std::vector<std::string> extra = {}) const
     {
@@ -183,20 +181,12 @@ TEST_F(VerifyCliTest, DifferencesThatCannotBeWrittenAreAnErrorOfTheirOwn)
     writeFile(folder / "in/z", "changed");
     const std::string lost =
         "; the differences found could not all be written\n";
-    const ChildResult full = testing_support::runVaskerelAfter(
-        [] { ::dup2(::open("/dev/full", O_WRONLY), STDOUT_FILENO); }, {"--verify", report(), "-i", input()});
+    const std::vector<std::string> arguments = {"--verify", report(), "-i", input()};
+    const ChildResult full = testing_support::runVaskerelAfter(testing_support::standardOutputOnAFullDisk, arguments);
     EXPECT_EQ(full.exitCode, 4);
     EXPECT_EQ(full.errors, "vaskerel: write error: No space left on device" + lost);
-    const ChildResult closedPipe = testing_support::runVaskerelAfter(
-        [] {
-            int ends[2];
-            if (::pipe(ends) != 0)
-                ::_exit(125);
-            ::close(ends[0]);
-            ::dup2(ends[1], STDOUT_FILENO);
-            ::signal(SIGPIPE, SIG_IGN);
-        },
-        {"--verify", report(), "-i", input()});
+    const ChildResult closedPipe =
+        testing_support::runVaskerelAfter(testing_support::standardOutputOnAClosedPipe, arguments);
     EXPECT_EQ(closedPipe.exitCode, 4);
     EXPECT_EQ(closedPipe.errors, "vaskerel: write error: Broken pipe" + lost);
 }
@@ -230,4 +220,45 @@ TEST_F(VerifyCliTest, ProgressLineShowsOnATerminalUnlessQuiet)
         EXPECT_EQ(exitCode, 0);
         EXPECT_EQ(hidden.find('\033'), std::string::npos) << quiet << ": " << hidden;
     }
+}
+
+// A stopped check says so and nothing more: the differences found before the stop, or the rows
+// it never reached as missing, would read as the outcome of a finished check.
+TEST_F(VerifyCliTest, StopSignalEndsTheCheckPromptlyAndClaimsNoDifferences)
+{
+    writeFile(folder / "in/a b", "edited before the stop");
+    testing_support::makeSparseFile(folder / "in/huge", off_t{1} << 40);
+    for (const int signal : {SIGINT, SIGTERM}) {
+        testing_support::RunningProgram program({vaskerelPath(), "--verify", report(), "-i", input()});
+        ASSERT_TRUE(program.waitUntilReading(folder / "in/huge"));
+        const auto signalled = std::chrono::steady_clock::now();
+        program.signal(signal);
+        const ChildResult result = program.wait();
+        EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(5)) << "signal " << signal;
+        EXPECT_EQ(result.exitCode, 128 + signal);
+        EXPECT_EQ(result.output, "") << "signal " << signal;
+        EXPECT_EQ(result.errors, "vaskerel: stopped before the check was complete\n") << "signal " << signal;
+    }
+}
+
+// A report read from a pipe that never ends holds the check in a read no signal interrupts.
+TEST_F(VerifyCliTest, StopSignalEndsACheckStillWaitingForItsReport)
+{
+    const std::string pipe = folder / "report.fifo";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    testing_support::RunningProgram program({vaskerelPath(), "--verify", pipe, "-i", input()});
+    // Opened only now, so that the program cannot have it from the fork.
+    const int writer = ::open(pipe.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(writer, 0);
+    const std::string firstLine = "<html><head><title>x</title>\r\n";
+    ASSERT_EQ(::write(writer, firstLine.data(), firstLine.size()), static_cast<ssize_t>(firstLine.size()));
+    ASSERT_TRUE(program.waitUntilReading(pipe));
+    const auto signalled = std::chrono::steady_clock::now();
+    program.signal(SIGTERM);
+    const ChildResult result = program.wait();
+    ::close(writer);
+    EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(5));
+    EXPECT_EQ(result.exitCode, 128 + SIGTERM);
+    EXPECT_EQ(result.output, "");
+    EXPECT_EQ(result.errors, "vaskerel: stopped before the check was complete\n");
 }

@@ -167,10 +167,7 @@ TEST_F(GenerateListTest, EveryReaderAndJobCountWritesTheSameReport)
     // Sizes around the reader's limits: one request, one chunk, several chunks.
     for (const std::size_t size : {std::size_t{256} << 10, (std::size_t{256} << 10) + 1, std::size_t{1} << 20,
                                    (std::size_t{1} << 20) + 1, (std::size_t{7} << 19) + 3}) {
-        std::string content(size, '\0');
-        for (std::size_t i = 0; i < size; ++i)
-            content[i] = static_cast<char>((i * 131) ^ (i >> 9));
-        writeFile(folder / ("in/big" + std::to_string(size)), content);
+        writeFile(folder / ("in/big" + std::to_string(size)), testing_support::patternedBytes(size, 0));
     }
     ListRequest request = requestFor(folder);
     request.jobs = 1;

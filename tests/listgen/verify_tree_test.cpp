@@ -94,16 +94,6 @@ TEST_F(VerifyTreeTest, ASameSizedChangeIsStillFound)
     EXPECT_EQ(differencesText(verify()), "changed z\n");
 }
 
-TEST_F(VerifyTreeTest, ReportInsideTheTreeDoesNotCountAsNew)
-{
-    listgen::ListRequest request;
-    request.inputDir = input();
-    request.outputFile = folder / "in/sub/list.htm";
-    ASSERT_EQ(listgen::GenerateList(request, {}, kGoOn).status, listgen::Outcome::Status::Complete);
-    const VerifyOutcome outcome = listgen::VerifyTree({request.outputFile, input(), {}, 0}, {}, kGoOn);
-    EXPECT_EQ(outcome.status, VerifyOutcome::Status::Matches) << differencesText(outcome);
-}
-
 TEST_F(VerifyTreeTest, ExcludedEntriesAreIgnoredOnBothSides)
 {
     generate();

@@ -69,30 +69,23 @@ void refuseSystemCalls(const ChildLimits& limits)
 
 namespace {
 
+// A limit below zero is no limit; one that cannot be set ends the child with `failure`.
+void limitTo(int resource, long long value, int failure)
+{
+    const rlimit limit{static_cast<rlim_t>(value), static_cast<rlim_t>(value)};
+    if (value >= 0 && ::setrlimit(resource, &limit) != 0)
+        ::_exit(failure);
+}
+
 void applyLimits(const ChildLimits& limits)
 {
     refuseSystemCalls(limits);
-    if (limits.fileSizeLimit >= 0) {
+    if (limits.fileSizeLimit >= 0)
         ::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{static_cast<rlim_t>(limits.fileSizeLimit), static_cast<rlim_t>(limits.fileSizeLimit)};
-        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
-            ::_exit(120);
-    }
-    if (limits.openFiles >= 0) {
-        const rlimit limit{static_cast<rlim_t>(limits.openFiles), static_cast<rlim_t>(limits.openFiles)};
-        if (::setrlimit(RLIMIT_NOFILE, &limit) != 0)
-            ::_exit(123);
-    }
-    if (limits.addressSpace >= 0) {
-        const rlimit limit{static_cast<rlim_t>(limits.addressSpace), static_cast<rlim_t>(limits.addressSpace)};
-        if (::setrlimit(RLIMIT_AS, &limit) != 0)
-            ::_exit(126);
-    }
-    if (limits.processes >= 0) {
-        const rlimit limit{static_cast<rlim_t>(limits.processes), static_cast<rlim_t>(limits.processes)};
-        if (::setrlimit(RLIMIT_NPROC, &limit) != 0)
-            ::_exit(125);
-    }
+    limitTo(RLIMIT_FSIZE, limits.fileSizeLimit, 120);
+    limitTo(RLIMIT_NOFILE, limits.openFiles, 123);
+    limitTo(RLIMIT_AS, limits.addressSpace, 126);
+    limitTo(RLIMIT_NPROC, limits.processes, 125);
     if (limits.unprivileged && ::geteuid() == 0) {
         if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
             ::_exit(121);
@@ -194,20 +187,24 @@ ChildResult runProgram(const std::vector<std::string>& arguments, const ChildLim
 
 RunningProgram::RunningProgram(const std::vector<std::string>& arguments, const ChildLimits& limits)
 {
+    int output[2];
     int errors[2];
-    if (::pipe2(errors, O_CLOEXEC) != 0)
+    if (::pipe2(output, O_CLOEXEC) != 0 || ::pipe2(errors, O_CLOEXEC) != 0)
         throw std::runtime_error("pipe failed");
     const std::vector<char*> argv = argumentVector(arguments);
     pid_ = ::fork();
     if (pid_ < 0)
         throw std::runtime_error("fork failed");
     if (pid_ == 0) {
+        ::dup2(output[1], STDOUT_FILENO);
         ::dup2(errors[1], STDERR_FILENO);
         applyLimits(limits);
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }
+    ::close(output[1]);
     ::close(errors[1]);
+    outputFd_ = output[0];
     errorsFd_ = errors[0];
 }
 
@@ -217,8 +214,10 @@ RunningProgram::~RunningProgram()
         ::kill(pid_, SIGKILL);
         ::waitpid(pid_, nullptr, 0);
     }
-    if (errorsFd_ >= 0)
-        ::close(errorsFd_);
+    for (const int fd : {outputFd_, errorsFd_}) {
+        if (fd >= 0)
+            ::close(fd);
+    }
 }
 
 void RunningProgram::signal(int number) const
@@ -253,10 +252,8 @@ bool RunningProgram::waitUntilReading(const std::string& path) const
 ChildResult RunningProgram::wait()
 {
     ChildResult result;
-    char buffer[4096];
-    ssize_t count = 0;
-    while ((count = ::read(errorsFd_, buffer, sizeof buffer)) > 0)
-        result.errors.append(buffer, static_cast<std::size_t>(count));
+    drain(outputFd_, errorsFd_, result);
+    outputFd_ = errorsFd_ = -1;
     collectStatus(pid_, result);
     pid_ = -1;
     return result;

@@ -50,6 +50,7 @@ public:
 
 private:
     pid_t pid_ = -1;
+    int outputFd_ = -1;
     int errorsFd_ = -1;
 };
 

@@ -59,6 +59,14 @@ void writeFile(const std::string& path, std::string_view content)
         throw std::runtime_error("cannot write test file " + path);
 }
 
+std::string patternedBytes(std::size_t size, unsigned seed)
+{
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 131 + seed) ^ (i >> 11));
+    return bytes;
+}
+
 std::string readFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);

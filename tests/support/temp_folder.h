@@ -25,6 +25,9 @@ private:
 };
 
 void writeFile(const std::string& path, std::string_view content);
+// Bytes that differ from place to place and from seed to seed, so that a part read twice,
+// skipped or taken from another file changes a digest.
+std::string patternedBytes(std::size_t size, unsigned seed);
 std::string readFile(const std::string& path);
 bool exists(const std::string& path);
 // A file of `size` bytes that takes no disk space: long to hash, quick to make.

@@ -14,12 +14,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 
 using vaskerel::FrmMain;
 
@@ -131,23 +129,6 @@ TEST_F(BrowseTest, FolderBrowseOpensInTheInputFolderOrWhereTheLastOneWent)
 
 namespace {
 
-// Runs `inspect` on the first file dialog that opens, then cancels it unless `inspect` closed it.
-void whenTheFileDialogOpens(const std::function<void(QFileDialog&)>& inspect)
-{
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, inspect] {
-        auto* fileDialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (fileDialog == nullptr)
-            return;
-        poll->stop();
-        poll->deleteLater();
-        inspect(*fileDialog);
-        if (fileDialog->isVisible())
-            fileDialog->reject();
-    });
-    poll->start(20);
-}
-
 QStringList comboTexts(const QComboBox& combo)
 {
     QStringList texts;
@@ -170,7 +151,7 @@ TEST(QtFileDialog, ShowsTheFiltersAsGivenInJapaneseAndInTheStartFolder)
     QStringList fileTypes;
     QString folder;
     QStringList buttons;
-    whenTheFileDialogOpens([&](QFileDialog& shown) {
+    whenModalOpens<QFileDialog>([&](QFileDialog& shown) {
         if (const auto* combo = shown.findChild<QComboBox*>("fileTypeCombo"))
             fileTypes = comboTexts(*combo);
         folder = shown.directory().absolutePath();
@@ -194,7 +175,7 @@ TEST(QtFileDialog, BareNameGetsTheDefaultExtensionAndAFolderOpensWithoutAName)
     dialog.FileName = root;
     QString folder;
     QString nameShown = "unset";
-    whenTheFileDialogOpens([&](QFileDialog& shown) {
+    whenModalOpens<QFileDialog>([&](QFileDialog& shown) {
         folder = shown.directory().absolutePath();
         auto* name = shown.findChild<QLineEdit*>("fileNameEdit");
         if (name == nullptr)

@@ -50,6 +50,15 @@ protected:
         window->findChild<QLineEdit*>("txtPath")->setText(QString::fromStdString(output));
     }
 
+    // Presses 計算 for these fields and waits for the run's end; false if it never came.
+    bool generate(const std::string& input, const std::string& output)
+    {
+        fill(input, output);
+        QSignalSpy finished(window.get(), &FrmMain::generateFinished);
+        window->cmdOK_Click();
+        return finished.wait(10000);
+    }
+
     // Starts a run over a file too large to finish and waits for its progress dialog.
     ProgressDialog* startLongRun()
     {
@@ -119,11 +128,9 @@ TEST_F(GenerateWindowTest, TildeMeansTheHomeFolder)
 {
     const QByteArray previous = qgetenv("HOME");
     qputenv("HOME", QByteArray::fromStdString(tree.path().string()));
-    fill("~/in", "~/out.htm");
-    QSignalSpy finished(window.get(), &FrmMain::generateFinished);
-    window->cmdOK_Click();
+    const bool ended = generate("~/in", "~/out.htm");
     qputenv("HOME", previous);
-    ASSERT_TRUE(finished.wait(10000));
+    ASSERT_TRUE(ended);
     ASSERT_EQ(boxes.shown.size(), 1U);
     EXPECT_EQ(boxes.shown[0].second, "Done");
     EXPECT_NE(readFile(tree / "out.htm").find("a.txt"), std::string::npos);
@@ -131,13 +138,8 @@ TEST_F(GenerateWindowTest, TildeMeansTheHomeFolder)
 
 TEST_F(GenerateWindowTest, FailureSaysInJapaneseWhatFailedWhereAndWhy)
 {
-    QSignalSpy finished(window.get(), &FrmMain::generateFinished);
-    fill(tree / "missing", tree / "out.htm");
-    window->cmdOK_Click();
-    ASSERT_TRUE(finished.wait(10000));
-    fill(tree / "in", tree / "no/such/out.htm");
-    window->cmdOK_Click();
-    ASSERT_TRUE(finished.wait(10000));
+    ASSERT_TRUE(generate(tree / "missing", tree / "out.htm"));
+    ASSERT_TRUE(generate(tree / "in", tree / "no/such/out.htm"));
     ASSERT_EQ(boxes.shown.size(), 2U);
     EXPECT_EQ(boxes.shown[0].first, MessageBoxes::Kind::Error);
     EXPECT_EQ(boxes.shown[0].second.toStdString(),
@@ -153,10 +155,7 @@ TEST_F(GenerateWindowTest, SystemReasonsComeInTheUsersLocale)
     const std::string previous = std::setlocale(LC_ALL, nullptr);
     if (std::setlocale(LC_ALL, "ja_JP.UTF-8") == nullptr)
         GTEST_SKIP() << "no ja_JP.UTF-8 locale here";
-    fill(tree / "missing", tree / "out.htm");
-    QSignalSpy finished(window.get(), &FrmMain::generateFinished);
-    window->cmdOK_Click();
-    const bool ended = finished.wait(10000);
+    const bool ended = generate(tree / "missing", tree / "out.htm");
     std::setlocale(LC_ALL, previous.c_str());
     ASSERT_TRUE(ended);
     ASSERT_EQ(boxes.shown.size(), 1U);

@@ -4,6 +4,8 @@
 #include "window/progress_text.h"
 #include "window/qt_message_boxes.h"
 
+#include "window_fakes.h"
+
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
@@ -11,7 +13,6 @@
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTextLayout>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -85,26 +86,6 @@ TEST(ProgressText, CountsFilesAndBytesWithRateAndTimeTaken)
     EXPECT_TRUE(vaskerel::progressText({0, 0}, 3h + 4min + 5s).endsWith("経過時間: 3:04:05"));
 }
 
-namespace {
-
-// Runs `inspect` on the first message box that opens, then closes it.
-void whenTheBoxOpens(const std::function<void(QMessageBox&)>& inspect)
-{
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, inspect] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box == nullptr)
-            return;
-        poll->stop();
-        poll->deleteLater();
-        inspect(*box);
-        box->accept();
-    });
-    poll->start(20);
-}
-
-} // namespace
-
 TEST(QtMessageBoxes, ShowTextAsPlainTextCaptionedWithTheApplication)
 {
     vaskerel::QtMessageBoxes boxes;
@@ -112,7 +93,7 @@ TEST(QtMessageBoxes, ShowTextAsPlainTextCaptionedWithTheApplication)
     QString shownText;
     QString html;
     QStringList labelTexts;
-    whenTheBoxOpens([&](QMessageBox& box) {
+    whenModalOpens<QMessageBox>([&](QMessageBox& box) {
         title = box.windowTitle();
         if (const auto* view = box.findChild<QTextEdit*>("messageText")) {
             shownText = view->toPlainText();
@@ -138,7 +119,7 @@ TEST(QtMessageBoxes, LongNameWrapsAnywhereAndShowsWhole)
     QRect shown;
     QString selectable;
     int lines = 0;
-    whenTheBoxOpens([&](QMessageBox& opened) {
+    whenModalOpens<QMessageBox>([&](QMessageBox& opened) {
         box = opened.rect();
         const auto* view = opened.findChild<QTextEdit*>("messageText");
         if (view == nullptr || !view->isVisible())

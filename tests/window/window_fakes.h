@@ -9,11 +9,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QRect>
 #include <QSize>
 #include <QStringList>
+#include <QTimer>
 #include <QWidget>
 
+#include <functional>
 #include <ostream>
 #include <utility>
 #include <vector>
@@ -75,6 +78,25 @@ public:
         alongside.push_back(visible);
     }
 };
+
+// Runs `inspect` on the first modal dialog of type Modal that opens, then closes it unless
+// `inspect` did.
+template <typename Modal>
+void whenModalOpens(const std::function<void(Modal&)>& inspect)
+{
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, inspect] {
+        auto* modal = qobject_cast<Modal*>(QApplication::activeModalWidget());
+        if (modal == nullptr)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        inspect(*modal);
+        if (modal->isVisible())
+            modal->reject();
+    });
+    poll->start(20);
+}
 
 // What every window needs around it: its own settings folder, a scripted dialog and the boxes.
 class WindowTest : public ::testing::Test {

@@ -2,46 +2,131 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+#include <vector>
+
 using listgen::DevicePace;
 using namespace std::chrono_literals;
 
-TEST(DevicePace, ClassifiesTheDeviceByHowLongReadsWaited)
-{
-    DevicePace spinning(false, 0);
-    EXPECT_EQ(spinning.depth(), 32U);
-    for (int i = 0; i < 32; ++i)
-        spinning.recordWait(i % 4 == 0 ? 300us : 8ms);
-    EXPECT_EQ(spinning.kind(), DevicePace::Kind::Spinning);
-    EXPECT_TRUE(spinning.inodeOrder());
-    EXPECT_EQ(spinning.depth(), 4U);
+namespace {
 
-    DevicePace fast(true, 0);
-    EXPECT_EQ(fast.depth(), 4U) << "a disk that says it spins starts careful";
-    for (int i = 0; i < 32; ++i)
-        fast.recordWait(120us);
-    EXPECT_EQ(fast.kind(), DevicePace::Kind::Fast);
-    EXPECT_EQ(fast.depth(), 32U);
-    // Files per second keep rising, so the depth doubles; once they stop, it stays.
-    fast.recordBatch(100, 10ms);
-    fast.recordBatch(200, 10ms);
-    EXPECT_EQ(fast.depth(), 128U);
-    fast.recordBatch(200, 10ms);
-    EXPECT_EQ(fast.depth(), 128U);
+void recordWaits(DevicePace& pace, int count, std::chrono::nanoseconds latency)
+{
+    for (int i = 0; i < count; ++i)
+        pace.recordWait(latency);
 }
 
-TEST(DevicePace, ReadsFromThePageCacheLiftACarefulStartAndAFixedDepthStays)
+} // namespace
+
+// The median of the first 32 waits decides, at 2 ms (spinning, inclusive) and 0.5 ms (fast,
+// exclusive); a mean would let a few slow reads make fast storage look like a spinning disk.
+TEST(DevicePace, ClassifiesByTheMedianOfTheFirstWaits)
+{
+    const struct {
+        int fewer;
+        std::chrono::nanoseconds fast;
+        std::chrono::nanoseconds slow;
+        DevicePace::Kind kind;
+    } cases[] = {
+        {15, 100us, 100ms, DevicePace::Kind::Fast},  // 17 fast of 32: a mean would say spinning
+        {15, 2ms, 100us, DevicePace::Kind::Spinning}, // 17 at 2 ms: a mean would say between
+        {0, 2ms, 2ms, DevicePace::Kind::Spinning},
+        {0, 1999us, 1999us, DevicePace::Kind::Between},
+        {0, 500us, 500us, DevicePace::Kind::Between},
+        {0, 499us, 499us, DevicePace::Kind::Fast},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(testing::Message() << each.fast.count() << " ns and " << each.slow.count() << " ns");
+        DevicePace pace(true, 0);
+        recordWaits(pace, each.fewer, each.slow);
+        recordWaits(pace, 31 - each.fewer, each.fast);
+        EXPECT_EQ(pace.kind(), DevicePace::Kind::Unknown) << "decided before 32 waits";
+        EXPECT_EQ(pace.depth(), 4U);
+        pace.recordWait(each.fast);
+        EXPECT_EQ(pace.kind(), each.kind);
+        EXPECT_EQ(pace.depth(), each.kind == DevicePace::Kind::Spinning ? 4U : 32U);
+        EXPECT_EQ(pace.inodeOrder(), each.kind == DevicePace::Kind::Spinning);
+        recordWaits(pace, 64, each.kind == DevicePace::Kind::Spinning ? 10us : 50ms);
+        EXPECT_EQ(pace.kind(), each.kind) << "a decided pace changed its mind";
+    }
+}
+
+TEST(DevicePace, FastStorageDoublesWhileTheRateRisesByATenthAndStopsAt256)
+{
+    DevicePace fast(false, 0);
+    recordWaits(fast, 32, 120us);
+    ASSERT_EQ(fast.depth(), 32U);
+    fast.recordBatch(100, 10ms);
+    EXPECT_EQ(fast.depth(), 64U);
+    fast.recordBatch(105, 10ms);
+    EXPECT_EQ(fast.depth(), 64U) << "grew on a rise of 5 %";
+    fast.recordBatch(100, 0ms);
+    EXPECT_EQ(fast.depth(), 64U) << "grew on a batch that took no time";
+    fast.recordBatch(90, 10ms);
+    EXPECT_EQ(fast.depth(), 64U) << "grew on a fall";
+    fast.recordBatch(120, 10ms);
+    EXPECT_EQ(fast.depth(), 128U);
+    for (std::size_t files = 200; files < 10'000; files *= 2)
+        fast.recordBatch(files, 10ms);
+    EXPECT_EQ(fast.depth(), DevicePace::kDeepest);
+
+    // Neither a spinning disk nor storage between the two grows, however the rate rises.
+    for (const auto latency : {8ms, 1ms}) {
+        DevicePace other(false, 0);
+        recordWaits(other, 32, latency);
+        const unsigned depth = other.depth();
+        for (std::size_t files = 10; files < 10'000; files *= 2)
+            other.recordBatch(files, 10ms);
+        EXPECT_EQ(other.depth(), depth) << latency.count() << " ms";
+    }
+}
+
+TEST(DevicePace, PageCacheHitsLiftACarefulStartOnlyWhileFewReadsWaited)
 {
     DevicePace cached(true, 0);
-    for (int i = 0; i < 32; ++i)
+    recordWaits(cached, 7, 8ms);
+    for (int i = 0; i < 31; ++i)
         cached.recordHit();
+    EXPECT_EQ(cached.depth(), 4U) << "lifted before 32 hits";
+    cached.recordHit();
     EXPECT_EQ(cached.depth(), 32U);
     EXPECT_EQ(cached.kind(), DevicePace::Kind::Unknown);
+    recordWaits(cached, 25, 8ms);
+    EXPECT_EQ(cached.depth(), 4U) << "a disk that turned out to spin kept the cached depth";
+
+    DevicePace waited(true, 0);
+    recordWaits(waited, 8, 8ms);
+    for (int i = 0; i < 64; ++i)
+        waited.recordHit();
+    EXPECT_EQ(waited.depth(), 4U) << "a quarter of the samples had waited for the disk";
 
     DevicePace fixed(true, 3);
     for (int i = 0; i < 32; ++i) {
         fixed.recordHit();
         fixed.recordWait(10ms);
+        fixed.recordBatch(static_cast<std::size_t>(i + 1) * 100, 1ms);
     }
     EXPECT_EQ(fixed.depth(), 3U);
     EXPECT_FALSE(fixed.inodeOrder());
+}
+
+// The readers of one run share a pace; run under ThreadSanitizer this shows the measuring safe.
+TEST(DevicePace, ReadersSharingOnePaceReachOneDecision)
+{
+    DevicePace pace(false, 0);
+    std::vector<std::thread> readers;
+    for (int reader = 0; reader < 4; ++reader) {
+        readers.emplace_back([&pace] {
+            for (int i = 0; i < 50; ++i) {
+                pace.recordWait(8ms);
+                pace.recordHit();
+                pace.recordBatch(100, 1ms);
+                (void)pace.depth();
+            }
+        });
+    }
+    for (std::thread& reader : readers)
+        reader.join();
+    EXPECT_EQ(pace.kind(), DevicePace::Kind::Spinning);
+    EXPECT_EQ(pace.depth(), 4U);
 }

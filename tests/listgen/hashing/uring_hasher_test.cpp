@@ -31,13 +31,9 @@ namespace {
 
 const std::atomic<bool> kGoOn{false};
 
-// Bytes that differ from chunk to chunk, so a chunk read twice or skipped changes the digest.
 std::string content(std::size_t size)
 {
-    std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 131) ^ (i >> 11));
-    return bytes;
+    return testing_support::patternedBytes(size, 0);
 }
 
 std::shared_ptr<listgen::FolderHandle> openFolder(const std::string& path)

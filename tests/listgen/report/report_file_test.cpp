@@ -45,6 +45,14 @@ std::string failureOf(const std::function<void()>& action)
     return "no error";
 }
 
+// The failure of an empty report put in place at `path` by a process that is not root.
+std::string failureAsNobody(const std::string& path)
+{
+    return testing_support::runInChild([&] { return failureOf([&] { ReportFile(path).commit(); }); },
+                                       {.unprivileged = true})
+        .output;
+}
+
 mode_t permissionsOf(const std::string& path)
 {
     struct stat status {};
@@ -272,9 +280,7 @@ TEST(ReportFile, UnwritableFolderIsAnError)
 {
     TempFolder folder;
     ::chmod(folder.path().c_str(), 0755);
-    const auto result = testing_support::runInChild(
-        [&] { return failureOf([&] { ReportFile(folder / "r.htm").commit(); }); }, {.unprivileged = true});
-    EXPECT_EQ(result.output, "write " + (folder / "r.htm") + ": Permission denied; folder must be writable");
+    EXPECT_EQ(failureAsNobody(folder / "r.htm"), "write " + (folder / "r.htm") + ": Permission denied; folder must be writable");
     EXPECT_EQ(namesIn(folder.path()), "");
 }
 
@@ -284,9 +290,7 @@ TEST(ReportFile, ReadOnlyReportIsRefusedAsSuch)
     folder.openToEveryone();
     writeFile(folder / "r.htm", "old report");
     ::chmod((folder / "r.htm").c_str(), 0444);
-    const auto result = testing_support::runInChild(
-        [&] { return failureOf([&] { ReportFile(folder / "r.htm").commit(); }); }, {.unprivileged = true});
-    EXPECT_EQ(result.output, "write " + (folder / "r.htm") + ": ReportReadOnly");
+    EXPECT_EQ(failureAsNobody(folder / "r.htm"), "write " + (folder / "r.htm") + ": ReportReadOnly");
     EXPECT_EQ(readFile(folder / "r.htm"), "old report");
 }
 
