@@ -6,19 +6,17 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
 #include <filesystem>
 
 using testing_support::ChildResult;
+using testing_support::exitAndErrors;
 using testing_support::namesIn;
 using testing_support::readFile;
 using testing_support::TempFolder;
-using testing_support::vaskerelPath;
 using testing_support::writeFile;
 
 namespace fs = std::filesystem;
@@ -54,9 +52,7 @@ TEST_F(BatchTest, CompleteRunIsSilentAndWritesTheReport)
 {
     const ChildResult result =
         run({"--input", input(), "--output", output(), "--title", "T", "--stylesheet=s.css", "--jobs", "2", "--quiet"});
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.output, "");
-    EXPECT_EQ(result.errors, "");
+    EXPECT_EQ(exitAndErrors(result) + result.output, "exit 0: ");
     const std::string report = readFile(output());
     EXPECT_TRUE(report.starts_with("<html><head><title>T</title>\r\n<link rel=stylesheet href=\"s.css\""));
     EXPECT_NE(report.find("<a href=\"sub/a.txt\">sub/a.txt</a></td><td>3</td><td>900150983cd24fb0d6963f7d28e17f72"),
@@ -74,12 +70,10 @@ TEST_F(BatchTest, OutputDashWritesTheReportToStandardOutput)
 
 TEST_F(BatchTest, UsageErrorIsTwoLinesAndHelpPrintsTheUsage)
 {
-    const ChildResult unknown = run({"--input", input(), "--frobnicate", "x", "y"});
-    EXPECT_EQ(unknown.exitCode, 2);
-    EXPECT_EQ(unknown.errors, "vaskerel: unknown option --frobnicate\n" + kTryHelp);
-    const ChildResult stray = run({"x", "--input", input(), "y", "-o", output(), "z"});
-    EXPECT_EQ(stray.exitCode, 2);
-    EXPECT_EQ(stray.errors, "vaskerel: unexpected arguments: x y z\n" + kTryHelp);
+    EXPECT_EQ(exitAndErrors(run({"--input", input(), "--frobnicate", "x", "y"})),
+              "exit 2: vaskerel: unknown option --frobnicate\n" + kTryHelp);
+    EXPECT_EQ(exitAndErrors(run({"x", "--input", input(), "y", "-o", output(), "z"})),
+              "exit 2: vaskerel: unexpected arguments: x y z\n" + kTryHelp);
     const ChildResult help = run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.output.starts_with("Usage: vaskerel"));
@@ -89,13 +83,10 @@ TEST_F(BatchTest, UsageErrorIsTwoLinesAndHelpPrintsTheUsage)
 TEST_F(BatchTest, HelpAndVersionThatCannotBeWrittenAreWriteErrors)
 {
     for (const char* option : {"--help", "--version"}) {
-        const ChildResult full = testing_support::runVaskerelAfter(testing_support::standardOutputOnAFullDisk, {option});
-        EXPECT_EQ(full.exitCode, 1) << option;
-        EXPECT_EQ(full.errors, "vaskerel: write error: No space left on device\n") << option;
-        const ChildResult closedPipe =
-            testing_support::runVaskerelAfter(testing_support::standardOutputOnAClosedPipe, {option});
-        EXPECT_EQ(closedPipe.exitCode, 1) << option;
-        EXPECT_EQ(closedPipe.errors, "vaskerel: write error: Broken pipe\n") << option;
+        EXPECT_EQ(exitAndErrors(testing_support::runVaskerelAfter(testing_support::standardOutputOnAFullDisk, {option})),
+                  "exit 1: vaskerel: write error: No space left on device\n");
+        EXPECT_EQ(exitAndErrors(testing_support::runVaskerelAfter(testing_support::standardOutputOnAClosedPipe, {option})),
+                  "exit 1: vaskerel: write error: Broken pipe\n");
     }
 }
 
@@ -105,9 +96,8 @@ TEST_F(BatchTest, ReadOnlyReportIsRefusedAsSuch)
     ::chmod((folder / "out").c_str(), 0777);
     writeFile(output(), "old");
     ::chmod(output().c_str(), 0444);
-    const ChildResult result = run({"-i", input(), "-o", output()}, {.unprivileged = true});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.errors, "vaskerel: cannot write " + output() + ": the report is read-only\n");
+    EXPECT_EQ(exitAndErrors(run({"-i", input(), "-o", output()}, {.unprivileged = true})),
+              "exit 1: vaskerel: cannot write " + output() + ": the report is read-only\n");
     EXPECT_EQ(readFile(output()), "old");
 }
 
@@ -144,29 +134,25 @@ TEST_F(BatchTest, ProgressLineGoesToATerminalWithEscapesOnlyWhereItHasThem)
     const std::string xterm = testing_support::standardErrorOnTerminal(arguments, "xterm", exitCode);
     EXPECT_EQ(exitCode, 0);
     EXPECT_NE(xterm.find("\r\033[K2 files, 4 B, "), std::string::npos) << xterm;
-    for (const char* term : {static_cast<const char*>(nullptr), "dumb"}) {
-        const std::string plain = testing_support::standardErrorOnTerminal(arguments, term, exitCode);
-        EXPECT_EQ(exitCode, 0);
-        EXPECT_NE(plain.find("\r2 files, 4 B, "), std::string::npos) << plain;
-        EXPECT_EQ(plain.find('\033'), std::string::npos) << plain;
-    }
+    const std::string plain = testing_support::standardErrorOnTerminal(arguments, "dumb", exitCode);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_NE(plain.find("\r2 files, 4 B, "), std::string::npos) << plain;
+    EXPECT_EQ(plain.find('\033'), std::string::npos) << plain;
     EXPECT_EQ(testing_support::standardErrorOnTerminal({"-q", "-i", input(), "-o", output()}, "xterm", exitCode), "");
 }
 
 TEST_F(BatchTest, MissingInputFolderExitsOneAndNamesIt)
 {
     writeFile(output(), "old");
-    const ChildResult result = run({"--input", folder / "nope", "--output", output()});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.errors, "vaskerel: cannot list folder " + (folder / "nope") + ": No such file or directory\n");
+    EXPECT_EQ(exitAndErrors(run({"--input", folder / "nope", "--output", output()})),
+              "exit 1: vaskerel: cannot list folder " + (folder / "nope") + ": No such file or directory\n");
     EXPECT_EQ(readFile(output()), "old");
 }
 
 TEST_F(BatchTest, OutputInAMissingFolderExitsOne)
 {
-    const ChildResult result = run({"--input", input(), "--output", folder / "none/list.htm"});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.errors, "vaskerel: cannot write " + (folder / "none/list.htm") + ": No such file or directory\n");
+    EXPECT_EQ(exitAndErrors(run({"--input", input(), "--output", folder / "none/list.htm"})),
+              "exit 1: vaskerel: cannot write " + (folder / "none/list.htm") + ": No such file or directory\n");
     EXPECT_FALSE(fs::exists(folder / "none"));
 }
 
@@ -185,18 +171,15 @@ TEST_F(BatchTest, NamesThatLookLikeMarkupCannotReachTheTerminalRaw)
 
 TEST_F(BatchTest, ExcludePatternThatMatchedNothingIsNamed)
 {
-    const ChildResult result = run({"-i", input(), "-o", output(), "-x", "sub/", "-x", "./nothing*", "-q"});
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.errors, "vaskerel: --exclude ./nothing* matched nothing\n");
+    EXPECT_EQ(exitAndErrors(run({"-i", input(), "-o", output(), "-x", "sub/", "-x", "./nothing*", "-q"})),
+              "exit 0: vaskerel: --exclude ./nothing* matched nothing\n");
     EXPECT_EQ(readFile(output()).find("sub/a.txt"), std::string::npos);
 }
 
 TEST_F(BatchTest, StylesheetIsWrittenOutForReportsToLinkTo)
 {
     const std::string shipped = readFile(std::string(VASKEREL_SOURCE_DIR) + "/data/report.css");
-    const ChildResult written = run({"--write-stylesheet", folder / "out/report.css"});
-    EXPECT_EQ(written.exitCode, 0);
-    EXPECT_EQ(written.errors, "");
+    EXPECT_EQ(exitAndErrors(run({"--write-stylesheet", folder / "out/report.css"})), "exit 0: ");
     EXPECT_EQ(readFile(folder / "out/report.css"), shipped);
     const ChildResult shown = run({"--write-stylesheet", "-"});
     EXPECT_EQ(shown.exitCode, 0);
@@ -206,7 +189,6 @@ TEST_F(BatchTest, StylesheetIsWrittenOutForReportsToLinkTo)
 TEST_F(BatchTest, StylesheetThatCannotBeWrittenSaysWhy)
 {
     const ChildResult result = run({"--write-stylesheet", folder / "missing/report.css"});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.output, "");
-    EXPECT_EQ(result.errors, "vaskerel: cannot write " + folder / "missing/report.css" + ": No such file or directory\n");
+    EXPECT_EQ(exitAndErrors(result) + result.output,
+              "exit 1: vaskerel: cannot write " + folder / "missing/report.css" + ": No such file or directory\n");
 }

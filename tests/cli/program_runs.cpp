@@ -10,36 +10,16 @@
 
 namespace testing_support {
 
-namespace {
-
-// The argument vector of a vaskerel run, made before the fork: the child only calls exec.
-std::vector<std::string> commandOf(const std::vector<std::string>& arguments)
-{
-    std::vector<std::string> command{vaskerelPath()};
-    command.insert(command.end(), arguments.begin(), arguments.end());
-    return command;
-}
-
-} // namespace
-
 ChildResult runVaskerel(std::vector<std::string> arguments, const ChildLimits& limits, const std::string& folder)
 {
     arguments.insert(arguments.begin(), limits.unprivileged ? vaskerelCopyIn(folder) : vaskerelPath());
     return runProgram(arguments, limits);
 }
 
-ChildResult runVaskerelAfter(const std::function<void()>& prepare, const std::vector<std::string>& arguments)
+ChildResult runVaskerelAfter(const std::function<void()>& prepare, std::vector<std::string> arguments)
 {
-    const std::vector<std::string> command = commandOf(arguments);
-    std::vector<char*> argv;
-    for (const std::string& argument : command)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    return runInChild([&]() -> std::string {
-        prepare();
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    });
+    arguments.insert(arguments.begin(), vaskerelPath());
+    return runProgram(arguments, {}, prepare);
 }
 
 void standardOutputOnAFullDisk()

@@ -14,7 +14,7 @@ ChildResult runVaskerel(std::vector<std::string> arguments, const ChildLimits& l
 
 // Runs vaskerel with `arguments` after `prepare` has run in the child (to change the
 // environment or a standard stream); standard output and error are captured as usual.
-ChildResult runVaskerelAfter(const std::function<void()>& prepare, const std::vector<std::string>& arguments);
+ChildResult runVaskerelAfter(const std::function<void()>& prepare, std::vector<std::string> arguments);
 
 // Preparations for it: standard output on a full disk, or on a pipe whose reader is gone.
 void standardOutputOnAFullDisk();

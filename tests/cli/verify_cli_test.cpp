@@ -13,6 +13,7 @@
 #include <filesystem>
 
 using testing_support::ChildResult;
+using testing_support::exitAndErrors;
 using testing_support::TempFolder;
 using testing_support::vaskerelPath;
 using testing_support::writeFile;
@@ -51,9 +52,8 @@ protected:
 TEST_F(VerifyCliTest, UnchangedTreeMatches)
 {
     const ChildResult result = verify();
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.output, "");
-    EXPECT_EQ(result.errors, "vaskerel: 8 files checked by size and MD5: 0 changed, 0 missing, 0 new\n");
+    EXPECT_EQ(exitAndErrors(result) + result.output,
+              "exit 0: vaskerel: 8 files checked by size and MD5: 0 changed, 0 missing, 0 new\n");
 }
 
 TEST_F(VerifyCliTest, DifferencesComeOneLinePerEntryInReportOrderThenNew)
@@ -64,9 +64,8 @@ TEST_F(VerifyCliTest, DifferencesComeOneLinePerEntryInReportOrderThenNew)
     writeFile(folder / "in/added", "new");
     writeFile(folder / "in/ignored.skip", "not part of the check");
     const ChildResult result = verify({"--exclude", "*.skip", "--jobs", "2"});
-    EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.output, "missing sub/x\nchanged &<>\"\nchanged ctl\\x01\nnew added\n");
-    EXPECT_EQ(result.errors, "vaskerel: 7 files checked by size and MD5: 2 changed, 1 missing, 1 new\n");
+    EXPECT_EQ(exitAndErrors(result), "exit 1: vaskerel: 7 files checked by size and MD5: 2 changed, 1 missing, 1 new\n");
 }
 
 TEST_F(VerifyCliTest, CannotVerifyExitsTwo)
@@ -100,9 +99,8 @@ TEST_F(VerifyCliTest, ManifestsPassMd5sumAndSha256sumAndVerifyLikeTheReport)
     fs::remove(folder / "in/z");
     writeFile(folder / "in/added", "new");
     const ChildResult differs = run({"--verify", sha256, "-i", input()});
-    EXPECT_EQ(differs.exitCode, 1);
     EXPECT_EQ(differs.output, "changed sub/x\nmissing z\nnew added\n");
-    EXPECT_EQ(differs.errors, "vaskerel: 13 files checked by SHA-256: 1 changed, 1 missing, 1 new\n");
+    EXPECT_EQ(exitAndErrors(differs), "exit 1: vaskerel: 13 files checked by SHA-256: 1 changed, 1 missing, 1 new\n");
 }
 
 TEST_F(VerifyCliTest, AManifestOfMixedOrUnknownDigestsIsRefusedInThoseWords)
@@ -132,21 +130,18 @@ TEST_F(VerifyCliTest, AHandOverVerifiesWithEitherOutputWhereverTheyLie)
     EXPECT_EQ(md5sum.exitCode, 0) << md5sum.output;
     const std::string note = ": it lists exactly the files of the report being checked\n";
     const ChildResult byReport = run({"--verify", report, "-i", input()});
-    EXPECT_EQ(byReport.exitCode, 0);
     EXPECT_EQ(byReport.output, "");
     const std::string namesOnly =
         ": it lists the files of the report being checked; its SHA-256 digests were not compared\n";
-    EXPECT_EQ(byReport.errors, "vaskerel: skipped SUMS.md5" + note + "vaskerel: skipped SUMS.sha256" + namesOnly +
-                                   "vaskerel: 8 files checked by size and MD5: 0 changed, 0 missing, 0 new\n");
-    const ChildResult byManifest = run({"--verify", manifest, "-i", input()});
-    EXPECT_EQ(byManifest.exitCode, 0);
-    EXPECT_EQ(byManifest.errors, "vaskerel: skipped sub/index.html" + note + "vaskerel: skipped SUMS.sha256" +
-                                     namesOnly + "vaskerel: 8 files checked by MD5: 0 changed, 0 missing, 0 new\n");
+    EXPECT_EQ(exitAndErrors(byReport), "exit 0: vaskerel: skipped SUMS.md5" + note + "vaskerel: skipped SUMS.sha256" +
+                                           namesOnly + "vaskerel: 8 files checked by size and MD5: 0 changed, 0 missing, 0 new\n");
+    EXPECT_EQ(exitAndErrors(run({"--verify", manifest, "-i", input()})),
+              "exit 0: vaskerel: skipped sub/index.html" + note + "vaskerel: skipped SUMS.sha256" + namesOnly +
+                  "vaskerel: 8 files checked by MD5: 0 changed, 0 missing, 0 new\n");
     // Checked by SHA-256, every other output's digests are computed and compared.
-    const ChildResult bySha256 = run({"--verify", folder / "in/SUMS.sha256", "-i", input()});
-    EXPECT_EQ(bySha256.exitCode, 0);
-    EXPECT_EQ(bySha256.errors, "vaskerel: skipped sub/index.html" + note + "vaskerel: skipped SUMS.md5" + note +
-                                   "vaskerel: 8 files checked by SHA-256: 0 changed, 0 missing, 0 new\n");
+    EXPECT_EQ(exitAndErrors(run({"--verify", folder / "in/SUMS.sha256", "-i", input()})),
+              "exit 0: vaskerel: skipped sub/index.html" + note + "vaskerel: skipped SUMS.md5" + note +
+                  "vaskerel: 8 files checked by SHA-256: 0 changed, 0 missing, 0 new\n");
 }
 
 TEST_F(VerifyCliTest, ManifestsInEveryFormMd5sumWritesVerify)
@@ -156,55 +151,44 @@ TEST_F(VerifyCliTest, ManifestsInEveryFormMd5sumWritesVerify)
         {"/bin/sh", "-c", "cd \"$0\" && { echo '# made with --tag'; echo; find . -type f | sort | xargs -d '\\n' md5sum --tag; } >\"$1\"",
          input(), tagged});
     ASSERT_EQ(made.exitCode, 0) << made.errors;
-    const ChildResult result = run({"--verify", tagged, "-i", input()});
-    EXPECT_EQ(result.exitCode, 0) << result.errors;
-    EXPECT_EQ(result.errors, "vaskerel: 8 files checked by MD5: 0 changed, 0 missing, 0 new\n");
+    EXPECT_EQ(exitAndErrors(run({"--verify", tagged, "-i", input()})),
+              "exit 0: vaskerel: 8 files checked by MD5: 0 changed, 0 missing, 0 new\n");
 }
 
 TEST_F(VerifyCliTest, NulSeparatedAndEmptyManifestsAreRefusedAndSaySo)
 {
     const std::string zero = folder / "zero.md5";
     ASSERT_EQ(testing_support::runProgram({"/bin/sh", "-c", "cd \"$0\" && md5sum -z z >\"$1\"", input(), zero}).exitCode, 0);
-    const ChildResult nul = run({"--verify", zero, "-i", input()});
-    EXPECT_EQ(nul.exitCode, 2);
-    EXPECT_EQ(nul.errors, "vaskerel: " + zero +
-                              " holds a NUL byte: manifests whose lines end in NUL (md5sum -z) are not read; make it "
-                              "without -z (line 1)\n");
+    EXPECT_EQ(exitAndErrors(run({"--verify", zero, "-i", input()})),
+              "exit 2: vaskerel: " + zero +
+                  " holds a NUL byte: manifests whose lines end in NUL (md5sum -z) are not read; make it without -z (line 1)\n");
     writeFile(folder / "empty.md5", "");
-    const ChildResult empty = run({"--verify", folder / "empty.md5", "-i", input()});
-    EXPECT_EQ(empty.exitCode, 2);
-    EXPECT_EQ(empty.errors, "vaskerel: " + (folder / "empty.md5") + " is empty\n");
+    EXPECT_EQ(exitAndErrors(run({"--verify", folder / "empty.md5", "-i", input()})),
+              "exit 2: vaskerel: " + (folder / "empty.md5") + " is empty\n");
 }
 
 TEST_F(VerifyCliTest, DifferencesThatCannotBeWrittenAreAnErrorOfTheirOwn)
 {
     writeFile(folder / "in/z", "changed");
-    const std::string lost =
-        "; the differences found could not all be written\n";
+    const std::string lost = "; the differences found could not all be written\n";
     const std::vector<std::string> arguments = {"--verify", report(), "-i", input()};
-    const ChildResult full = testing_support::runVaskerelAfter(testing_support::standardOutputOnAFullDisk, arguments);
-    EXPECT_EQ(full.exitCode, 4);
-    EXPECT_EQ(full.errors, "vaskerel: write error: No space left on device" + lost);
-    const ChildResult closedPipe =
-        testing_support::runVaskerelAfter(testing_support::standardOutputOnAClosedPipe, arguments);
-    EXPECT_EQ(closedPipe.exitCode, 4);
-    EXPECT_EQ(closedPipe.errors, "vaskerel: write error: Broken pipe" + lost);
+    EXPECT_EQ(exitAndErrors(testing_support::runVaskerelAfter(testing_support::standardOutputOnAFullDisk, arguments)),
+              "exit 4: vaskerel: write error: No space left on device" + lost);
+    EXPECT_EQ(exitAndErrors(testing_support::runVaskerelAfter(testing_support::standardOutputOnAClosedPipe, arguments)),
+              "exit 4: vaskerel: write error: Broken pipe" + lost);
 }
 
 TEST_F(VerifyCliTest, StatusPrintsNothingButTheExitStatusTells)
 {
     const ChildResult matches = verify({"--status"});
-    EXPECT_EQ(matches.exitCode, 0);
-    EXPECT_EQ(matches.output + matches.errors, "");
+    EXPECT_EQ(exitAndErrors(matches) + matches.output, "exit 0: ");
     writeFile(folder / "in/z", "changed");
     writeFile(folder / "in/added", "new");
     const ChildResult differs = verify({"--status", "-x", "nothing-matches"});
-    EXPECT_EQ(differs.exitCode, 1);
-    EXPECT_EQ(differs.output + differs.errors, "");
+    EXPECT_EQ(exitAndErrors(differs) + differs.output, "exit 1: ");
     // What makes the check impossible is still said.
-    const ChildResult impossible = run({"--verify", folder / "none.htm", "-i", input(), "--status"});
-    EXPECT_EQ(impossible.exitCode, 2);
-    EXPECT_EQ(impossible.errors, "vaskerel: cannot read " + (folder / "none.htm") + ": No such file or directory\n");
+    EXPECT_EQ(exitAndErrors(run({"--verify", folder / "none.htm", "-i", input(), "--status"})),
+              "exit 2: vaskerel: cannot read " + (folder / "none.htm") + ": No such file or directory\n");
 }
 
 TEST_F(VerifyCliTest, ProgressLineShowsOnATerminalUnlessQuiet)
@@ -235,9 +219,8 @@ TEST_F(VerifyCliTest, StopSignalEndsTheCheckPromptlyAndClaimsNoDifferences)
         program.signal(signal);
         const ChildResult result = program.wait();
         EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(5)) << "signal " << signal;
-        EXPECT_EQ(result.exitCode, 128 + signal);
-        EXPECT_EQ(result.output, "") << "signal " << signal;
-        EXPECT_EQ(result.errors, "vaskerel: stopped before the check was complete\n") << "signal " << signal;
+        EXPECT_EQ(exitAndErrors(result) + result.output,
+                  "exit " + std::to_string(128 + signal) + ": vaskerel: stopped before the check was complete\n");
     }
 }
 
@@ -258,7 +241,5 @@ TEST_F(VerifyCliTest, StopSignalEndsACheckStillWaitingForItsReport)
     const ChildResult result = program.wait();
     ::close(writer);
     EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(5));
-    EXPECT_EQ(result.exitCode, 128 + SIGTERM);
-    EXPECT_EQ(result.output, "");
-    EXPECT_EQ(result.errors, "vaskerel: stopped before the check was complete\n");
+    EXPECT_EQ(exitAndErrors(result) + result.output, "exit 143: vaskerel: stopped before the check was complete\n");
 }

@@ -117,19 +117,15 @@ void drain(int outputFd, int errorsFd, ChildResult& result)
     }
 }
 
-void collectStatus(pid_t pid, ChildResult& result)
-{
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
-    }
-    if (WIFEXITED(status))
-        result.exitCode = WEXITSTATUS(status);
-    else if (WIFSIGNALED(status))
-        result.signal = WTERMSIG(status);
-}
+struct Spawned {
+    pid_t pid;
+    int outputFd;
+    int errorsFd;
+};
 
+// Forks a child with both standard streams on pipes and `limits` applied, then runs `body` there.
 template <typename ChildBody>
-ChildResult forkWithPipes(const ChildLimits& limits, ChildBody body)
+Spawned spawn(const ChildLimits& limits, ChildBody body)
 {
     int output[2];
     int errors[2];
@@ -147,9 +143,20 @@ ChildResult forkWithPipes(const ChildLimits& limits, ChildBody body)
     }
     ::close(output[1]);
     ::close(errors[1]);
+    return {pid, output[0], errors[0]};
+}
+
+ChildResult waitFor(const Spawned& child)
+{
     ChildResult result;
-    drain(output[0], errors[0], result);
-    collectStatus(pid, result);
+    drain(child.outputFd, child.errorsFd, result);
+    int status = 0;
+    while (::waitpid(child.pid, &status, 0) < 0) {
+    }
+    if (WIFEXITED(status))
+        result.exitCode = WEXITSTATUS(status);
+    else if (WIFSIGNALED(status))
+        result.signal = WTERMSIG(status);
     return result;
 }
 
@@ -164,9 +171,14 @@ std::vector<char*> argumentVector(const std::vector<std::string>& arguments)
 
 } // namespace
 
+std::string exitAndErrors(const ChildResult& result)
+{
+    return "exit " + std::to_string(result.exitCode) + ": " + result.errors;
+}
+
 ChildResult runInChild(const std::function<std::string()>& body, const ChildLimits& limits)
 {
-    return forkWithPipes(limits, [&] {
+    return waitFor(spawn(limits, [&] {
         const std::string text = body();
         ssize_t written = 0;
         while (written < static_cast<ssize_t>(text.size())) {
@@ -176,36 +188,27 @@ ChildResult runInChild(const std::function<std::string()>& body, const ChildLimi
             written += count;
         }
         ::_exit(0);
-    });
+    }));
 }
 
-ChildResult runProgram(const std::vector<std::string>& arguments, const ChildLimits& limits)
+ChildResult runProgram(const std::vector<std::string>& arguments, const ChildLimits& limits,
+                       const std::function<void()>& prepare)
 {
     const std::vector<char*> argv = argumentVector(arguments);
-    return forkWithPipes(limits, [&] { ::execv(argv[0], argv.data()); });
+    return waitFor(spawn(limits, [&] {
+        if (prepare)
+            prepare();
+        ::execv(argv[0], argv.data());
+    }));
 }
 
 RunningProgram::RunningProgram(const std::vector<std::string>& arguments, const ChildLimits& limits)
 {
-    int output[2];
-    int errors[2];
-    if (::pipe2(output, O_CLOEXEC) != 0 || ::pipe2(errors, O_CLOEXEC) != 0)
-        throw std::runtime_error("pipe failed");
     const std::vector<char*> argv = argumentVector(arguments);
-    pid_ = ::fork();
-    if (pid_ < 0)
-        throw std::runtime_error("fork failed");
-    if (pid_ == 0) {
-        ::dup2(output[1], STDOUT_FILENO);
-        ::dup2(errors[1], STDERR_FILENO);
-        applyLimits(limits);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    ::close(output[1]);
-    ::close(errors[1]);
-    outputFd_ = output[0];
-    errorsFd_ = errors[0];
+    const Spawned child = spawn(limits, [&] { ::execv(argv[0], argv.data()); });
+    pid_ = child.pid;
+    outputFd_ = child.outputFd;
+    errorsFd_ = child.errorsFd;
 }
 
 RunningProgram::~RunningProgram()
@@ -251,11 +254,8 @@ bool RunningProgram::waitUntilReading(const std::string& path) const
 
 ChildResult RunningProgram::wait()
 {
-    ChildResult result;
-    drain(outputFd_, errorsFd_, result);
-    outputFd_ = errorsFd_ = -1;
-    collectStatus(pid_, result);
-    pid_ = -1;
+    const ChildResult result = waitFor({pid_, outputFd_, errorsFd_});
+    pid_ = outputFd_ = errorsFd_ = -1;
     return result;
 }
 
@@ -271,9 +271,7 @@ std::string vaskerelCopyIn(const std::string& folder)
 {
     const std::filesystem::path copy = std::filesystem::path(folder) / "vaskerel";
     std::filesystem::copy_file(vaskerelPath(), copy, std::filesystem::copy_options::overwrite_existing);
-    std::filesystem::permissions(copy, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
-                                           std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
-                                           std::filesystem::perms::others_exec);
+    std::filesystem::permissions(copy, std::filesystem::perms(0755));
     return copy.string();
 }
 

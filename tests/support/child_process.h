@@ -32,11 +32,16 @@ struct ChildResult {
     std::string errors;  // and to its standard error
 };
 
+// "exit N: " and what the run wrote to standard error, to check how a run ended in one line.
+std::string exitAndErrors(const ChildResult& result);
+
 // Runs `body` in a forked child; what it returns is its standard output.
 ChildResult runInChild(const std::function<std::string()>& body, const ChildLimits& limits = {});
 
-// Runs a program and waits for it.
-ChildResult runProgram(const std::vector<std::string>& arguments, const ChildLimits& limits = {});
+// Runs a program and waits for it; `prepare` runs in the child first (to change the
+// environment or a standard stream).
+ChildResult runProgram(const std::vector<std::string>& arguments, const ChildLimits& limits = {},
+                       const std::function<void()>& prepare = {});
 
 // A program left running, for tests that signal it.
 class RunningProgram {

@@ -77,12 +77,6 @@ std::string readFile(const std::string& path)
     return content.str();
 }
 
-bool exists(const std::string& path)
-{
-    struct stat status {};
-    return ::lstat(path.c_str(), &status) == 0;
-}
-
 void makeSparseFile(const std::string& path, long long size)
 {
     std::error_code error;

@@ -29,7 +29,6 @@ void writeFile(const std::string& path, std::string_view content);
 // skipped or taken from another file changes a digest.
 std::string patternedBytes(std::size_t size, unsigned seed);
 std::string readFile(const std::string& path);
-bool exists(const std::string& path);
 // A file of `size` bytes that takes no disk space: long to hash, quick to make.
 void makeSparseFile(const std::string& path, long long size);
 // Makes `depth` nested folders named `level` below `root`, deeper than any path may be long,
