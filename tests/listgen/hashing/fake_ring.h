@@ -63,43 +63,26 @@ public:
     void measureAndOpen(int folderFd, const char* name, bool follow, int openFlags, struct statx* status,
                         unsigned slot, std::uint64_t measureTag, std::uint64_t openTag) override
     {
-        Request measure(Kind::Measure, measureTag);
-        measure.folderFd = folderFd;
-        measure.name = name;
-        measure.follow = follow;
-        measure.status = status;
-        add(measure);
-        Request open(Kind::Open, openTag);
-        open.folderFd = folderFd;
-        open.name = name;
-        open.follow = follow;
-        open.flags = openFlags;
-        open.slot = slot;
-        add(open);
+        add({.kind = Kind::Measure, .tag = measureTag, .folderFd = folderFd, .name = name, .follow = follow, .status = status});
+        add({.kind = Kind::Open, .tag = openTag, .folderFd = folderFd, .name = name, .follow = follow, .flags = openFlags,
+             .slot = slot});
     }
 
     void read(unsigned slot, void* buffer, unsigned size, std::uint64_t offset, bool, std::uint64_t tag) override
     {
-        Request read(Kind::Read, tag);
-        read.slot = slot;
-        read.buffer = buffer;
-        read.size = size;
-        read.offset = offset;
-        add(read);
+        add({.kind = Kind::Read, .tag = tag, .slot = slot, .buffer = buffer, .size = size, .offset = offset});
     }
 
     void close(unsigned slot, std::uint64_t tag) override
     {
-        Request close(Kind::Close, tag);
-        close.slot = slot;
-        add(close);
+        add({.kind = Kind::Close, .tag = tag, .slot = slot});
     }
 
     void cancelAll(std::uint64_t tag) override
     {
         for (Request& request : queue_)
             request.cancelled = true;
-        add(Request(Kind::Cancel, tag));
+        add({.kind = Kind::Cancel, .tag = tag});
     }
 
     std::size_t submitAndTake(std::span<listgen::RingCompletion> out, std::chrono::milliseconds) override
@@ -130,11 +113,10 @@ public:
 private:
     enum class Kind { Measure, Open, Read, Close, Cancel };
     struct Request {
-        Request(Kind k, std::uint64_t t) : kind(k), tag(t) {}
         Kind kind;
-        std::uint64_t tag;
+        std::uint64_t tag = 0;
         int folderFd = -1;
-        std::string name;
+        std::string name{};
         bool follow = false;
         int flags = 0;
         struct statx* status = nullptr;
