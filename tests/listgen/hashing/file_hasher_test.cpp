@@ -9,12 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <filesystem>
-
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <utility>
@@ -53,7 +51,6 @@ Entry hashed(const std::string& path, const std::atomic<bool>& cancel = kGoOn)
 }
 
 // Hashes `path` while `change` runs on another thread a moment after the read began.
-
 template <typename Change>
 Entry hashWhile(const std::string& path, Change change)
 {
@@ -124,15 +121,12 @@ TEST(FileHasher, FileTruncatedOrGrownWhileReadIsRefused)
 {
     TempFolder folder;
     const std::string path = folder / "changing";
-    testing_support::makeSparseFile(path, off_t{1} << 36);
-    const Entry truncated = hashWhile(path, [&] { EXPECT_EQ(::truncate(path.c_str(), 1 << 20), 0); });
-    EXPECT_EQ(truncated.kind, Entry::Kind::Unreadable);
-    EXPECT_EQ(truncated.reason, listgen::RunError::ChangedWhileRead);
-
-    testing_support::makeSparseFile(path, off_t{1} << 30);
-    const Entry grown = hashWhile(path, [&] { EXPECT_EQ(::truncate(path.c_str(), off_t{1} << 36), 0); });
-    EXPECT_EQ(grown.kind, Entry::Kind::Unreadable);
-    EXPECT_EQ(grown.reason, listgen::RunError::ChangedWhileRead);
+    for (const auto& [before, after] : {std::pair{off_t{1} << 36, off_t{1} << 20}, std::pair{off_t{1} << 30, off_t{1} << 36}}) {
+        testing_support::makeSparseFile(path, before);
+        const Entry changed = hashWhile(path, [&] { EXPECT_EQ(::truncate(path.c_str(), after), 0); });
+        EXPECT_EQ(changed.kind, Entry::Kind::Unreadable) << before << " to " << after;
+        EXPECT_EQ(changed.reason, listgen::RunError::ChangedWhileRead);
+    }
 }
 
 TEST(FileHasher, FileDeletedWhileReadKeepsSizeAndDigestOfWhatWasRead)
