@@ -21,10 +21,10 @@ namespace {
 
 const std::atomic<bool> kGoOn{false};
 
-constexpr std::string_view kHead = "<html><head><title>Files</title>\r\n"
+const std::string kHead = "<html><head><title>Files</title>\r\n"
                                    "<link rel=stylesheet href=\"style.css\" type=\"Text/css\"></head><body>"
                                    "<table border=1><tr><td>FileName</td><td>Size</td><td>MD5</td></tr>";
-constexpr std::string_view kTail = "</table>\r\n<p align=right>Code by Plumbrack</p></body></html>\r\n";
+const std::string kTail = "</table>\r\n<p align=right>Code by Plumbrack</p></body></html>\r\n";
 
 ListRequest requestFor(const TempFolder& folder)
 {
@@ -41,6 +41,19 @@ std::string row(const std::string& target, const std::string& text, const std::s
     return "<tr><td><a href=\"" + target + "\">" + text + "</a></td><td>" + size + "</td><td>" + md5 + "</td></tr>\r\n";
 }
 
+// The failure of a run that was not written, short enough for an assertion message.
+std::string failureOf(const Outcome& outcome)
+{
+    return outcome.failure ? outcome.failure->path + ": " + outcome.failure->code.message() : "no failure";
+}
+
+// The report of a complete run, or why the run was not complete.
+std::string reportOrFailure(const ListRequest& request)
+{
+    const Outcome outcome = GenerateList(request, {}, kGoOn);
+    return outcome.status == Outcome::Status::Complete ? readFile(request.outputFile) : failureOf(outcome);
+}
+
 class GenerateListTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -51,12 +64,6 @@ protected:
 
     TempFolder folder;
 };
-
-// The failure of a run that was not written, short enough for an assertion message.
-std::string failureOf(const Outcome& outcome)
-{
-    return outcome.failure ? outcome.failure->path + ": " + outcome.failure->code.message() : "no failure";
-}
 
 } // namespace
 
@@ -69,9 +76,9 @@ TEST_F(GenerateListTest, WritesTheDocumentByteForByte)
     const Outcome outcome = GenerateList(requestFor(folder), {}, kGoOn);
     ASSERT_EQ(outcome.status, Outcome::Status::Complete) << failureOf(outcome);
     EXPECT_EQ(readFile(folder / "out/list.htm"),
-              std::string(kHead) + row("sub/a.txt", "sub/a.txt", "3", "900150983cd24fb0d6963f7d28e17f72") +
+              kHead + row("sub/a.txt", "sub/a.txt", "3", "900150983cd24fb0d6963f7d28e17f72") +
                   row("B.txt", "B.txt", "0", "d41d8cd98f00b204e9800998ecf8427e") +
-                  row("b.txt", "b.txt", "14", "f96b697d7cb7938d525a2f31aaf161d0") + std::string(kTail));
+                  row("b.txt", "b.txt", "14", "f96b697d7cb7938d525a2f31aaf161d0") + kTail);
     EXPECT_EQ(outcome.totals.files, 3U);
     EXPECT_EQ(outcome.totals.bytes, 17U);
 }
@@ -79,8 +86,7 @@ TEST_F(GenerateListTest, WritesTheDocumentByteForByte)
 TEST_F(GenerateListTest, EmptyFolderGivesTheHeaderOnlyTable)
 {
     fs::create_directories(folder / "in/empty/deeper");
-    ASSERT_EQ(GenerateList(requestFor(folder), {}, kGoOn).status, Outcome::Status::Complete);
-    EXPECT_EQ(readFile(folder / "out/list.htm"), std::string(kHead) + std::string(kTail));
+    EXPECT_EQ(reportOrFailure(requestFor(folder)), kHead + kTail);
 }
 
 TEST_F(GenerateListTest, OddNamesAreEncodedInTheTargetAndShownSafelyInTheText)
@@ -89,13 +95,12 @@ TEST_F(GenerateListTest, OddNamesAreEncodedInTheTargetAndShownSafelyInTheText)
     for (const char* name : {"a b", "#%?", "&<>\"", "back\\slash", "日本語", "raw\xFF\xFE", "ctl\x01", "x:y"})
         writeFile(folder / ("in/" + std::string(name)), "a");
     const std::string md5 = "0cc175b9c0f1b6a831c399e269772661";
-    ASSERT_EQ(GenerateList(requestFor(folder), {}, kGoOn).status, Outcome::Status::Complete);
-    EXPECT_EQ(readFile(folder / "out/list.htm"),
-              std::string(kHead) + row("%23%25%3F", "#%?", "1", md5) +
+    EXPECT_EQ(reportOrFailure(requestFor(folder)),
+              kHead + row("%23%25%3F", "#%?", "1", md5) +
                   row("&amp;&lt;&gt;&quot;", "&amp;&lt;&gt;&quot;", "1", md5) + row("a b", "a b", "1", md5) +
                   row("back%5Cslash", "back\\slash", "1", md5) + row("ctl%01", "ctl" + replacement, "1", md5) +
                   row("raw%FF%FE", "raw" + replacement + replacement, "1", md5) + row("x%3Ay", "x:y", "1", md5) +
-                  row("%E6%97%A5%E6%9C%AC%E8%AA%9E", "&#x65E5;&#x672C;&#x8A9E;", "1", md5) + std::string(kTail));
+                  row("%E6%97%A5%E6%9C%AC%E8%AA%9E", "&#x65E5;&#x672C;&#x8A9E;", "1", md5) + kTail);
 }
 
 TEST_F(GenerateListTest, ReportInsideTheTreeNeverListsItselfButItsOtherLinksAreFiles)
@@ -107,13 +112,10 @@ TEST_F(GenerateListTest, ReportInsideTheTreeNeverListsItselfButItsOtherLinksAreF
     fs::create_hard_link(folder / "in/list.htm", folder / "in/snap/list.htm");
     ListRequest request = requestFor(folder);
     request.outputFile = folder.path().string() + "/in/../in/./list.htm";
-    const std::string expected = std::string(kHead) +
-                                 row("snap/list.htm", "snap/list.htm", "10", "44331fb71df0829a9071213759124fd5") +
-                                 row("data", "data", "3", "900150983cd24fb0d6963f7d28e17f72") + std::string(kTail);
-    for (int run = 0; run < 2; ++run) {
-        ASSERT_EQ(GenerateList(request, {}, kGoOn).status, Outcome::Status::Complete);
-        EXPECT_EQ(readFile(folder / "in/list.htm"), expected);
-    }
+    const std::string expected = kHead + row("snap/list.htm", "snap/list.htm", "10", "44331fb71df0829a9071213759124fd5") +
+                                 row("data", "data", "3", "900150983cd24fb0d6963f7d28e17f72") + kTail;
+    for (int run = 0; run < 2; ++run)
+        EXPECT_EQ(reportOrFailure(request), expected);
     EXPECT_EQ(namesIn(folder / "in"), "data\nlist.htm\nsnap\n");
 }
 
@@ -148,10 +150,8 @@ TEST_F(GenerateListTest, ProgressEndsWithTheTotals)
 TEST_F(GenerateListTest, SparseFileOverFourGibibytesShowsItsTrueSize)
 {
     testing_support::makeSparseFile(folder / "in/sparse", 4294967297LL);
-    ASSERT_EQ(GenerateList(requestFor(folder), {}, kGoOn).status, Outcome::Status::Complete);
-    EXPECT_EQ(readFile(folder / "out/list.htm"),
-              std::string(kHead) + row("sparse", "sparse", "4294967297", "f18c798ff5d450dfe4d3acdc12b621ff") +
-                  std::string(kTail));
+    EXPECT_EQ(reportOrFailure(requestFor(folder)),
+              kHead + row("sparse", "sparse", "4294967297", "f18c798ff5d450dfe4d3acdc12b621ff") + kTail);
 }
 
 TEST_F(GenerateListTest, EveryReaderAndJobCountWritesTheSameReport)
@@ -171,36 +171,23 @@ TEST_F(GenerateListTest, EveryReaderAndJobCountWritesTheSameReport)
     }
     ListRequest request = requestFor(folder);
     request.jobs = 1;
-    ASSERT_EQ(GenerateList(request, {}, kGoOn).status, Outcome::Status::Complete);
-    const std::string oneJob = readFile(request.outputFile);
+    const std::string oneJob = reportOrFailure(request);
     EXPECT_EQ(std::count(oneJob.begin(), oneJob.end(), '\n'), 2035 + 3);
     for (const unsigned jobs : {2U, 3U, 8U, 0U}) {
         request.jobs = jobs;
-        ASSERT_EQ(GenerateList(request, {}, kGoOn).status, Outcome::Status::Complete);
-        EXPECT_EQ(readFile(request.outputFile), oneJob) << jobs << " jobs";
+        EXPECT_EQ(reportOrFailure(request), oneJob) << jobs << " jobs";
     }
     // Where io_uring is refused, the threads that read file by file write the same report.
-    const auto withoutUring = testing_support::runInChild(
-        [&] {
-            request.jobs = 0;
-            const Outcome outcome = GenerateList(request, {}, kGoOn);
-            return outcome.status == Outcome::Status::Complete ? readFile(request.outputFile) : failureOf(outcome);
-        },
-        {.withoutIoUring = true});
-    EXPECT_EQ(withoutUring.output, oneJob);
+    EXPECT_EQ(testing_support::runInChild([&] { return reportOrFailure(request); }, {.withoutIoUring = true}).output,
+              oneJob);
 }
 
 TEST_F(GenerateListTest, FilesDeeperThanAnyPathAreListedWithFewDescriptors)
 {
     testing_support::makeDeepTree(folder / "in", "d" + std::string(60, 'e'), 300, "bottom");
-    const auto result = testing_support::runInChild(
-        [&] {
-            ListRequest request = requestFor(folder);
-            request.jobs = 2;
-            const Outcome outcome = GenerateList(request, {}, kGoOn);
-            return outcome.status == Outcome::Status::Complete ? readFile(request.outputFile) : failureOf(outcome);
-        },
-        {.openFiles = 32});
+    ListRequest request = requestFor(folder);
+    request.jobs = 2;
+    const auto result = testing_support::runInChild([&] { return reportOrFailure(request); }, {.openFiles = 32});
     EXPECT_NE(result.output.find("/bottom\">"), std::string::npos) << result.output.substr(0, 300);
     EXPECT_NE(result.output.find("</td><td>4</td><td>6627415e807ee33c7302917216e7da68</td>"), std::string::npos);
 }
@@ -215,18 +202,12 @@ TEST_F(GenerateListTest, FilesOfPseudoFileSystemsAreListedWithTheBytesTheyGive)
     const std::string bytes = readFile(sysfs + "/pages_to_scan");
     ASSERT_LT(bytes.size(), 4096U);
     ListRequest request = requestFor(folder);
-    ASSERT_EQ(GenerateList(request, {}, kGoOn).status, Outcome::Status::Complete);
-    EXPECT_NE(readFile(request.outputFile).find("\"link\">link</a></td><td>" + std::to_string(bytes.size()) + "</td>"),
+    EXPECT_NE(reportOrFailure(request).find("\"link\">link</a></td><td>" + std::to_string(bytes.size()) + "</td>"),
               std::string::npos);
     request.inputDir = sysfs;
     for (const bool withoutUring : {false, true}) {
-        const auto result = testing_support::runInChild(
-            [&] {
-                const Outcome outcome = GenerateList(request, {}, kGoOn);
-                return outcome.status == Outcome::Status::Complete ? readFile(request.outputFile)
-                                                                   : "not complete: " + std::to_string(outcome.skipped.size());
-            },
-            {.withoutIoUring = withoutUring});
+        const auto result =
+            testing_support::runInChild([&] { return reportOrFailure(request); }, {.withoutIoUring = withoutUring});
         EXPECT_NE(result.output.find("pages_to_scan</a></td><td>" + std::to_string(bytes.size()) + "</td>"),
                   std::string::npos)
             << result.output;

@@ -49,11 +49,17 @@ protected:
             writeFile(folder / ("in/" + std::string(name)), name);
     }
 
-    void generate(std::vector<std::string> excludes = {})
+    listgen::ListRequest request() const
     {
         listgen::ListRequest request;
         request.inputDir = input();
         request.outputFile = report();
+        return request;
+    }
+
+    void generate(std::vector<std::string> excludes = {}) const
+    {
+        listgen::ListRequest request = this->request();
         request.excludes = std::move(excludes);
         ASSERT_EQ(listgen::GenerateList(request, {}, kGoOn).status, listgen::Outcome::Status::Complete);
     }
@@ -123,7 +129,6 @@ TEST_F(VerifyTreeTest, UnreadableFolderMakesTheCheckIncompleteButNotMissing)
 
 TEST_F(VerifyTreeTest, ReportsOfEarlierVersionsAndOddTitlesStillVerify)
 {
-    // An earlier version wrote raw UTF-8; its report must still be accepted.
     {
         listgen::ReportFile report(this->report());
         listgen::WriteHtml(report, listgen::headText("日本 title", "é.css", listgen::TextForm::Utf8), [&] {
@@ -142,9 +147,7 @@ TEST_F(VerifyTreeTest, ReportsOfEarlierVersionsAndOddTitlesStillVerify)
     }
     EXPECT_EQ(verify().status, VerifyOutcome::Status::Matches) << differencesText(verify());
 
-    listgen::ListRequest request;
-    request.inputDir = input();
-    request.outputFile = report();
+    listgen::ListRequest request = this->request();
     request.title = "two\r\nlines\x01 \u202E";
     request.stylesheet = "tab\there.css";
     ASSERT_EQ(listgen::GenerateList(request, {}, kGoOn).status, listgen::Outcome::Status::Complete);
@@ -153,8 +156,7 @@ TEST_F(VerifyTreeTest, ReportsOfEarlierVersionsAndOddTitlesStillVerify)
 
 TEST_F(VerifyTreeTest, TheRunsOtherOutputIsNamedApartWhereverItLies)
 {
-    listgen::ListRequest request;
-    request.inputDir = input();
+    listgen::ListRequest request = this->request();
     request.outputFile = folder / "in/sub/deeper/index.htm";
     request.checksumsFile = folder / "in/SUMS.md5";
     ASSERT_EQ(listgen::GenerateList(request, {}, kGoOn).status, listgen::Outcome::Status::Complete);
