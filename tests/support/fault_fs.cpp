@@ -4,7 +4,7 @@
 //            reader sees the short count);
 //   "eio"    every read fails with EIO;
 //   "hang"   a read waits for up to a minute and then fails, as a stalled network would.
-// It also lacks unnamed temporary files, as FUSE does. Usage: fault_fs SOURCE MOUNTPOINT
+// It is read-only: the tests write their reports outside it. Usage: fault_fs SOURCE MOUNTPOINT
 #define FUSE_USE_VERSION 31
 
 #include <fuse.h>
@@ -71,78 +71,13 @@ int readFolder(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse
     return 0;
 }
 
-int makeFolder(const char* path, mode_t mode)
-{
-    return result(::mkdir(real(path).c_str(), mode));
-}
-
-int removeFile(const char* path)
-{
-    return result(::unlink(real(path).c_str()));
-}
-
-int removeFolder(const char* path)
-{
-    return result(::rmdir(real(path).c_str()));
-}
-
-int makeLink(const char* target, const char* path)
-{
-    return result(::symlink(target, real(path).c_str()));
-}
-
-int renameEntry(const char* from, const char* to, unsigned int flags)
-{
-    return result(::renameat2(AT_FDCWD, real(from).c_str(), AT_FDCWD, real(to).c_str(), flags));
-}
-
-int hardLink(const char* from, const char* to)
-{
-    return result(::link(real(from).c_str(), real(to).c_str()));
-}
-
-int changeMode(const char* path, mode_t mode, fuse_file_info*)
-{
-    return result(::chmod(real(path).c_str(), mode));
-}
-
-int changeOwner(const char* path, uid_t user, gid_t group, fuse_file_info*)
-{
-    return result(::lchown(real(path).c_str(), user, group));
-}
-
-int truncateFile(const char* path, off_t size, fuse_file_info* file)
-{
-    return result(file != nullptr ? ::ftruncate(static_cast<int>(file->fh), size) : ::truncate(real(path).c_str(), size));
-}
-
-int setTimes(const char* path, const timespec times[2], fuse_file_info*)
-{
-    return result(::utimensat(AT_FDCWD, real(path).c_str(), times, AT_SYMLINK_NOFOLLOW));
-}
-
-void prepare(const char* path, fuse_file_info* file)
-{
-    file->direct_io = named(path, "short") || named(path, "hang") ? 1 : 0;
-}
-
 int openFile(const char* path, fuse_file_info* file)
 {
     const int fd = ::open(real(path).c_str(), file->flags & ~O_NOFOLLOW);
     if (fd < 0)
         return -errno;
     file->fh = static_cast<uint64_t>(fd);
-    prepare(path, file);
-    return 0;
-}
-
-int createFile(const char* path, mode_t mode, fuse_file_info* file)
-{
-    const int fd = ::open(real(path).c_str(), file->flags, mode);
-    if (fd < 0)
-        return -errno;
-    file->fh = static_cast<uint64_t>(fd);
-    prepare(path, file);
+    file->direct_io = named(path, "short") || named(path, "hang") ? 1 : 0;
     return 0;
 }
 
@@ -161,11 +96,6 @@ int readFile(const char* path, char* buffer, size_t size, off_t offset, fuse_fil
     return result(static_cast<int>(::pread(static_cast<int>(file->fh), buffer, size, offset)));
 }
 
-int writeFile(const char*, const char* buffer, size_t size, off_t offset, fuse_file_info* file)
-{
-    return result(static_cast<int>(::pwrite(static_cast<int>(file->fh), buffer, size, offset)));
-}
-
 int fileSystemStatus(const char* path, struct statvfs* status)
 {
     return result(::statvfs(real(path).c_str(), status));
@@ -175,12 +105,6 @@ int releaseFile(const char*, fuse_file_info* file)
 {
     ::close(static_cast<int>(file->fh));
     return 0;
-}
-
-int syncFile(const char*, int dataOnly, fuse_file_info* file)
-{
-    const int fd = static_cast<int>(file->fh);
-    return result(dataOnly != 0 ? ::fdatasync(fd) : ::fsync(fd));
 }
 
 int checkAccess(const char* path, int mode)
@@ -201,23 +125,10 @@ int main(int argc, char** argv)
     operations.getattr = getAttributes;
     operations.readlink = readLink;
     operations.readdir = readFolder;
-    operations.mkdir = makeFolder;
-    operations.unlink = removeFile;
-    operations.rmdir = removeFolder;
-    operations.symlink = makeLink;
-    operations.rename = renameEntry;
-    operations.link = hardLink;
-    operations.chmod = changeMode;
-    operations.chown = changeOwner;
-    operations.truncate = truncateFile;
-    operations.utimens = setTimes;
     operations.open = openFile;
-    operations.create = createFile;
     operations.read = readFile;
-    operations.write = writeFile;
     operations.statfs = fileSystemStatus;
     operations.release = releaseFile;
-    operations.fsync = syncFile;
     operations.access = checkAccess;
     char name[] = "fault_fs";
     char foreground[] = "-f";

@@ -88,8 +88,7 @@ TEST_F(FrmMainTest, EnterPressesTheFocusedButtonAndElseGenerate)
 {
     showActive();
     QTest::keyClick(field("txtTitle"), Qt::Key_Return);
-    ASSERT_EQ(boxes.shown.size(), 1U);
-    EXPECT_EQ(boxes.shown[0].second, "全部入力してください");
+    EXPECT_EQ(boxes.said(), "Plain: 全部入力してください\n");
 
     button("cmdDirBrowse")->setFocus();
     QTest::keyClick(button("cmdDirBrowse"), Qt::Key_Return);
@@ -210,9 +209,7 @@ TEST_F(FrmMainTest, DroppedFolderWhoseNameIsNotUtf8IsRefusedAndNamedNeverItsPare
     for (const char* name : {"txtDir", "txtPath", "txtCSS"})
         EXPECT_EQ(field(name)->text(), "kept") << name;
     ASSERT_EQ(boxes.shown.size(), 4U);
-    EXPECT_EQ(boxes.shown[0].first, vaskerel::MessageBoxes::Kind::Warning);
-    EXPECT_TRUE(boxes.shown[0].second.startsWith(QString::fromStdString("「" + tree / "\\x83t\\x83H\\x83\\x8B\\x83_」")))
-        << boxes.shown[0].second.toStdString();
+    EXPECT_TRUE(boxes.said().starts_with("Warning: 「" + tree / "\\x83t\\x83H\\x83\\x8B\\x83_」")) << boxes.said();
 
     // A folder of such a name may still hold a folder with a fitting name: its path is not fitting.
     EXPECT_FALSE(dropUrl(field("txtDir"), fileUrl(sjis + "/sub")));

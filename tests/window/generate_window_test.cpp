@@ -18,18 +18,17 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <clocale>
 #include <condition_variable>
+#include <filesystem>
 #include <memory>
 #include <mutex>
-#include <clocale>
-#include <filesystem>
 #include <string>
 
 using testing_support::namesIn;
 using testing_support::readFile;
 using testing_support::writeFile;
 using vaskerel::FrmMain;
-using vaskerel::MessageBoxes;
 using vaskerel::ProgressDialog;
 
 namespace fs = std::filesystem;
@@ -44,11 +43,15 @@ protected:
         writeFile(tree / "in/a.txt", "abc");
     }
 
+    QLineEdit* field(const char* name) const { return window->findChild<QLineEdit*>(name); }
+
     void fill(const std::string& input, const std::string& output)
     {
-        window->findChild<QLineEdit*>("txtDir")->setText(QString::fromStdString(input));
-        window->findChild<QLineEdit*>("txtPath")->setText(QString::fromStdString(output));
+        field("txtDir")->setText(QString::fromStdString(input));
+        field("txtPath")->setText(QString::fromStdString(output));
     }
+
+    std::string stored(const char* key) const { return settings.GetSetting("Zorm", "Setting", key, "").toStdString(); }
 
     // Presses 計算 for these fields and waits for the run's end; false if it never came.
     bool generate(const std::string& input, const std::string& output)
@@ -99,11 +102,7 @@ TEST_F(GenerateWindowTest, EmptyFieldsWarnAndStartNothing)
     window->cmdOK_Click();
     fill(tree / "in", "");
     window->cmdOK_Click();
-    ASSERT_EQ(boxes.shown.size(), 2U);
-    for (const auto& [kind, text] : boxes.shown) {
-        EXPECT_EQ(kind, MessageBoxes::Kind::Plain);
-        EXPECT_EQ(text, "全部入力してください");
-    }
+    EXPECT_EQ(boxes.said(), "Plain: 全部入力してください\nPlain: 全部入力してください\n");
     EXPECT_FALSE(window->generating());
     EXPECT_EQ(readFile(tree / "out.htm"), "old");
 }
@@ -115,11 +114,9 @@ TEST_F(GenerateWindowTest, CompleteRunSaysDoneAndWritesTheReport)
     window->cmdOK_Click();
     EXPECT_TRUE(window->generating());
     EXPECT_FALSE(window->findChild<QPushButton*>("cmdOK")->isEnabled());
-    EXPECT_FALSE(window->findChild<QLineEdit*>("txtDir")->isEnabled());
+    EXPECT_FALSE(field("txtDir")->isEnabled());
     ASSERT_TRUE(finished.wait(10000));
-    ASSERT_EQ(boxes.shown.size(), 1U);
-    EXPECT_EQ(boxes.shown[0].first, MessageBoxes::Kind::Plain);
-    EXPECT_EQ(boxes.shown[0].second, "Done");
+    EXPECT_EQ(boxes.said(), "Plain: Done\n");
     EXPECT_NE(readFile(tree / "out.htm").find("<a href=\"a.txt\">a.txt</a></td><td>3</td>"), std::string::npos);
     EXPECT_TRUE(window->findChild<QPushButton*>("cmdOK")->isEnabled());
 }
@@ -131,8 +128,7 @@ TEST_F(GenerateWindowTest, TildeMeansTheHomeFolder)
     const bool ended = generate("~/in", "~/out.htm");
     qputenv("HOME", previous);
     ASSERT_TRUE(ended);
-    ASSERT_EQ(boxes.shown.size(), 1U);
-    EXPECT_EQ(boxes.shown[0].second, "Done");
+    EXPECT_EQ(boxes.said(), "Plain: Done\n");
     EXPECT_NE(readFile(tree / "out.htm").find("a.txt"), std::string::npos);
 }
 
@@ -140,14 +136,10 @@ TEST_F(GenerateWindowTest, FailureSaysInJapaneseWhatFailedWhereAndWhy)
 {
     ASSERT_TRUE(generate(tree / "missing", tree / "out.htm"));
     ASSERT_TRUE(generate(tree / "in", tree / "no/such/out.htm"));
-    ASSERT_EQ(boxes.shown.size(), 2U);
-    EXPECT_EQ(boxes.shown[0].first, MessageBoxes::Kind::Error);
-    EXPECT_EQ(boxes.shown[0].second.toStdString(),
-              "レポートを作成できませんでした。出力ファイルは変更していません。\n\nフォルダー「" + (tree / "missing") +
-                  "」の中を一覧にできません。\n理由: No such file or directory");
-    const std::string writeFailure = "「" + (tree / "no/such/out.htm") + "」に書き込めません。\n理由: No such file or directory";
-    EXPECT_TRUE(boxes.shown[1].second.endsWith(QString::fromStdString(writeFailure)))
-        << boxes.shown[1].second.toStdString();
+    const std::string notWritten = "Error: レポートを作成できませんでした。出力ファイルは変更していません。\n\n";
+    EXPECT_EQ(boxes.said(), notWritten + "フォルダー「" + (tree / "missing") +
+                                "」の中を一覧にできません。\n理由: No such file or directory\n" + notWritten + "「" +
+                                (tree / "no/such/out.htm") + "」に書き込めません。\n理由: No such file or directory\n");
 }
 
 TEST_F(GenerateWindowTest, SystemReasonsComeInTheUsersLocale)
@@ -158,9 +150,7 @@ TEST_F(GenerateWindowTest, SystemReasonsComeInTheUsersLocale)
     const bool ended = generate(tree / "missing", tree / "out.htm");
     std::setlocale(LC_ALL, previous.c_str());
     ASSERT_TRUE(ended);
-    ASSERT_EQ(boxes.shown.size(), 1U);
-    EXPECT_TRUE(boxes.shown[0].second.endsWith("理由: そのようなファイルやディレクトリはありません"))
-        << boxes.shown[0].second.toStdString();
+    EXPECT_TRUE(boxes.said().ends_with("理由: そのようなファイルやディレクトリはありません\n")) << boxes.said();
 }
 
 TEST_F(GenerateWindowTest, ProgressMovesDuringALargeFileAndEnterDoesNotCancel)
@@ -180,7 +170,7 @@ TEST_F(GenerateWindowTest, ProgressMovesDuringALargeFileAndEnterDoesNotCancel)
     QTest::qWait(1100);
     EXPECT_TRUE(window->generating()) << "Enter threw the run away";
     EXPECT_TRUE(progress->isVisible());
-    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(boxes.said(), "");
     const QString after = statusOf(progress);
     EXPECT_NE(after, before) << "the progress text stood still";
     // The bytes move although the one file is far from read.
@@ -199,8 +189,7 @@ TEST_F(GenerateWindowTest, CancelOrEscStopsTheRunKeepsTheOldReportAndSaysSo)
         else
             progress->findChild<QPushButton*>("progressCancel")->click();
         ASSERT_TRUE(finished.wait(10000));
-        ASSERT_EQ(boxes.shown.size(), 1U);
-        EXPECT_EQ(boxes.shown[0].second, vaskerel::cancelledText());
+        EXPECT_EQ(boxes.said(), "Plain: " + vaskerel::cancelledText().toStdString() + "\n");
         EXPECT_EQ(window->findChild<ProgressDialog*>(), nullptr);
         expectTheOldReportUntouched();
     }
@@ -213,40 +202,36 @@ TEST_F(GenerateWindowTest, ProgressDialogIsGoneBeforeTheResultShows)
     // Shrinking the file being read ends the run at once, with that file left out.
     std::filesystem::resize_file(tree / "in/huge", 0);
     ASSERT_TRUE(finished.wait(10000));
-    ASSERT_EQ(boxes.shown.size(), 1U);
-    EXPECT_EQ(boxes.shown[0].first, MessageBoxes::Kind::Warning);
-    EXPECT_TRUE(boxes.shown[0].second.contains("huge: 読み取り中に変更されました"))
-        << boxes.shown[0].second.toStdString();
+    EXPECT_TRUE(boxes.said().starts_with("Warning: ")) << boxes.said();
+    EXPECT_NE(boxes.said().find("huge: 読み取り中に変更されました"), std::string::npos) << boxes.said();
     EXPECT_FALSE(boxes.alongside[0].contains("progressDialog")) << boxes.alongside[0].join(", ").toStdString();
 }
 
 TEST_F(GenerateWindowTest, ClosingDuringARunStopsItKeepsTheReportAndSavesTheFields)
 {
-    window->findChild<QLineEdit*>("txtTitle")->setText("題名");
+    field("txtTitle")->setText("題名");
     ASSERT_NE(startLongRun(), nullptr) << "no progress dialog within three seconds";
     EXPECT_TRUE(window->close());
     EXPECT_EQ(window->findChild<ProgressDialog*>(), nullptr);
     QTest::qWait(50);
-    EXPECT_TRUE(boxes.shown.empty()) << "a window closed by the user said something about its run";
+    EXPECT_EQ(boxes.said(), "") << "a window closed by the user said something about its run";
     EXPECT_TRUE(window->endRun(std::chrono::seconds(10))) << "a run that stops when asked was left running";
     window.reset();
     expectTheOldReportUntouched();
-    EXPECT_EQ(settings.GetSetting("Zorm", "Setting", "inputDir", "").toStdString(), tree / "in");
-    EXPECT_EQ(settings.GetSetting("Zorm", "Setting", "OutFile", "").toStdString(), tree / "out.htm");
-    EXPECT_EQ(settings.GetSetting("Zorm", "Setting", "Title", ""), "題名");
+    EXPECT_EQ(stored("inputDir") + "|" + stored("OutFile") + "|" + stored("Title"), (tree / "in") + "|" + (tree / "out.htm") + "|題名");
 }
 
 TEST_F(GenerateWindowTest, FieldsComeBackAtTheNextStart)
 {
-    window->findChild<QLineEdit*>("txtCSS")->setText("style.css");
-    window->findChild<QLineEdit*>("txtTitle")->setText("タイトル");
+    field("txtCSS")->setText("style.css");
+    field("txtTitle")->setText("タイトル");
     fill("/データ", "");
     window->close();
     window = std::make_unique<FrmMain>(settings, dialog, boxes);
-    EXPECT_EQ(window->findChild<QLineEdit*>("txtDir")->text(), "/データ");
-    EXPECT_EQ(window->findChild<QLineEdit*>("txtPath")->text(), "");
-    EXPECT_EQ(window->findChild<QLineEdit*>("txtCSS")->text(), "style.css");
-    EXPECT_EQ(window->findChild<QLineEdit*>("txtTitle")->text(), "タイトル");
+    QStringList texts;
+    for (const char* name : {"txtDir", "txtPath", "txtCSS", "txtTitle"})
+        texts << field(name)->text();
+    EXPECT_EQ(texts, QStringList({"/データ", "", "style.css", "タイトル"}));
 }
 
 TEST_F(GenerateWindowTest, CancelRightAsTheRunEndsGivesEitherTheNewReportOrTheOld)
@@ -264,11 +249,10 @@ TEST_F(GenerateWindowTest, CancelRightAsTheRunEndsGivesEitherTheNewReportOrTheOl
         window->cancelGenerate();
         ASSERT_TRUE(finished.count() == 1 || finished.wait(10000));
         const std::string report = readFile(tree / "out.htm");
-        ASSERT_EQ(boxes.shown.size(), 1U);
-        if (boxes.shown[0].second == vaskerel::cancelledText()) {
+        if (boxes.said() == "Plain: " + vaskerel::cancelledText().toStdString() + "\n") {
             EXPECT_EQ(report, "old");
         } else {
-            EXPECT_EQ(boxes.shown[0].second, "Done");
+            EXPECT_EQ(boxes.said(), "Plain: Done\n");
             EXPECT_TRUE(report.ends_with("</body></html>\r\n"));
         }
         EXPECT_EQ(namesIn(tree.path()), "in\nout.htm\n");
@@ -283,10 +267,9 @@ TEST_F(GenerateWindowTest, UnwritableSettingsStoreWarnsAndStillCloses)
     auto frm = std::make_unique<FrmMain>(blocked, dialog, boxes);
     frm->show();
     EXPECT_TRUE(frm->close());
-    ASSERT_EQ(boxes.shown.size(), 1U);
-    EXPECT_EQ(boxes.shown[0].first, MessageBoxes::Kind::Warning);
-    EXPECT_TRUE(
-        boxes.shown[0].second.startsWith("入力欄の内容を " + blocked.fileFor("Zorm") + " に保存できませんでした"));
+    EXPECT_TRUE(boxes.said().starts_with("Warning: 入力欄の内容を " + blocked.fileFor("Zorm").toStdString() +
+                                         " に保存できませんでした"))
+        << boxes.said();
     EXPECT_FALSE(frm->isVisible());
 }
 
@@ -297,7 +280,7 @@ TEST_F(GenerateWindowTest, CorruptSettingsFileIsRewrittenWithoutAWarning)
     // Broken while the window was open, say by a hand edit.
     writeFile(config / "Zorm.ini", "\x01\xFF garbage [[[ = \n[Setting\n");
     EXPECT_TRUE(window->close());
-    EXPECT_TRUE(boxes.shown.empty()) << (boxes.shown.empty() ? "" : boxes.shown[0].second.toStdString());
+    EXPECT_EQ(boxes.said(), "");
     const std::string stored = readFile(config / "Zorm.ini");
     EXPECT_NE(stored.find("InputDir=/data\n"), std::string::npos) << stored;
     EXPECT_NE(stored.find("OutFile=/data/list.htm\n"), std::string::npos) << stored;
@@ -309,13 +292,12 @@ TEST_F(GenerateWindowTest, OversizedSettingsFileIsSetAsideWithOneWarningAndTheFi
     writeFile(config / "Zorm.ini", "[Setting]\nTitle=lost\n");
     testing_support::makeSparseFile(config / "Zorm.ini", vaskerel::SettingsStore::kLargestFile * 12);
     window = std::make_unique<FrmMain>(settings, dialog, boxes);
-    EXPECT_EQ(window->findChild<QLineEdit*>("txtTitle")->text(), "");
+    EXPECT_EQ(field("txtTitle")->text(), "");
     QCoreApplication::processEvents();
     ASSERT_EQ(boxes.shown.size(), 1U);
-    EXPECT_EQ(boxes.shown[0].first, MessageBoxes::Kind::Warning);
-    EXPECT_TRUE(boxes.shown[0].second.contains(settings.fileFor("Zorm") + ".set-aside"))
-        << boxes.shown[0].second.toStdString();
-    window->findChild<QLineEdit*>("txtTitle")->setText("kept");
+    EXPECT_TRUE(boxes.said().starts_with("Warning: ")) << boxes.said();
+    EXPECT_NE(boxes.said().find(settings.fileFor("Zorm").toStdString() + ".set-aside"), std::string::npos) << boxes.said();
+    field("txtTitle")->setText("kept");
     EXPECT_TRUE(window->close());
     EXPECT_EQ(boxes.shown.size(), 1U);
     EXPECT_NE(readFile(config / "Zorm.ini").find("Title=kept"), std::string::npos);
@@ -376,7 +358,7 @@ TEST_F(GenerateWindowTest, ClosingDuringAReadThatHangsStoresTheFieldsGoesAtOnceA
     StuckRun stuck;
     window.reset(stuck.makeWindow(settings, dialog, boxes));
     fill(tree / "in", tree / "out.htm");
-    window->findChild<QLineEdit*>("txtTitle")->setText("題名");
+    field("txtTitle")->setText("題名");
     window->show();
     window->cmdOK_Click();
     ASSERT_TRUE(stuck.waitUntilStuck());
@@ -385,8 +367,7 @@ TEST_F(GenerateWindowTest, ClosingDuringAReadThatHangsStoresTheFieldsGoesAtOnceA
     EXPECT_TRUE(window->close());
     EXPECT_LT(Clock::now() - started, std::chrono::seconds(1)) << "the window waited for the read";
     EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(settings.GetSetting("Zorm", "Setting", "Title", ""), "題名");
-    EXPECT_EQ(settings.GetSetting("Zorm", "Setting", "OutFile", "").toStdString(), tree / "out.htm");
+    EXPECT_EQ(stored("Title") + "|" + stored("OutFile"), "題名|" + (tree / "out.htm"));
 
     started = Clock::now();
     EXPECT_FALSE(window->endRun(std::chrono::milliseconds(100)));
@@ -394,7 +375,7 @@ TEST_F(GenerateWindowTest, ClosingDuringAReadThatHangsStoresTheFieldsGoesAtOnceA
     EXPECT_LT(Clock::now() - started, std::chrono::seconds(1)) << "the process would wait for the read";
     stuck.release();
     QTest::qWait(100);
-    EXPECT_TRUE(boxes.shown.empty()) << "a window closed by the user said something about its run";
+    EXPECT_EQ(boxes.said(), "") << "a window closed by the user said something about its run";
 }
 
 TEST(ProgressDialog, BarHasANameForScreenReaders)

@@ -18,6 +18,7 @@
 
 #include <functional>
 #include <ostream>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -66,6 +67,16 @@ public:
     std::vector<std::pair<Kind, QString>> shown;
     // The object names of the other windows on screen while each box showed.
     std::vector<QStringList> alongside;
+
+    // Each box shown as "Kind: text", one a line, for a whole sequence in one comparison.
+    std::string said() const
+    {
+        std::string text;
+        for (const auto& [kind, shownText] : shown)
+            text += std::string(kind == Kind::Plain ? "Plain" : kind == Kind::Warning ? "Warning" : "Error") + ": " +
+                    shownText.toStdString() + "\n";
+        return text;
+    }
 
     void show(Kind kind, const QString& text) override
     {
