@@ -102,19 +102,15 @@ TEST_F(BatchTest, ReadOnlyReportIsRefusedAsSuch)
 
 TEST_F(BatchTest, WithoutADisplayNoArgumentsPrintTheUsageAndExitTwo)
 {
-    const auto withoutDisplay = [](const char* display) {
-        return [display] {
-            ::unsetenv("WAYLAND_DISPLAY");
-            ::unsetenv("QT_QPA_PLATFORM");
-            if (display != nullptr)
-                ::setenv("DISPLAY", display, 1);
-            else
-                ::unsetenv("DISPLAY");
-        };
-    };
     // No display named at all, then one that does not exist.
     for (const char* display : {static_cast<const char*>(nullptr), ":4093"}) {
-        const ChildResult result = testing_support::runVaskerelAfter(withoutDisplay(display), {});
+        const ChildResult result = testing_support::runVaskerelAfter(
+            [display] {
+                ::unsetenv("WAYLAND_DISPLAY");
+                ::unsetenv("QT_QPA_PLATFORM");
+                display != nullptr ? ::setenv("DISPLAY", display, 1) : ::unsetenv("DISPLAY");
+            },
+            {});
         EXPECT_EQ(result.exitCode, 2) << result.errors;
         EXPECT_EQ(result.output, "");
         EXPECT_TRUE(result.errors.starts_with("vaskerel: cannot open the window: ")) << result.errors;

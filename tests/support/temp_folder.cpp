@@ -18,6 +18,15 @@ namespace testing_support {
 
 namespace {
 
+std::string sortedLines(std::vector<std::string> lines)
+{
+    std::sort(lines.begin(), lines.end());
+    std::string joined;
+    for (const auto& line : lines)
+        joined += line + "\n";
+    return joined;
+}
+
 void makeRemovable(const fs::path& root)
 {
     std::error_code error;
@@ -107,11 +116,7 @@ std::string namesIn(const std::string& folder)
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder))
         names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    std::string joined;
-    for (const auto& name : names)
-        joined += name + "\n";
-    return joined;
+    return sortedLines(std::move(names));
 }
 
 std::string treeSnapshot(const std::string& root)
@@ -125,11 +130,7 @@ std::string treeSnapshot(const std::string& root)
                         std::to_string(status.st_size) + " mtime " + std::to_string(status.st_mtim.tv_sec) + "." +
                         std::to_string(status.st_mtim.tv_nsec));
     }
-    std::sort(lines.begin(), lines.end());
-    std::string snapshot;
-    for (const auto& line : lines)
-        snapshot += line + "\n";
-    return snapshot;
+    return sortedLines(std::move(lines));
 }
 
 } // namespace testing_support

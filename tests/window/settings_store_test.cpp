@@ -1,14 +1,13 @@
 #include "window/settings_store.h"
 
+#include "child_process.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <chrono>
-#include <csignal>
 #include <filesystem>
 
 using vaskerel::SettingsStore;
@@ -66,21 +65,12 @@ TEST(SettingsStore, CorruptFileReadsAsDefaultsAndCountsAsSavedOnlyWhenItWasRewri
     const std::string corrupt = "\x01\xFF garbage [[[ = \n[Setting\n";
     testing_support::writeFile(folder / "Zorm.ini", corrupt);
     EXPECT_EQ(SettingsStore(folderOf(folder)).GetSetting(kApp, kSection, "Title", "none"), "none");
-    {
-        // Files this process writes may not grow past a few bytes, even for root.
-        rlimit previous {};
-        ::getrlimit(RLIMIT_FSIZE, &previous);
-        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit tiny = previous;
-        tiny.rlim_cur = 8;
-        ::setrlimit(RLIMIT_FSIZE, &tiny);
-        SettingsStore store(folderOf(folder));
-        const bool saved = store.SaveSetting(kApp, kSection, "Title", "x");
-        ::setrlimit(RLIMIT_FSIZE, &previous);
-        std::signal(SIGXFSZ, previousHandler);
-        EXPECT_FALSE(saved);
-        EXPECT_EQ(testing_support::readFile(folder / "Zorm.ini"), corrupt);
-    }
+    // Files the child writes may not grow past a few bytes, even for root.
+    const auto unsaved = testing_support::runInChild(
+        [&] { return SettingsStore(folderOf(folder)).SaveSetting(kApp, kSection, "Title", "x") ? "saved" : "not saved"; },
+        {.fileSizeLimit = 8});
+    EXPECT_EQ(unsaved.output, "not saved");
+    EXPECT_EQ(testing_support::readFile(folder / "Zorm.ini"), corrupt);
     SettingsStore store(folderOf(folder));
     EXPECT_TRUE(store.SaveSetting(kApp, kSection, "Title", "x"));
     EXPECT_NE(testing_support::readFile(folder / "Zorm.ini").find("Title=x"), std::string::npos);

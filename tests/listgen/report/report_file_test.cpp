@@ -60,6 +60,11 @@ mode_t permissionsOf(const std::string& path)
     return status.st_mode & 07777;
 }
 
+class ReportFileTest : public ::testing::Test {
+protected:
+    TempFolder folder;
+};
+
 class UmaskGuard {
 public:
     explicit UmaskGuard(mode_t mask) : previous_(::umask(mask)) {}
@@ -71,9 +76,8 @@ private:
 
 } // namespace
 
-TEST(ReportFile, CommitPutsTheNewReportInPlaceAndNothingElse)
+TEST_F(ReportFileTest, CommitPutsTheNewReportInPlaceAndNothingElse)
 {
-    TempFolder folder;
     writeFile(folder / "r.htm", "old");
     {
         ReportFile report(folder / "r.htm");
@@ -86,9 +90,8 @@ TEST(ReportFile, CommitPutsTheNewReportInPlaceAndNothingElse)
     EXPECT_EQ(namesIn(folder.path()), "r.htm\n");
 }
 
-TEST(ReportFile, DiscardedReportLeavesTheOldOneByteForByte)
+TEST_F(ReportFileTest, DiscardedReportLeavesTheOldOneByteForByte)
 {
-    TempFolder folder;
     writeFile(folder / "r.htm", "old report");
     {
         ReportFile report(folder / "r.htm");
@@ -102,9 +105,8 @@ TEST(ReportFile, DiscardedReportLeavesTheOldOneByteForByte)
     EXPECT_EQ(namesIn(folder.path()), "r.htm\n");
 }
 
-TEST(ReportFile, ReplacedReportKeepsItsModeAndANewOneGetsTheUmask)
+TEST_F(ReportFileTest, ReplacedReportKeepsItsModeAndANewOneGetsTheUmask)
 {
-    TempFolder folder;
     writeFile(folder / "r.htm", "old");
     ::chmod((folder / "r.htm").c_str(), 0640);
     for (const mode_t mask : {mode_t{022}, mode_t{077}}) {
@@ -118,12 +120,11 @@ TEST(ReportFile, ReplacedReportKeepsItsModeAndANewOneGetsTheUmask)
 
 // A report that somebody else put there hands neither its owner nor its mode down: they could
 // read the listing or rewrite its digests. In a shared sticky folder it is not replaced at all.
-TEST(ReportFile, AnOldReportOfAnotherUserHandsNothingDownAndInASharedFolderStays)
+TEST_F(ReportFileTest, AnOldReportOfAnotherUserHandsNothingDownAndInASharedFolderStays)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to give files other owners";
     constexpr uid_t kOther = 65534;
-    TempFolder folder;
     const UmaskGuard guard(022);
     const auto plant = [&](const std::string& path, uid_t owner) {
         writeFile(path, "planted");
@@ -152,9 +153,8 @@ TEST(ReportFile, AnOldReportOfAnotherUserHandsNothingDownAndInASharedFolderStays
     EXPECT_EQ(status.st_mode & 07777, 0600U);
 }
 
-TEST(ReportFile, KnowsItsOwnNamesByTheirFolderNotByTheSpelling)
+TEST_F(ReportFileTest, KnowsItsOwnNamesByTheirFolderNotByTheSpelling)
 {
-    TempFolder folder;
     writeFile(folder / "r.htm", "old");
     struct stat folderStatus {};
     ::stat(folder.path().c_str(), &folderStatus);
@@ -165,9 +165,8 @@ TEST(ReportFile, KnowsItsOwnNamesByTheirFolderNotByTheSpelling)
     EXPECT_EQ(places[0].name, "r.htm");
 }
 
-TEST(ReportFile, OutputLinkKeepsTheLinkAndReplacesItsTarget)
+TEST_F(ReportFileTest, OutputLinkKeepsTheLinkAndReplacesItsTarget)
 {
-    TempFolder folder;
     std::filesystem::create_directory(folder / "sub");
     writeFile(folder / "sub/target.htm", "old");
     std::filesystem::create_symlink("sub/target.htm", folder / "link.htm");
@@ -183,11 +182,10 @@ TEST(ReportFile, OutputLinkKeepsTheLinkAndReplacesItsTarget)
               "write " + (folder / "self") + ": Too many levels of symbolic links");
 }
 
-TEST(ReportFile, LinkOfAnotherUserInASharedStickyFolderIsNotFollowed)
+TEST_F(ReportFileTest, LinkOfAnotherUserInASharedStickyFolderIsNotFollowed)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to give the link another owner";
-    TempFolder folder;
     const std::string shared = folder / "shared";
     std::filesystem::create_directory(shared);
     ::chmod(shared.c_str(), 01777);
@@ -203,9 +201,8 @@ TEST(ReportFile, LinkOfAnotherUserInASharedStickyFolderIsNotFollowed)
     EXPECT_EQ(readFile(folder / "victim"), "");
 }
 
-TEST(ReportFile, OutputThatNamesAnOpenStreamIsWrittenIntoIt)
+TEST_F(ReportFileTest, OutputThatNamesAnOpenStreamIsWrittenIntoIt)
 {
-    TempFolder folder;
     writeFile(folder / "build.log", "before\n");
     struct stat before {};
     ::stat((folder / "build.log").c_str(), &before);
@@ -235,9 +232,8 @@ TEST(ReportFile, OutputThatNamesAnOpenStreamIsWrittenIntoIt)
               "write /proc/1/fd/1: OpenFileOfAnotherProcess");
 }
 
-TEST(ReportFile, ACloseThatFailsLeavesTheOldReport)
+TEST_F(ReportFileTest, ACloseThatFailsLeavesTheOldReport)
 {
-    TempFolder folder;
     writeFile(folder / "r.htm", "old report");
     const auto result = testing_support::runInChild([&] {
         ReportFile report(folder / "r.htm");
@@ -250,9 +246,8 @@ TEST(ReportFile, ACloseThatFailsLeavesTheOldReport)
     EXPECT_EQ(namesIn(folder.path()), "r.htm\n");
 }
 
-TEST(ReportFile, WildcardsInTheOutputAreOrdinaryCharacters)
+TEST_F(ReportFileTest, WildcardsInTheOutputAreOrdinaryCharacters)
 {
-    TempFolder folder;
     writeFile(folder / "r1.htm", "other");
     writeFile(folder / "rx.htm", "other");
     ReportFile report(folder / "r*?.htm");
@@ -261,32 +256,28 @@ TEST(ReportFile, WildcardsInTheOutputAreOrdinaryCharacters)
     EXPECT_EQ(readFile(folder / "r1.htm"), "other");
 }
 
-TEST(ReportFile, OutputThatIsAFolderIsAnError)
+TEST_F(ReportFileTest, OutputThatIsAFolderIsAnError)
 {
-    TempFolder folder;
     std::filesystem::create_directory(folder / "dir");
     EXPECT_EQ(failureOf([&] { ReportFile report(folder / "dir"); }), "write " + (folder / "dir") + ": Is a directory");
     EXPECT_EQ(failureOf([&] { ReportFile report(folder / "dir/"); }), "write " + (folder / "dir/") + ": Is a directory");
 }
 
-TEST(ReportFile, OutputThatIsNoRegularFileIsNeverReplaced)
+TEST_F(ReportFileTest, OutputThatIsNoRegularFileIsNeverReplaced)
 {
-    TempFolder folder;
     ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0644), 0);
     EXPECT_EQ(failureOf([&] { ReportFile report(folder / "pipe"); }), "write " + (folder / "pipe") + ": NotARegularFile");
 }
 
-TEST(ReportFile, UnwritableFolderIsAnError)
+TEST_F(ReportFileTest, UnwritableFolderIsAnError)
 {
-    TempFolder folder;
     ::chmod(folder.path().c_str(), 0755);
     EXPECT_EQ(failureAsNobody(folder / "r.htm"), "write " + (folder / "r.htm") + ": Permission denied; folder must be writable");
     EXPECT_EQ(namesIn(folder.path()), "");
 }
 
-TEST(ReportFile, ReadOnlyReportIsRefusedAsSuch)
+TEST_F(ReportFileTest, ReadOnlyReportIsRefusedAsSuch)
 {
-    TempFolder folder;
     folder.openToEveryone();
     writeFile(folder / "r.htm", "old report");
     ::chmod((folder / "r.htm").c_str(), 0444);
@@ -294,9 +285,8 @@ TEST(ReportFile, ReadOnlyReportIsRefusedAsSuch)
     EXPECT_EQ(readFile(folder / "r.htm"), "old report");
 }
 
-TEST(ReportFile, AFolderThatCannotBeSyncedAfterTheRenameIsAFailureThatSaysSo)
+TEST_F(ReportFileTest, AFolderThatCannotBeSyncedAfterTheRenameIsAFailureThatSaysSo)
 {
-    TempFolder folder;
     writeFile(folder / "r.htm", "old");
     const auto result = testing_support::runInChild(
         [&] {
@@ -311,9 +301,8 @@ TEST(ReportFile, AFolderThatCannotBeSyncedAfterTheRenameIsAFailureThatSaysSo)
 
 // Where files cannot be unnamed, a run that is killed leaves its temporary file; the next run
 // into the folder removes it once its writer is known to be gone, and never one still in use.
-TEST(ReportFile, TemporaryFilesOfKilledRunsAreRemovedAndNoOtherOne)
+TEST_F(ReportFileTest, TemporaryFilesOfKilledRunsAreRemovedAndNoOtherOne)
 {
-    TempFolder folder;
     const testing_support::ChildLimits named{.withoutUnnamedFiles = true};
     const auto killedRun = testing_support::runInChild(
         [&] {
@@ -358,9 +347,8 @@ TEST(ReportFile, TemporaryFilesOfKilledRunsAreRemovedAndNoOtherOne)
     EXPECT_EQ(readFile(folder / "r.htm"), "new");
 }
 
-TEST(ReportFile, UnfinishedNamedTemporaryIsRemovedForAProcessThatEndsWithoutIt)
+TEST_F(ReportFileTest, UnfinishedNamedTemporaryIsRemovedForAProcessThatEndsWithoutIt)
 {
-    TempFolder folder;
     writeFile(folder / "r.htm", "old");
     const auto result = testing_support::runInChild(
         [&] {

@@ -8,15 +8,14 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
-#include <tuple>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <optional>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 using listgen::ReportRow;
@@ -45,23 +44,33 @@ using listgen::ListingKind;
 using listgen::ListingProblem;
 using Refusal = std::tuple<std::optional<ListingKind>, std::optional<ListingProblem>, std::size_t>;
 
+// The rows of a listing as "name size" lines, or only the names.
+std::string rowsOf(const std::string& path, bool withSizes = true)
+{
+    const auto reader = listgen::openRowReader(path);
+    std::string text;
+    ReportRow row;
+    while (reader->next(row)) {
+        text += row.relName;
+        if (withSizes)
+            text.append(" ").append(std::to_string(row.facts.size));
+        text += '\n';
+    }
+    return text;
+}
+
 class RowReaderTest : public ::testing::Test {
 protected:
     // The rows as "name size" lines, or "refused" when the whole file was.
     std::string read(const std::string& content)
     {
         writeFile(path(), content);
-        std::string text;
         try {
-            const auto reader = listgen::openRowReader(path());
-            ReportRow row;
-            while (reader->next(row))
-                text += row.relName + " " + std::to_string(row.facts.size) + "\n";
+            return rowsOf(path());
         } catch (const listgen::ReportFormatError& error) {
             EXPECT_EQ(error.failure().path, path());
             return "refused";
         }
-        return text;
     }
 
     // Why the whole file was refused: what it was taken for, the problem and the line.
@@ -69,10 +78,7 @@ protected:
     {
         writeFile(path(), content);
         try {
-            const auto reader = listgen::openRowReader(path());
-            ReportRow row;
-            while (reader->next(row)) {
-            }
+            rowsOf(path());
         } catch (const listgen::ReportFormatError& error) {
             return {error.failure().kind, error.failure().problem, error.failure().line};
         }
@@ -131,23 +137,14 @@ TEST_F(RowReaderTest, ReadsFromAPipeAsFromAFile)
 {
     ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
     std::thread writer([&] { writeFile(folder / "fifo", kGood); });
-    std::string rows;
-    const auto reader = listgen::openRowReader(folder / "fifo");
-    ReportRow row;
-    while (reader->next(row))
-        rows += row.relName + "\n";
+    const std::string rows = rowsOf(folder / "fifo", false);
     writer.join();
     EXPECT_EQ(rows, "sub/x\na#b\nz\n");
 
     writeFile(path(), kGood);
     const auto child = testing_support::runInChild([&] {
-        const int report = ::open(path().c_str(), O_RDONLY);
-        ::dup2(report, STDIN_FILENO);
-        const auto fromStandardInput = listgen::openRowReader("-");
-        std::string names;
-        while (fromStandardInput->next(row))
-            names += row.relName + "\n";
-        return names;
+        ::dup2(::open(path().c_str(), O_RDONLY), STDIN_FILENO);
+        return rowsOf("-", false);
     });
     EXPECT_EQ(child.output, "sub/x\na#b\nz\n");
 }
@@ -157,8 +154,7 @@ TEST_F(RowReaderTest, ManifestsAreReadInWalkOrderWithoutSizes)
     const std::string d41 = "d41d8cd98f00b204e9800998ecf8427e";
     EXPECT_EQ(read("D41D8CD98F00B204E9800998ECF8427E  ./z\n" + d41 + " *sub/x\r\n\\" + d41 + "  back\\\\slash\\n\n"),
               "sub/x 0\nback\\slash\n 0\nz 0\n");
-    // md5sum --tag lines, comments and empty lines, as md5sum -c reads them.
-    // md5sum -c reads a last line without its line end.
+    // md5sum -c reads a last line without its line end, and --tag lines, comments and empty lines.
     EXPECT_EQ(read(d41 + "  a\n" + d41 + "  b"), "a 0\nb 0\n");
     EXPECT_EQ(read(d41 + "  a\r\n" + d41 + "  b\r"), "a 0\nb 0\n");
     EXPECT_EQ(read("# made by md5sum --tag\n\nMD5 (b) = " + d41 + "\n\r\n\\MD5 (c\\r) = " + d41 + "\n"), "b 0\nc\r 0\n");
@@ -180,8 +176,9 @@ TEST_F(RowReaderTest, LinesEndedByNulAreRefusedAsSuch)
 {
     const std::string d41 = "d41d8cd98f00b204e9800998ecf8427e";
     const std::string nul(1, '\0');
-    EXPECT_EQ(std::get<1>(refusal(d41 + "  a" + nul + d41 + "  b" + nul)), ListingProblem::NulByte);
-    EXPECT_EQ(std::get<2>(refusal(d41 + "  a" + nul + d41 + "  b" + nul)), 1U);
+    const Refusal first = refusal(d41 + "  a" + nul + d41 + "  b" + nul);
+    EXPECT_EQ(std::get<1>(first), ListingProblem::NulByte);
+    EXPECT_EQ(std::get<2>(first), 1U);
     EXPECT_EQ(std::get<2>(refusal(d41 + "  a\n" + d41 + "  b" + nul)), 2U);
 }
 
