@@ -41,6 +41,12 @@ protected:
         return run(arguments);
     }
 
+    // A shell command run in the input folder, with the file as $1.
+    ChildResult shellInInput(const std::string& command, const std::string& file) const
+    {
+        return testing_support::runProgram({"/bin/sh", "-c", "cd \"$0\" && " + command, input(), file});
+    }
+
     std::string input() const { return folder / "in"; }
     std::string report() const { return folder / "report.htm"; }
 
@@ -89,8 +95,7 @@ TEST_F(VerifyCliTest, ManifestsPassMd5sumAndSha256sumAndVerifyLikeTheReport)
     const std::string sha256 = folder / "sums.sha256";
     ASSERT_EQ(run({"-i", input(), "-o", report(), "--checksums", md5, "--sha256", sha256}).exitCode, 0);
     for (const auto& [tool, manifest] : {std::pair{"md5sum", md5}, std::pair{"sha256sum", sha256}}) {
-        const ChildResult check = testing_support::runProgram(
-            {"/bin/sh", "-c", std::string("cd \"$0\" && ") + tool + " --quiet -c \"$1\"", input(), manifest});
+        const ChildResult check = shellInInput(std::string(tool) + " --quiet -c \"$1\"", manifest);
         EXPECT_EQ(check.exitCode, 0) << tool << check.output << check.errors;
         const ChildResult matches = run({"--verify", manifest, "-i", input()});
         EXPECT_EQ(matches.exitCode, 0) << matches.errors;
@@ -125,8 +130,7 @@ TEST_F(VerifyCliTest, AHandOverVerifiesWithEitherOutputWhereverTheyLie)
     const std::string manifest = folder / "in/SUMS.md5";
     ASSERT_EQ(run({"-i", input(), "-o", report, "--checksums", manifest, "--sha256", folder / "in/SUMS.sha256"}).exitCode,
               0);
-    const ChildResult md5sum =
-        testing_support::runProgram({"/bin/sh", "-c", "cd \"$0\" && md5sum --quiet -c \"$1\"", input(), manifest});
+    const ChildResult md5sum = shellInInput("md5sum --quiet -c \"$1\"", manifest);
     EXPECT_EQ(md5sum.exitCode, 0) << md5sum.output;
     const std::string note = ": it lists exactly the files of the report being checked\n";
     const ChildResult byReport = run({"--verify", report, "-i", input()});
@@ -147,9 +151,8 @@ TEST_F(VerifyCliTest, AHandOverVerifiesWithEitherOutputWhereverTheyLie)
 TEST_F(VerifyCliTest, ManifestsInEveryFormMd5sumWritesVerify)
 {
     const std::string tagged = folder / "tagged.md5";
-    const ChildResult made = testing_support::runProgram(
-        {"/bin/sh", "-c", "cd \"$0\" && { echo '# made with --tag'; echo; find . -type f | sort | xargs -d '\\n' md5sum --tag; } >\"$1\"",
-         input(), tagged});
+    const ChildResult made = shellInInput(
+        "{ echo '# made with --tag'; echo; find . -type f | sort | xargs -d '\\n' md5sum --tag; } >\"$1\"", tagged);
     ASSERT_EQ(made.exitCode, 0) << made.errors;
     EXPECT_EQ(exitAndErrors(run({"--verify", tagged, "-i", input()})),
               "exit 0: vaskerel: 8 files checked by MD5: 0 changed, 0 missing, 0 new\n");
@@ -158,7 +161,7 @@ TEST_F(VerifyCliTest, ManifestsInEveryFormMd5sumWritesVerify)
 TEST_F(VerifyCliTest, NulSeparatedAndEmptyManifestsAreRefusedAndSaySo)
 {
     const std::string zero = folder / "zero.md5";
-    ASSERT_EQ(testing_support::runProgram({"/bin/sh", "-c", "cd \"$0\" && md5sum -z z >\"$1\"", input(), zero}).exitCode, 0);
+    ASSERT_EQ(shellInInput("md5sum -z z >\"$1\"", zero).exitCode, 0);
     EXPECT_EQ(exitAndErrors(run({"--verify", zero, "-i", input()})),
               "exit 2: vaskerel: " + zero +
                   " holds a NUL byte: manifests whose lines end in NUL (md5sum -z) are not read; make it without -z (line 1)\n");

@@ -19,10 +19,9 @@
 
 #include <chrono>
 #include <clocale>
-#include <condition_variable>
 #include <filesystem>
 #include <memory>
-#include <mutex>
+#include <semaphore>
 #include <string>
 
 using testing_support::namesIn;
@@ -308,60 +307,36 @@ namespace {
 // A run stuck in a read that no cancel reaches, as on a stalled network or FUSE file system,
 // until the test lets it go (or five seconds pass, so that a window that waits for it fails
 // rather than hangs).
-class StuckRun {
-public:
-    ~StuckRun() { release(); }
-
-    FrmMain* makeWindow(vaskerel::SettingsStore& settings, ScriptedDialog& dialog, RecordedBoxes& boxes)
-    {
-        return new FrmMain(settings, dialog, boxes,
-                           [state = state_](const listgen::ListRequest&, const listgen::ProgressCallback&,
-                                            const std::atomic<bool>&) {
-                               std::unique_lock lock(state->mutex);
-                               state->stuck = true;
-                               state->changed.notify_all();
-                               state->changed.wait_for(lock, std::chrono::seconds(5), [&] { return state->released; });
-                               listgen::Outcome outcome;
-                               outcome.status = listgen::Outcome::Status::Complete;
-                               return outcome;
-                           });
-    }
-
-    bool waitUntilStuck()
-    {
-        std::unique_lock lock(state_->mutex);
-        return state_->changed.wait_for(lock, std::chrono::seconds(5), [&] { return state_->stuck; });
-    }
-
-    void release()
-    {
-        const std::lock_guard lock(state_->mutex);
-        state_->released = true;
-        state_->changed.notify_all();
-    }
-
-private:
-    struct State {
-        std::mutex mutex;
-        std::condition_variable changed;
-        bool stuck = false;
-        bool released = false;
-    };
-    std::shared_ptr<State> state_ = std::make_shared<State>();
+struct StuckRun {
+    std::binary_semaphore stuck{0};
+    std::counting_semaphore<> released{0};
 };
+
+FrmMain* windowWithAStuckRun(const std::shared_ptr<StuckRun>& run, vaskerel::SettingsStore& settings,
+                             ScriptedDialog& dialog, RecordedBoxes& boxes)
+{
+    return new FrmMain(settings, dialog, boxes,
+                       [run](const listgen::ListRequest&, const listgen::ProgressCallback&, const std::atomic<bool>&) {
+                           run->stuck.release();
+                           (void)run->released.try_acquire_for(std::chrono::seconds(5));
+                           listgen::Outcome outcome;
+                           outcome.status = listgen::Outcome::Status::Complete;
+                           return outcome;
+                       });
+}
 
 } // namespace
 
 TEST_F(GenerateWindowTest, ClosingDuringAReadThatHangsStoresTheFieldsGoesAtOnceAndLeavesTheRun)
 {
     using Clock = std::chrono::steady_clock;
-    StuckRun stuck;
-    window.reset(stuck.makeWindow(settings, dialog, boxes));
+    const auto stuck = std::make_shared<StuckRun>();
+    window.reset(windowWithAStuckRun(stuck, settings, dialog, boxes));
     fill(tree / "in", tree / "out.htm");
     field("txtTitle")->setText("題名");
     window->show();
     window->cmdOK_Click();
-    ASSERT_TRUE(stuck.waitUntilStuck());
+    ASSERT_TRUE(stuck->stuck.try_acquire_for(std::chrono::seconds(5)));
 
     auto started = Clock::now();
     EXPECT_TRUE(window->close());
@@ -373,7 +348,7 @@ TEST_F(GenerateWindowTest, ClosingDuringAReadThatHangsStoresTheFieldsGoesAtOnceA
     EXPECT_FALSE(window->endRun(std::chrono::milliseconds(100)));
     window.reset();
     EXPECT_LT(Clock::now() - started, std::chrono::seconds(1)) << "the process would wait for the read";
-    stuck.release();
+    stuck->released.release();
     QTest::qWait(100);
     EXPECT_EQ(boxes.said(), "") << "a window closed by the user said something about its run";
 }
