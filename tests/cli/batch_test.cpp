@@ -89,17 +89,6 @@ TEST_F(BatchTest, HelpAndVersionThatCannotBeWrittenAreWriteErrors)
     }
 }
 
-TEST_F(BatchTest, ReadOnlyReportIsRefusedAsSuch)
-{
-    folder.openToEveryone();
-    ::chmod((folder / "out").c_str(), 0777);
-    writeFile(output(), "old");
-    ::chmod(output().c_str(), 0444);
-    EXPECT_EQ(exitAndErrors(run({"-i", input(), "-o", output()}, {.unprivileged = true})),
-              "exit 1: vaskerel: cannot write " + output() + ": the report is read-only\n");
-    EXPECT_EQ(readFile(output()), "old");
-}
-
 TEST_F(BatchTest, WithoutADisplayNoArgumentsPrintTheUsageAndExitTwo)
 {
     // No display named at all, then one that does not exist.

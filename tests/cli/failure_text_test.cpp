@@ -29,6 +29,8 @@ TEST(FailureText, NamesActionPathReasonAndWhatTheToolDoes)
                listgen::FailureHint::InPlaceButNotSynced, {}};
     EXPECT_EQ(vaskerel::failureText(failure), "cannot sync the folder of /r/a.htm: Input/output error; the new report "
                                               "is in place, but may not survive a crash");
+    failure = {listgen::RunAction::WriteOutput, "/r/a.htm", RunError::ReportReadOnly, listgen::FailureHint::None, {}};
+    EXPECT_EQ(vaskerel::failureText(failure), "cannot write /r/a.htm: the report is read-only");
     failure = {listgen::RunAction::Run, "/r/a.htm", RunError::Unexpected, listgen::FailureHint::None, "no MD5 here"};
     EXPECT_EQ(vaskerel::failureText(failure), "no MD5 here");
 }

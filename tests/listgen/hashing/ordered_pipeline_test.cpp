@@ -75,11 +75,13 @@ public:
     {
         paths.push_back(entry.path);
         kinds.push_back(entry.kind);
+        sizes.push_back(entry.facts.size);
         mostInFlight = std::max(mostInFlight, source_.given.load() - static_cast<int>(paths.size()));
     }
 
     std::vector<std::string> paths;
     std::vector<Entry::Kind> kinds;
+    std::vector<std::uint64_t> sizes;
     int mostInFlight = 0;
 
 private:
@@ -198,17 +200,11 @@ TEST(OrderedPipeline, AReaderBusyWithALargeFileLeavesTheRestToTheOthers)
     std::atomic<int> smallDone{0};
     const listgen::HasherFactory uneven = [&] { return std::make_unique<UnevenHasher>(nextReader, smallDone); };
     CountingSource source(330);
-    std::vector<int> byReader(2, 0);
-    struct Counting : listgen::EntrySink {
-        std::vector<int>& counts;
-        explicit Counting(std::vector<int>& c) : counts(c) {}
-        void accept(const Entry& entry) override
-        {
-            if (entry.kind == Entry::Kind::Hashed)
-                ++counts[entry.facts.size];
-        }
-    } counting(byReader);
-    hashInReportOrder(source, uneven, {2, 64, 4096}, kGoOn, counting);
+    RecordingSink sink(source);
+    hashInReportOrder(source, uneven, {2, 64, 4096}, kGoOn, sink);
+    int byReader[2] = {0, 0};
+    for (std::size_t i = 0; i < sink.sizes.size(); ++i)
+        byReader[sink.sizes[i]] += sink.kinds[i] == Entry::Kind::Hashed ? 1 : 0;
     ASSERT_EQ(byReader[0] + byReader[1], 297);
     EXPECT_GE(std::max(byReader[0], byReader[1]), UnevenHasher::kOthersCanTake) << byReader[0] << " and " << byReader[1];
 }

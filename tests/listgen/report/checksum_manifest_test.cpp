@@ -9,11 +9,13 @@ namespace {
 
 const std::string kHex = "0123456789abcdef0123456789abcdef";
 
-const listgen::Md5Hex kDigest = [] {
-    listgen::Md5Hex digest;
-    std::copy(kHex.begin(), kHex.end(), digest.begin());
-    return digest;
-}();
+template <typename Hex>
+Hex hexOf(const std::string& text)
+{
+    Hex hex;
+    std::copy(text.begin(), text.end(), hex.begin());
+    return hex;
+}
 
 // The name a line holds, "#" for a line that holds nothing, "!" for one md5sum -c would not
 // read, "?" for a digest of another kind; its digest must be kHex (MD5) or kHex twice (SHA-256).
@@ -54,7 +56,7 @@ TEST(ChecksumManifest, WritesLinesAsMd5sumDoesAndReadsThemBack)
     };
     for (const auto& [name, line] : cases) {
         std::string written;
-        listgen::appendManifestLine(written, name, kDigest);
+        listgen::appendManifestLine(written, name, hexOf<listgen::Md5Hex>(kHex));
         EXPECT_EQ(written, line);
         const std::string read = nameIn(std::string_view(written).substr(0, written.size() - 1));
         EXPECT_EQ(read, name == "-" ? "./-" : name);
@@ -130,11 +132,6 @@ TEST(ChecksumManifest, ReadsSha256LinesAndTellsOtherDigestsApart)
     for (const auto& [line, name] : cases)
         EXPECT_EQ(nameIn(line), name) << line;
     std::string written;
-    const listgen::Sha256Hex digest = [&] {
-        listgen::Sha256Hex value;
-        std::copy(sha.begin(), sha.end(), value.begin());
-        return value;
-    }();
-    listgen::appendManifestLine(written, "-", digest);
+    listgen::appendManifestLine(written, "-", hexOf<listgen::Sha256Hex>(sha));
     EXPECT_EQ(written, sha + "  ./-\n");
 }
