@@ -99,24 +99,19 @@ TEST_P(Md5LanesKernel, StreamsInChunksOfAnySizeMatchOpenSsl)
     std::mt19937 random(13);
     const std::size_t chunkLimits[] = {1, 64, 200, 5000, 70000};
     constexpr std::uint64_t kStreamTags = 1 << 20;
-    struct Planned {
-        Bytes content;
-        std::vector<std::size_t> chunkSizes;
-        std::size_t nextChunk = 0;
-        std::size_t fed = 0;
-        Md5Lanes::StreamId id = Md5Lanes::kNoStream;
-    };
-    std::vector<Planned> streams;
+    // Each stream's content in chunks of random sizes, at times with an empty one among them.
+    std::vector<std::vector<Bytes>> streams;
     for (const std::size_t size : {0, 1, 55, 56, 63, 64, 65, 119, 120, 128, 4096, 100000, 777777}) {
-        Planned planned{randomBytes(random, size), {}};
-        for (std::size_t left = size; left > 0;) {
-            const std::size_t chunk = std::min<std::size_t>(left, 1 + random() % chunkLimits[random() % 5]);
-            planned.chunkSizes.push_back(chunk);
-            left -= chunk;
+        const Bytes content = randomBytes(random, size);
+        std::vector<Bytes> chunks;
+        for (std::size_t at = 0; at < size;) {
+            const std::size_t chunk = std::min<std::size_t>(size - at, 1 + random() % chunkLimits[random() % 5]);
+            chunks.emplace_back(content.begin() + at, content.begin() + at + chunk);
+            at += chunk;
         }
         if (random() % 2 == 0)
-            planned.chunkSizes.insert(planned.chunkSizes.begin() + random() % (planned.chunkSizes.size() + 1), 0);
-        streams.push_back(std::move(planned));
+            chunks.insert(chunks.begin() + random() % (chunks.size() + 1), Bytes());
+        streams.push_back(std::move(chunks));
     }
 
     Md5Lanes lanes = make();
@@ -124,23 +119,21 @@ TEST_P(Md5LanesKernel, StreamsInChunksOfAnySizeMatchOpenSsl)
     std::uint64_t nextMessage = 0;
     for (std::size_t first = 0; first < streams.size(); first += 4) {
         const std::size_t end = std::min(first + 4, streams.size());
+        std::vector<Md5Lanes::StreamId> ids;
         for (std::size_t s = first; s < end; ++s) {
-            streams[s].id = driver.open(kStreamTags + s);
-            ASSERT_NE(streams[s].id, Md5Lanes::kNoStream);
+            ids.push_back(driver.open(kStreamTags + s));
+            ASSERT_NE(ids.back(), Md5Lanes::kNoStream);
         }
-        for (bool feeding = true; feeding;) {
-            feeding = false;
+        // Each open stream takes its next chunk in turn, with a whole message after every round.
+        for (std::size_t next = 0, fed = 1; fed > 0; ++next) {
+            fed = 0;
             for (std::size_t s = first; s < end; ++s) {
-                Planned& planned = streams[s];
-                if (planned.nextChunk == planned.chunkSizes.size())
+                if (next >= streams[s].size())
                     continue;
-                const std::size_t size = planned.chunkSizes[planned.nextChunk++];
-                const Bytes chunk(planned.content.begin() + planned.fed, planned.content.begin() + planned.fed + size);
-                planned.fed += size;
-                driver.feed(planned.id, kStreamTags + s, chunk);
-                if (planned.nextChunk == planned.chunkSizes.size())
-                    lanes.finish(planned.id);
-                feeding = true;
+                driver.feed(ids[s - first], kStreamTags + s, streams[s][next]);
+                if (next + 1 == streams[s].size())
+                    lanes.finish(ids[s - first]);
+                ++fed;
             }
             driver.submit(randomBytes(random, random() % 3000), nextMessage++);
             driver.hash();

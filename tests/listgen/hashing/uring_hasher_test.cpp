@@ -174,25 +174,17 @@ TEST(UringHasher, GivesWhatTheFileByFileReaderGivesUnderEveryFault)
     TempFolder folder;
     const std::vector<std::string> names = makeFiles(folder);
     const std::vector<std::string> expected = byFileHasher(folder, names);
+    const std::vector<std::string> unreadable(names.size(), "unreadable: Input/output error");
     const std::vector<ReadFaults> plans = {
-        {},
-        {.mostBytesPerRead = 1000},
-        {.eagain = 5, .eintr = 5},
-        {.eagain = 10'000},
-        {.ecanceled = 10'000},
+        {}, {.mostBytesPerRead = 1000}, {.eagain = 5, .eintr = 5}, {.eagain = 10'000}, {.ecanceled = 10'000}, {.failWith = EIO},
     };
     for (const ReadFaults& plan : plans) {
         auto ring = std::make_unique<FakeRing>();
         for (const std::string& name : names)
             ring->faults[name] = plan;
-        EXPECT_EQ(byUringHasher(std::move(ring), folder, names), expected) << plan.mostBytesPerRead << plan.eagain;
+        EXPECT_EQ(byUringHasher(std::move(ring), folder, names), plan.failWith != 0 ? unreadable : expected)
+            << plan.mostBytesPerRead << " " << plan.eagain << " " << plan.ecanceled;
     }
-    auto failing = std::make_unique<FakeRing>();
-    for (const std::string& name : names)
-        failing->faults[name] = {.failWith = EIO};
-    const std::vector<std::string> unreadable = byUringHasher(std::move(failing), folder, names);
-    for (std::size_t i = 0; i < names.size(); ++i)
-        EXPECT_EQ(unreadable[i], "unreadable: Input/output error") << names[i];
 }
 
 TEST(UringHasher, AFullRingAndFewSlotsAndBuffersOnlySlowItDown)
@@ -237,13 +229,11 @@ TEST(UringHasher, AFailureMidBatchTakesEveryReadBackBeforeItsBuffersGo)
     const std::vector<std::string> names = makeFiles(folder);
     std::vector<Entry> entries = entriesFor(folder, names);
     // The progress callback fails once bytes have arrived, with reads of large files in flight.
-    listgen::ProgressCallback onProgress = [](const listgen::Progress&) { throw std::runtime_error("no room"); };
-    listgen::ProgressMeter progress(onProgress);
-    listgen::DevicePace pace(false, 0);
+    Reader reader{.onProgress = [](const listgen::Progress&) { throw std::runtime_error("no room"); }};
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
     auto ring = std::make_unique<FakeRing>();
     ring->readsBeforeHolding = 8;
-    UringHasher hasher(std::move(ring), kGoOn, progress, pace, {});
+    UringHasher hasher(std::move(ring), kGoOn, reader.progress, reader.pace, {});
     EXPECT_THROW(hasher.hash(entries), std::runtime_error);
     // FakeRing fails the test if it still holds a request when the hasher lets it go.
 }
