@@ -24,12 +24,6 @@
 
 namespace testing_support {
 
-namespace {
-
-constexpr uid_t kNobody = 65534;
-
-} // namespace
-
 void refuseSystemCalls(const ChildLimits& limits)
 {
     if (!limits.withoutUnnamedFiles && !limits.withoutIoUring && !limits.failingClose && !limits.failingFsync)
@@ -41,18 +35,16 @@ void refuseSystemCalls(const ChildLimits& limits)
         BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
         BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
     };
-    if (limits.withoutIoUring) {
-        program.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_io_uring_setup, 0, 1));
-        program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOSYS));
-    }
-    if (limits.failingClose) {
-        program.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_close, 0, 1));
-        program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EIO));
-    }
-    if (limits.failingFsync) {
-        program.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fsync, 0, 1));
-        program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EIO));
-    }
+    const auto refuse = [&program](std::uint32_t call, std::uint32_t error) {
+        program.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, call, 0, 1));
+        program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | error));
+    };
+    if (limits.withoutIoUring)
+        refuse(__NR_io_uring_setup, ENOSYS);
+    if (limits.failingClose)
+        refuse(__NR_close, EIO);
+    if (limits.failingFsync)
+        refuse(__NR_fsync, EIO);
     if (limits.withoutUnnamedFiles) {
         program.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_openat, 0, 4));
         program.push_back(BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[2])));
@@ -68,6 +60,8 @@ void refuseSystemCalls(const ChildLimits& limits)
 }
 
 namespace {
+
+constexpr uid_t kNobody = 65534;
 
 // A limit below zero is no limit; one that cannot be set ends the child with `failure`.
 void limitTo(int resource, long long value, int failure)

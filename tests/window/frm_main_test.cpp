@@ -37,16 +37,16 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     }
 
-    // Sends what a file manager sends when a drag enters the field and is let go; true when
-    // the field took the drop.
-    bool drop(QLineEdit* target, QMimeData& data, Qt::DropActions actions = Qt::CopyAction)
+    // Sends what a file manager sends when a drag enters the field and is let go (with `released`
+    // as what the source still serves then, if given); true when the field took the drop.
+    bool drop(QLineEdit* target, QMimeData& data, Qt::DropActions actions = Qt::CopyAction, QMimeData* released = nullptr)
     {
         const QPoint middle = target->rect().center();
         QDragEnterEvent enter(middle, actions, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(target, &enter);
         if (!enter.isAccepted())
             return false;
-        QDropEvent release(QPointF(middle), actions, &data, Qt::LeftButton, Qt::NoModifier);
+        QDropEvent release(QPointF(middle), actions, released != nullptr ? released : &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(target, &release);
         lastDropAction = release.dropAction();
         return release.isAccepted();
@@ -255,12 +255,6 @@ TEST_F(FrmMainTest, DropWhoseSourceNoLongerServesItsDataTakesThePathItOffered)
     offered.setUrls({QUrl::fromLocalFile(QString::fromStdString(tree / "offered"))});
     QMimeData gone;
     gone.setData("text/uri-list", QByteArray());
-    const QPoint middle = field("txtDir")->rect().center();
-    QDragEnterEvent enter(middle, Qt::CopyAction, &offered, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(field("txtDir"), &enter);
-    ASSERT_TRUE(enter.isAccepted());
-    QDropEvent release(QPointF(middle), Qt::CopyAction, &gone, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(field("txtDir"), &release);
-    EXPECT_TRUE(release.isAccepted());
+    EXPECT_TRUE(drop(field("txtDir"), offered, Qt::CopyAction, &gone));
     EXPECT_EQ(field("txtDir")->text().toStdString(), tree / "offered");
 }
