@@ -2,23 +2,32 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 using listgen::ExcludeFilter;
 
 namespace {
 
-constexpr bool kFolder = true;
-constexpr bool kFile = false;
+// Which of `paths` the filter leaves out, each with a trailing slash where it names a folder.
+std::string excluded(const ExcludeFilter& filter, const std::vector<std::string>& paths)
+{
+    std::string text;
+    for (const std::string& path : paths) {
+        const bool folder = path.ends_with('/');
+        if (filter.excludes(folder ? path.substr(0, path.size() - 1) : path, folder))
+            text += path + " ";
+    }
+    return text;
+}
 
 } // namespace
 
 TEST(ExcludeFilter, PatternsWithoutSlashMatchNamesAtAnyDepth)
 {
     const ExcludeFilter filter({"*.tmp", "cache", "[0-9]?"});
-    EXPECT_TRUE(filter.excludes("deep/down/a.tmp", kFile));
-    EXPECT_TRUE(filter.excludes("cache", kFolder));
-    EXPECT_TRUE(filter.excludes("sub/7x", kFile));
-    EXPECT_FALSE(filter.excludes("a.tmp.keep", kFile));
-    EXPECT_FALSE(filter.excludes("caches", kFolder));
+    EXPECT_EQ(excluded(filter, {"deep/down/a.tmp", "cache/", "sub/7x", "a.tmp.keep", "caches/"}),
+              "deep/down/a.tmp cache/ sub/7x ");
     EXPECT_TRUE(filter.excludesPath("x/cache/y/z.txt"));
     EXPECT_FALSE(filter.excludesPath("x/caches/y/z.txt"));
 }
@@ -26,14 +35,9 @@ TEST(ExcludeFilter, PatternsWithoutSlashMatchNamesAtAnyDepth)
 TEST(ExcludeFilter, SlashesAnchorAtTheRootAndATrailingSlashMeansFoldersOnly)
 {
     const ExcludeFilter filter({"build/*", "/top", "./docs/*.pdf", "logs/"});
-    EXPECT_TRUE(filter.excludes("build/out", kFile));
-    EXPECT_FALSE(filter.excludes("src/build/out", kFile));
-    EXPECT_TRUE(filter.excludes("top", kFile));
-    EXPECT_FALSE(filter.excludes("sub/top", kFile));
-    EXPECT_TRUE(filter.excludes("docs/a.pdf", kFile));
-    EXPECT_FALSE(filter.excludes("docs/old/a.pdf", kFile));
-    EXPECT_TRUE(filter.excludes("a/logs", kFolder));
-    EXPECT_FALSE(filter.excludes("a/logs", kFile));
+    EXPECT_EQ(excluded(filter, {"build/out", "src/build/out", "top", "sub/top", "docs/a.pdf", "docs/old/a.pdf", "a/logs/",
+                                "a/logs"}),
+              "build/out top docs/a.pdf a/logs/ ");
     EXPECT_TRUE(filter.excludesPath("build/out/deep/file"));
     EXPECT_TRUE(filter.excludesPath("x/logs/today"));
     EXPECT_FALSE(filter.excludesPath("x/logs"));
@@ -43,21 +47,16 @@ TEST(ExcludeFilter, SlashesAnchorAtTheRootAndATrailingSlashMeansFoldersOnly)
 TEST(ExcludeFilter, DoubleStarMatchesAnyNumberOfFolders)
 {
     const ExcludeFilter filter({"**/build", "docs/**", "a/**/z.txt"});
-    EXPECT_TRUE(filter.excludes("build", kFolder));
-    EXPECT_TRUE(filter.excludes("x/y/build", kFolder));
-    EXPECT_TRUE(filter.excludes("docs/any/depth.txt", kFile));
-    EXPECT_TRUE(filter.excludes("a/z.txt", kFile));
-    EXPECT_TRUE(filter.excludes("a/b/c/z.txt", kFile));
-    EXPECT_FALSE(filter.excludes("b/a/z.txt", kFile));
-    EXPECT_FALSE(filter.excludes("x/builds", kFolder));
+    EXPECT_EQ(excluded(filter, {"build/", "x/y/build/", "docs/any/depth.txt", "a/z.txt", "a/b/c/z.txt", "b/a/z.txt",
+                                "x/builds/"}),
+              "build/ x/y/build/ docs/any/depth.txt a/z.txt a/b/c/z.txt ");
 }
 
 TEST(ExcludeFilter, KnowsWhichPatternsNeverMatchedAcrossCopies)
 {
     const ExcludeFilter filter({"*.tmp", "never", "build/"});
     const ExcludeFilter copy = filter;
-    EXPECT_TRUE(copy.excludes("x.tmp", kFile));
-    EXPECT_FALSE(copy.excludes("build", kFile));
+    EXPECT_EQ(excluded(copy, {"x.tmp", "build"}), "x.tmp ");
     EXPECT_EQ(filter.unused(), (std::vector<std::string>{"never", "build/"}));
 }
 
@@ -70,8 +69,5 @@ TEST(ExcludeFilter, RepeatedDoubleStarsNeitherChangeNorSlowTheMatch)
     for (int i = 0; i < 40'000; ++i)
         many += "**/";
     const ExcludeFilter filter({"**/**/**/**/**/**/zz", many + "yy"});
-    EXPECT_FALSE(filter.excludes(deep + "xx", kFile));
-    EXPECT_TRUE(filter.excludes(deep + "zz", kFile));
-    EXPECT_TRUE(filter.excludes(deep + "yy", kFile));
-    EXPECT_TRUE(filter.excludes("yy", kFile));
+    EXPECT_EQ(excluded(filter, {deep + "xx", deep + "zz", deep + "yy", "yy"}), deep + "zz " + deep + "yy yy ");
 }
