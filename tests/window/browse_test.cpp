@@ -28,7 +28,15 @@ protected:
     QString field(const char* name) { return window.findChild<QLineEdit*>(name)->text(); }
     void setField(const char* name, const QString& text) { window.findChild<QLineEdit*>(name)->setText(text); }
 
+    testing_support::TempFolder tree;
+    const QString root = QString::fromStdString(tree.path().string());
     FrmMain window{settings, dialog, boxes};
+};
+
+class QtFileDialogTest : public ::testing::Test {
+protected:
+    testing_support::TempFolder tree;
+    const QString root = QString::fromStdString(tree.path().string());
 };
 
 } // namespace
@@ -57,8 +65,6 @@ TEST_F(BrowseTest, CancelLeavesTheFieldsAsTheyWere)
 
 TEST_F(BrowseTest, OutputBrowseOpensAtTheOutputOrTheLastOutputFolderNeverAtThePlaceholder)
 {
-    testing_support::TempFolder tree;
-    const QString root = QString::fromStdString(tree.path().string());
     std::filesystem::create_directories(tree / "in");
     std::filesystem::create_directories(tree / "reports");
     std::filesystem::create_directories(tree / "later");
@@ -93,10 +99,8 @@ TEST_F(BrowseTest, FirstOutputBrowseWithNothingGivenOpensAtHome)
 
 TEST_F(BrowseTest, ChosenFolderWhoseNameIsNotUtf8IsRefusedAndNamed)
 {
-    testing_support::TempFolder tree;
     const std::string sjis = "\x83\x74\x83\x48\x83\x8b\x83\x5f"; // フォルダ in Shift_JIS
     std::filesystem::create_directories(tree / sjis);
-    const QString root = QString::fromStdString(tree.path().string());
     // What a Qt dialog hands back for it: the name read as UTF-8, each bad byte a U+FFFD.
     const QString asShown = QFile::decodeName(QByteArray::fromStdString(tree / sjis));
     setField("txtDir", "/kept");
@@ -113,8 +117,6 @@ TEST_F(BrowseTest, ChosenFolderWhoseNameIsNotUtf8IsRefusedAndNamed)
 
 TEST_F(BrowseTest, FolderBrowseOpensInTheInputFolderOrWhereTheLastOneWent)
 {
-    testing_support::TempFolder tree;
-    const QString root = QString::fromStdString(tree.path().string());
     std::filesystem::create_directories(tree / "typed");
     std::filesystem::create_directories(tree / "chosen");
     setField("txtDir", root + "/typed");
@@ -138,10 +140,8 @@ QStringList comboTexts(const QComboBox& combo)
 
 } // namespace
 
-TEST(QtFileDialog, ShowsTheFiltersAsGivenInJapaneseAndInTheStartFolder)
+TEST_F(QtFileDialogTest, ShowsTheFiltersAsGivenInJapaneseAndInTheStartFolder)
 {
-    testing_support::TempFolder tree;
-    const QString root = QString::fromStdString(tree.path().string());
     const vaskerel::QtJapanese japanese;
     ASSERT_TRUE(japanese.loaded()) << "Qt's Japanese translation is missing (qt6-translations-l10n)";
     vaskerel::QtFileDialog dialog;
@@ -164,10 +164,8 @@ TEST(QtFileDialog, ShowsTheFiltersAsGivenInJapaneseAndInTheStartFolder)
     EXPECT_EQ(dialog.FileName, root + "/___") << "a cancel keeps what the dialog held";
 }
 
-TEST(QtFileDialog, BareNameGetsTheDefaultExtensionAndAFolderOpensWithoutAName)
+TEST_F(QtFileDialogTest, BareNameGetsTheDefaultExtensionAndAFolderOpensWithoutAName)
 {
-    testing_support::TempFolder tree;
-    const QString root = QString::fromStdString(tree.path().string());
     vaskerel::QtFileDialog dialog;
     dialog.Filter = "Html File(*.htm,*html)|*.htm;*html";
     dialog.DefaultExt = "htm";

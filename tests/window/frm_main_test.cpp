@@ -61,6 +61,7 @@ protected:
     }
 
     Qt::DropAction lastDropAction = Qt::IgnoreAction;
+    testing_support::TempFolder tree;
 
     FrmMain window{settings, dialog, boxes};
 };
@@ -154,7 +155,6 @@ TEST_F(FrmMainTest, OptionCaptionSitsOnTheFrameLineAndNoFieldCrossesIt)
 
 TEST_F(FrmMainTest, DroppedFolderOrFileReplacesThePathField)
 {
-    testing_support::TempFolder tree;
     std::filesystem::create_directories(tree / "in/sub");
     testing_support::writeFile(tree / "in/sub/a.txt", "a");
     const QString in = QString::fromStdString(tree / "in");
@@ -194,7 +194,6 @@ QUrl fileUrl(const std::string& path)
 
 TEST_F(FrmMainTest, DroppedFolderWhoseNameIsNotUtf8IsRefusedAndNamedNeverItsParent)
 {
-    testing_support::TempFolder tree;
     const std::string sjis = tree / "\x83\x74\x83\x48\x83\x8b\x83\x5f"; // フォルダ in Shift_JIS
     std::filesystem::create_directories(sjis + "/sub");
     testing_support::writeFile(sjis + "/a.txt", "a");
@@ -221,7 +220,6 @@ TEST_F(FrmMainTest, DroppedFolderWhoseNameIsNotUtf8IsRefusedAndNamedNeverItsPare
 
 TEST_F(FrmMainTest, DroppedFileGivesTheStylesheetItsPathAndTheTitleItsName)
 {
-    testing_support::TempFolder tree;
     testing_support::writeFile(tree / "style sheet.css", "p{}");
     const std::string css = tree / "style sheet.css";
     field("txtCSS")->clear();
@@ -235,7 +233,6 @@ TEST_F(FrmMainTest, DroppedFileGivesTheStylesheetItsPathAndTheTitleItsName)
 
 TEST_F(FrmMainTest, DropsAreTakenAsCopiesSoTheFileManagerKeepsWhatItDragged)
 {
-    testing_support::TempFolder tree;
     testing_support::writeFile(tree / "a.htm", "a");
     const QUrl url = QUrl::fromLocalFile(QString::fromStdString(tree / "a.htm"));
     EXPECT_TRUE(dropUrl(field("txtPath"), url, Qt::CopyAction | Qt::MoveAction));
@@ -249,7 +246,6 @@ TEST_F(FrmMainTest, DropsAreTakenAsCopiesSoTheFileManagerKeepsWhatItDragged)
 
 TEST_F(FrmMainTest, DropWhoseSourceNoLongerServesItsDataTakesThePathItOffered)
 {
-    testing_support::TempFolder tree;
     std::filesystem::create_directories(tree / "offered");
     QMimeData offered;
     offered.setUrls({QUrl::fromLocalFile(QString::fromStdString(tree / "offered"))});
