@@ -17,34 +17,33 @@ namespace {
 const QString kApp = QStringLiteral("Zorm");
 const QString kSection = QStringLiteral("Setting");
 
-QString folderOf(const testing_support::TempFolder& folder)
-{
-    return QString::fromStdString(folder.path().string());
-}
+class SettingsStoreTest : public ::testing::Test {
+protected:
+    testing_support::TempFolder folder;
+    const QString path = QString::fromStdString(folder.path().string());
+};
 
 } // namespace
 
-TEST(SettingsStore, RoundTripsEmptyAndNonAsciiValues)
+TEST_F(SettingsStoreTest, RoundTripsEmptyAndNonAsciiValues)
 {
-    testing_support::TempFolder folder;
     {
-        SettingsStore store(folderOf(folder));
+        SettingsStore store(path);
         EXPECT_TRUE(store.SaveSetting(kApp, kSection, "InputDir", "/データ/入力 #1"));
         EXPECT_TRUE(store.SaveSetting(kApp, kSection, "OutFile", ""));
         EXPECT_TRUE(store.SaveSetting(kApp, kSection, "Title", "a=b; c\\d \"q\""));
     }
-    SettingsStore store(folderOf(folder));
+    SettingsStore store(path);
     EXPECT_EQ(store.GetSetting(kApp, kSection, "InputDir", "unset"), "/データ/入力 #1");
     EXPECT_EQ(store.GetSetting(kApp, kSection, "OutFile", "unset"), "");
     EXPECT_EQ(store.GetSetting(kApp, kSection, "Title", "unset"), "a=b; c\\d \"q\"");
     EXPECT_EQ(store.GetSetting(kApp, kSection, "CSS", "unset"), "unset");
-    EXPECT_EQ(store.fileFor(kApp), folderOf(folder) + "/Zorm.ini");
+    EXPECT_EQ(store.fileFor(kApp), path + "/Zorm.ini");
 }
 
-TEST(SettingsStore, KeysMatchWithoutRegardToCase)
+TEST_F(SettingsStoreTest, KeysMatchWithoutRegardToCase)
 {
-    testing_support::TempFolder folder;
-    SettingsStore store(folderOf(folder));
+    SettingsStore store(path);
     store.SaveSetting(kApp, kSection, "InputDir", "/first");
     EXPECT_EQ(store.GetSetting(kApp, kSection, "inputDir", ""), "/first");
     store.SaveSetting(kApp, kSection, "INPUTDIR", "/second");
@@ -52,41 +51,38 @@ TEST(SettingsStore, KeysMatchWithoutRegardToCase)
     EXPECT_EQ(store.GetSetting(kApp, "other", "inputDir", "none"), "none");
 }
 
-TEST(SettingsStore, MissingFolderReadsAsDefaults)
+TEST_F(SettingsStoreTest, MissingFolderReadsAsDefaults)
 {
-    testing_support::TempFolder folder;
-    SettingsStore missing(folderOf(folder) + "/no/such/folder");
+    SettingsStore missing(path + "/no/such/folder");
     EXPECT_EQ(missing.GetSetting(kApp, kSection, "Title", "none"), "none");
 }
 
-TEST(SettingsStore, CorruptFileReadsAsDefaultsAndCountsAsSavedOnlyWhenItWasRewritten)
+TEST_F(SettingsStoreTest, CorruptFileReadsAsDefaultsAndCountsAsSavedOnlyWhenItWasRewritten)
 {
-    testing_support::TempFolder folder;
     const std::string corrupt = "\x01\xFF garbage [[[ = \n[Setting\n";
     testing_support::writeFile(folder / "Zorm.ini", corrupt);
-    EXPECT_EQ(SettingsStore(folderOf(folder)).GetSetting(kApp, kSection, "Title", "none"), "none");
+    EXPECT_EQ(SettingsStore(path).GetSetting(kApp, kSection, "Title", "none"), "none");
     // Files the child writes may not grow past a few bytes, even for root.
     const auto unsaved = testing_support::runInChild(
-        [&] { return SettingsStore(folderOf(folder)).SaveSetting(kApp, kSection, "Title", "x") ? "saved" : "not saved"; },
+        [&] { return SettingsStore(path).SaveSetting(kApp, kSection, "Title", "x") ? "saved" : "not saved"; },
         {.fileSizeLimit = 8});
     EXPECT_EQ(unsaved.output, "not saved");
     EXPECT_EQ(testing_support::readFile(folder / "Zorm.ini"), corrupt);
-    SettingsStore store(folderOf(folder));
+    SettingsStore store(path);
     EXPECT_TRUE(store.SaveSetting(kApp, kSection, "Title", "x"));
     EXPECT_NE(testing_support::readFile(folder / "Zorm.ini").find("Title=x"), std::string::npos);
 }
 
-TEST(SettingsStore, OversizedFileIsSetAsideUnreadAndReplaced)
+TEST_F(SettingsStoreTest, OversizedFileIsSetAsideUnreadAndReplaced)
 {
-    testing_support::TempFolder folder;
     const std::string file = folder / "Zorm.ini";
     testing_support::writeFile(file, "[Setting]\nTitle=old\n");
     testing_support::makeSparseFile(file, SettingsStore::kLargestFile + 1);
-    SettingsStore store(folderOf(folder));
+    SettingsStore store(path);
     const auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(store.GetSetting(kApp, kSection, "Title", "none"), "none");
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
-    EXPECT_EQ(store.takeSetAside(), QStringList{folderOf(folder) + "/Zorm.ini.set-aside"});
+    EXPECT_EQ(store.takeSetAside(), QStringList{path + "/Zorm.ini.set-aside"});
     EXPECT_TRUE(store.takeSetAside().isEmpty()) << "told twice";
     EXPECT_EQ(std::filesystem::file_size(folder / "Zorm.ini.set-aside"), SettingsStore::kLargestFile + 1);
     EXPECT_TRUE(store.SaveSetting(kApp, kSection, "Title", "new"));
@@ -95,17 +91,16 @@ TEST(SettingsStore, OversizedFileIsSetAsideUnreadAndReplaced)
     // A second one does not replace the first that was set aside.
     testing_support::makeSparseFile(file, SettingsStore::kLargestFile * 2);
     EXPECT_TRUE(store.SaveSetting(kApp, kSection, "Title", "newer"));
-    EXPECT_EQ(store.takeSetAside(), QStringList{folderOf(folder) + "/Zorm.ini.set-aside.2"});
+    EXPECT_EQ(store.takeSetAside(), QStringList{path + "/Zorm.ini.set-aside.2"});
     EXPECT_EQ(std::filesystem::file_size(folder / "Zorm.ini.set-aside"), SettingsStore::kLargestFile + 1);
     EXPECT_EQ(store.GetSetting(kApp, kSection, "Title", ""), "newer");
 }
 
-TEST(SettingsStore, FifoInItsPlaceIsSetAsideRatherThanWaitedOn)
+TEST_F(SettingsStoreTest, FifoInItsPlaceIsSetAsideRatherThanWaitedOn)
 {
-    testing_support::TempFolder folder;
     ASSERT_EQ(::mkfifo((folder / "Zorm.ini").c_str(), 0600), 0);
-    SettingsStore store(folderOf(folder));
+    SettingsStore store(path);
     EXPECT_EQ(store.GetSetting(kApp, kSection, "Title", "none"), "none");
-    EXPECT_EQ(store.takeSetAside(), QStringList{folderOf(folder) + "/Zorm.ini.set-aside"});
+    EXPECT_EQ(store.takeSetAside(), QStringList{path + "/Zorm.ini.set-aside"});
     EXPECT_TRUE(store.SaveSetting(kApp, kSection, "Title", "x"));
 }
