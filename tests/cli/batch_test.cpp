@@ -28,7 +28,6 @@ class BatchTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        fs::create_directories(folder / "in/sub");
         writeFile(folder / "in/sub/a.txt", "abc");
         writeFile(folder / "in/b.txt", "b");
         fs::create_directories(folder / "out");

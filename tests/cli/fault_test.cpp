@@ -33,7 +33,6 @@ class FaultTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        fs::create_directories(folder / "in/a");
         fs::create_directories(folder / "out");
         for (int i = 0; i < 20; ++i)
             writeFile(folder / ("in/a/small" + std::to_string(i)), std::string(static_cast<std::size_t>(i), 's'));
@@ -111,7 +110,6 @@ TEST_F(FaultTest, FolderRemovedMidWalkIsLeftOutAndTheRunGoesOn)
     testing_support::makeSparseFile(folder / "in/a/a-huge", off_t{1} << 30);
     for (int i = 0; i < 1500; ++i)
         writeFile(folder / ("in/a/later" + std::to_string(i)), "l");
-    fs::create_directories(folder / "in/b");
     writeFile(folder / "in/b/gone", "g");
     writeFile(folder / "in/top", "t");
     const ChildResult result =
@@ -131,7 +129,6 @@ TEST_F(FaultTest, PermissionDeniedForAFileAFolderAndALinkIntoItChangesNothingInT
     folder.openToEveryone();
     ::chmod((folder / "out").c_str(), 0777);
     ::chmod(output().c_str(), 0666);
-    fs::create_directories(folder / "in/closed");
     writeFile(folder / "in/closed/inside", "i");
     writeFile(folder / "in/a/locked", "l");
     fs::create_symlink("closed/inside", folder / "in/link");
@@ -153,10 +150,8 @@ TEST_F(FaultTest, PermissionDeniedForAFileAFolderAndALinkIntoItChangesNothingInT
 // file and writes the same report; only a failure of that would end it.
 TEST_F(FaultTest, LowLimitsOnOpenFilesAndMemoryGiveTheSameReport)
 {
-    for (int i = 0; i < 40; ++i) {
-        fs::create_directories(folder / ("in/d" + std::to_string(i)));
+    for (int i = 0; i < 40; ++i)
         writeFile(folder / ("in/d" + std::to_string(i) + "/f"), std::to_string(i));
-    }
     writeFile(folder / "in/large", std::string(std::size_t{3} << 20, 'l'));
     fs::create_symlink("a/small3", folder / "in/link");
     const std::string before = treeSnapshot(input());

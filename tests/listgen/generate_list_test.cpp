@@ -69,7 +69,6 @@ protected:
 
 TEST_F(GenerateListTest, WritesTheDocumentByteForByte)
 {
-    fs::create_directories(folder / "in/sub");
     writeFile(folder / "in/sub/a.txt", "abc");
     writeFile(folder / "in/b.txt", "message digest");
     writeFile(folder / "in/B.txt", "");
@@ -144,7 +143,6 @@ TEST_F(GenerateListTest, EveryReaderAndJobCountWritesTheSameReport)
 {
     for (int folderNumber = 0; folderNumber < 40; ++folderNumber) {
         const std::string sub = folder / ("in/f" + std::to_string(folderNumber % 7) + "/g" + std::to_string(folderNumber));
-        fs::create_directories(sub);
         for (int file = 0; file < 50; ++file)
             writeFile(sub + "/n" + std::to_string(file), std::string(static_cast<std::size_t>(file * folderNumber), 'q'));
     }

@@ -62,6 +62,8 @@ void TempFolder::openToEveryone() const
 
 void writeFile(const std::string& path, std::string_view content)
 {
+    std::error_code ignored;
+    fs::create_directories(fs::path(path).parent_path(), ignored);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(content.data(), static_cast<std::streamsize>(content.size()));
     if (!out)

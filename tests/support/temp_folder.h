@@ -24,6 +24,7 @@ private:
     std::filesystem::path path_;
 };
 
+// Writes a file, making the folders it lies in where they are missing.
 void writeFile(const std::string& path, std::string_view content);
 // Bytes that differ from place to place and from seed to seed, so that a part read twice,
 // skipped or taken from another file changes a digest.

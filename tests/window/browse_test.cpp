@@ -65,9 +65,8 @@ TEST_F(BrowseTest, CancelLeavesTheFieldsAsTheyWere)
 
 TEST_F(BrowseTest, OutputBrowseOpensAtTheOutputOrTheLastOutputFolderNeverAtThePlaceholder)
 {
-    std::filesystem::create_directories(tree / "in");
-    std::filesystem::create_directories(tree / "reports");
-    std::filesystem::create_directories(tree / "later");
+    for (const char* name : {"in", "reports", "later"})
+        std::filesystem::create_directories(tree / name);
     setField("txtDir", root + "/in");
     setField("txtPath", root + "/reports/old.htm");
     dialog.answers = {"", "", root + "/in/___", "", root + "/later/new.htm", "", ""};

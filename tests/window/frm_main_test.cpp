@@ -155,7 +155,6 @@ TEST_F(FrmMainTest, OptionCaptionSitsOnTheFrameLineAndNoFieldCrossesIt)
 
 TEST_F(FrmMainTest, DroppedFolderOrFileReplacesThePathField)
 {
-    std::filesystem::create_directories(tree / "in/sub");
     testing_support::writeFile(tree / "in/sub/a.txt", "a");
     const QString in = QString::fromStdString(tree / "in");
     field("txtDir")->setText("typed");

@@ -30,15 +30,12 @@ using testing_support::writeFile;
 using vaskerel::FrmMain;
 using vaskerel::ProgressDialog;
 
-namespace fs = std::filesystem;
-
 namespace {
 
 class GenerateWindowTest : public WindowTest {
 protected:
     void SetUp() override
     {
-        fs::create_directories(tree / "in");
         writeFile(tree / "in/a.txt", "abc");
     }
 

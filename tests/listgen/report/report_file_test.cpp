@@ -167,7 +167,6 @@ TEST_F(ReportFileTest, KnowsItsOwnNamesByTheirFolderNotByTheSpelling)
 
 TEST_F(ReportFileTest, OutputLinkKeepsTheLinkAndReplacesItsTarget)
 {
-    std::filesystem::create_directory(folder / "sub");
     writeFile(folder / "sub/target.htm", "old");
     std::filesystem::create_symlink("sub/target.htm", folder / "link.htm");
     std::filesystem::create_symlink("link.htm", folder / "link2.htm");

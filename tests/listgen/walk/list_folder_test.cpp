@@ -46,8 +46,6 @@ std::string walkText(const std::string& root, listgen::ExcludeFilter excludes = 
 TEST(ListFolder, SubfoldersComeFirstEachWalkedWholeThenTheFolderFiles)
 {
     TempFolder tree;
-    fs::create_directories(tree / "b/inner");
-    fs::create_directories(tree / "A");
     fs::create_directories(tree / "empty");
     for (const char* name : {"z.txt", "B.txt", "b.txt", "c.TXT", ".hidden", "A/one", "b/two", "b/inner/three"})
         writeFile(tree / name, name);
@@ -58,7 +56,6 @@ TEST(ListFolder, SubfoldersComeFirstEachWalkedWholeThenTheFolderFiles)
 TEST(ListFolder, ListsLinksToFilesButNeitherEntersNorListsOtherSpecialEntries)
 {
     TempFolder tree;
-    fs::create_directories(tree / "real");
     writeFile(tree / "real/target", "data");
     fs::create_symlink("real/target", tree / "file-link");
     fs::create_directory_symlink("real", tree / "folder-link");
@@ -86,10 +83,7 @@ TEST(ListFolder, WalksAThousandLevelsDeepWithFewDescriptors)
 TEST(ListFolder, FolderSwappedForALinkMidWalkCannotLeadOutOfTheTree)
 {
     TempFolder tree;
-    fs::create_directories(tree / "private/deeper");
     writeFile(tree / "private/deeper/secret", "s");
-    fs::create_directories(tree / "in/sub/a");
-    fs::create_directories(tree / "in/sub/deeper");
     writeFile(tree / "in/sub/a/first", "f");
     writeFile(tree / "in/sub/deeper/own", "o");
     ListFolder walk(tree / "in");
@@ -155,7 +149,6 @@ TEST(ListFolder, RecordsAnUnlistableSubfolderAndGoesOn)
 {
     TempFolder tree;
     tree.openToEveryone();
-    fs::create_directories(tree / "closed");
     writeFile(tree / "closed/secret", "s");
     writeFile(tree / "open", "o");
     ::chmod((tree / "closed").c_str(), 0);
@@ -184,8 +177,6 @@ TEST(ListFolder, FailsWholeWhenTheRootCannotBeListed)
 TEST(ListFolder, DoesNotEnterAnExcludedFolder)
 {
     TempFolder tree;
-    fs::create_directories(tree / "keep/skip");
-    fs::create_directories(tree / "skip");
     for (const char* name : {"keep/a", "keep/skip/b", "skip/c", "d.tmp", "e"})
         writeFile(tree / name, name);
     ::chmod((tree / "skip").c_str(), 0);
