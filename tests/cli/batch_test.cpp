@@ -11,12 +11,7 @@
 #include <algorithm>
 #include <filesystem>
 
-using testing_support::ChildResult;
-using testing_support::exitAndErrors;
-using testing_support::namesIn;
-using testing_support::readFile;
-using testing_support::TempFolder;
-using testing_support::writeFile;
+using namespace testing_support;
 
 namespace fs = std::filesystem;
 

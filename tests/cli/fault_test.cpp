@@ -12,14 +12,7 @@
 #include <filesystem>
 #include <thread>
 
-using testing_support::ChildResult;
-using testing_support::namesIn;
-using testing_support::readFile;
-using testing_support::RunningProgram;
-using testing_support::TempFolder;
-using testing_support::treeSnapshot;
-using testing_support::vaskerelPath;
-using testing_support::writeFile;
+using namespace testing_support;
 
 namespace fs = std::filesystem;
 

@@ -10,10 +10,7 @@
 
 #include <filesystem>
 
-using testing_support::ChildResult;
-using testing_support::runInChild;
-using testing_support::TempFolder;
-using testing_support::writeFile;
+using namespace testing_support;
 
 namespace fs = std::filesystem;
 

@@ -12,11 +12,7 @@
 #include <csignal>
 #include <filesystem>
 
-using testing_support::ChildResult;
-using testing_support::exitAndErrors;
-using testing_support::TempFolder;
-using testing_support::vaskerelPath;
-using testing_support::writeFile;
+using namespace testing_support;
 
 namespace fs = std::filesystem;
 

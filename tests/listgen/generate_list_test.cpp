@@ -10,10 +10,7 @@
 using listgen::GenerateList;
 using listgen::ListRequest;
 using listgen::Outcome;
-using testing_support::namesIn;
-using testing_support::readFile;
-using testing_support::TempFolder;
-using testing_support::writeFile;
+using namespace testing_support;
 
 namespace fs = std::filesystem;
 

@@ -18,8 +18,7 @@
 using listgen::Difference;
 using listgen::VerifyOutcome;
 using listgen::VerifyRequest;
-using testing_support::TempFolder;
-using testing_support::writeFile;
+using namespace testing_support;
 
 namespace fs = std::filesystem;
 

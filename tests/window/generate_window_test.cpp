@@ -24,9 +24,7 @@
 #include <semaphore>
 #include <string>
 
-using testing_support::namesIn;
-using testing_support::readFile;
-using testing_support::writeFile;
+using namespace testing_support;
 using vaskerel::FrmMain;
 using vaskerel::ProgressDialog;
 
@@ -34,10 +32,7 @@ namespace {
 
 class GenerateWindowTest : public WindowTest {
 protected:
-    void SetUp() override
-    {
-        writeFile(tree / "in/a.txt", "abc");
-    }
+    void SetUp() override { writeFile(tree / "in/a.txt", "abc"); }
 
     QLineEdit* field(const char* name) const { return window->findChild<QLineEdit*>(name); }
 
@@ -74,10 +69,7 @@ protected:
         return nullptr;
     }
 
-    static QString statusOf(ProgressDialog* progress)
-    {
-        return progress->findChild<QLabel*>("progressStatus")->text();
-    }
+    static QString statusOf(ProgressDialog* progress) { return progress->findChild<QLabel*>("progressStatus")->text(); }
 
     void expectTheOldReportUntouched()
     {

@@ -46,10 +46,7 @@ protected:
     }
 
     template <typename Control>
-    static Control* child(const FrmMain& window, const char* name)
-    {
-        return window.findChild<Control*>(name);
-    }
+    static Control* child(const FrmMain& window, const char* name) { return window.findChild<Control*>(name); }
 
     // Each caption's width in its own font, against the room it has: up to the field beside a
     // label (drawn over it), inside a button's frame.

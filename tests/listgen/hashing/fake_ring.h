@@ -73,10 +73,7 @@ public:
         add({.kind = Kind::Read, .tag = tag, .slot = slot, .buffer = buffer, .size = size, .offset = offset});
     }
 
-    void close(unsigned slot, std::uint64_t tag) override
-    {
-        add({.kind = Kind::Close, .tag = tag, .slot = slot});
-    }
+    void close(unsigned slot, std::uint64_t tag) override { add({.kind = Kind::Close, .tag = tag, .slot = slot}); }
 
     void cancelAll(std::uint64_t tag) override
     {

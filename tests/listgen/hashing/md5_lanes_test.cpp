@@ -20,10 +20,7 @@ using listgen::Md5Value;
 
 namespace {
 
-using testing_support::Bytes;
-using testing_support::KernelChoice;
-using testing_support::Md5LanesDriver;
-using testing_support::opensslMd5;
+using namespace testing_support;
 
 Bytes randomBytes(std::mt19937& random, std::size_t size)
 {

@@ -22,10 +22,7 @@
 using listgen::Entry;
 using listgen::ReadStep;
 using listgen::UringHasher;
-using testing_support::FakeRing;
-using testing_support::ReadFaults;
-using testing_support::TempFolder;
-using testing_support::writeFile;
+using namespace testing_support;
 
 namespace {
 

@@ -18,10 +18,7 @@
 #include <functional>
 
 using listgen::ReportFile;
-using testing_support::namesIn;
-using testing_support::readFile;
-using testing_support::TempFolder;
-using testing_support::writeFile;
+using namespace testing_support;
 
 namespace {
 

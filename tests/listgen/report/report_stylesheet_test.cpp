@@ -5,10 +5,7 @@
 
 #include <gtest/gtest.h>
 
-using testing_support::namesIn;
-using testing_support::readFile;
-using testing_support::TempFolder;
-using testing_support::writeFile;
+using namespace testing_support;
 
 TEST(ReportStylesheet, WrittenOutIsTheShippedFile)
 {

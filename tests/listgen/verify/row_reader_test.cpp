@@ -19,8 +19,7 @@
 #include <vector>
 
 using listgen::ReportRow;
-using testing_support::TempFolder;
-using testing_support::writeFile;
+using namespace testing_support;
 
 namespace {
 

@@ -13,8 +13,7 @@
 
 using listgen::ListFolder;
 using listgen::Entry;
-using testing_support::TempFolder;
-using testing_support::writeFile;
+using namespace testing_support;
 
 namespace fs = std::filesystem;
 
