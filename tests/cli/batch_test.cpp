@@ -28,9 +28,9 @@ protected:
         fs::create_directories(folder / "out");
     }
 
-    ChildResult run(const std::vector<std::string>& arguments, const testing_support::ChildLimits& limits = {}) const
+    ChildResult run(const std::vector<std::string>& arguments, const ChildLimits& limits = {}) const
     {
-        return testing_support::runVaskerel(arguments, limits, folder.path().string());
+        return runVaskerel(arguments, limits, folder.path().string());
     }
 
     std::string input() const { return folder / "in"; }
@@ -76,9 +76,9 @@ TEST_F(BatchTest, UsageErrorIsTwoLinesAndHelpPrintsTheUsage)
 TEST_F(BatchTest, HelpAndVersionThatCannotBeWrittenAreWriteErrors)
 {
     for (const char* option : {"--help", "--version"}) {
-        EXPECT_EQ(exitAndErrors(testing_support::runVaskerelAfter(testing_support::standardOutputOnAFullDisk, {option})),
+        EXPECT_EQ(exitAndErrors(runVaskerelAfter(standardOutputOnAFullDisk, {option})),
                   "exit 1: vaskerel: write error: No space left on device\n");
-        EXPECT_EQ(exitAndErrors(testing_support::runVaskerelAfter(testing_support::standardOutputOnAClosedPipe, {option})),
+        EXPECT_EQ(exitAndErrors(runVaskerelAfter(standardOutputOnAClosedPipe, {option})),
                   "exit 1: vaskerel: write error: Broken pipe\n");
     }
 }
@@ -87,7 +87,7 @@ TEST_F(BatchTest, WithoutADisplayNoArgumentsPrintTheUsageAndExitTwo)
 {
     // No display named at all, then one that does not exist.
     for (const char* display : {static_cast<const char*>(nullptr), ":4093"}) {
-        const ChildResult result = testing_support::runVaskerelAfter(
+        const ChildResult result = runVaskerelAfter(
             [display] {
                 ::unsetenv("WAYLAND_DISPLAY");
                 ::unsetenv("QT_QPA_PLATFORM");
@@ -109,14 +109,14 @@ TEST_F(BatchTest, ProgressLineGoesToATerminalWithEscapesOnlyWhereItHasThem)
 {
     const std::vector<std::string> arguments = {"-i", input(), "-o", output()};
     int exitCode = -1;
-    const std::string xterm = testing_support::standardErrorOnTerminal(arguments, "xterm", exitCode);
+    const std::string xterm = standardErrorOnTerminal(arguments, "xterm", exitCode);
     EXPECT_EQ(exitCode, 0);
     EXPECT_NE(xterm.find("\r\033[K2 files, 4 B, "), std::string::npos) << xterm;
-    const std::string plain = testing_support::standardErrorOnTerminal(arguments, "dumb", exitCode);
+    const std::string plain = standardErrorOnTerminal(arguments, "dumb", exitCode);
     EXPECT_EQ(exitCode, 0);
     EXPECT_NE(plain.find("\r2 files, 4 B, "), std::string::npos) << plain;
     EXPECT_EQ(plain.find('\033'), std::string::npos) << plain;
-    EXPECT_EQ(testing_support::standardErrorOnTerminal({"-q", "-i", input(), "-o", output()}, "xterm", exitCode), "");
+    EXPECT_EQ(standardErrorOnTerminal({"-q", "-i", input(), "-o", output()}, "xterm", exitCode), "");
 }
 
 TEST_F(BatchTest, MissingInputFolderExitsOneAndNamesIt)

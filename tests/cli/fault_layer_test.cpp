@@ -33,9 +33,9 @@ protected:
         ASSERT_TRUE(mount_->mounted()) << "fault_fs did not mount";
     }
 
-    ChildResult run(const std::string& input, const std::string& output, const testing_support::ChildLimits& limits = {})
+    ChildResult run(const std::string& input, const std::string& output, const ChildLimits& limits = {})
     {
-        return testing_support::runProgram({vaskerelPath(), "-i", input, "-o", output}, limits);
+        return runProgram({vaskerelPath(), "-i", input, "-o", output}, limits);
     }
 
     TempFolder folder;
@@ -84,14 +84,14 @@ TEST_F(FaultLayerTest, AStopSignalEndsARunThatHangsInARead)
     ::setenv("TSAN_OPTIONS", (std::string(sanitizer != nullptr ? sanitizer : "") + " report_thread_leaks=0").c_str(), 1);
     for (const bool withoutUring : {false, true}) {
         writeFile(folder / "out/list.htm", "old report");
-        testing_support::RunningProgram program({vaskerelPath(), "-i", folder / "mnt", "-o", folder / "out/list.htm"},
+        RunningProgram program({vaskerelPath(), "-i", folder / "mnt", "-o", folder / "out/list.htm"},
                                                 {.withoutIoUring = withoutUring});
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         const auto signalled = std::chrono::steady_clock::now();
         program.signal(SIGTERM);
         const ChildResult result = program.wait();
         const auto took = std::chrono::steady_clock::now() - signalled;
-        EXPECT_EQ(testing_support::exitAndErrors(result), "exit 143: vaskerel: stopped; the report was not written\n");
+        EXPECT_EQ(exitAndErrors(result), "exit 143: vaskerel: stopped; the report was not written\n");
         // A minute of hanging read is what it would take otherwise.
         EXPECT_LT(took, std::chrono::seconds(10));
         EXPECT_EQ(readFile(folder / "out/list.htm"), "old report");

@@ -46,7 +46,7 @@ protected:
     // Starts a run, does `meanwhile` once it is reading `slowFile`, and waits for its end.
     template <typename Meanwhile>
     ChildResult runWhile(const std::string& slowFile, Meanwhile meanwhile, std::vector<std::string> extra = {},
-                         const testing_support::ChildLimits& limits = {})
+                         const ChildLimits& limits = {})
     {
         RunningProgram program(command(std::move(extra)), limits);
         EXPECT_TRUE(program.waitUntilReading(slowFile)) << slowFile << " was never opened";
@@ -62,7 +62,7 @@ protected:
 
 TEST_F(FaultTest, StopSignalsMidRunKeepTheOldReportAndLeaveNothingBehind)
 {
-    testing_support::makeSparseFile(folder / "in/huge", off_t{1} << 40);
+    makeSparseFile(folder / "in/huge", off_t{1} << 40);
     const std::string before = treeSnapshot(input());
     // Where there are no unnamed files, the named temporary file is removed as well.
     for (const bool named : {false, true}) {
@@ -90,9 +90,8 @@ TEST_F(FaultTest, DiskFillingUpMidWriteKeepsTheOldReport)
     for (int i = 0; i < 6000; ++i)
         writeFile(folder / ("in/a/" + longName + std::to_string(i)), "x");
     const std::string before = treeSnapshot(input());
-    const ChildResult result =
-        testing_support::runProgram(command({"--quiet"}), {.fileSizeLimit = (1 << 20) + (1 << 19)});
-    EXPECT_EQ(testing_support::exitAndErrors(result), "exit 1: vaskerel: cannot write " + output() + ": File too large\n");
+    const ChildResult result = runProgram(command({"--quiet"}), {.fileSizeLimit = (1 << 20) + (1 << 19)});
+    EXPECT_EQ(exitAndErrors(result), "exit 1: vaskerel: cannot write " + output() + ": File too large\n");
     EXPECT_EQ(readFile(output()), kOldReport);
     EXPECT_EQ(treeSnapshot(input()), before);
 }
@@ -100,7 +99,7 @@ TEST_F(FaultTest, DiskFillingUpMidWriteKeepsTheOldReport)
 TEST_F(FaultTest, FolderRemovedMidWalkIsLeftOutAndTheRunGoesOn)
 {
     // The walk may have listed "b" before it goes, or not yet; either way it is left out, named.
-    testing_support::makeSparseFile(folder / "in/a/a-huge", off_t{1} << 30);
+    makeSparseFile(folder / "in/a/a-huge", off_t{1} << 30);
     for (int i = 0; i < 1500; ++i)
         writeFile(folder / ("in/a/later" + std::to_string(i)), "l");
     writeFile(folder / "in/b/gone", "g");
@@ -128,9 +127,9 @@ TEST_F(FaultTest, PermissionDeniedForAFileAFolderAndALinkIntoItChangesNothingInT
     ::chmod((folder / "in/a/locked").c_str(), 0);
     ::chmod((folder / "in/closed").c_str(), 0);
     const std::string before = treeSnapshot(input());
-    const ChildResult result = testing_support::runVaskerel({"--input", input(), "--output", output()},
+    const ChildResult result = runVaskerel({"--input", input(), "--output", output()},
                                                             {.unprivileged = true}, folder.path().string());
-    EXPECT_EQ(testing_support::exitAndErrors(result),
+    EXPECT_EQ(exitAndErrors(result),
               "exit 3: vaskerel: left out file " + (folder / "in/a/locked") + ": Permission denied\n" +
                   "vaskerel: left out folder " + (folder / "in/closed") + ": Permission denied\n" +
                   "vaskerel: left out file " + (folder / "in/link") + ": Permission denied\n" +
@@ -148,18 +147,18 @@ TEST_F(FaultTest, LowLimitsOnOpenFilesAndMemoryGiveTheSameReport)
     writeFile(folder / "in/large", std::string(std::size_t{3} << 20, 'l'));
     fs::create_symlink("a/small3", folder / "in/link");
     const std::string before = treeSnapshot(input());
-    const ChildResult plain = testing_support::runProgram(command());
+    const ChildResult plain = runProgram(command());
     ASSERT_EQ(plain.exitCode, 0) << plain.errors;
     EXPECT_EQ(treeSnapshot(input()), before) << "a complete run changed the tree it read";
     const std::string expected = readFile(output());
-    std::vector<testing_support::ChildLimits> limits = {{.openFiles = 12}};
+    std::vector<ChildLimits> limits = {{.openFiles = 12}};
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
     // Sanitizers reserve far more address space than this for themselves.
     limits.push_back({.addressSpace = 100'000'000});
 #endif
-    for (const testing_support::ChildLimits& limit : limits) {
+    for (const ChildLimits& limit : limits) {
         writeFile(output(), kOldReport);
-        const ChildResult result = testing_support::runProgram(command(), limit);
+        const ChildResult result = runProgram(command(), limit);
         EXPECT_EQ(result.exitCode, 0) << result.errors;
         EXPECT_EQ(readFile(output()), expected) << result.errors;
     }

@@ -27,7 +27,7 @@ protected:
         ASSERT_EQ(run({"--input", input(), "--output", report(), "--exclude", "*.skip"}).exitCode, 0);
     }
 
-    ChildResult run(const std::vector<std::string>& arguments) const { return testing_support::runVaskerel(arguments); }
+    ChildResult run(const std::vector<std::string>& arguments) const { return runVaskerel(arguments); }
 
     ChildResult verify(std::vector<std::string> extra = {}) const
     {
@@ -39,7 +39,7 @@ protected:
     // A shell command run in the input folder, with the file as $1.
     ChildResult shellInInput(const std::string& command, const std::string& file) const
     {
-        return testing_support::runProgram({"/bin/sh", "-c", "cd \"$0\" && " + command, input(), file});
+        return runProgram({"/bin/sh", "-c", "cd \"$0\" && " + command, input(), file});
     }
 
     std::string input() const { return folder / "in"; }
@@ -170,9 +170,9 @@ TEST_F(VerifyCliTest, DifferencesThatCannotBeWrittenAreAnErrorOfTheirOwn)
     writeFile(folder / "in/z", "changed");
     const std::string lost = "; the differences found could not all be written\n";
     const std::vector<std::string> arguments = {"--verify", report(), "-i", input()};
-    EXPECT_EQ(exitAndErrors(testing_support::runVaskerelAfter(testing_support::standardOutputOnAFullDisk, arguments)),
+    EXPECT_EQ(exitAndErrors(runVaskerelAfter(standardOutputOnAFullDisk, arguments)),
               "exit 4: vaskerel: write error: No space left on device" + lost);
-    EXPECT_EQ(exitAndErrors(testing_support::runVaskerelAfter(testing_support::standardOutputOnAClosedPipe, arguments)),
+    EXPECT_EQ(exitAndErrors(runVaskerelAfter(standardOutputOnAClosedPipe, arguments)),
               "exit 4: vaskerel: write error: Broken pipe" + lost);
 }
 
@@ -192,13 +192,12 @@ TEST_F(VerifyCliTest, StatusPrintsNothingButTheExitStatusTells)
 TEST_F(VerifyCliTest, ProgressLineShowsOnATerminalUnlessQuiet)
 {
     int exitCode = -1;
-    const std::string shown =
-        testing_support::standardErrorOnTerminal({"--verify", report(), "-i", input()}, "xterm", exitCode);
+    const std::string shown = standardErrorOnTerminal({"--verify", report(), "-i", input()}, "xterm", exitCode);
     EXPECT_EQ(exitCode, 0);
     EXPECT_NE(shown.find("\r\033[K8 files, "), std::string::npos) << shown;
     for (const char* quiet : {"-q", "--status"}) {
         const std::string hidden =
-            testing_support::standardErrorOnTerminal({"--verify", report(), "-i", input(), quiet}, "xterm", exitCode);
+            standardErrorOnTerminal({"--verify", report(), "-i", input(), quiet}, "xterm", exitCode);
         EXPECT_EQ(exitCode, 0);
         EXPECT_EQ(hidden.find('\033'), std::string::npos) << quiet << ": " << hidden;
     }
@@ -209,9 +208,9 @@ TEST_F(VerifyCliTest, ProgressLineShowsOnATerminalUnlessQuiet)
 TEST_F(VerifyCliTest, StopSignalEndsTheCheckPromptlyAndClaimsNoDifferences)
 {
     writeFile(folder / "in/a b", "edited before the stop");
-    testing_support::makeSparseFile(folder / "in/huge", off_t{1} << 40);
+    makeSparseFile(folder / "in/huge", off_t{1} << 40);
     for (const int signal : {SIGINT, SIGTERM}) {
-        testing_support::RunningProgram program({vaskerelPath(), "--verify", report(), "-i", input()});
+        RunningProgram program({vaskerelPath(), "--verify", report(), "-i", input()});
         ASSERT_TRUE(program.waitUntilReading(folder / "in/huge"));
         const auto signalled = std::chrono::steady_clock::now();
         program.signal(signal);
@@ -227,7 +226,7 @@ TEST_F(VerifyCliTest, StopSignalEndsACheckStillWaitingForItsReport)
 {
     const std::string pipe = folder / "report.fifo";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    testing_support::RunningProgram program({vaskerelPath(), "--verify", pipe, "-i", input()});
+    RunningProgram program({vaskerelPath(), "--verify", pipe, "-i", input()});
     // Opened only now, so that the program cannot have it from the fork.
     const int writer = ::open(pipe.c_str(), O_RDWR | O_CLOEXEC);
     ASSERT_GE(writer, 0);

@@ -131,7 +131,7 @@ TEST_F(GenerateListTest, ProgressEndsWithTheTotals)
 
 TEST_F(GenerateListTest, SparseFileOverFourGibibytesShowsItsTrueSize)
 {
-    testing_support::makeSparseFile(folder / "in/sparse", 4294967297LL);
+    makeSparseFile(folder / "in/sparse", 4294967297LL);
     EXPECT_EQ(reportOrFailure(requestFor(folder)),
               kHead + row("sparse", "sparse", "4294967297", "f18c798ff5d450dfe4d3acdc12b621ff") + kTail);
 }
@@ -148,7 +148,7 @@ TEST_F(GenerateListTest, EveryReaderAndJobCountWritesTheSameReport)
     // Sizes around the reader's limits: one request, one chunk, several chunks.
     for (const std::size_t size : {std::size_t{256} << 10, (std::size_t{256} << 10) + 1, std::size_t{1} << 20,
                                    (std::size_t{1} << 20) + 1, (std::size_t{7} << 19) + 3}) {
-        writeFile(folder / ("in/big" + std::to_string(size)), testing_support::patternedBytes(size, 0));
+        writeFile(folder / ("in/big" + std::to_string(size)), patternedBytes(size, 0));
     }
     ListRequest request = requestFor(folder);
     request.jobs = 1;
@@ -159,16 +159,15 @@ TEST_F(GenerateListTest, EveryReaderAndJobCountWritesTheSameReport)
         EXPECT_EQ(reportOrFailure(request), oneJob) << jobs << " jobs";
     }
     // Where io_uring is refused, the threads that read file by file write the same report.
-    EXPECT_EQ(testing_support::runInChild([&] { return reportOrFailure(request); }, {.withoutIoUring = true}).output,
-              oneJob);
+    EXPECT_EQ(runInChild([&] { return reportOrFailure(request); }, {.withoutIoUring = true}).output, oneJob);
 }
 
 TEST_F(GenerateListTest, FilesDeeperThanAnyPathAreListedWithFewDescriptors)
 {
-    testing_support::makeDeepTree(folder / "in", "d" + std::string(60, 'e'), 300, "bottom");
+    makeDeepTree(folder / "in", "d" + std::string(60, 'e'), 300, "bottom");
     ListRequest request = requestFor(folder);
     request.jobs = 2;
-    const auto result = testing_support::runInChild([&] { return reportOrFailure(request); }, {.openFiles = 32});
+    const auto result = runInChild([&] { return reportOrFailure(request); }, {.openFiles = 32});
     EXPECT_NE(result.output.find("/bottom\">"), std::string::npos) << result.output.substr(0, 300);
     EXPECT_NE(result.output.find("</td><td>4</td><td>6627415e807ee33c7302917216e7da68</td>"), std::string::npos);
 }
@@ -187,8 +186,7 @@ TEST_F(GenerateListTest, FilesOfPseudoFileSystemsAreListedWithTheBytesTheyGive)
               std::string::npos);
     request.inputDir = sysfs;
     for (const bool withoutUring : {false, true}) {
-        const auto result =
-            testing_support::runInChild([&] { return reportOrFailure(request); }, {.withoutIoUring = withoutUring});
+        const auto result = runInChild([&] { return reportOrFailure(request); }, {.withoutIoUring = withoutUring});
         EXPECT_NE(result.output.find("pages_to_scan</a></td><td>" + std::to_string(bytes.size()) + "</td>"),
                   std::string::npos)
             << result.output;
@@ -205,7 +203,7 @@ TEST_F(GenerateListTest, AReportThatCannotBeWrittenLeavesBothOldOutputs)
     request.checksumsFile = folder / "out/SUMS.md5";
     writeFile(request.outputFile, "old report");
     writeFile(request.checksumsFile, "old sums");
-    const auto result = testing_support::runInChild(
+    const auto result = runInChild(
         [&] {
             const Outcome outcome = GenerateList(request, {}, kGoOn);
             return outcome.status == Outcome::Status::NotWritten && outcome.failure->action == listgen::RunAction::WriteOutput

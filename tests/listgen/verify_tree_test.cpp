@@ -114,7 +114,7 @@ TEST_F(VerifyTreeTest, UnreadableFolderMakesTheCheckIncompleteButNotMissing)
     ::chmod(input().c_str(), 0755);
     ::chmod((folder / "in/sub").c_str(), 0);
     ::chmod(report().c_str(), 0644);
-    const auto child = testing_support::runInChild(
+    const auto child = runInChild(
         [&] {
             const VerifyOutcome outcome = verify();
             return std::to_string(static_cast<int>(outcome.status)) + " " + std::to_string(outcome.unreadable.size()) +
@@ -133,7 +133,7 @@ TEST_F(VerifyTreeTest, ReportsOfEarlierVersionsAndOddTitlesStillVerify)
             listgen::Entry entry;
             while (walk.next(entry)) {
                 std::string rowText;
-                const std::string content = testing_support::readFile(entry.path);
+                const std::string content = readFile(entry.path);
                 const listgen::Md5Hex md5 = listgen::Md5Lanes::md5Hex(content);
                 listgen::File(rowText, entry.path, input(), {content.size(), md5}, listgen::TextForm::Utf8);
                 report.append(rowText);
@@ -169,7 +169,7 @@ TEST_F(VerifyTreeTest, TheRunsOtherOutputIsNamedApartWhereverItLies)
 
     // A change to the tree is still found; a change to what the other output lists makes it new.
     writeFile(folder / "in/z", "Z");
-    const std::string manifest = testing_support::readFile(request.checksumsFile);
+    const std::string manifest = readFile(request.checksumsFile);
     writeFile(request.checksumsFile, manifest.substr(0, manifest.size() - 2) + "x\n");
     outcome = check(request.outputFile);
     EXPECT_EQ(differencesText(outcome), "changed z\nnew SUMS.md5\n");
@@ -183,7 +183,7 @@ TEST_F(VerifyTreeTest, ACopyOfTheReportOrOfAnotherListingIsComparedByWhatItLists
     // The same listing in another form and order, with a comment: the same files.
     std::string manifest = "# by hand\n";
     for (const char* name : {"z", "sub/x"}) {
-        const listgen::Md5Hex md5 = listgen::Md5Lanes::md5Hex(testing_support::readFile(folder / ("in/" + std::string(name))));
+        const listgen::Md5Hex md5 = listgen::Md5Lanes::md5Hex(readFile(folder / ("in/" + std::string(name))));
         manifest += "MD5 (" + std::string(name) + ") = " + std::string(md5.data(), md5.size()) + "\n";
     }
     writeFile(folder / "in/partial.md5", manifest);

@@ -56,7 +56,7 @@ protected:
     // Starts a run over a file too large to finish and waits for its progress dialog.
     ProgressDialog* startLongRun()
     {
-        testing_support::makeSparseFile(tree / "in/huge", 1LL << 40);
+        makeSparseFile(tree / "in/huge", 1LL << 40);
         writeFile(tree / "out.htm", "old");
         fill(tree / "in", tree / "out.htm");
         window->show();
@@ -77,7 +77,7 @@ protected:
         EXPECT_EQ(namesIn(tree.path()), "in\nout.htm\n");
     }
 
-    testing_support::TempFolder tree;
+    TempFolder tree;
     std::unique_ptr<FrmMain> window = std::make_unique<FrmMain>(settings, dialog, boxes);
 };
 
@@ -278,7 +278,7 @@ TEST_F(GenerateWindowTest, OversizedSettingsFileIsSetAsideWithOneWarningAndTheFi
 {
     window.reset();
     writeFile(config / "Zorm.ini", "[Setting]\nTitle=lost\n");
-    testing_support::makeSparseFile(config / "Zorm.ini", vaskerel::SettingsStore::kLargestFile * 12);
+    makeSparseFile(config / "Zorm.ini", vaskerel::SettingsStore::kLargestFile * 12);
     window = std::make_unique<FrmMain>(settings, dialog, boxes);
     EXPECT_EQ(field("txtTitle")->text(), "");
     QCoreApplication::processEvents();

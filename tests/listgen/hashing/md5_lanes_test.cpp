@@ -46,7 +46,7 @@ protected:
 
     Md5Lanes make(std::size_t messages = 64, std::size_t streams = 4, std::size_t chunksPerStream = 3) const
     {
-        Md5Lanes::Options options = testing_support::optionsFor(GetParam());
+        Md5Lanes::Options options = optionsFor(GetParam());
         options.messages = messages;
         options.streams = streams;
         options.chunksPerStream = chunksPerStream;
@@ -176,7 +176,7 @@ TEST_P(Md5LanesKernel, RefusesWorkBeyondItsLimitsUntilResultsAreTaken)
     EXPECT_NE(lanes.openStream(5), Md5Lanes::kNoStream);
 }
 
-INSTANTIATE_TEST_SUITE_P(Kernels, Md5LanesKernel, testing::ValuesIn(testing_support::allKernelChoices()), choiceName);
+INSTANTIATE_TEST_SUITE_P(Kernels, Md5LanesKernel, testing::ValuesIn(allKernelChoices()), choiceName);
 
 TEST(Md5Lanes, MatchesRfc1321Vectors)
 {

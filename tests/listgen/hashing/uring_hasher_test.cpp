@@ -30,7 +30,7 @@ const std::atomic<bool> kGoOn{false};
 
 std::string content(std::size_t size)
 {
-    return testing_support::patternedBytes(size, 0);
+    return patternedBytes(size, 0);
 }
 
 std::shared_ptr<listgen::FolderHandle> openFolder(const std::string& path)

@@ -45,7 +45,7 @@ std::string failureOf(const std::function<void()>& action)
 // The failure of an empty report put in place at `path` by a process that is not root.
 std::string failureAsNobody(const std::string& path)
 {
-    return testing_support::runInChild([&] { return failureOf([&] { ReportFile(path).commit(); }); },
+    return runInChild([&] { return failureOf([&] { ReportFile(path).commit(); }); },
                                        {.unprivileged = true})
         .output;
 }
@@ -217,24 +217,23 @@ TEST_F(ReportFileTest, OutputThatNamesAnOpenStreamIsWrittenIntoIt)
     EXPECT_EQ(after.st_ino, before.st_ino);
     EXPECT_EQ(namesIn(folder.path()), "build.log\n");
 
-    const auto child = testing_support::runInChild([] {
+    const auto child = runInChild([] {
         ReportFile report("-");
         report.append("to standard output");
         report.commit();
         return std::string();
     });
     EXPECT_EQ(child.output, "to standard output");
-    EXPECT_EQ(failureOf([] { ReportFile report("/proc/1/fd/1"); }),
-              "write /proc/1/fd/1: OpenFileOfAnotherProcess");
+    EXPECT_EQ(failureOf([] { ReportFile report("/proc/1/fd/1"); }), "write /proc/1/fd/1: OpenFileOfAnotherProcess");
 }
 
 TEST_F(ReportFileTest, ACloseThatFailsLeavesTheOldReport)
 {
     writeFile(folder / "r.htm", "old report");
-    const auto result = testing_support::runInChild([&] {
+    const auto result = runInChild([&] {
         ReportFile report(folder / "r.htm");
         report.append("new report");
-        testing_support::refuseSystemCalls({.failingClose = true});
+        refuseSystemCalls({.failingClose = true});
         return failureOf([&] { report.commit(); });
     });
     EXPECT_EQ(result.output, "write " + (folder / "r.htm") + ": Input/output error");
@@ -284,7 +283,7 @@ TEST_F(ReportFileTest, ReadOnlyReportIsRefusedAsSuch)
 TEST_F(ReportFileTest, AFolderThatCannotBeSyncedAfterTheRenameIsAFailureThatSaysSo)
 {
     writeFile(folder / "r.htm", "old");
-    const auto result = testing_support::runInChild(
+    const auto result = runInChild(
         [&] {
             ReportFile report(folder / "r.htm");
             report.append("new");
@@ -299,8 +298,8 @@ TEST_F(ReportFileTest, AFolderThatCannotBeSyncedAfterTheRenameIsAFailureThatSays
 // into the folder removes it once its writer is known to be gone, and never one still in use.
 TEST_F(ReportFileTest, TemporaryFilesOfKilledRunsAreRemovedAndNoOtherOne)
 {
-    const testing_support::ChildLimits named{.withoutUnnamedFiles = true};
-    const auto killedRun = testing_support::runInChild(
+    const ChildLimits named{.withoutUnnamedFiles = true};
+    const auto killedRun = runInChild(
         [&] {
             ReportFile report(folder / "r.htm");
             report.append("half");
@@ -318,7 +317,7 @@ TEST_F(ReportFileTest, TemporaryFilesOfKilledRunsAreRemovedAndNoOtherOne)
     ASSERT_EQ(::pipe(fromChild), 0);
     const pid_t living = ::fork();
     if (living == 0) {
-        testing_support::refuseSystemCalls(named);
+        refuseSystemCalls(named);
         ReportFile report(folder / "other.htm");
         char byte = 0;
         (void)!::write(fromChild[1], &byte, 1);
@@ -327,7 +326,7 @@ TEST_F(ReportFileTest, TemporaryFilesOfKilledRunsAreRemovedAndNoOtherOne)
     }
     char byte = 0;
     ASSERT_EQ(::read(fromChild[0], &byte, 1), 1);
-    const auto nextRun = testing_support::runInChild([&] {
+    const auto nextRun = runInChild([&] {
         ReportFile report(folder / "r.htm");
         report.append("new");
         report.commit();
@@ -346,7 +345,7 @@ TEST_F(ReportFileTest, TemporaryFilesOfKilledRunsAreRemovedAndNoOtherOne)
 TEST_F(ReportFileTest, UnfinishedNamedTemporaryIsRemovedForAProcessThatEndsWithoutIt)
 {
     writeFile(folder / "r.htm", "old");
-    const auto result = testing_support::runInChild(
+    const auto result = runInChild(
         [&] {
             // Left as a thread stuck in a read leaves it: never committed, never destroyed.
             auto* stuck = new ReportFile(folder / "r.htm");

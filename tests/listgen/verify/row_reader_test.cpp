@@ -141,7 +141,7 @@ TEST_F(RowReaderTest, ReadsFromAPipeAsFromAFile)
     EXPECT_EQ(rows, "sub/x\na#b\nz\n");
 
     writeFile(path(), kGood);
-    const auto child = testing_support::runInChild([&] {
+    const auto child = runInChild([&] {
         ::dup2(::open(path().c_str(), O_RDONLY), STDIN_FILENO);
         return rowsOf("-", false);
     });

@@ -68,9 +68,9 @@ TEST(ListFolder, ListsLinksToFilesButNeitherEntersNorListsOtherSpecialEntries)
 TEST(ListFolder, WalksAThousandLevelsDeepWithFewDescriptors)
 {
     TempFolder tree;
-    testing_support::makeDeepTree(tree.path().string(), "level-" + std::string(40, 'd'), 1000, "bottom");
+    makeDeepTree(tree.path().string(), "level-" + std::string(40, 'd'), 1000, "bottom");
     writeFile(tree / "top", "y");
-    const auto result = testing_support::runInChild(
+    const auto result = runInChild(
         [&] {
             ListFolder walk(tree.path().string());
             return restOf(walk, 0, true);
@@ -151,8 +151,7 @@ TEST(ListFolder, RecordsAnUnlistableSubfolderAndGoesOn)
     writeFile(tree / "closed/secret", "s");
     writeFile(tree / "open", "o");
     ::chmod((tree / "closed").c_str(), 0);
-    const auto result = testing_support::runInChild([&] { return walkText(tree.path().string()); },
-                                                    {.unprivileged = true});
+    const auto result = runInChild([&] { return walkText(tree.path().string()); }, {.unprivileged = true});
     ASSERT_EQ(result.exitCode, 0) << result.errors;
     EXPECT_EQ(result.output, "/closed Permission denied\n/open\n");
 }
