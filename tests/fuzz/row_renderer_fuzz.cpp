@@ -6,6 +6,7 @@
 #include "listgen/report/html_text.h"
 #include "listgen/report/report_format.h"
 
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
@@ -21,23 +22,13 @@ void require(bool condition)
         std::abort();
 }
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 std::string percentDecoded(std::string_view text)
 {
+    const auto isHex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
     std::string bytes;
     for (std::size_t at = 0; at < text.size(); ++at) {
-        if (text[at] == '%' && at + 2 < text.size() && hexValue(text[at + 1]) >= 0 && hexValue(text[at + 2]) >= 0) {
-            bytes += static_cast<char>(hexValue(text[at + 1]) * 16 + hexValue(text[at + 2]));
+        if (text[at] == '%' && at + 2 < text.size() && isHex(text[at + 1]) && isHex(text[at + 2])) {
+            bytes += static_cast<char>(std::stoi(std::string(text.substr(at + 1, 2)), nullptr, 16));
             at += 2;
         } else {
             bytes += text[at];
