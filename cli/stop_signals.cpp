@@ -16,12 +16,25 @@ constexpr auto kGrace = std::chrono::seconds(1);
 // Time allowed to finish renaming outputs into place before the process ends anyway.
 constexpr auto kPlacingWait = std::chrono::milliseconds(500);
 
+// Sent only to the watcher, so that the end of a run need not wait out its tick.
+int wakeSignal()
+{
+    return SIGRTMIN;
+}
+
 sigset_t stopSignals()
 {
     sigset_t set;
     sigemptyset(&set);
     for (const int number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
         sigaddset(&set, number);
+    return set;
+}
+
+sigset_t watchedSignals()
+{
+    sigset_t set = stopSignals();
+    sigaddset(&set, wakeSignal());
     return set;
 }
 
@@ -40,7 +53,7 @@ void writeAll(int fd, const std::string& text)
 StopSignals::StopSignals(std::function<std::string(bool placed)> closingWords)
     : closingWords_(std::move(closingWords))
 {
-    const sigset_t set = stopSignals();
+    const sigset_t set = watchedSignals();
     ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
     watcher_ = std::thread([this] { watch(); });
 }
@@ -48,6 +61,7 @@ StopSignals::StopSignals(std::function<std::string(bool placed)> closingWords)
 StopSignals::~StopSignals()
 {
     over_.store(true);
+    ::pthread_kill(watcher_.native_handle(), wakeSignal());
     watcher_.join();
     // The signals stay blocked: one that comes now finds the run over, with nothing to stop.
 }
@@ -56,12 +70,14 @@ StopSignals::~StopSignals()
 // may be low.
 void StopSignals::watch()
 {
-    const sigset_t set = stopSignals();
+    const sigset_t set = watchedSignals();
     std::optional<std::chrono::steady_clock::time_point> deadline;
     while (!over_.load()) {
         const timespec tick{0, 50'000'000};
         siginfo_t info{};
-        const int number = ::sigtimedwait(&set, &info, &tick);
+        int number = ::sigtimedwait(&set, &info, &tick);
+        if (number == wakeSignal())
+            number = -1;
         if (number > 0 && !deadline) {
             signal_.store(number);
             requested_.store(true);
