@@ -160,10 +160,21 @@ struct Zmm {
 
     static LISTGEN_MD5_ALWAYS_INLINE void transpose(const unsigned char* const* rows, V* words)
     {
-        V row[16], quad[16];
+        // Through transposeWithin128 this gave wrong words at -O2 with GCC 12 (not at -O3);
+        // written out it is right at both.
+        V row[16], pair[16], quad[16];
         for (int i = 0; i < 16; ++i)
-            row[i] = loadBytes(rows[i]);
-        transposeWithin128<Zmm, 16>(row, quad);
+            row[i] = _mm512_loadu_si512(rows[i]);
+        for (int i = 0; i < 16; i += 2) {
+            pair[i] = _mm512_unpacklo_epi32(row[i], row[i + 1]);
+            pair[i + 1] = _mm512_unpackhi_epi32(row[i], row[i + 1]);
+        }
+        for (int i = 0; i < 16; i += 4) {
+            quad[i] = _mm512_unpacklo_epi64(pair[i], pair[i + 2]);
+            quad[i + 1] = _mm512_unpackhi_epi64(pair[i], pair[i + 2]);
+            quad[i + 2] = _mm512_unpacklo_epi64(pair[i + 1], pair[i + 3]);
+            quad[i + 3] = _mm512_unpackhi_epi64(pair[i + 1], pair[i + 3]);
+        }
         for (int w = 0; w < 4; ++w) {
             const V low01 = _mm512_shuffle_i32x4(quad[w], quad[4 + w], 0x88);
             const V high01 = _mm512_shuffle_i32x4(quad[w], quad[4 + w], 0xDD);
