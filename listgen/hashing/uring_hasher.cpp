@@ -147,9 +147,8 @@ UringHasher::UringHasher(std::unique_ptr<ReadRing> ring, const std::atomic<bool>
     : cancel_(cancel)
     , progress_(progress)
     , pace_(pace)
-    , arena_(new char[buffers.arena])
-    , arenaSize_(buffers.arena)
-    , chunkMemory_(new char[buffers.chunks * kChunkBuffer])
+    , arena_(buffers.arena)
+    , chunkMemory_(buffers.chunks * kChunkBuffer)
     , chunks_(buffers.chunks)
     , jobs_(kMostJobs)
     , ring_(std::move(ring))
@@ -182,8 +181,8 @@ UringHasher::~UringHasher()
     if (!step_.drain()) {
         // The kernel may still write into them (statx results into the jobs): better lost
         // than given back.
-        (void)arena_.release();
-        (void)chunkMemory_.release();
+        arena_.abandon();
+        chunkMemory_.abandon();
         static std::vector<std::vector<Job>> abandoned;
         abandoned.push_back(std::move(jobs_));
     }
@@ -485,13 +484,13 @@ void UringHasher::readWhole(std::size_t index)
     // One byte more than the size, or a little for a file that says it is empty: a read that
     // fills it shows that the file grew.
     const std::size_t asked = job.size == 0 ? 4096 : static_cast<std::size_t>(job.size) + 1;
-    if (arenaUsed_ + roundUp(asked) > arenaSize_) {
-        waitingForArena_.push_back(index);
+    // Behind files already waiting, so that none of them waits for ever.
+    job.data = waitingForArena_.empty() || waitingForArena_.front() == index ? arena_.take(asked) : nullptr;
+    if (job.data == nullptr) {
+        if (waitingForArena_.empty() || waitingForArena_.front() != index)
+            waitingForArena_.push_back(index);
         return;
     }
-    job.data = arena_.get() + arenaUsed_;
-    arenaUsed_ += roundUp(asked);
-    ++arenaUsers_;
     job.asked = asked;
     ++job.opsInFlight;
     heldReads_.push_back(index);
@@ -666,7 +665,7 @@ void UringHasher::takeLaneResults()
                 job.sha256 = kNoSha256;
                 std::erase(streaming_, index);
             } else {
-                --arenaUsers_;
+                arena_.giveBack(job.data);
             }
             if (!job.ended) {
                 FileFacts& facts = job.claim.entry->facts;
@@ -682,18 +681,16 @@ void UringHasher::takeLaneResults()
             settle(job);
         }
     }
-    if (arenaUsers_ == 0)
-        arenaUsed_ = 0;
 }
 
 void UringHasher::retryWaiting()
 {
-    while (!waitingForArena_.empty() && arenaUsed_ == 0) {
+    while (!waitingForArena_.empty()) {
         const std::size_t index = waitingForArena_.front();
-        waitingForArena_.pop_front();
         readWhole(index);
         if (jobs_[index].data == nullptr)
             break;
+        waitingForArena_.pop_front();
     }
     while (!waitingForStream_.empty()) {
         const std::size_t index = waitingForStream_.front();
@@ -726,8 +723,8 @@ void UringHasher::letGoOfData(Job& job)
             lanes_.finish(job.stream);
         }
     } else if (job.data != nullptr && job.state == Job::State::Reading) {
+        arena_.giveBack(job.data);
         job.data = nullptr;
-        --arenaUsers_;
     }
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "listgen/common/progress_meter.h"
+#include "listgen/hashing/buffer_memory.h"
 #include "listgen/hashing/device_pace.h"
 #include "listgen/hashing/file_hasher.h"
 #include "listgen/hashing/md5_lanes.h"
 #include "listgen/hashing/ordered_pipeline.h"
 #include "listgen/hashing/read_ring.h"
 #include "listgen/hashing/read_step.h"
+#include "listgen/hashing/whole_file_arena.h"
 #include "listgen/hashing/work_queue.h"
 
 #include <atomic>
@@ -88,9 +90,8 @@ private:
     const std::atomic<bool>& cancel_;
     ProgressMeter& progress_;
     DevicePace& pace_;
-    std::unique_ptr<char[]> arena_;
-    std::size_t arenaSize_;
-    std::unique_ptr<char[]> chunkMemory_;
+    WholeFileArena arena_;
+    BufferMemory chunkMemory_;
     std::vector<Chunk> chunks_;
     // Allocated once: the kernel writes statx results into them.
     std::vector<Job> jobs_;
@@ -107,8 +108,6 @@ private:
     bool broken_ = false;
     std::vector<std::size_t> freeJobs_;
     std::vector<unsigned> freeSlots_;
-    std::size_t arenaUsed_ = 0;
-    std::size_t arenaUsers_ = 0;
     std::vector<std::size_t> freeChunks_;
     // Jobs whose data is still to come from the device (the depth they count against), and
     // those that hold a stream of this reader.
