@@ -230,6 +230,13 @@ void registerAll()
         {"LanesBusy/Avx2x8", Md5KernelSet::Avx2, 8, 8},
         {"LanesBusy/Sse2x8", Md5KernelSet::Sse2, 8, 8},
         {"LanesBusy/Sse2x4", Md5KernelSet::Sse2, 4, 4},
+        // What the last one or two files of a run cost in each narrow kernel.
+        {"LanesBusy/Avx512VlXmm4OneBusy", Md5KernelSet::Avx512, 4, 1},
+        {"LanesBusy/Avx512VlXmm4TwoBusy", Md5KernelSet::Avx512, 4, 2},
+        {"LanesBusy/Sse2x4OneBusy", Md5KernelSet::Sse2, 4, 1},
+        {"LanesBusy/Sse2x4TwoBusy", Md5KernelSet::Sse2, 4, 2},
+        {"LanesBusy/ScalarOne", Md5KernelSet::Scalar, 1, 1},
+        {"LanesBusy/ScalarTwoInterleaved", Md5KernelSet::Scalar, 2, 2},
     };
     for (const auto& entry : busy) {
         benchmark::RegisterBenchmark(entry.name, [entry](benchmark::State& state) {

@@ -34,8 +34,9 @@ struct Ladder {
     }
 };
 
-// Every set ends in the scalar kernels: one or two lanes left are faster in general
-// registers than in mostly idle vectors.
+// SSE2 and AVX2 end in the scalar kernels: one or two lanes left are faster in general
+// registers than in mostly idle SSE registers. AVX-512's four-lane kernel, with its rotates and
+// three-input logic, is faster than them even with a single lane busy.
 Ladder fullLadder(Md5KernelSet set)
 {
     Ladder ladder;
@@ -43,7 +44,7 @@ Ladder fullLadder(Md5KernelSet set)
 #if LISTGEN_MD5_X86_KERNELS
     case Md5KernelSet::Avx512:
         ladder.add(md5::kAvx512Kernels, md5::kAvx512KernelCount);
-        break;
+        return ladder;
     case Md5KernelSet::Avx2:
         ladder.add(md5::kAvx2Kernels, md5::kAvx2KernelCount);
         ladder.add(&md5::kSse2Kernels[md5::kSse2KernelCount - 1], 1);
