@@ -151,10 +151,12 @@ TEST_F(FaultTest, LowLimitsOnOpenFilesAndMemoryGiveTheSameReport)
     ASSERT_EQ(plain.exitCode, 0) << plain.errors;
     EXPECT_EQ(treeSnapshot(input()), before) << "a complete run changed the tree it read";
     const std::string expected = readFile(output());
-    std::vector<ChildLimits> limits = {{.openFiles = 12}};
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-    // Sanitizers reserve far more address space than this for themselves.
-    limits.push_back({.addressSpace = 100'000'000});
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    // UBSan probes vtables through a pipe, which fails when the program holds every descriptor
+    // allowed; 32 still refuses io_uring, and the optimised tree tests the lowest limit.
+    std::vector<ChildLimits> limits = {{.openFiles = 32}};
+#else
+    std::vector<ChildLimits> limits = {{.openFiles = 12}, {.addressSpace = 100'000'000}};
 #endif
     for (const ChildLimits& limit : limits) {
         writeFile(output(), kOldReport);

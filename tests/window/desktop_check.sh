@@ -11,7 +11,9 @@
 #  5. the menu entry's command, given a folder as a file manager gives it, opens the window with
 #     that folder in 入力.
 # Usage: desktop_check.sh VASKEREL_BINARY [SCREENSHOT_FOLDER [DRAG_SOURCE_BINARY]]
-# Exits 77 (skipped) when Xvfb, openbox or xdotool is not installed.
+# Exits 77 (skipped) when Xvfb, openbox or xdotool is not installed. Every step waits for what it
+# needs to see (a window mapped or gone, a file written, a process ended) with a deadline meant for
+# a loaded machine, and a step that runs out of time says which step it was and what it saw.
 set -euo pipefail
 
 binary=$1
@@ -49,13 +51,16 @@ shot() {
     fi
 }
 
+step=start
 fail() {
-    echo "FAIL: $*" >&2
+    echo "FAIL in step $step: $*" >&2
+    echo "mapped windows: $(xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null | tr '\n' '|')" >&2
     shot failure
     exit 1
 }
 
-# wait_for SECONDS COMMAND...: true as soon as COMMAND succeeds, false when time runs out.
+# wait_for SECONDS COMMAND...: true as soon as COMMAND succeeds, false when time runs out. The
+# deadlines below are generous: they only bound how long a broken run takes to fail.
 wait_for() {
     local deadline=$((SECONDS + $1))
     shift
@@ -81,12 +86,12 @@ app_ended() { test -s "$work/app.status"; }
 
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 background+=($!)
-wait_for 10 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+wait_for 60 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 export DISPLAY=":$(cat "$work/display")"
 openbox >"$work/openbox.log" 2>&1 &
 background+=($!)
 # The desktop number is published by the window manager once it runs.
-wait_for 10 xdotool get_desktop >/dev/null 2>&1 || fail "openbox did not start"
+wait_for 60 xdotool get_desktop >/dev/null 2>&1 || fail "openbox did not start"
 
 mkdir -p "$work/in" "$work/config" "$work/home"
 truncate -s "$long_file_size" "$work/in/large"
@@ -115,7 +120,7 @@ start_app() {
         echo "$status" >"$work/app.status"
     ) &
     background+=($!)
-    wait_for 20 has_visible 'Plumbrack' || fail "the window did not show: $(cat "$work/app.log")"
+    wait_for 60 has_visible 'Plumbrack' || fail "the window did not show: $(cat "$work/app.log")"
     main=$(visible 'Plumbrack' | head -n 1)
     xdotool windowactivate --sync "$main"
 }
@@ -126,39 +131,40 @@ close_main() {
     xdotool key --clearmodifiers alt+F4
 }
 
-echo "1. a long generate"
+step="1, a long generate"
+echo "$step"
 start_app
 shot window
 # The focus is in 入力, so Enter presses 計算.
 xdotool key Return
-wait_for 10 has_visible '^Vaskerel$' || fail "no progress dialog within ten seconds"
+wait_for 60 has_visible '^Vaskerel$' || fail "no progress dialog within a minute"
 progress=$(visible '^Vaskerel$' | head -n 1)
 shot progress
 xdotool windowactivate --sync "$progress"
 xdotool key Return
 xdotool key KP_Enter
-sleep 1
-has_other_box "$progress" && fail "a box showed right after Enter in the progress dialog: cancelled, or the run is too short"
-visible '^Vaskerel$' | grep -qx "$progress" || fail "Enter in the progress dialog closed it"
-wait_for 300 has_other_box "$progress" || fail "the run did not end within five minutes"
-sleep 0.3
+# Had Enter cancelled the run, the box would say so and no new report would be there.
+wait_for 600 has_other_box "$progress" || fail "the run did not end within ten minutes"
 done_box=$(other_box "$progress")
 shot done
-visible '^Vaskerel$' | grep -qx "$progress" && fail "the progress dialog is still on screen beside the result box"
+progress_gone() { ! visible '^Vaskerel$' | grep -qx "$progress"; }
+wait_for 60 progress_gone || fail "the progress dialog stayed on screen beside the result box"
 width=$(xdotool getwindowgeometry "$done_box" | sed -n 's/.*Geometry: \([0-9]*\)x.*/\1/p')
 # The caption "Vaskerel" with the window manager's icon and buttons needs about this much.
 ((width >= 200)) || fail "the result box is only $width pixels wide"
-tail -c 200 "$work/out.htm" | grep -q '</html>' || fail "no complete report after Done"
+tail -c 200 "$work/out.htm" 2>/dev/null | grep -q '</html>' ||
+    fail "no complete report after the box: Enter in the progress dialog cancelled the run? $(cat "$work/app.log")"
 grep -q '>large</a></td><td>[0-9]*</td>' "$work/out.htm" || fail "the report does not list the large file"
 xdotool windowactivate --sync "$done_box"
 xdotool key Return
-wait_for 5 test -z "$(visible '^Vaskerel$')" || fail "the result box did not close on Enter"
+wait_for 60 test -z "$(visible '^Vaskerel$')" || fail "the result box did not close on Enter"
 close_main
-wait_for 20 app_ended || fail "the process did not end after its window closed"
+wait_for 60 app_ended || fail "the process did not end after its window closed"
 status=$(cat "$work/app.status")
 [ "$status" -eq 0 ] || fail "the process ended with status $status: $(cat "$work/app.log")"
 
-echo "2. closing the window during a run"
+step="2, closing the window during a run"
+echo "$step"
 rm "$work/in/large"
 truncate -s 1T "$work/in/huge"
 printf old >"$work/out.htm"
@@ -167,10 +173,10 @@ start_app
 xdotool key --delay 50 Tab Tab Tab Tab Tab Tab ctrl+a
 xdotool type --delay 20 'closed-during-run'
 xdotool key Return
-wait_for 10 has_visible '^Vaskerel$' || fail "no progress dialog within ten seconds"
+wait_for 60 has_visible '^Vaskerel$' || fail "no progress dialog within a minute"
 shot closing
 close_main
-wait_for 20 app_ended || fail "the process did not end when its window was closed during a run"
+wait_for 60 app_ended || fail "the process did not end when its window was closed during a run"
 status=$(cat "$work/app.status")
 [ "$status" -eq 0 ] || fail "the process ended with status $status: $(cat "$work/app.log")"
 [ "$(cat "$work/out.htm")" = old ] || fail "the old report was changed"
@@ -187,39 +193,43 @@ screen_point() {
 }
 
 if [ -n "$drag_source" ]; then
-    echo "3. a dropped folder whose name is not UTF-8"
+    step="3, a dropped folder whose name is not UTF-8"
+    echo "$step"
     rm -f "$work/in/huge"
     sjis=$(printf '%s/\x83\x74\x83\x48\x83\x8b\x83\x5f' "$work")
     mkdir -p "$sjis"
     printf x >"$sjis/a.txt"
     start_app
-    "$drag_source" "$sjis" >>"$work/app.log" 2>&1 &
+    "$drag_source" "$sjis" >"$work/drag.log" 2>&1 &
     background+=($!)
-    wait_for 10 has_visible '^drag source$' || fail "the drag source did not show"
+    wait_for 60 has_visible '^drag source$' || fail "the drag source did not show: $(cat "$work/drag.log")"
     source_window=$(visible '^drag source$' | head -n 1)
     # From the middle of the source to the middle of 入力 (48, 8, 281 x 18 in the window).
     read -r tx ty < <(screen_point "$main" 188 17)
     read -r sx sy < <(screen_point "$source_window" 80 40)
-    sleep 0.2
     xdotool mousedown 1
-    for step in 1 2 3 4 5 6 7 8; do
-        xdotool mousemove $((sx + (tx - sx) * step / 8)) $((sy + (ty - sy) * step / 8))
-        sleep 0.15
+    wait_for 60 grep -q pressed "$work/drag.log" || fail "the drag did not start: $(cat "$work/drag.log")"
+    # The motion is paced so that the drag protocol sees each position; the drop is waited for.
+    for point in 1 2 3 4 5 6 7 8; do
+        xdotool mousemove --sync $((sx + (tx - sx) * point / 8)) $((sy + (ty - sy) * point / 8))
+        sleep 0.1
     done
-    sleep 0.3
     xdotool mouseup 1
-    wait_for 10 has_visible '^Vaskerel$' || fail "no warning after the drop of a folder named in Shift_JIS"
+    wait_for 60 grep -q dropped "$work/drag.log" || fail "the drag did not end: $(cat "$work/drag.log")"
+    wait_for 60 has_visible '^Vaskerel$' ||
+        fail "no warning after the drop of a folder named in Shift_JIS ($(tail -n 1 "$work/drag.log"))"
     shot refused-drop
     xdotool windowactivate --sync "$(visible '^Vaskerel$' | head -n 1)"
     xdotool key Return
-    wait_for 5 test -z "$(visible '^Vaskerel$')" || fail "the warning did not close on Enter"
+    wait_for 60 test -z "$(visible '^Vaskerel$')" || fail "the warning did not close on Enter"
     close_main
-    wait_for 20 app_ended || fail "the process did not end after its window closed"
+    wait_for 60 app_ended || fail "the process did not end after its window closed"
     grep -qx "InputDir=$work/in" "$work/config/Zorm.ini" ||
         fail "the drop changed 入力: $(grep InputDir "$work/config/Zorm.ini")"
 fi
 
-echo "4. the output dialog's start folder"
+step="4, the output dialog's start folder"
+echo "$step"
 mkdir -p "$work/reports"
 printf old >"$work/reports/old.htm"
 sed -i "s|^OutFile=.*|OutFile=$work/reports/old.htm|" "$work/config/Zorm.ini"
@@ -227,24 +237,26 @@ start_app
 dialog_title='名前を付けて保存|Save As'
 # Tab, Tab: the folder "..."; Esc cancels its dialog.
 xdotool key --delay 50 Tab Tab space
-wait_for 10 has_visible "$dialog_title" || fail "the folder dialog did not open"
+wait_for 60 has_visible "$dialog_title" || fail "the folder dialog did not open"
+xdotool windowactivate --sync "$(visible "$dialog_title" | head -n 1)"
 xdotool key Escape
-wait_for 5 test -z "$(visible "$dialog_title")" || fail "the folder dialog did not close on Esc"
+wait_for 60 test -z "$(visible "$dialog_title")" || fail "the folder dialog did not close on Esc"
 # Tab: the output "..."; a bare name typed over the one it shows.
 xdotool key --delay 50 Tab space
-wait_for 10 has_visible "$dialog_title" || fail "the output dialog did not open"
-sleep 0.5
+wait_for 60 has_visible "$dialog_title" || fail "the output dialog did not open"
+xdotool windowactivate --sync "$(visible "$dialog_title" | head -n 1)"
 shot output-dialog
 xdotool key ctrl+a
 xdotool type --delay 20 bare
 xdotool key Return
-wait_for 5 test -z "$(visible "$dialog_title")" || fail "the output dialog did not close on Enter"
+wait_for 60 test -z "$(visible "$dialog_title")" || fail "the output dialog did not close on Enter"
 close_main
-wait_for 20 app_ended || fail "the process did not end after its window closed"
+wait_for 60 app_ended || fail "the process did not end after its window closed"
 grep -qx "OutFile=$work/reports/bare.htm" "$work/config/Zorm.ini" ||
     fail "the output dialog did not open at the output: $(grep OutFile "$work/config/Zorm.ini")"
 
-echo "5. a folder opened from a file manager"
+step="5, a folder opened from a file manager"
+echo "$step"
 mkdir -p "$work/from file manager"
 read -ra command <<<"$(sed -n 's/^Exec=//p' "$here/../../data/vaskerel.desktop")"
 [ "${command[0]}" = vaskerel ] || fail "the menu entry runs ${command[0]}"
@@ -254,7 +266,7 @@ for word in "${command[@]:1}"; do
 done
 start_app "${arguments[@]}"
 close_main
-wait_for 20 app_ended || fail "the process did not end after its window closed"
+wait_for 60 app_ended || fail "the process did not end after its window closed"
 grep -qx "InputDir=$work/from file manager" "$work/config/Zorm.ini" ||
     fail "入力 did not hold the folder: $(grep InputDir "$work/config/Zorm.ini")"
 

@@ -1,11 +1,14 @@
 // A window to drag a file or folder from, as a file manager does, for the desktop check: a press
-// on it starts a drag of the path given as its one argument, taken byte for byte.
+// on it starts a drag of the path given as its one argument, taken byte for byte. It prints
+// "pressed" when the drag starts and "dropped" when it ends, for the check to wait on.
 #include <QApplication>
 #include <QDrag>
 #include <QLabel>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QUrl>
+
+#include <cstdio>
 
 namespace {
 
@@ -28,10 +31,18 @@ protected:
         data->setUrls({QUrl::fromEncoded("file://" + path_.toPercentEncoding("/"))});
         QDrag drag(this);
         drag.setMimeData(data);
-        drag.exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
+        announce("pressed");
+        const Qt::DropAction action = drag.exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
+        announce(action == Qt::IgnoreAction ? "dropped, refused" : "dropped, taken");
     }
 
 private:
+    static void announce(const char* what)
+    {
+        std::printf("%s\n", what);
+        std::fflush(stdout);
+    }
+
     QByteArray path_;
 };
 
