@@ -32,6 +32,12 @@ function checkReport(frame) {
     expect("'x ' and 'x' look alike", box(link("x ")).width > box(link("x")).width);
     expect("'a  b' and 'a b' look alike", box(link("a  b")).width > box(link("a b")).width);
 
+    // Names that differ only in invisible characters or in their normalisation look different.
+    const named = (name) => links.find((a) => decodeURIComponent(a.getAttribute("href")) === name);
+    const looks = (a) => box(a).width + " " + view.getComputedStyle(a.firstElementChild || a).backgroundColor;
+    for (const [name, lookalike] of [["ab", "a\u200Bb"], ["xx", "x\u00ADx"], ["caf\u00E9", "cafe\u0301"]])
+        expect("'" + name + "' has a lookalike", looks(named(name)) !== looks(named(lookalike)));
+
     // A long name wraps inside its cell.
     const long = links.find((a) => a.textContent.length > 150);
     expect("long name overflows its cell", box(long).right <= box(long.parentElement).right + 0.5);
