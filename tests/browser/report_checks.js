@@ -12,7 +12,7 @@ function checkReport(frame) {
     // The stylesheet reference, percent-encoded as UTF-8 in the report, reaches the stylesheet.
     const sheet = page.querySelector("link").href;
     expect("reference " + sheet, sheet.endsWith("/styles/%C3%A9%20%C3%BC.css?v=%C3%A9"));
-    expect("stylesheet not applied", view.getComputedStyle(page.querySelector("tr")).display === "grid");
+    expect("stylesheet not applied", view.getComputedStyle(page.querySelector("td")).display === "inline-block");
 
     // Names that differ only in spaces look different, and spaces alone make a link to click.
     const spaces = link("   ");
