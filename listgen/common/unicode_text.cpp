@@ -41,6 +41,9 @@ unsigned combiningClass(char32_t codePoint)
 // A character that nothing before it can join or move past: where NFC can work piece by piece.
 bool startsStretch(char32_t codePoint)
 {
+    // Nothing below U+0300 joins or moves, and most names are nothing else.
+    if (codePoint < 0x300)
+        return true;
     return combiningClass(codePoint) == 0 && rangeOf(kNotNfc, codePoint) == nullptr &&
            rangeOf(kMaybeNfc, codePoint) == nullptr;
 }
@@ -173,6 +176,8 @@ bool changedByNfc(std::u32string_view codePoints)
 
 bool isInvisible(char32_t codePoint) noexcept
 {
+    if (codePoint < 0x80)
+        return codePoint < 0x20 || codePoint == 0x7F;
     return rangeOf(kInvisible, codePoint) != nullptr;
 }
 
