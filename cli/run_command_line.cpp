@@ -51,6 +51,16 @@ std::string absoluteFolder(const std::string& folder)
     return absolute.string();
 }
 
+// As GNU tools print it: the version, then the copyright and the licence.
+std::string versionText()
+{
+    return std::string("vaskerel ") + VASKEREL_VERSION + "\n"
+           "Copyright (C) 2026 The Vaskerel developers.\n"
+           "License MIT <https://spdx.org/licenses/MIT.html>.\n"
+           "This is free software: you are free to change and redistribute it.\n"
+           "There is NO WARRANTY, to the extent permitted by law.\n";
+}
+
 } // namespace
 
 int runCommandLine(const std::vector<std::string>& arguments,
@@ -76,7 +86,7 @@ int runCommandLine(const std::vector<std::string>& arguments,
     case CommandLine::Action::Help:
         return printInformation(usageText());
     case CommandLine::Action::Version:
-        return printInformation(std::string("vaskerel ") + VASKEREL_VERSION + '\n');
+        return printInformation(versionText());
     case CommandLine::Action::UsageError:
         break;
     }

@@ -2,6 +2,7 @@
 
 #include "listgen/common/display_text.h"
 #include "listgen/common/system_error.h"
+#include "listgen/common/unicode_text.h"
 #include "cli/checked_output.h"
 #include "cli/failure_text.h"
 #include "cli/reader_notice.h"
@@ -88,6 +89,11 @@ int runVerify(const listgen::VerifyRequest& request, const VerifyOptions& option
                    << "; the differences found could not all be written\n";
             return kVerifyOutputLost;
         }
+        for (const listgen::NormalisationPair& pair : outcome.otherNormalisations)
+            errors << "vaskerel: missing " << listgen::displayText(pair.missing) << " and new "
+                   << listgen::displayText(pair.added) << " are one name in two Unicode normalisation forms ("
+                   << listgen::normalisationForm(pair.missing) << " and " << listgen::normalisationForm(pair.added)
+                   << ")\n";
         for (const std::string& name : outcome.sameListings)
             errors << "vaskerel: skipped " << listgen::displayText(name)
                    << ": it lists exactly the files of the report being checked\n";

@@ -1,6 +1,7 @@
 #include "listgen/verify/verify_sink.h"
 
 #include "listgen/common/entry_file.h"
+#include "listgen/common/unicode_text.h"
 #include "listgen/walk/rel_name.h"
 #include "listgen/walk/walk_order.h"
 
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <unordered_map>
 
 namespace listgen {
 
@@ -54,6 +56,34 @@ std::optional<ListingFingerprint::Value> listingIn(const Entry& entry, std::uint
     } catch (const std::exception&) {
         return std::nullopt;
     }
+}
+
+// Pairs missing and new names that NFC makes equal. One of each pair is not in NFC, so only
+// those names are held in a map, and nearly every tree has none.
+std::vector<NormalisationPair> otherNormalisations(const std::vector<Difference>& differences)
+{
+    std::unordered_map<std::string, const std::string*> unnormalised[2];
+    for (const Difference& difference : differences) {
+        if (difference.kind != Difference::Kind::Changed && !unnormalisedCharacters(difference.relName).empty())
+            unnormalised[difference.kind == Difference::Kind::New].emplace(toNfc(difference.relName), &difference.relName);
+    }
+    std::vector<NormalisationPair> pairs;
+    if (unnormalised[0].empty() && unnormalised[1].empty())
+        return pairs;
+    for (const Difference& difference : differences) {
+        if (difference.kind == Difference::Kind::Changed)
+            continue;
+        const bool added = difference.kind == Difference::Kind::New;
+        // A pair of two names not in NFC is found from its missing name alone.
+        if (added && !unnormalisedCharacters(difference.relName).empty())
+            continue;
+        const auto other = unnormalised[!added].find(toNfc(difference.relName));
+        if (other == unnormalised[!added].end())
+            continue;
+        pairs.push_back(added ? NormalisationPair{*other->second, difference.relName}
+                              : NormalisationPair{difference.relName, *other->second});
+    }
+    return pairs;
 }
 
 } // namespace
@@ -178,6 +208,7 @@ void VerifySink::finish()
         else
             outcome_.differences.push_back({Difference::Kind::New, std::move(file.relName)});
     }
+    outcome_.otherNormalisations = otherNormalisations(outcome_.differences);
     outcome_.digestsCompared = report_.digests();
     newFiles_.clear();
     progress_.finish(totals_);
