@@ -1,6 +1,6 @@
 #include "cli/batch_run.h"
 
-#include "listgen/common/display_text.h"
+#include "cli/localized.h"
 #include "cli/failure_text.h"
 #include "cli/reader_notice.h"
 #include "cli/stop_signals.h"
@@ -14,7 +14,7 @@ void reportSkipped(const listgen::Outcome& outcome, std::ostream& errors)
 {
     for (const listgen::SkippedEntry& entry : outcome.skipped) {
         const char* kind = entry.kind == listgen::SkippedEntry::Kind::Folder ? "folder" : "file";
-        errors << "vaskerel: left out " << kind << ' ' << listgen::displayText(entry.path) << ": " << reasonText(entry.reason)
+        errors << "vaskerel: left out " << kind << ' ' << shown(entry.path) << ": " << reasonText(entry.reason)
                << '\n';
     }
     const std::size_t count = outcome.skipped.size();
@@ -36,8 +36,7 @@ int runBatch(const listgen::ListRequest& request, bool quiet, std::ostream& erro
     const listgen::Outcome outcome = listgen::GenerateList(request, onProgress, cancel);
     terminal.reset();
     reportReaderFallback(outcome.readerFallback, errors);
-    for (const std::string& pattern : outcome.unusedExcludes)
-        errors << "vaskerel: --exclude " << listgen::displayText(pattern) << " matched nothing\n";
+    reportPassedBy(outcome.unusedExcludes, outcome.otherFileSystems, quiet, errors);
     switch (outcome.status) {
     case listgen::Outcome::Status::Complete:
         return kExitComplete;

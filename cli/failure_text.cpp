@@ -1,6 +1,6 @@
 #include "cli/failure_text.h"
 
-#include "listgen/common/display_text.h"
+#include "cli/localized.h"
 
 namespace vaskerel {
 
@@ -22,6 +22,7 @@ const char* runErrorText(listgen::RunError error)
     case RunError::BrokenLink: return "broken symbolic link";
     case RunError::LinkLoop: return "symbolic link loop";
     case RunError::MovedWhileListed: return "moved while it was listed";
+    case RunError::OutsideFolder: return "refused: the name leads out of the folder (it is absolute or has a \"..\" part)";
     case RunError::Unexpected: return "an unexpected failure";
     }
     return "an unknown failure";
@@ -98,7 +99,7 @@ std::string failureText(const listgen::RunFailure& failure)
 {
     if (failure.code == listgen::RunError::Unexpected)
         return failure.detail;
-    std::string text = std::string("cannot ") + actionText(failure.action) + ' ' + listgen::displayText(failure.path) +
+    std::string text = std::string("cannot ") + actionText(failure.action) + ' ' + shown(failure.path) +
                        ": " + reasonText(failure.code);
     if (const char* hint = hintText(failure.hint))
         text.append("; ").append(hint);
@@ -108,7 +109,7 @@ std::string failureText(const listgen::RunFailure& failure)
 std::string listingText(const listgen::ListingFailure& failure)
 {
     using listgen::ListingProblem;
-    std::string text = listgen::displayText(failure.path);
+    std::string text = shown(failure.path);
     if (failure.problem == ListingProblem::Empty || failure.problem == ListingProblem::NulByte) {
         text.append(" ").append(problemText(failure.problem));
     } else {

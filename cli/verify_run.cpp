@@ -1,6 +1,6 @@
 #include "cli/verify_run.h"
 
-#include "listgen/common/display_text.h"
+#include "cli/localized.h"
 #include "listgen/common/system_error.h"
 #include "cli/checked_output.h"
 #include "cli/failure_text.h"
@@ -56,7 +56,7 @@ int printDifferences(const listgen::VerifyOutcome& outcome, int output)
     for (const listgen::Difference& difference : outcome.differences) {
         lines.write(wordFor(difference.kind));
         lines.write(" ");
-        lines.write(listgen::displayText(difference.relName));
+        lines.write(shown(difference.relName));
         lines.write("\n");
     }
     return lines.flush();
@@ -89,16 +89,15 @@ int runVerify(const listgen::VerifyRequest& request, const VerifyOptions& option
             return kVerifyOutputLost;
         }
         for (const std::string& name : outcome.sameListings)
-            errors << "vaskerel: skipped " << listgen::displayText(name)
+            errors << "vaskerel: skipped " << shown(name)
                    << ": it lists exactly the files of the report being checked\n";
         for (const std::string& name : outcome.sameNames)
-            errors << "vaskerel: skipped " << listgen::displayText(name)
+            errors << "vaskerel: skipped " << shown(name)
                    << ": it lists the files of the report being checked; its SHA-256 digests were not compared\n";
-        for (const std::string& pattern : outcome.unusedExcludes)
-            errors << "vaskerel: --exclude " << listgen::displayText(pattern) << " matched nothing\n";
+        reportPassedBy(outcome.unusedExcludes, outcome.otherFileSystems, options.quiet, errors);
     }
     for (const listgen::SkippedEntry& entry : outcome.unreadable)
-        errors << "vaskerel: cannot check " << listgen::displayText(entry.path) << ": " << reasonText(entry.reason) << '\n';
+        errors << "vaskerel: cannot check " << shown(entry.path) << ": " << reasonText(entry.reason) << '\n';
     if (!options.statusOnly)
         printSummary(outcome, errors);
     switch (outcome.status) {

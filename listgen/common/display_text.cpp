@@ -5,7 +5,7 @@
 
 namespace listgen {
 
-std::string displayText(std::string_view text)
+std::string displayText(std::string_view text, bool asciiOnly)
 {
     std::string shown;
     shown.reserve(text.size());
@@ -17,7 +17,7 @@ std::string displayText(std::string_view text)
             continue;
         }
         const char32_t codePoint = length > 0 ? utf8CodePoint(text.substr(at, length)) : 0;
-        if (length > 0 && !isControlCharacter(codePoint) && !isBidiControl(codePoint)) {
+        if (length > 0 && !isControlCharacter(codePoint) && !isBidiControl(codePoint) && !(asciiOnly && length > 1)) {
             shown.append(text.substr(at, length));
             at += length;
             continue;
