@@ -99,12 +99,12 @@ public:
             return 1;
         }
         if (options_.verbosity != CheckVerbosity::StatusOnly) {
-            warn(misformatted_, trn("WARNING: %lu line is improperly formatted",
-                                    "WARNING: %lu lines are improperly formatted", misformatted_));
-            warn(unreadable_, trn("WARNING: %lu listed file could not be read",
-                                  "WARNING: %lu listed files could not be read", unreadable_));
-            warn(mismatched_, trn("WARNING: %lu computed checksum did NOT match",
-                                  "WARNING: %lu computed checksums did NOT match", mismatched_));
+            warn(misformatted_, trn("WARNING: %s line is improperly formatted",
+                                    "WARNING: %s lines are improperly formatted", misformatted_));
+            warn(unreadable_, trn("WARNING: %s listed file could not be read",
+                                  "WARNING: %s listed files could not be read", unreadable_));
+            warn(mismatched_, trn("WARNING: %s computed checksum did NOT match",
+                                  "WARNING: %s computed checksums did NOT match", mismatched_));
         }
         if (options_.ignoreMissing && matched_ == 0 && mismatched_ == 0 && unreadable_ == 0)
             errors_ << "vaskerel: " << shown(manifest_) << ": " << tr("no file was verified") << '\n';
@@ -129,11 +129,8 @@ private:
 
     void warn(unsigned long count, const char* format)
     {
-        if (count == 0)
-            return;
-        const std::string text(format);
-        const std::size_t at = text.find("%lu");
-        errors_ << "vaskerel: " << text.substr(0, at) << count << text.substr(at + 3) << '\n';
+        if (count > 0)
+            errors_ << "vaskerel: " << withValue(format, std::to_string(count)) << '\n';
     }
 
     const std::string& manifest_;
@@ -152,7 +149,8 @@ private:
 
 int runCheck(const listgen::CheckRequest& request, const CheckOptions& options, int output, std::ostream& errors)
 {
-    const StopSignals stop([](bool) { return std::string(tr("vaskerel: stopped before the check was complete\n")); });
+    const StopSignals stop(
+        [](bool) { return std::string("vaskerel: ") + tr("stopped before the check was complete") + '\n'; });
     CheckPrinter printer(request.manifest, options, output, errors);
     const listgen::CheckOutcome outcome = listgen::CheckFiles(request, printer, {}, stop.requested());
     reportReaderFallback(outcome.readerFallback, errors);

@@ -115,15 +115,15 @@ std::string notInMode(const OptionSpec& option, Mode mode)
                 allowed.push_back(optionName(other));
         }
         if (allowed.empty())
-            return optionName(*chooser) + tr(" takes no other option");
-        return optionName(*chooser) + tr(" takes ") + joined(allowed, tr(" and ")) + tr(" only");
+            return withValue(tr("%s takes no other option"), optionName(*chooser));
+        return withValues(tr("%s takes %s only"), {optionName(*chooser), joined(allowed, tr(" and "))});
     }
     std::vector<std::string> modes;
     for (const Mode other : {Mode::Verify, Mode::Check}) {
         if (option.goesWith(other))
             modes.push_back(optionName(*modeOption(other)));
     }
-    return optionName(option) + tr(" goes with ") + joined(modes, tr(" or ")) + tr(" only");
+    return withValues(tr("%s goes with %s only"), {optionName(option), joined(modes, tr(" or "))});
 }
 
 // Reads the arguments through getopt_long into `line`, noting which options were given.
@@ -262,7 +262,7 @@ std::string missingFields(const CommandLine& line, const Reader& reader)
     for (const auto& [id, value] : {std::pair{OptionId::Input, &line.request.inputDir},
                                     std::pair{OptionId::Output, &line.request.outputFile}}) {
         if (value->empty())
-            problems.push_back(optionName(optionSpec(id)) + (reader.given(id) ? tr(" is empty") : tr(" is missing")));
+            problems.push_back(withValue(reader.given(id) ? tr("%s is empty") : tr("%s is missing"), optionName(optionSpec(id))));
     }
     std::string text = tr("every field must be filled in");
     for (std::size_t i = 0; i < problems.size(); ++i)
@@ -303,8 +303,8 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments)
             modes.push_back(mode);
     }
     if (modes.size() > 1)
-        return fail(optionName(*modeOption(modes[0])) + tr(" and ") + optionName(*modeOption(modes[1])) +
-                    tr(" cannot be given together"));
+        return fail(withValues(tr("%s and %s cannot be given together"),
+                               {optionName(*modeOption(modes[0])), optionName(*modeOption(modes[1]))}));
     const Mode mode = modes.empty() ? Mode::Generate : modes.front();
     for (const OptionSpec& option : optionTable()) {
         if (reader.given(option.id) && !option.goesWith(mode) && &option != modeOption(mode))
@@ -337,9 +337,9 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments)
         for (std::size_t second = first + 1; second < std::size(outputs); ++second) {
             if (!outputs[first].second->empty() && !outputs[second].second->empty() &&
                 intoOneStream(*outputs[first].second, *outputs[second].second))
-                return fail(optionName(optionSpec(outputs[first].first)) + tr(" and ") +
-                            optionName(optionSpec(outputs[second].first)) +
-                            tr(" name one stream; every output needs one of its own"));
+                return fail(withValues(tr("%s and %s name one stream; every output needs one of its own"),
+                                       {optionName(optionSpec(outputs[first].first)),
+                                        optionName(optionSpec(outputs[second].first))}));
         }
     }
     line.action = Action::Generate;

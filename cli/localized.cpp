@@ -22,6 +22,21 @@ void useUserLocale()
     ::bindtextdomain("vaskerel", catalogues.c_str());
 }
 
+std::string withValues(std::string_view format, std::initializer_list<std::string_view> values)
+{
+    std::string text;
+    const std::string_view* value = values.begin();
+    for (std::size_t at = 0; at < format.size(); ++at) {
+        if (format.compare(at, 2, "%s") == 0 && value != values.end()) {
+            text += *value++;
+            ++at;
+        } else {
+            text += format[at];
+        }
+    }
+    return text;
+}
+
 std::string shown(std::string_view text)
 {
     const char* codeset = ::nl_langinfo(CODESET);

@@ -2,6 +2,7 @@
 
 #include <libintl.h>
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,13 @@ inline const char* tr(const char* english)
 inline const char* trn(const char* singular, const char* plural, unsigned long count)
 {
     return ::dngettext("vaskerel", singular, plural, count);
+}
+
+// `format` with its "%s"s replaced by `values` in turn, so that a translation may put them anywhere.
+std::string withValues(std::string_view format, std::initializer_list<std::string_view> values);
+inline std::string withValue(std::string_view format, std::string_view value)
+{
+    return withValues(format, {value});
 }
 
 // Marks a text for the catalogue where it is kept untranslated, in a table.

@@ -65,7 +65,7 @@ int runCommandLine(const std::vector<std::string>& arguments,
         std::error_code error;
         if (std::filesystem::is_directory(line.request.inputDir, error))
             return openWindow(absoluteFolder(line.request.inputDir));
-        std::cerr << "vaskerel: " << shown(line.request.inputDir) << tr(" is not a folder") << '\n' << tryHelpText();
+        std::cerr << "vaskerel: " << withValue(tr("%s is not a folder"), shown(line.request.inputDir)) << '\n' << tryHelpText();
         return kExitUsage;
     }
     case CommandLine::Action::WriteStylesheet:
