@@ -69,7 +69,9 @@ public:
             print(line.name, tr("FAILED"));
             break;
         case Result::Unreadable:
-            if (options_.ignoreMissing && line.reason == std::errc::no_such_file_or_directory)
+            // A link that leads nowhere is a file that does not exist, as the peers see it.
+            if (options_.ignoreMissing && (line.reason == std::errc::no_such_file_or_directory ||
+                                           line.reason == listgen::RunError::BrokenLink))
                 break;
             ++unreadable_;
             errors_ << "vaskerel: " << shown(line.name) << ": " << reasonText(line.reason) << '\n';
