@@ -154,7 +154,7 @@ TEST_F(FaultTest, LowLimitsOnOpenFilesAndMemoryGiveTheSameReport)
     std::vector<ChildLimits> limits = {{.openFiles = 12}};
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
     // Sanitizers reserve far more address space than this for themselves.
-    limits.push_back({.addressSpace = 100'000'000});
+    limits.push_back({.addressSpace = 102'400'000});
 #endif
     for (const ChildLimits& limit : limits) {
         writeFile(output(), kOldReport);
