@@ -1,6 +1,5 @@
 #include "cli/command_line.h"
 
-#include "listgen/common/display_text.h"
 #include "listgen/common/system_error.h"
 #include "listgen/walk/exclude_filter.h"
 #include "cli/failure_text.h"
