@@ -33,7 +33,7 @@ std::string checkedName(std::string_view name)
             escaped += c == '\\' ? "\\\\" : c == '\n' ? "\\n" : "\\r";
         start = at + 1;
     }
-    return needsEscaping ? "\\" + escaped : std::string(name);
+    return needsEscaping ? escaped.insert(0, 1, '\\') : std::string(name);
 }
 
 class CheckPrinter : public listgen::CheckListener {

@@ -63,7 +63,7 @@ std::string unexpectedText(const std::vector<std::string>& extras)
 {
     std::string text = trn("unexpected argument:", "unexpected arguments:", extras.size());
     for (const std::string& extra : extras)
-        text += " " + shown(extra);
+        text.append(" ").append(shown(extra));
     return text;
 }
 
