@@ -41,7 +41,7 @@ void writeReport(const ListRequest& request, const ProgressCallback& onProgress,
     openManifest(request.checksumsFile, md5Manifest, leftOut);
     openManifest(request.sha256File, sha256Manifest, leftOut);
     const ExcludeFilter excludes(request.excludes);
-    ListFolder walk(request.inputDir, excludes, std::move(leftOut));
+    ListFolder walk(request.inputDir, excludes, std::move(leftOut), request.oneFileSystem);
     ProgressMeter progress(onProgress);
     RowSink sink(report, md5Manifest ? &*md5Manifest : nullptr, sha256Manifest ? &*sha256Manifest : nullptr,
                  request.inputDir, progress);
@@ -61,6 +61,7 @@ void writeReport(const ListRequest& request, const ProgressCallback& onProgress,
     outcome.skipped = std::move(sink.skipped());
     outcome.totals = sink.totals();
     outcome.unusedExcludes = excludes.unused();
+    outcome.otherFileSystems = std::move(sink.otherFileSystems());
     outcome.status = outcome.skipped.empty() ? Outcome::Status::Complete : Outcome::Status::Partial;
 }
 

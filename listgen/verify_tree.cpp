@@ -33,7 +33,7 @@ void verify(const VerifyRequest& request, const ProgressCallback& onProgress, co
 {
     const std::unique_ptr<RowReader> report = openRowReader(request.report);
     const ExcludeFilter excludes(request.excludes);
-    ListFolder walk(request.inputDir, excludes, placeOfReport(request.report));
+    ListFolder walk(request.inputDir, excludes, placeOfReport(request.report), request.oneFileSystem);
     ProgressMeter progress(onProgress);
     VerifySink sink(*report, request.inputDir, excludes, progress, outcome);
     const HashingPlan plan(request.jobs, request.inputDir, cancel, progress, report->digests() == DigestKind::Sha256);

@@ -31,6 +31,7 @@ QString reasonText(const std::error_code& code)
     case RunError::BrokenLink: return QStringLiteral("リンク先がないシンボリックリンクです");
     case RunError::LinkLoop: return QStringLiteral("シンボリックリンクが循環しています");
     case RunError::MovedWhileListed: return QStringLiteral("一覧の途中で移動されました");
+    case RunError::OutsideFolder: return QStringLiteral("フォルダーの外を指す名前です");
     case RunError::Unexpected: return QStringLiteral("予期しないエラーです");
     }
     return QStringLiteral("不明なエラーです");

@@ -6,7 +6,7 @@
 
 namespace listgen {
 
-std::string displayText(std::string_view text)
+std::string displayText(std::string_view text, bool asciiOnly)
 {
     const auto unnormalised = unnormalisedCharacters(text);
     auto nextUnnormalised = unnormalised.begin();
@@ -23,7 +23,7 @@ std::string displayText(std::string_view text)
             ++nextUnnormalised;
         const bool joinsInNfc = nextUnnormalised != unnormalised.end() && nextUnnormalised->first <= at;
         const char32_t codePoint = length > 0 ? utf8CodePoint(text.substr(at, length)) : 0;
-        if (length > 0 && !isInvisible(codePoint) && !joinsInNfc) {
+        if (length > 0 && !isInvisible(codePoint) && !joinsInNfc && !(asciiOnly && length > 1)) {
             shown.append(text.substr(at, length));
             at += length;
             continue;

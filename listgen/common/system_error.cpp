@@ -21,6 +21,7 @@ public:
         case RunError::BrokenLink: return "BrokenLink";
         case RunError::LinkLoop: return "LinkLoop";
         case RunError::MovedWhileListed: return "MovedWhileListed";
+        case RunError::OutsideFolder: return "OutsideFolder";
         case RunError::Unexpected: return "Unexpected";
         }
         return "RunError " + std::to_string(value);

@@ -20,6 +20,8 @@ enum class RunError {
     BrokenLink,
     LinkLoop,
     MovedWhileListed,
+    // A listed name that leads out of the folder it is relative to (absolute, or with "..").
+    OutsideFolder,
     // A library refused (no memory, no algorithm); RunFailure::detail holds its words.
     Unexpected,
 };

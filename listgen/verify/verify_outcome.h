@@ -54,6 +54,8 @@ struct VerifyOutcome {
     DigestKind digestsCompared = DigestKind::Md5;
     // Exclude patterns that matched neither a file nor a row.
     std::vector<std::string> unusedExcludes;
+    // Folders on other file systems, not entered; their rows are not checked.
+    std::vector<std::string> otherFileSystems;
     // Why io_uring could not be used, so files were read one by one; empty when it was.
     std::error_code readerFallback;
 };

@@ -127,6 +127,21 @@ void VerifySink::passRowsBefore(std::string_view relative)
     }
 }
 
+// The rows of a folder the walk did not enter cannot be checked, which is not the same as missing.
+void VerifySink::passRowsInside(std::string_view folder)
+{
+    const std::string inside = std::string(folder) + '/';
+    const std::string insideExample = inside + 'x';
+    for (const ReportRow* row = currentRow(); row != nullptr; row = currentRow()) {
+        if (!row->relName.starts_with(inside)) {
+            if (!walkOrderLess(row->relName, insideExample))
+                break;
+            outcome_.differences.push_back({Difference::Kind::Missing, row->relName});
+        }
+        advance();
+    }
+}
+
 void VerifySink::compare(const Entry& entry, std::string_view relative)
 {
     const ReportRow* row = currentRow();
@@ -150,21 +165,14 @@ void VerifySink::accept(const Entry& entry)
 {
     const std::string relative(relName(entry.path, strRoot_));
     switch (entry.kind) {
-    case Entry::Kind::UnlistableFolder: {
+    case Entry::Kind::UnlistableFolder:
         outcome_.unreadable.push_back({SkippedEntry::Kind::Folder, entry.path, entry.reason});
-        // Its rows cannot be checked, which is not the same as missing.
-        const std::string inside = relative + '/';
-        const std::string insideExample = inside + 'x';
-        for (const ReportRow* row = currentRow(); row != nullptr; row = currentRow()) {
-            if (!row->relName.starts_with(inside)) {
-                if (!walkOrderLess(row->relName, insideExample))
-                    break;
-                outcome_.differences.push_back({Difference::Kind::Missing, row->relName});
-            }
-            advance();
-        }
+        passRowsInside(relative);
         break;
-    }
+    case Entry::Kind::OtherFileSystem:
+        outcome_.otherFileSystems.push_back(entry.path);
+        passRowsInside(relative);
+        break;
     case Entry::Kind::Hashed:
         passRowsBefore(relative);
         compare(entry, relative);

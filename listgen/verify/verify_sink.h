@@ -34,6 +34,7 @@ private:
     void advance();
     // Reports as missing every row that the walk has passed by the time it reaches `relative`.
     void passRowsBefore(std::string_view relative);
+    void passRowsInside(std::string_view folder);
     void compare(const Entry& entry, std::string_view relative);
 
     RowReader& report_;

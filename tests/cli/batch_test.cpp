@@ -1,4 +1,4 @@
-#include "cli/command_line.h"
+#include "cli/option_table.h"
 
 #include "child_process.h"
 #include "program_runs.h"
@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kTryHelp = vaskerel::kTryHelp;
+const std::string kTryHelp = vaskerel::tryHelpText();
 
 class BatchTest : public ::testing::Test {
 protected:
@@ -64,7 +64,7 @@ TEST_F(BatchTest, OutputDashWritesTheReportToStandardOutput)
 TEST_F(BatchTest, UsageErrorIsTwoLinesAndHelpPrintsTheUsage)
 {
     EXPECT_EQ(exitAndErrors(run({"--input", input(), "--frobnicate", "x", "y"})),
-              "exit 2: vaskerel: unknown option --frobnicate\n" + kTryHelp);
+              "exit 2: vaskerel: unrecognized option '--frobnicate'\n" + kTryHelp);
     EXPECT_EQ(exitAndErrors(run({"x", "--input", input(), "y", "-o", output(), "z"})),
               "exit 2: vaskerel: unexpected arguments: x y z\n" + kTryHelp);
     const ChildResult help = run({"--help"});

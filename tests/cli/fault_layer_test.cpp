@@ -8,7 +8,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <thread>
 
 using namespace testing_support;
 
@@ -86,7 +85,8 @@ TEST_F(FaultLayerTest, AStopSignalEndsARunThatHangsInARead)
         writeFile(folder / "out/list.htm", "old report");
         RunningProgram program({vaskerelPath(), "-i", folder / "mnt", "-o", folder / "out/list.htm"},
                                                 {.withoutIoUring = withoutUring});
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        // Signalled in the hanging read, not before the process has set up its handlers.
+        ASSERT_TRUE(program.waitUntilReading(folder / "mnt/x.hang"));
         const auto signalled = std::chrono::steady_clock::now();
         program.signal(SIGTERM);
         const ChildResult result = program.wait();

@@ -156,7 +156,7 @@ TEST_F(FaultTest, LowLimitsOnOpenFilesAndMemoryGiveTheSameReport)
     // allowed; 32 still refuses io_uring, and the optimised tree tests the lowest limit.
     std::vector<ChildLimits> limits = {{.openFiles = 32}};
 #else
-    std::vector<ChildLimits> limits = {{.openFiles = 12}, {.addressSpace = 100'000'000}};
+    std::vector<ChildLimits> limits = {{.openFiles = 12}, {.addressSpace = 102'400'000}};
 #endif
     for (const ChildLimits& limit : limits) {
         writeFile(output(), kOldReport);

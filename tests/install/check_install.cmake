@@ -13,7 +13,8 @@ endif()
 set(metainfo share/metainfo/org.vaskerel.vaskerel.metainfo.xml)
 set(icon_sizes 16 24 32 48 64 128 256)
 set(files bin/vaskerel share/man/man1/vaskerel.1.gz share/bash-completion/completions/vaskerel
-          share/doc/${PACKAGE}/copyright share/doc/${PACKAGE}/changelog.gz share/vaskerel/report.css)
+          share/doc/${PACKAGE}/copyright share/doc/${PACKAGE}/changelog.gz share/vaskerel/report.css
+          share/locale/ja/LC_MESSAGES/vaskerel.mo)
 if(WINDOW)
   list(APPEND files share/applications/vaskerel.desktop ${metainfo} share/icons/hicolor/scalable/apps/vaskerel.svg
                     share/kio/servicemenus/vaskerel-list-folder.desktop)
@@ -38,6 +39,12 @@ file(STRINGS "${prefix}/share/doc/${PACKAGE}/copyright" licence REGEX "^License:
 string(REGEX REPLACE "^License: " "" licence "${licence}")
 if(NOT version_text MATCHES "\nLicense ${licence} ")
   message(FATAL_ERROR "--version does not name the licence ${licence}: ${version_text}")
+endif()
+
+# The installed executable finds its catalogue beside it.
+execute_process(COMMAND env LC_ALL=ja_JP.UTF-8 "${prefix}/bin/vaskerel" --bogus ERROR_VARIABLE words)
+if(NOT words MATCHES "vaskerel --help' を実行")
+  message(FATAL_ERROR "the installed executable does not speak Japanese under ja_JP.UTF-8: ${words}")
 endif()
 
 # The installed stylesheet is the one the executable writes out.

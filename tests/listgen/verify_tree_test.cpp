@@ -55,14 +55,14 @@ protected:
         return request;
     }
 
-    void generate(std::vector<std::string> excludes = {}) const
+    void generate(std::vector<listgen::ExcludePattern> excludes = {}) const
     {
         listgen::ListRequest request = this->request();
         request.excludes = std::move(excludes);
         ASSERT_EQ(listgen::GenerateList(request, {}, kGoOn).status, listgen::Outcome::Status::Complete);
     }
 
-    VerifyOutcome verify(std::vector<std::string> excludes = {}) const
+    VerifyOutcome verify(std::vector<listgen::ExcludePattern> excludes = {}) const
     {
         return listgen::VerifyTree({report(), input(), std::move(excludes), 0}, {}, kGoOn);
     }
