@@ -95,10 +95,11 @@ int runVerify(const listgen::VerifyRequest& request, const VerifyOptions& option
             return kVerifyOutputLost;
         }
         for (const listgen::NormalisationPair& pair : outcome.otherNormalisations)
-            errors << "vaskerel: missing " << listgen::displayText(pair.missing) << " and new "
-                   << listgen::displayText(pair.added) << " are one name in two Unicode normalisation forms ("
-                   << listgen::normalisationForm(pair.missing) << " and " << listgen::normalisationForm(pair.added)
-                   << ")\n";
+            errors << "vaskerel: "
+                   << withValues(tr("missing %s and new %s are one name in two Unicode normalisation forms (%s and %s)"),
+                                 {shown(pair.missing), shown(pair.added), listgen::normalisationForm(pair.missing),
+                                  listgen::normalisationForm(pair.added)})
+                   << '\n';
         for (const std::string& name : outcome.sameListings)
             errors << "vaskerel: " << withValue(tr("skipped %s"), shown(name)) << ": "
                    << tr("it lists exactly the files of the report being checked") << '\n';
