@@ -18,10 +18,17 @@ const char* runErrorText(listgen::RunError error)
     case RunError::ReportReadOnly: return "the report is read-only";
     case RunError::ForeignFileInSharedFolder:
         return "a file that another user owns in a shared folder, which is not replaced";
+    case RunError::ForeignLinkToOthersFile:
+        return "a symbolic link that another user owns, to a file that user could not replace, which is not followed";
     case RunError::ChangedWhileRead: return "changed while it was read";
     case RunError::BrokenLink: return "broken symbolic link";
     case RunError::LinkLoop: return "symbolic link loop";
     case RunError::MovedWhileListed: return "moved while it was listed";
+    case RunError::ForeignLinkToUnreadable: return "link owned by another user to a file they cannot read";
+    case RunError::TakesDataAway: return "reading it would take its data from the system, so it is never opened";
+    case RunError::MemoryImage: return "a view of memory, not a file";
+    case RunError::LongerThanItsSize: return "it gives more than its stated size (or 64 MiB), as a view of memory does";
+    case RunError::NoDigestImplementation: return "OpenSSL has no implementation of it";
     case RunError::Unexpected: return "an unexpected failure";
     }
     return "an unknown failure";
@@ -38,7 +45,9 @@ const char* actionText(listgen::RunAction action)
     case RunAction::SetUpRing: return "set up";
     case RunAction::ReadThroughRing: return "read through";
     case RunAction::WaitForRing: return "wait for";
-    case RunAction::Run: return "run on";
+    case RunAction::SetUpDigest: return "set up";
+    case RunAction::StartThread: return "start a thread";
+    case RunAction::Run: return "run";
     }
     return "work on";
 }
@@ -51,6 +60,7 @@ const char* hintText(listgen::FailureHint hint)
         return "the report is written as a new file beside the old one and then put in its place, so its folder "
                "must be writable";
     case listgen::FailureHint::InPlaceButNotSynced: return "the new report is in place, but may not survive a crash";
+    case listgen::FailureHint::PartlyInPlace: return "these new outputs could not be taken back and are in place:";
     }
     return nullptr;
 }
@@ -98,10 +108,14 @@ std::string failureText(const listgen::RunFailure& failure)
 {
     if (failure.code == listgen::RunError::Unexpected)
         return failure.detail;
-    std::string text = std::string("cannot ") + actionText(failure.action) + ' ' + listgen::displayText(failure.path) +
-                       ": " + reasonText(failure.code);
+    std::string text = std::string("cannot ") + actionText(failure.action);
+    if (!failure.path.empty())
+        text += ' ' + listgen::displayText(failure.path);
+    text += ": " + reasonText(failure.code);
     if (const char* hint = hintText(failure.hint))
         text.append("; ").append(hint);
+    for (const std::string& path : failure.inPlace)
+        text += ' ' + listgen::displayText(path);
     return text;
 }
 

@@ -1,6 +1,8 @@
 #include "listgen/hashing/uring_hasher.h"
 
+#include "listgen/common/entry_file.h"
 #include "listgen/common/file_descriptor.h"
+#include "listgen/common/file_version.h"
 #include "listgen/common/pseudo_files.h"
 #include "listgen/common/system_error.h"
 #include "listgen/hashing/uring_ring.h"
@@ -100,6 +102,8 @@ struct UringHasher::Job {
     std::string name;
     FileDescriptor linkTarget;
     struct statx status {};
+    // Read from the file systems' clock just before the ring measured the file.
+    timespec measuredAt{};
     State state = State::Finished;
     // Counts against the device's depth while its data is still to come from the device.
     bool holdsDepth = false;
@@ -350,10 +354,9 @@ void UringHasher::start(std::size_t index)
     if (entry.throughLink && !job.linkTarget.valid()) {
         // What a link leads to is looked at before anything opens it for reading, and then
         // opened through /proc by the descriptor that looked.
-        job.linkTarget.reset(::openat(entry.folder->fd.get(), std::string(entry.name()).c_str(), O_PATH | O_CLOEXEC));
-        struct stat status {};
-        if (!job.linkTarget.valid() || ::fstat(job.linkTarget.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
-            onPseudoFileSystem(job.linkTarget.get()))
+        std::error_code refused;
+        job.linkTarget = openLinkTarget(entry, refused);
+        if (!job.linkTarget.valid() || onPseudoFileSystem(job.linkTarget.get()))
             return handToFileHasher(job);
     }
     if (job.linkTarget.valid()) {
@@ -371,6 +374,7 @@ void UringHasher::open(std::size_t index, int folder, bool follow)
     job.slot = freeSlots_.back();
     freeSlots_.pop_back();
     job.state = Job::State::Opening;
+    job.measuredAt = FileVersion::now();
     step_.measureAndOpen(folder, job.name.c_str(), follow, kOpenFlags, &job.status, job.slot, tag(Op::Measure, index),
                          tag(Op::Open, index));
     job.opsInFlight = 2;
@@ -434,7 +438,9 @@ void UringHasher::onOpened(std::size_t index)
     const FileIdentity identity{makedev(job.status.stx_dev_major, job.status.stx_dev_minor),
                                 static_cast<ino_t>(job.status.stx_ino)};
     const bool same = !job.taken || (job.status.stx_size == job.expectedSize && identity == job.expectedIdentity);
-    if (job.statxResult < 0 || job.openResult < 0 || !S_ISREG(job.status.stx_mode) || !same) {
+    // So does a file changed within the clock's last step, which that reader waits out.
+    if (job.statxResult < 0 || job.openResult < 0 || !S_ISREG(job.status.stx_mode) || !same ||
+        !FileVersion::of(job.status).settledAt(job.measuredAt)) {
         closeSlot(job);
         handToFileHasher(job);
         return;
@@ -526,6 +532,8 @@ void UringHasher::onWholeRead(std::size_t index, int result)
     if (job.ended)
         return;
     if (result >= 0 && static_cast<std::uint64_t>(result) == job.size) {
+        if (!unchanged(job))
+            return fail(job, RunError::ChangedWhileRead);
         progress_.addBytes(job.size);
         if (wholeSha256_) {
             wholeSha256_->begin();
@@ -636,6 +644,9 @@ void UringHasher::feedChunks(std::size_t index)
             if (job.fed == job.size) {
                 lanes_.finish(job.stream);
                 job.state = Job::State::Hashing;
+                // The digest that comes out for it is ignored.
+                if (!unchanged(job))
+                    fail(job, RunError::ChangedWhileRead);
             }
             break;
         }
@@ -702,6 +713,17 @@ void UringHasher::retryWaiting()
     }
     for (const std::size_t index : std::vector<std::size_t>(streaming_))
         readChunks(index);
+}
+
+// The file as it is now against what the ring measured before opening it: by the descriptor
+// of a link's target, else by its name, so that a name given to another file counts too.
+bool UringHasher::unchanged(const Job& job) const
+{
+    const bool byLink = job.linkTarget.valid();
+    struct statx now {};
+    return ::statx(byLink ? job.linkTarget.get() : job.claim.entry->folder->fd.get(), byLink ? "" : job.name.c_str(),
+                   byLink ? AT_EMPTY_PATH : AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS, &now) == 0 &&
+           FileVersion::of(now) == FileVersion::of(job.status);
 }
 
 void UringHasher::fail(Job& job, std::error_code reason)

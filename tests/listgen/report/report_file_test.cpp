@@ -115,36 +115,40 @@ TEST_F(ReportFileTest, ReplacedReportKeepsItsModeAndANewOneGetsTheUmask)
     }
 }
 
-// A report that somebody else put there hands neither its owner nor its mode down: they could
-// read the listing or rewrite its digests. In a shared sticky folder it is not replaced at all.
-TEST_F(ReportFileTest, AnOldReportOfAnotherUserHandsNothingDownAndInASharedFolderStays)
+// A report that somebody else put there hands its owner down to nobody, and its mode only
+// where that is narrower: they could read the listing or rewrite its digests. In a shared
+// sticky folder it is not replaced at all.
+TEST_F(ReportFileTest, AnOldReportOfAnotherUserHandsOnlyItsPrivacyDownAndInASharedFolderStays)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to give files other owners";
     constexpr uid_t kOther = 65534;
     const UmaskGuard guard(022);
-    const auto plant = [&](const std::string& path, uid_t owner) {
+    const auto plant = [&](const std::string& path, uid_t owner, mode_t mode) {
         writeFile(path, "planted");
-        ::chmod(path.c_str(), 0600);
+        ::chmod(path.c_str(), mode);
         ASSERT_EQ(::chown(path.c_str(), owner, owner), 0);
     };
-    plant(folder / "r.htm", kOther);
-    ReportFile(folder / "r.htm").commit();
-    struct stat status {};
-    ::stat((folder / "r.htm").c_str(), &status);
-    EXPECT_EQ(status.st_uid, 0U);
-    EXPECT_EQ(status.st_mode & 07777, 0644U);
+    for (const auto& [planted, written] : {std::pair{0600U, 0600U}, std::pair{0777U, 0644U}}) {
+        plant(folder / "r.htm", kOther, planted);
+        ReportFile(folder / "r.htm").commit();
+        struct stat status {};
+        ::stat((folder / "r.htm").c_str(), &status);
+        EXPECT_EQ(status.st_uid, 0U);
+        EXPECT_EQ(status.st_mode & 07777, written) << planted;
+    }
 
     const std::string shared = folder / "shared";
     std::filesystem::create_directory(shared);
     ::chmod(shared.c_str(), 01777);
-    plant(shared + "/r.htm", kOther);
+    plant(shared + "/r.htm", kOther, 0600);
     EXPECT_EQ(failureOf([&] { ReportFile(shared + "/r.htm").commit(); }),
               "write " + shared + "/r.htm: ForeignFileInSharedFolder");
     EXPECT_EQ(readFile(shared + "/r.htm"), "planted");
     // The folder's owner may put it there; then it is that owner's report, kept as it was.
     ASSERT_EQ(::chown(shared.c_str(), kOther, kOther), 0);
     ReportFile(shared + "/r.htm").commit();
+    struct stat status {};
     ::stat((shared + "/r.htm").c_str(), &status);
     EXPECT_EQ(status.st_uid, kOther);
     EXPECT_EQ(status.st_mode & 07777, 0600U);
@@ -178,23 +182,38 @@ TEST_F(ReportFileTest, OutputLinkKeepsTheLinkAndReplacesItsTarget)
               "write " + (folder / "self") + ": Too many levels of symbolic links");
 }
 
-TEST_F(ReportFileTest, LinkOfAnotherUserInASharedStickyFolderIsNotFollowed)
+// A link another user made leads the report only where that user could write it, and in a
+// shared sticky folder only when they own the folder, as the kernel has it.
+TEST_F(ReportFileTest, LinkOfAnotherUserLeadsOnlyWhereThatUserCouldWrite)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to give the link another owner";
+    constexpr uid_t kOther = 65534;
+    folder.openToEveryone();
     const std::string shared = folder / "shared";
     std::filesystem::create_directory(shared);
     ::chmod(shared.c_str(), 01777);
-    writeFile(folder / "victim", "precious");
-    std::filesystem::create_symlink(folder / "victim", shared + "/report.htm");
-    ASSERT_EQ(::lchown((shared + "/report.htm").c_str(), 65534, 65534), 0);
+    // Root's own file, in a folder only root may write.
+    const std::string victim = folder / "root/victim";
+    writeFile(victim, "precious");
+    ::chmod((victim).c_str(), 0600);
+    std::filesystem::create_symlink(victim, shared + "/report.htm");
+    ASSERT_EQ(::lchown((shared + "/report.htm").c_str(), kOther, kOther), 0);
     EXPECT_EQ(failureOf([&] { ReportFile report(shared + "/report.htm"); }),
               "write " + shared + "/report.htm: ForeignLinkInSharedFolder");
-    EXPECT_EQ(readFile(folder / "victim"), "precious");
-    // The folder's owner may plant links there, as the kernel allows.
-    ASSERT_EQ(::chown(shared.c_str(), 65534, 65534), 0);
-    ReportFile(shared + "/report.htm").commit();
-    EXPECT_EQ(readFile(folder / "victim"), "");
+    ASSERT_EQ(::chown(shared.c_str(), kOther, kOther), 0);
+    EXPECT_EQ(failureOf([&] { ReportFile report(shared + "/report.htm"); }),
+              "write " + shared + "/report.htm: ForeignLinkToOthersFile");
+    EXPECT_EQ(readFile(victim), "precious");
+    // To a file of their own, or into a folder they may write, it is followed.
+    ASSERT_EQ(::chown((victim).c_str(), kOther, kOther), 0);
+    EXPECT_EQ(failureOf([&] { ReportFile(shared + "/report.htm").commit(); }), "no error");
+    EXPECT_EQ(readFile(victim), "");
+    std::filesystem::remove(shared + "/report.htm");
+    std::filesystem::create_symlink("new.htm", shared + "/report.htm");
+    ASSERT_EQ(::lchown((shared + "/report.htm").c_str(), kOther, kOther), 0);
+    EXPECT_EQ(failureOf([&] { ReportFile(shared + "/report.htm").commit(); }), "no error");
+    EXPECT_TRUE(std::filesystem::exists(shared + "/new.htm"));
 }
 
 TEST_F(ReportFileTest, OutputThatNamesAnOpenStreamIsWrittenIntoIt)
