@@ -91,6 +91,7 @@ const char* problemText(listgen::ListingProblem problem)
         return "a path no folder can hold (it is absolute, or has an empty, \".\" or \"..\" part)";
     case ListingProblem::NoChecksumLine: return "it holds no checksum line";
     case ListingProblem::ListedTwice: return "a path listed twice";
+    case ListingProblem::MoreRowsThanWanted: return "more rows than the listing it is compared with";
     }
     return "it cannot be read";
 }

@@ -3,26 +3,41 @@
 #include "listgen/common/system_error.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/sysmacros.h>
 
 #include <cerrno>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 namespace listgen {
 
 namespace {
 
+constexpr std::int64_t kSecond = 1'000'000'000;
 // File systems that keep whole seconds (FAT keeps two) show no nanoseconds; a change time
 // with none is taken to be that coarse.
-constexpr long kCoarseStep = 2'000'000'000;
+constexpr std::int64_t kCoarseStep = 2 * kSecond;
+// Longer than a step of the clock file systems stamp with (a tick, 1 to 10 ms).
+constexpr std::int64_t kClockStep = 20'000'000;
+// A write stamps the change time as it starts and may copy its data for a while after, the
+// more so on a busy machine: without knowing the writers, a change more recent than this may
+// be a write still under way.
+constexpr std::int64_t kWriteUnderWay = 200'000'000;
+// Writers are asked about files changed this lately.
+constexpr std::int64_t kRecent = 10 * kSecond;
 // A file still changing after this many measures is being written.
-constexpr int kMostMeasures = 4;
-constexpr std::int64_t kStepsAhead = 4;
+constexpr int kMostMeasures = 3;
 
 std::int64_t nanoseconds(const timespec& time) noexcept
 {
-    return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+    return static_cast<std::int64_t>(time.tv_sec) * kSecond + time.tv_nsec;
+}
+
+timespec fromNanoseconds(std::int64_t time) noexcept
+{
+    return {static_cast<time_t>(time / kSecond), static_cast<long>(time % kSecond)};
 }
 
 timespec fromStatx(const statx_timestamp& time) noexcept
@@ -30,12 +45,12 @@ timespec fromStatx(const statx_timestamp& time) noexcept
     return {static_cast<time_t>(time.tv_sec), static_cast<long>(time.tv_nsec)};
 }
 
-bool sameTime(const timespec& a, const timespec& b) noexcept
-{
-    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
-
 } // namespace
+
+bool earlier(const timespec& a, const timespec& b) noexcept
+{
+    return nanoseconds(a) < nanoseconds(b);
+}
 
 FileVersion FileVersion::of(const struct stat& status) noexcept
 {
@@ -52,8 +67,8 @@ FileVersion FileVersion::of(const struct statx& status) noexcept
 
 bool operator==(const FileVersion& a, const FileVersion& b) noexcept
 {
-    return a.identity == b.identity && a.size == b.size && sameTime(a.modified, b.modified) &&
-           sameTime(a.changed, b.changed);
+    return a.identity == b.identity && a.size == b.size && nanoseconds(a.modified) == nanoseconds(b.modified) &&
+           nanoseconds(a.changed) == nanoseconds(b.changed);
 }
 
 timespec FileVersion::now() noexcept
@@ -63,29 +78,46 @@ timespec FileVersion::now() noexcept
     return time;
 }
 
-bool FileVersion::settledAt(const timespec& measuredAt) const noexcept
+FileVersion::Writers FileVersion::writersOf(int fd)
 {
-    const std::int64_t step = changed.tv_nsec == 0 ? kCoarseStep : 1;
-    return nanoseconds(changed) + step <= nanoseconds(measuredAt);
+    // A writer that opens the file while the lease is held breaks it, which is signalled
+    // with SIGIO; that would end the process.
+    static std::once_flag ignoreBreaks;
+    std::call_once(ignoreBreaks, [] { ::signal(SIGIO, SIG_IGN); });
+    if (::fcntl(fd, F_SETLEASE, F_RDLCK) == 0) {
+        ::fcntl(fd, F_SETLEASE, F_UNLCK);
+        return Writers::None;
+    }
+    return errno == EAGAIN ? Writers::Some : Writers::Unknown;
+}
+
+bool FileVersion::recentAt(const timespec& measuredAt) const noexcept
+{
+    return nanoseconds(changed) + kRecent > nanoseconds(measuredAt);
+}
+
+timespec FileVersion::settledFrom(Writers writers) const noexcept
+{
+    const std::int64_t wait = changed.tv_nsec == 0 ? kCoarseStep : writers == Writers::None ? kClockStep : kWriteUnderWay;
+    return fromNanoseconds(nanoseconds(changed) + wait);
 }
 
 std::error_code FileVersion::measureSettled(int fd, FileVersion& version)
 {
-    timespec resolution{};
-    ::clock_getres(CLOCK_REALTIME_COARSE, &resolution);
     for (int measure = 0; measure < kMostMeasures; ++measure) {
         const timespec measuredAt = now();
         struct stat status {};
         if (::fstat(fd, &status) != 0)
             return systemCode(errno);
         version = of(status);
-        if (version.settledAt(measuredAt))
+        const Writers writers = version.recentAt(measuredAt) ? writersOf(fd) : Writers::None;
+        if (writers == Writers::Some)
+            break;
+        const std::int64_t wait = nanoseconds(version.settledFrom(writers)) - nanoseconds(measuredAt);
+        if (wait <= 0)
             return {};
-        const bool coarse = version.changed.tv_nsec == 0;
-        const std::int64_t wait =
-            nanoseconds(version.changed) + (coarse ? kCoarseStep : nanoseconds(resolution)) - nanoseconds(measuredAt);
-        // Further ahead than a step or two, the clocks disagree: nothing to wait for.
-        if (wait > (coarse ? kCoarseStep : kStepsAhead * nanoseconds(resolution)))
+        // Further ahead than that, the clocks disagree: there is nothing to wait for.
+        if (wait > kCoarseStep)
             break;
         std::this_thread::sleep_for(std::chrono::nanoseconds(wait));
     }

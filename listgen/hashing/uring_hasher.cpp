@@ -49,6 +49,8 @@ constexpr auto kWakeUp = std::chrono::milliseconds(100);
 constexpr unsigned kOpBits = 4;
 constexpr unsigned kJobBits = 40;
 constexpr int kOpenFlags = O_RDONLY | O_NOCTTY | O_NONBLOCK;
+// For asking who has a file open for writing.
+constexpr int kProbeFlags = kOpenFlags | O_CLOEXEC;
 
 using Clock = std::chrono::steady_clock;
 
@@ -438,9 +440,9 @@ void UringHasher::onOpened(std::size_t index)
     const FileIdentity identity{makedev(job.status.stx_dev_major, job.status.stx_dev_minor),
                                 static_cast<ino_t>(job.status.stx_ino)};
     const bool same = !job.taken || (job.status.stx_size == job.expectedSize && identity == job.expectedIdentity);
-    // So does a file changed within the clock's last step, which that reader waits out.
-    if (job.statxResult < 0 || job.openResult < 0 || !S_ISREG(job.status.stx_mode) || !same ||
-        !FileVersion::of(job.status).settledAt(job.measuredAt)) {
+    // So does a file changed so lately that a write may be under way, which that reader waits
+    // out or finds still going on.
+    if (job.statxResult < 0 || job.openResult < 0 || !S_ISREG(job.status.stx_mode) || !same || !settled(job)) {
         closeSlot(job);
         handToFileHasher(job);
         return;
@@ -713,6 +715,19 @@ void UringHasher::retryWaiting()
     }
     for (const std::size_t index : std::vector<std::size_t>(streaming_))
         readChunks(index);
+}
+
+bool UringHasher::settled(const Job& job) const
+{
+    const FileVersion version = FileVersion::of(job.status);
+    FileVersion::Writers writers = FileVersion::Writers::None;
+    if (version.recentAt(job.measuredAt)) {
+        const bool byLink = job.linkTarget.valid();
+        const FileDescriptor file(byLink ? ::open(job.name.c_str(), kProbeFlags)
+                                         : ::openat(job.claim.entry->folder->fd.get(), job.name.c_str(), kProbeFlags | O_NOFOLLOW));
+        writers = FileVersion::writersOf(file.get());
+    }
+    return writers != FileVersion::Writers::Some && !earlier(job.measuredAt, version.settledFrom(writers));
 }
 
 // The file as it is now against what the ring measured before opening it: by the descriptor

@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
 """Rewrites files while vaskerel reads them, and counts the rows whose digest matches no state
-the file was ever in. Writers: in place with pwrite in 1 MiB pieces, truncate and rewrite,
-append, and rename a new version over the old.
+the file was ever in. Writers, each pausing up to 0.3 s between rewrites: in place with pwrite
+in 1 MiB pieces, truncate and rewrite, append, and rename a new version over the old.
 Usage: changed_while_read.py VASKEREL [RUNS] (default 20), as root or not, for both readers."""
 import hashlib
 import html
 import os
+import random
 import re
 import subprocess
 import sys
@@ -39,7 +40,8 @@ class Writer(threading.Thread):
 
     def run(self):
         number = 0
-        while not self.stop.is_set():
+        # Pauses between rewrites let reads fall before, across and after them.
+        while not self.stop.wait(random.uniform(0, 0.3)):
             number ^= 1
             data = self.contents[number]
             if self.mode == "rename":
@@ -95,6 +97,7 @@ def main():
             for writer in writers:
                 writer.start()
             dishonest = left_out = listed = complete_with_dishonest = 0
+            bad_modes = {}
             for _ in range(runs):
                 output = os.path.join(work, "out.htm")
                 status, errors = run_once(vaskerel, folder, output, refuse)
@@ -108,6 +111,7 @@ def main():
                         listed += 1
                         if writer.honest(int(size), digest) is False:
                             bad_here += 1
+                            bad_modes[writer.mode] = bad_modes.get(writer.mode, 0) + 1
                 dishonest += bad_here
                 left_out += errors.count("changed while it was read")
                 if status == 0 and bad_here:
@@ -117,7 +121,8 @@ def main():
             for writer in writers:
                 writer.join()
         print(f"{reader}: {runs} runs, {listed} rows of rewritten files, {dishonest} matching no state "
-              f"({complete_with_dishonest} runs said complete with one), {left_out} left out as changed")
+              f"({complete_with_dishonest} runs said complete with one{', by writer: ' if bad_modes else ''}"
+              f"{', '.join(f'{mode} {count}' for mode, count in sorted(bad_modes.items()))}), {left_out} left out as changed")
 
 
 if __name__ == "__main__":
