@@ -27,6 +27,7 @@ const char* runErrorText(listgen::RunError error)
     case RunError::ForeignLinkToUnreadable: return "link owned by another user to a file they cannot read";
     case RunError::TakesDataAway: return "reading it would take its data from the system, so it is never opened";
     case RunError::MemoryImage: return "a view of memory, not a file";
+    case RunError::KernelLink: return "a link the kernel keeps to an open or mapped file, not a file of the tree";
     case RunError::LongerThanItsSize: return "it gives more than its stated size (or 64 MiB), as a view of memory does";
     case RunError::NoDigestImplementation: return "OpenSSL has no implementation of it";
     case RunError::Unexpected: return "an unexpected failure";

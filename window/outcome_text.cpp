@@ -30,6 +30,7 @@ QString reasonText(const std::error_code& code)
         return QStringLiteral("他のユーザーのシンボリックリンクで、そのユーザーが読めないファイルを指しています");
     case RunError::TakesDataAway: return QStringLiteral("読むとシステムからデータを取り去るため、開きません");
     case RunError::MemoryImage: return QStringLiteral("ファイルではなくメモリーの写しです");
+    case RunError::KernelLink: return QStringLiteral("カーネルが開いているファイルへ張ったリンクで、ツリーのファイルではありません");
     case RunError::LongerThanItsSize: return QStringLiteral("示された大きさ (または 64 MiB) を超えて読み出されます");
     case RunError::SameFileTwice: return QStringLiteral("レポートとチェックサムが同じファイルになります");
     case RunError::OpenFileOfAnotherProcess: return QStringLiteral("このプロセスが開いているファイルではありません");

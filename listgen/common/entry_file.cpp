@@ -88,6 +88,11 @@ int openThroughLink(const Entry& entry, std::error_code& reason)
 
 FileDescriptor openLinkTarget(const Entry& entry, std::error_code& reason)
 {
+    // The kernel's links to processes' open and mapped files lead out of the tree.
+    if (entry.folder->pseudoFiles) {
+        reason = RunError::KernelLink;
+        return {};
+    }
     const int folderFd = entry.folder->fd.get();
     const std::string name(entry.name());
     struct stat link {};

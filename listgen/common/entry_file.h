@@ -10,7 +10,8 @@ namespace listgen {
 // Opens an entry's file for reading in its held folder, by its own name and never by its path:
 // a name listed as a file without following links, one listed as a link (or become one since)
 // only once openLinkTarget allows what it leads to. Pseudo files whose reading takes data
-// from others, and views of memory, are never opened. The descriptor is non-blocking.
+// from others, views of memory and the links a pseudo file system holds (the kernel's, to
+// open and mapped files) are never opened. The descriptor is non-blocking.
 // Returns an invalid descriptor with `reason` set when it cannot.
 FileDescriptor openEntryFile(const Entry& entry, std::error_code& reason);
 

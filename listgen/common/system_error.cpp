@@ -25,6 +25,7 @@ public:
         case RunError::ForeignLinkToUnreadable: return "ForeignLinkToUnreadable";
         case RunError::TakesDataAway: return "TakesDataAway";
         case RunError::MemoryImage: return "MemoryImage";
+        case RunError::KernelLink: return "KernelLink";
         case RunError::LongerThanItsSize: return "LongerThanItsSize";
         case RunError::NoDigestImplementation: return "NoDigestImplementation";
         case RunError::Unexpected: return "Unexpected";

@@ -25,10 +25,12 @@ enum class RunError {
     MovedWhileListed,
     // A link owned by another user, to a file that user could not read.
     ForeignLinkToUnreadable,
-    // Pseudo files: one whose reading takes data from others, a view of memory, and one
-    // that gives more than its stated size or the bound for those without one.
+    // Pseudo files: one whose reading takes data from others, a view of memory, a link the
+    // kernel keeps, and one that gives more than its stated size or the bound for those
+    // without one.
     TakesDataAway,
     MemoryImage,
+    KernelLink,
     LongerThanItsSize,
     // OpenSSL offers no implementation of a digest.
     NoDigestImplementation,

@@ -40,7 +40,7 @@ void refuseSystemCalls(const ChildLimits& limits)
         program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | error));
     };
     if (limits.withoutIoUring)
-        refuse(__NR_io_uring_setup, ENOSYS);
+        refuse(__NR_io_uring_enter, EPERM);
     if (limits.failingClose)
         refuse(__NR_close, EIO);
     if (limits.failingFsync)

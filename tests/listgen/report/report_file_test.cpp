@@ -11,9 +11,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <sys/mount.h>
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 
@@ -345,12 +348,13 @@ TEST_F(ReportFileTest, TemporaryFilesOfKilledRunsAreRemovedAndNoOtherOne)
     }
     char byte = 0;
     ASSERT_EQ(::read(fromChild[0], &byte, 1), 1);
+    // Where unnamed temporary files can be had, a run removes named ones all the same.
     const auto nextRun = runInChild([&] {
         ReportFile report(folder / "r.htm");
         report.append("new");
         report.commit();
         return namesIn(folder.path());
-    }, named);
+    });
     (void)!::write(toChild[1], &byte, 1);
     ::waitpid(living, nullptr, 0);
     for (const int fd : {toChild[0], toChild[1], fromChild[0], fromChild[1]})
@@ -359,6 +363,25 @@ TEST_F(ReportFileTest, TemporaryFilesOfKilledRunsAreRemovedAndNoOtherOne)
     EXPECT_NE(nextRun.output.find(".vaskerel-0123456789abcdef.tmp\n"), std::string::npos);
     EXPECT_EQ(std::count(nextRun.output.begin(), nextRun.output.end(), '\n'), 3) << "the living run's file stays";
     EXPECT_EQ(readFile(folder / "r.htm"), "new");
+}
+
+// An output that cannot be renamed into place after another was (a report that is a mount
+// point) takes that one back: every old file stays.
+TEST_F(ReportFileTest, ARenameThatFailsTakesBackTheOutputsPutInPlaceBeforeIt)
+{
+    writeFile(folder / "sums.md5", "old sums");
+    writeFile(folder / "r.htm", "old report");
+    writeFile(folder / "elsewhere", "mounted");
+    if (::mount((folder / "elsewhere").c_str(), (folder / "r.htm").c_str(), nullptr, MS_BIND, nullptr) != 0)
+        GTEST_SKIP() << "cannot bind-mount here: " << std::strerror(errno);
+    ReportFile sums(folder / "sums.md5");
+    ReportFile report(folder / "r.htm");
+    sums.append("new sums");
+    EXPECT_EQ(failureOf([&] { ReportFile::commitTogether({&sums, &report}); }),
+              "write " + (folder / "r.htm") + ": Device or resource busy");
+    ::umount2((folder / "r.htm").c_str(), MNT_DETACH);
+    EXPECT_EQ(readFile(folder / "sums.md5"), "old sums");
+    EXPECT_EQ(readFile(folder / "r.htm"), "old report");
 }
 
 TEST_F(ReportFileTest, UnfinishedNamedTemporaryIsRemovedForAProcessThatEndsWithoutIt)
