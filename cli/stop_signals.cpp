@@ -178,9 +178,13 @@ void StopSignals::abandon(int status)
     writeAll(STDERR_FILENO, closingWords_(placed));
     if (toParent_ >= 0) {
         writeAll(toParent_, std::string(1, static_cast<char>(status)));
-        // Whoever reads the run's output sees its end now.
-        ::close(STDOUT_FILENO);
-        ::close(STDERR_FILENO);
+        // Whoever reads the run's output sees its end now; /dev/null takes the streams' places,
+        // so that no file opened meanwhile takes their numbers.
+        const int nowhere = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        for (const int stream : {STDOUT_FILENO, STDERR_FILENO}) {
+            if (nowhere < 0 || ::dup2(nowhere, stream) < 0)
+                ::close(stream);
+        }
     }
     ::_exit(status);
 }

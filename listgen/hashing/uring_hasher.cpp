@@ -722,9 +722,17 @@ bool UringHasher::settled(const Job& job) const
     const FileVersion version = FileVersion::of(job.status);
     FileVersion::Writers writers = FileVersion::Writers::None;
     if (version.recentAt(job.measuredAt)) {
-        const bool byLink = job.linkTarget.valid();
-        const FileDescriptor file(byLink ? ::open(job.name.c_str(), kProbeFlags)
-                                         : ::openat(job.claim.entry->folder->fd.get(), job.name.c_str(), kProbeFlags | O_NOFOLLOW));
+        // Opened again through /proc only while it is the regular file measured, like a link's
+        // target, so that nothing else that took its name is ever opened.
+        FileDescriptor place;
+        if (!job.linkTarget.valid())
+            place.reset(::openat(job.claim.entry->folder->fd.get(), job.name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        const int measured = job.linkTarget.valid() ? job.linkTarget.get() : place.get();
+        struct stat status {};
+        if (measured < 0 || ::fstat(measured, &status) != 0 || !S_ISREG(status.st_mode) ||
+            FileIdentity::of(status) != version.identity)
+            return false;
+        const FileDescriptor file(::open(("/proc/self/fd/" + std::to_string(measured)).c_str(), kProbeFlags));
         writers = FileVersion::writersOf(file.get());
     }
     return writers != FileVersion::Writers::Some && !earlier(job.measuredAt, version.settledFrom(writers));
