@@ -47,7 +47,6 @@ const char* actionText(listgen::RunAction action)
     case RunAction::ReadThroughRing: return "read through";
     case RunAction::WaitForRing: return "wait for";
     case RunAction::SetUpDigest: return "set up";
-    case RunAction::StartThread: return "start a thread";
     case RunAction::Run: return "run";
     }
     return "work on";

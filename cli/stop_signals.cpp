@@ -174,8 +174,11 @@ void StopSignals::takeSignalsInHandler()
 // before the process tries to end, which a thread stuck in the kernel may hold up.
 void StopSignals::abandon(int status)
 {
-    const bool placed = listgen::TemporaryFiles::abandon(kPlacingWait);
-    writeAll(STDERR_FILENO, closingWords_(placed));
+    try {
+        writeAll(STDERR_FILENO, closingWords_(listgen::TemporaryFiles::abandon(kPlacingWait)));
+    } catch (...) {
+        // Out of memory for the words, say: the process ends all the same.
+    }
     if (toParent_ >= 0) {
         writeAll(toParent_, std::string(1, static_cast<char>(status)));
         // Whoever reads the run's output sees its end now; /dev/null takes the streams' places,

@@ -68,8 +68,6 @@ QString failureDetail(const listgen::RunFailure& failure)
         return QStringLiteral("「%1」のフォルダーをディスクに書き込めたか確かめられません。\n理由: %2").arg(path, reason);
     case listgen::RunAction::SetUpDigest:
         return QStringLiteral("%1 の計算を準備できません。\n理由: %2").arg(path, reason);
-    case listgen::RunAction::StartThread:
-        return QStringLiteral("スレッドを開始できません。\n理由: %1").arg(reason);
     default:
         return QStringLiteral("「%1」を読み取れません。\n理由: %2").arg(path, reason);
     }

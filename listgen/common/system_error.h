@@ -55,7 +55,6 @@ enum class RunAction {
     WaitForRing,
     // `path` names the algorithm.
     SetUpDigest,
-    StartThread,
     Run,
 };
 
