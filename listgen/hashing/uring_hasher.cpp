@@ -167,10 +167,10 @@ UringHasher::UringHasher(std::unique_ptr<ReadRing> ring, const std::atomic<bool>
         freeChunks_.push_back(i);
     }
     if (sha256) {
-        wholeSha256_ = std::make_unique<EvpSha256>();
+        wholeSha256_ = std::make_unique<Sha256Stream>();
         // A stream holds its context from its first chunk until its digest comes out.
         for (std::size_t i = 0; i < Md5Lanes::Options{}.streams; ++i) {
-            streamSha256_.push_back(std::make_unique<EvpSha256>());
+            streamSha256_.push_back(std::make_unique<Sha256Stream>());
             freeStreamSha256_.push_back(i);
         }
     }

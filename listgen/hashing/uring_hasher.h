@@ -8,6 +8,7 @@
 #include "listgen/hashing/ordered_pipeline.h"
 #include "listgen/hashing/read_ring.h"
 #include "listgen/hashing/read_step.h"
+#include "listgen/hashing/sha256_stream.h"
 #include "listgen/hashing/whole_file_arena.h"
 #include "listgen/hashing/work_queue.h"
 
@@ -100,8 +101,8 @@ private:
     Md5Lanes lanes_;
     FileHasher fallback_;
     // SHA-256 when asked for: one context for whole files, one per stream that may be open.
-    std::unique_ptr<EvpSha256> wholeSha256_;
-    std::vector<std::unique_ptr<EvpSha256>> streamSha256_;
+    std::unique_ptr<Sha256Stream> wholeSha256_;
+    std::vector<std::unique_ptr<Sha256Stream>> streamSha256_;
     std::vector<std::size_t> freeStreamSha256_;
     WorkQueue* queue_ = nullptr;
     unsigned reader_ = 0;
