@@ -1,6 +1,7 @@
 #include "listgen/hashing/placement.h"
 
 #include <algorithm>
+#include <bit>
 #include <limits>
 #include <numeric>
 
@@ -78,10 +79,21 @@ std::vector<int> Placement::plan(std::span<const StreamLoad> streams, const std:
         share[readers[i]] = counts[i];
     std::stable_sort(readers.begin(), readers.end(), [&](unsigned a, unsigned b) { return share[a] < share[b]; });
 
+    // By bytes left to 1.6 %, so that files of about the same size keep their places; among
+    // those, files waiting for a reader go first, since placing them moves nothing.
+    const auto rounded = [](std::uint64_t bytes) {
+        const int shift = std::max(0, static_cast<int>(std::bit_width(bytes)) - 7);
+        return bytes >> shift << shift;
+    };
     std::vector<std::size_t> order(streams.size());
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return streams[a].bytesLeft > streams[b].bytesLeft; });
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        const std::uint64_t left = rounded(streams[a].bytesLeft);
+        const std::uint64_t right = rounded(streams[b].bytesLeft);
+        if (left != right)
+            return left > right;
+        return streams[a].reader == StreamLoad::kWaiting && streams[b].reader != StreamLoad::kWaiting;
+    });
     std::vector<unsigned> given(active.size(), 0);
     std::size_t next = 0;
     // Readers of one share take the next streams by size together, each keeping its own first.
@@ -91,10 +103,14 @@ std::vector<int> Placement::plan(std::span<const StreamLoad> streams, const std:
         const auto inGroup = [&](int reader) {
             return reader != StreamLoad::kWaiting && std::find(group, end, static_cast<unsigned>(reader)) != end;
         };
-        for (std::size_t i = next; i < last; ++i) {
-            const int holder = streams[order[i]].reader;
+        // The streams that came first stay first: moving one not started yet costs least.
+        std::vector<std::size_t> block(order.begin() + static_cast<std::ptrdiff_t>(next),
+                                       order.begin() + static_cast<std::ptrdiff_t>(last));
+        std::sort(block.begin(), block.end());
+        for (const std::size_t stream : block) {
+            const int holder = streams[stream].reader;
             if (inGroup(holder) && given[static_cast<unsigned>(holder)] < share[static_cast<unsigned>(holder)]) {
-                placed[order[i]] = holder;
+                placed[stream] = holder;
                 ++given[static_cast<unsigned>(holder)];
             }
         }

@@ -24,7 +24,8 @@ struct StreamLoad {
 //    kernel rates (a core with k streams runs the best kernel for k lanes): while there are
 //    no more streams than readers, each has one of its own.
 //  - The streams with the most bytes left go to the readers with the smallest shares, where they
-//    share a core least; among readers of equal share, a stream stays where it is.
+//    share a core least; among readers of equal share, a stream stays where it is, the one
+//    that came first when a reader holds more than its share.
 //  - A stream placed with another reader than its own moves there mid-file; beyond what the
 //    readers can hold, the smallest wait.
 // File-by-file readers hash one file at a time and take the next one only then, so none holds a
@@ -38,8 +39,8 @@ public:
     // The streams each of `readers` should hold for `streams` in all, most first.
     std::vector<unsigned> shares(unsigned streams, unsigned readers) const;
 
-    // The reader each stream should be with (or StreamLoad::kWaiting); `active` says which
-    // readers take streams.
+    // The reader each stream should be with (or StreamLoad::kWaiting), the streams in the order
+    // they came; `active` says which readers take streams.
     std::vector<int> plan(std::span<const StreamLoad> streams, const std::vector<bool>& active) const;
 
     static constexpr std::size_t kFileByFileClaim = 1;

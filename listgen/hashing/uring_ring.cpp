@@ -146,7 +146,7 @@ void UringRing::measureAndOpen(int folderFd, const char* name, bool follow, int 
     if (io_uring_sq_space_left(ring_.get()) < 2)
         submit();
     io_uring_sqe* measure = nextEntry();
-    io_uring_prep_statx(measure, folderFd, name, follow ? 0 : AT_SYMLINK_NOFOLLOW, STATX_TYPE | STATX_SIZE | STATX_INO, status);
+    io_uring_prep_statx(measure, folderFd, name, follow ? 0 : AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS, status);
     io_uring_sqe_set_data64(measure, measureTag);
     measure->flags |= IOSQE_IO_LINK;
     io_uring_sqe* open = nextEntry();
