@@ -84,8 +84,11 @@ def reader_shares(command, env):
                     text = stat.read()
                 name = text[text.index("(") + 1:text.rindex(")")]
                 fields = text[text.rindex(")") + 2:].split()
+                # The kernel's io workers carry their reader's name for a moment as they start.
                 if name.startswith("reader"):
                     ticks[task] = int(fields[11]) + int(fields[12])
+                else:
+                    ticks.pop(task, None)
         except (FileNotFoundError, ProcessLookupError, ValueError):
             pass
         time.sleep(0.002)

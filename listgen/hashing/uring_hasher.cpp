@@ -638,7 +638,7 @@ void UringHasher::readChunks(std::size_t index)
         markCancelled(job);
         letGoOfData(job);
     }
-    // All fed, it ends here: its digest is on the way.
+    // Placed with another reader, it leaves once its reads are in, unless all of it is fed.
     if (job.giving && !job.ended && job.readsInFlight == 0 && job.fed < job.size)
         return giveAway(index);
     if (job.stream == Md5Lanes::kNoStream && !job.ended) {
