@@ -180,6 +180,7 @@ void EntryHasher::hash(std::span<Entry> entries)
 
 void FileByFileHasher::work(WorkQueue& queue, unsigned reader)
 {
+    queue.takesNoStreams(reader);
     Claim claims[Placement::kFileByFileClaim];
     for (;;) {
         const std::size_t count = queue.claim(claims);

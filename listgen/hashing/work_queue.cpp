@@ -243,6 +243,16 @@ std::optional<LargeFile> WorkQueue::takeLarge(unsigned reader)
     return std::nullopt;
 }
 
+void WorkQueue::takesNoStreams(unsigned reader)
+{
+    {
+        const std::lock_guard lock(mutex_);
+        active_[reader] = false;
+        replan();
+    }
+    forReaders_.notify_all();
+}
+
 void WorkQueue::retire(unsigned reader)
 {
     {

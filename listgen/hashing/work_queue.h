@@ -86,6 +86,8 @@ public:
     void giveUp(LargeFile file);
     // A waiting large file placed with `reader`.
     std::optional<LargeFile> takeLarge(unsigned reader);
+    // The reader reads file by file: large files are placed with the others.
+    void takesNoStreams(unsigned reader);
     // The reader has stopped; it takes nothing more and has no share of the streams.
     void retire(unsigned reader);
     // Whether the reader holds files it took and may yet pass on a large one; while one does,

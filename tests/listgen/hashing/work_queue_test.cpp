@@ -110,3 +110,16 @@ TEST(WorkQueue, ReadersWaitWhileAnotherMayStillPassAFileOn)
     queue.setBusy(0, false);
     EXPECT_FALSE(queue.waitForWork(1, std::chrono::milliseconds(0)));
 }
+
+// A reader that fell back to reading file by file never takes a large file: none may wait for it.
+TEST(WorkQueue, NoLargeFileWaitsForAFileByFileReader)
+{
+    const listgen::Placement placement(kRates, 2, 2);
+    WorkQueue queue(2, &placement);
+    queue.takesNoStreams(1);
+    std::vector<Entry> entries = files(2);
+    for (Entry& entry : entries) {
+        LargeFile file = largeFile(entry);
+        EXPECT_TRUE(queue.addStream(0, file, 100));
+    }
+}
