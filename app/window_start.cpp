@@ -1,5 +1,6 @@
 #include "app/window_start.h"
 
+#include "cli/localized.h"
 #include "cli/run_command_line.h"
 #include "window/open_window.h"
 
@@ -69,7 +70,7 @@ void handleMessage(QtMsgType type, const QMessageLogContext& context, const QStr
         return;
     }
     // The platform plugin's own words say best what went wrong, such as "could not connect to display :1".
-    std::string cause = "Qt could not open a display";
+    std::string cause = tr("Qt could not open a display");
     {
         const std::lock_guard lock(heldLock);
         const auto platform = std::find_if(held.begin(), held.end(), [](const HeldMessage& message) {
@@ -78,7 +79,7 @@ void handleMessage(QtMsgType type, const QMessageLogContext& context, const QStr
         if (platform != held.end())
             cause = platform->text.toStdString();
     }
-    ::_exit(refuseWindow("cannot open the window: " + cause));
+    ::_exit(refuseWindow(withValue(tr("cannot open the window: %s"), cause)));
 }
 
 } // namespace
@@ -87,7 +88,7 @@ int startWindow(int& argc, char** argv, const std::string& inputFolder)
 {
     // A platform chosen by QT_QPA_PLATFORM (offscreen, vnc, a framebuffer) needs no display.
     if (!environmentNames("DISPLAY") && !environmentNames("WAYLAND_DISPLAY") && !environmentNames("QT_QPA_PLATFORM"))
-        return refuseWindow("cannot open the window: no display (neither DISPLAY nor WAYLAND_DISPLAY is set)");
+        return refuseWindow(tr("cannot open the window: no display (neither DISPLAY nor WAYLAND_DISPLAY is set)"));
     qtHandler = qInstallMessageHandler(handleMessage);
     qAddPreRoutine(passOnHeld);
     const int status = openWindow(argc, argv, inputFolder);

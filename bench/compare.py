@@ -141,6 +141,10 @@ def main():
             tools["vaskerel, MD5 and SHA-256 manifests"] = tools["vaskerel, MD5 manifest"] + ["--sha256", sums + ".sha256"]
             tools["sha256sum then md5sum"] = ["sh", "-c", f"{walk} -print0 | xargs -0 -P{cores} -n500 sha256sum && "
                                                           f"{walk} -print0 | xargs -0 -P{cores} -n500 md5sum"]
+            # Checking a download: the manifests the runs above wrote, against the peers' own -c.
+            for kind in ("md5", "sha256"):
+                tools[f"vaskerel -c, {kind}"] = [vaskerel, "-c", f"{sums}.{kind}", "-i", trees[name], "-q"]
+                tools[f"{kind}sum -c"] = ["sh", "-c", f"cd '{trees[name]}' && {kind}sum -c --quiet '{sums}.{kind}'"]
         if name == "large":
             tools["vaskerel, one core"] = ["taskset", "-c", "0"] + tools["vaskerel"]
             tools["openssl, one core"] = ["sh", "-c", f"xargs -0 taskset -c 0 openssl dgst -md5 < '{list0}'"]
@@ -188,7 +192,9 @@ def main():
             cpu = statistics.median(s[1] for s in samples[tool])
             rss = max(s[2] for s in samples[tool]) / 1024
             mine = {"openssl, one core": peers.get("vaskerel, one core"),
-                    "sha256sum then md5sum": peers.get("vaskerel, MD5 and SHA-256 manifests")}.get(tool, ours)
+                    "sha256sum then md5sum": peers.get("vaskerel, MD5 and SHA-256 manifests"),
+                    "md5sum -c": peers.get("vaskerel -c, md5"),
+                    "sha256sum -c": peers.get("vaskerel -c, sha256")}.get(tool, ours)
             print(f"{prefix} {tool} | {seconds:.2f} | {cpu:.2f} | {rss:.1f} | {mine / seconds:.2f} |")
         fastest = min(seconds for tool, seconds in peers.items() if tool in ("hashdeep", "rhash", "md5sum"))
         if "vaskerel, MD5 and SHA-256 manifests" in peers:

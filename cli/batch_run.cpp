@@ -1,6 +1,6 @@
 #include "cli/batch_run.h"
 
-#include "listgen/common/display_text.h"
+#include "cli/localized.h"
 #include "cli/failure_text.h"
 #include "cli/reader_notice.h"
 #include "cli/stop_signals.h"
@@ -13,12 +13,15 @@ namespace {
 void reportSkipped(const listgen::Outcome& outcome, std::ostream& errors)
 {
     for (const listgen::SkippedEntry& entry : outcome.skipped) {
-        const char* kind = entry.kind == listgen::SkippedEntry::Kind::Folder ? "folder" : "file";
-        errors << "vaskerel: left out " << kind << ' ' << listgen::displayText(entry.path) << ": " << reasonText(entry.reason)
-               << '\n';
+        const char* format = entry.kind == listgen::SkippedEntry::Kind::Folder ? tr("left out folder %s")
+                                                                                : tr("left out file %s");
+        errors << "vaskerel: " << withValue(format, shown(entry.path)) << ": " << reasonText(entry.reason) << '\n';
     }
     const std::size_t count = outcome.skipped.size();
-    errors << "vaskerel: report written with " << count << (count == 1 ? " entry" : " entries") << " left out\n";
+    errors << "vaskerel: "
+           << withValue(trn("report written with %s entry left out", "report written with %s entries left out", count),
+                        std::to_string(count))
+           << '\n';
 }
 
 } // namespace
@@ -26,7 +29,7 @@ void reportSkipped(const listgen::Outcome& outcome, std::ostream& errors)
 int runBatch(const listgen::ListRequest& request, bool quiet, std::ostream& errors)
 {
     const StopSignals stop([](bool placed) {
-        return placed ? std::string("vaskerel: stopped\n") : std::string("vaskerel: stopped; the report was not written\n");
+        return std::string("vaskerel: ") + (placed ? tr("stopped") : tr("stopped; the report was not written")) + '\n';
     });
     const std::atomic<bool>& cancel = stop.requested();
     std::unique_ptr<TerminalProgress> terminal = progressOnStandardError(quiet);
@@ -36,8 +39,7 @@ int runBatch(const listgen::ListRequest& request, bool quiet, std::ostream& erro
     const listgen::Outcome outcome = listgen::GenerateList(request, onProgress, cancel);
     terminal.reset();
     reportReaderFallback(outcome.readerFallback, errors);
-    for (const std::string& pattern : outcome.unusedExcludes)
-        errors << "vaskerel: --exclude " << listgen::displayText(pattern) << " matched nothing\n";
+    reportPassedBy(outcome.unusedExcludes, outcome.otherFileSystems, quiet, errors);
     switch (outcome.status) {
     case listgen::Outcome::Status::Complete:
         return kExitComplete;
@@ -45,10 +47,10 @@ int runBatch(const listgen::ListRequest& request, bool quiet, std::ostream& erro
         reportSkipped(outcome, errors);
         return kExitPartial;
     case listgen::Outcome::Status::Cancelled:
-        errors << "vaskerel: stopped; the report was not written\n";
+        errors << "vaskerel: " << tr("stopped; the report was not written") << '\n';
         return 128 + stop.signal();
     case listgen::Outcome::Status::Refused:
-        errors << "vaskerel: " << listgen::kEmptyFieldsMessage << '\n';
+        errors << "vaskerel: " << tr("every field must be filled in") << '\n';
         return kExitUsage;
     case listgen::Outcome::Status::NotWritten:
         break;

@@ -1,20 +1,25 @@
 #include "cli/command_line.h"
 
-#include "listgen/common/display_text.h"
+#include "listgen/common/system_error.h"
+#include "listgen/walk/exclude_filter.h"
+#include "cli/failure_text.h"
+#include "cli/localized.h"
+#include "cli/option_table.h"
 
-#include <CLI/CLI.hpp>
-
+#include <getopt.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
+#include <set>
 
 namespace vaskerel {
 
 namespace {
 
-constexpr const char* kJobsProblem = "--jobs takes a whole number from 1 to 1024";
+constexpr int kLongOnly = 256;
 
 bool parseJobs(const std::string& text, unsigned& jobs)
 {
@@ -22,175 +27,43 @@ bool parseJobs(const std::string& text, unsigned& jobs)
     return error == std::errc{} && end == text.data() + text.size() && jobs > 0 && jobs <= 1024;
 }
 
-// Help and version win over everything else on the line, as long as they come before "--".
-CommandLine::Action informationAsked(const std::vector<std::string>& tokens)
+// One of getopt's own messages, in its words and the user's language, without its "vaskerel: ".
+template <typename... Values>
+std::string getoptWords(const char* format, Values... values)
 {
-    for (const std::string& token : tokens) {
-        if (token == "--")
-            break;
-        if (token == "-h" || token == "--help")
-            return CommandLine::Action::Help;
-        if (token == "-V" || token == "--version")
-            return CommandLine::Action::Version;
-    }
-    return CommandLine::Action::Generate;
+    char text[1024];
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+    std::snprintf(text, sizeof text, ::dgettext("libc", format), "vaskerel", values...);
+#pragma GCC diagnostic pop
+    std::string words(text);
+    if (words.starts_with("vaskerel: "))
+        words.erase(0, 10);
+    while (words.ends_with('\n'))
+        words.pop_back();
+    return words;
 }
 
-// The parser for `line`; `jobs` and `checksums` receive their texts to be checked after parsing.
-struct Parser {
-    CLI::App app{"vaskerel"};
-    std::string jobs;
-    bool informationFlag = false;
-    CLI::Option* verify = nullptr;
-    CLI::Option* writeStylesheet = nullptr;
-    std::vector<CLI::Option*> generateOnly;
-
-    explicit Parser(CommandLine& line)
-    {
-        app.set_help_flag();
-        app.add_flag("-h,--help", informationFlag, "show this help");
-        app.add_flag("-V,--version", informationFlag, "show the version");
-        app.add_option("-i,--input", line.request.inputDir, "the folder to list")->type_name("DIR");
-        generateOnly.push_back(
-            app.add_option("-o,--output", line.request.outputFile, "the report to write")->type_name("FILE"));
-        generateOnly.push_back(app.add_option("-t,--title", line.request.title, "the page title")->type_name("TEXT"));
-        generateOnly.push_back(
-            app.add_option("-s,--stylesheet", line.request.stylesheet, "the stylesheet reference")->type_name("REF"));
-        generateOnly.push_back(app.add_option("--checksums", line.request.checksumsFile, "an md5sum manifest to write")
-                                   ->type_name("FILE"));
-        generateOnly.push_back(
-            app.add_option("--sha256", line.request.sha256File, "a sha256sum manifest to write")->type_name("FILE"));
-        app.add_option("-x,--exclude", line.request.excludes, "leave out matching entries")
-            ->type_name("PATTERN")
-            ->expected(1)
-            ->allow_extra_args(false)
-            ->take_all();
-        app.add_option("-j,--jobs", jobs, "files hashed at once")->type_name("N");
-        app.add_flag("-q,--quiet", line.quiet, "no progress line");
-        app.add_flag("--status", line.statusOnly, "verify printing nothing but failures");
-        verify = app.add_option("--verify", line.verifyReport, "the report or manifest to check")->type_name("REPORT");
-        writeStylesheet = app.add_option("--write-stylesheet", line.stylesheetFile, "write the reports' stylesheet")
-                              ->type_name("FILE");
-    }
-};
-
-bool takesValue(const CLI::Option& option)
+// Why getopt_long refused a long option it could not tell: unknown, or the start of several.
+std::string unknownLongOption(const std::string& argument)
 {
-    return option.get_items_expected_min() > 0;
-}
-
-const CLI::Option* optionNamed(const CLI::App& app, std::string_view name, bool isLong)
-{
-    for (const CLI::Option* option : app.get_options()) {
-        const std::vector<std::string>& names = isLong ? option->get_lnames() : option->get_snames();
-        if (std::find(names.begin(), names.end(), name) != names.end())
-            return option;
+    const std::string given = shown(argument.substr(2));
+    const std::string name = argument.substr(2, argument.find('=') - 2);
+    std::string possibilities;
+    for (const OptionSpec& option : optionTable()) {
+        if (std::string_view(option.longName).starts_with(name))
+            possibilities.append(" '--").append(option.longName).append("'");
     }
-    return nullptr;
-}
-
-// The arguments with every option's value joined to its name, and the first option that is
-// unknown or lacks its value.
-struct SpelledArguments {
-    std::vector<std::string> tokens;
-    std::string problem;
-};
-
-// Reads options as getopt_long does: one that takes a value takes the next argument whatever it
-// looks like, and short options may be bundled ("-qh", "-j4"). Each value goes to CLI11 as
-// "--name=value", since CLI11 would read a value such as "-h" as an option.
-SpelledArguments spellOut(const std::vector<std::string>& arguments, const CLI::App& app)
-{
-    SpelledArguments spelled;
-    std::vector<std::string>& tokens = spelled.tokens;
-    const auto problem = [&](std::string text) {
-        if (spelled.problem.empty())
-            spelled.problem = std::move(text);
-    };
-    // CLI11 reads "--name=" as a name still waiting for its value, so an empty value goes apart.
-    const auto withValue = [&](const CLI::Option& option, std::string_view value) {
-        const bool isLong = !option.get_lnames().empty();
-        const std::string name = isLong ? "--" + option.get_lnames().front() : "-" + option.get_snames().front();
-        if (value.empty()) {
-            tokens.push_back(name);
-            tokens.emplace_back();
-        } else {
-            tokens.push_back(name + (isLong ? "=" : "") + std::string(value));
-        }
-    };
-    std::size_t at = 0;
-    // An option that ends its argument takes the next one as its value.
-    const auto withNextValue = [&](const CLI::Option& option, const std::string& name) {
-        if (at + 1 < arguments.size())
-            withValue(option, arguments[++at]);
-        else
-            problem(name + " needs a value");
-    };
-    for (; at < arguments.size(); ++at) {
-        const std::string& argument = arguments[at];
-        if (argument == "--") {
-            tokens.insert(tokens.end(), arguments.begin() + static_cast<std::ptrdiff_t>(at), arguments.end());
-            break;
-        }
-        if (argument.starts_with("--")) {
-            const std::size_t equals = argument.find('=');
-            const std::string name = argument.substr(0, equals);
-            const CLI::Option* option = optionNamed(app, std::string_view(name).substr(2), true);
-            if (option == nullptr)
-                problem("unknown option " + listgen::displayText(name));
-            else if (!takesValue(*option))
-                tokens.push_back(argument);
-            else if (equals != std::string::npos)
-                withValue(*option, std::string_view(argument).substr(equals + 1));
-            else
-                withNextValue(*option, name);
-            continue;
-        }
-        if (argument.size() < 2 || argument[0] != '-') {
-            tokens.push_back(argument);
-            continue;
-        }
-        for (std::size_t letter = 1; letter < argument.size(); ++letter) {
-            const std::string name = std::string("-") + argument[letter];
-            const CLI::Option* option = optionNamed(app, name.substr(1), false);
-            if (option == nullptr) {
-                problem("unknown option " + listgen::displayText(name));
-                break;
-            }
-            if (!takesValue(*option)) {
-                tokens.push_back(name);
-                continue;
-            }
-            if (letter + 1 < argument.size())
-                withValue(*option, std::string_view(argument).substr(letter + 1));
-            else
-                withNextValue(*option, name);
-            break;
-        }
-    }
-    return spelled;
+    if (possibilities.empty())
+        return getoptWords("%s: unrecognized option '%s%s'\n", "--", given.c_str());
+    return getoptWords("%s: option '%s%s' is ambiguous; possibilities:", "--", given.c_str()) + possibilities;
 }
 
 std::string unexpectedText(const std::vector<std::string>& extras)
 {
-    std::string text = extras.size() == 1 ? "unexpected argument:" : "unexpected arguments:";
+    std::string text = trn("unexpected argument:", "unexpected arguments:", extras.size());
     for (const std::string& extra : extras)
-        text += " " + listgen::displayText(extra);
-    return text;
-}
-
-// The window's warning, followed by the fields it asks for that are empty, in the command line's words.
-std::string missingFields(const CommandLine& line, const CLI::App& app)
-{
-    std::vector<std::string> problems;
-    for (const auto& [name, value] : {std::pair{"--input", &line.request.inputDir},
-                                      std::pair{"--output", &line.request.outputFile}}) {
-        if (value->empty())
-            problems.push_back(std::string(name) + (app.count(name) > 0 ? " is empty" : " is missing"));
-    }
-    std::string text(listgen::kEmptyFieldsMessage);
-    for (std::size_t i = 0; i < problems.size(); ++i)
-        text += (i == 0 ? ": " : ", ") + problems[i];
+        text.append(" ").append(shown(extra));
     return text;
 }
 
@@ -212,6 +85,190 @@ bool intoOneStream(const std::string& output, const std::string& checksums)
     return output == "-" || checksums == "-" || !S_ISREG(first.st_mode);
 }
 
+std::string joined(const std::vector<std::string>& names, const char* last)
+{
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == names.size() ? last : ", ") + names[i];
+    return text;
+}
+
+// The option that chose each mode, by the mode's name.
+const OptionSpec* modeOption(Mode mode)
+{
+    switch (mode) {
+    case Mode::Verify: return &optionSpec(OptionId::Verify);
+    case Mode::Check: return &optionSpec(OptionId::Check);
+    case Mode::WriteStylesheet: return &optionSpec(OptionId::WriteStylesheet);
+    default: return nullptr;
+    }
+}
+
+// Why `option` cannot be given in `mode`, in words made from the table.
+std::string notInMode(const OptionSpec& option, Mode mode)
+{
+    if (const OptionSpec* chooser = modeOption(mode)) {
+        std::vector<std::string> allowed;
+        for (const OptionSpec& other : optionTable()) {
+            if (&other != chooser && other.goesWith(mode))
+                allowed.push_back(optionName(other));
+        }
+        if (allowed.empty())
+            return withValue(tr("%s takes no other option"), optionName(*chooser));
+        return withValues(tr("%s takes %s only"), {optionName(*chooser), joined(allowed, tr(" and "))});
+    }
+    std::vector<std::string> modes;
+    for (const Mode other : {Mode::Verify, Mode::Check}) {
+        if (option.goesWith(other))
+            modes.push_back(optionName(*modeOption(other)));
+    }
+    return withValues(tr("%s goes with %s only"), {optionName(option), joined(modes, tr(" or "))});
+}
+
+// Reads the arguments through getopt_long into `line`, noting which options were given.
+class Reader {
+public:
+    Reader(CommandLine& line, const std::vector<std::string>& arguments) : line_(line), arguments_(arguments) {}
+
+    void read()
+    {
+        std::string shortOptions = ":";
+        std::vector<option> longOptions;
+        const std::span<const OptionSpec> table = optionTable();
+        for (std::size_t i = 0; i < table.size(); ++i) {
+            if (table[i].shortName != 0)
+                shortOptions.append(1, table[i].shortName).append(table[i].takesValue() ? ":" : "");
+            longOptions.push_back({table[i].longName, table[i].takesValue() ? required_argument : no_argument, nullptr,
+                                   kLongOnly + static_cast<int>(i)});
+        }
+        longOptions.push_back({});
+        std::vector<char*> argv{const_cast<char*>("vaskerel")};
+        std::vector<std::string> storage(arguments_);
+        for (std::string& argument : storage)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        const int argc = static_cast<int>(argv.size() - 1);
+        // getopt keeps its place in globals; 0 starts it afresh, permuting as GNU does.
+        optind = 0;
+        opterr = 0;
+        for (;;) {
+            const int got = ::getopt_long(argc, argv.data(), shortOptions.c_str(), longOptions.data(), nullptr);
+            if (got == -1)
+                break;
+            // optopt names the option at fault: its letter, its place in the table, or 0 for a long
+            // option getopt could not tell, which is then the argument it just passed.
+            const OptionSpec* spec = got == '?' || got == ':' ? specOf(optopt) : specOf(got);
+            if (got == '?' && spec == nullptr && optopt == 0)
+                problem(unknownLongOption(argv[static_cast<std::size_t>(optind - 1)]));
+            else if (got == '?' && spec == nullptr)
+                problem(getoptWords("%s: invalid option -- '%c'\n", optopt));
+            else if (got == '?')
+                problem(getoptWords("%s: option '%s%s' doesn't allow an argument\n", "--", spec->longName));
+            else if (got == ':' && optopt >= kLongOnly)
+                problem(getoptWords("%s: option '%s%s' requires an argument\n", "--", spec->longName));
+            else if (got == ':')
+                problem(getoptWords("%s: option requires an argument -- '%c'\n", optopt));
+            else
+                take(*spec, optarg != nullptr ? optarg : "");
+        }
+        for (int i = optind; i < argc; ++i)
+            operands_.emplace_back(argv[static_cast<std::size_t>(i)]);
+    }
+
+    void take(const OptionSpec& spec, std::string value)
+    {
+        given_.insert(spec.id);
+        listgen::ListRequest& request = line_.request;
+        switch (spec.id) {
+        case OptionId::Input: request.inputDir = std::move(value); break;
+        case OptionId::Output: request.outputFile = std::move(value); break;
+        case OptionId::Title: request.title = std::move(value); break;
+        case OptionId::Stylesheet: request.stylesheet = std::move(value); break;
+        case OptionId::WriteStylesheet: line_.stylesheetFile = std::move(value); break;
+        case OptionId::Checksums: request.checksumsFile = std::move(value); break;
+        case OptionId::Sha256: request.sha256File = std::move(value); break;
+        case OptionId::Verify:
+        case OptionId::Check: line_.verifyReport = std::move(value); break;
+        case OptionId::Status: line_.statusOnly = true; line_.check.verbosity = CheckVerbosity::StatusOnly; break;
+        case OptionId::Warn: line_.statusOnly = false; line_.check.verbosity = CheckVerbosity::Warn; break;
+        case OptionId::Strict: line_.check.strict = true; break;
+        case OptionId::IgnoreMissing: line_.check.ignoreMissing = true; break;
+        case OptionId::Exclude: request.excludes.emplace_back(std::move(value)); break;
+        case OptionId::ExcludeFrom: readPatterns(value); break;
+        case OptionId::OneFileSystem: request.oneFileSystem = true; break;
+        case OptionId::Jobs:
+            if (!parseJobs(value, request.jobs))
+                problem(tr("--jobs takes a whole number from 1 to 1024"));
+            break;
+        case OptionId::Quiet: line_.quiet = true; line_.check.verbosity = CheckVerbosity::Quiet; break;
+        case OptionId::Help: information(CommandLine::Action::Help); break;
+        case OptionId::Version: information(CommandLine::Action::Version); break;
+        }
+    }
+
+    bool given(OptionId id) const { return given_.contains(id); }
+    const std::vector<std::string>& operands() const { return operands_; }
+    CommandLine::Action informationAsked() const { return information_; }
+    const std::string& firstProblem() const { return problem_; }
+
+private:
+    // The option getopt_long returned: a letter, or kLongOnly plus its place in the table.
+    static const OptionSpec* specOf(int got)
+    {
+        const std::span<const OptionSpec> table = optionTable();
+        if (got >= kLongOnly)
+            return &table[static_cast<std::size_t>(got - kLongOnly)];
+        const auto letter = std::find_if(table.begin(), table.end(),
+                                         [got](const OptionSpec& option) { return option.shortName == got; });
+        return letter == table.end() || got == 0 ? nullptr : &*letter;
+    }
+
+    void problem(std::string text)
+    {
+        if (problem_.empty())
+            problem_ = std::move(text);
+    }
+
+    // Help and version win over everything else on the line; the first of them counts.
+    void information(CommandLine::Action action)
+    {
+        if (information_ == CommandLine::Action::Generate)
+            information_ = action;
+    }
+
+    void readPatterns(const std::string& path)
+    {
+        try {
+            std::vector<listgen::ExcludePattern> patterns = listgen::readExcludeFile(path);
+            line_.request.excludes.insert(line_.request.excludes.end(), patterns.begin(), patterns.end());
+        } catch (const listgen::SystemError& error) {
+            problem(failureText(error.failure()));
+        }
+    }
+
+    CommandLine& line_;
+    const std::vector<std::string>& arguments_;
+    std::set<OptionId> given_;
+    std::vector<std::string> operands_;
+    CommandLine::Action information_ = CommandLine::Action::Generate;
+    std::string problem_;
+};
+
+// The window's warning, followed by the fields it asks for that are empty, in the command line's words.
+std::string missingFields(const CommandLine& line, const Reader& reader)
+{
+    std::vector<std::string> problems;
+    for (const auto& [id, value] : {std::pair{OptionId::Input, &line.request.inputDir},
+                                    std::pair{OptionId::Output, &line.request.outputFile}}) {
+        if (value->empty())
+            problems.push_back(withValue(reader.given(id) ? tr("%s is empty") : tr("%s is missing"), optionName(optionSpec(id))));
+    }
+    std::string text = tr("every field must be filled in");
+    for (std::size_t i = 0; i < problems.size(); ++i)
+        text += (i == 0 ? ": " : ", ") + problems[i];
+    return text;
+}
+
 } // namespace
 
 CommandLine CommandLine::parse(const std::vector<std::string>& arguments)
@@ -225,9 +282,9 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments)
         line.request.inputDir = arguments[0];
         return line;
     }
-    Parser parser(line);
-    const SpelledArguments spelled = spellOut(arguments, parser.app);
-    line.action = informationAsked(spelled.tokens);
+    Reader reader(line, arguments);
+    reader.read();
+    line.action = reader.informationAsked();
     if (line.action != Action::Generate)
         return line;
     const auto fail = [&](std::string problem) {
@@ -235,142 +292,67 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments)
         line.error = std::move(problem);
         return line;
     };
-    if (!spelled.problem.empty())
-        return fail(spelled.problem);
-    // CLI11 takes its arguments last first.
-    std::vector<std::string> reversed(spelled.tokens.rbegin(), spelled.tokens.rend());
-    parser.app.allow_extras();
-    try {
-        parser.app.parse(reversed);
-    } catch (const CLI::ParseError& error) {
-        return fail(listgen::displayText(error.what()));
+    if (!reader.firstProblem().empty())
+        return fail(reader.firstProblem());
+    if (!reader.operands().empty())
+        return fail(unexpectedText(reader.operands()));
+    std::vector<Mode> modes;
+    for (const Mode mode : {Mode::WriteStylesheet, Mode::Verify, Mode::Check}) {
+        if (reader.given(modeOption(mode)->id))
+            modes.push_back(mode);
     }
-    // The operands nothing took, in the order given, without the "--" that ended the options.
-    std::vector<std::string> extras = parser.app.remaining();
-    if (const auto end = std::find(extras.begin(), extras.end(), "--"); end != extras.end())
-        extras.erase(end);
-    if (!extras.empty())
-        return fail(unexpectedText(extras));
-    if (!parser.jobs.empty() || parser.app.count("--jobs") > 0) {
-        if (!parseJobs(parser.jobs, line.request.jobs))
-            return fail(kJobsProblem);
+    if (modes.size() > 1)
+        return fail(withValues(tr("%s and %s cannot be given together"),
+                               {optionName(*modeOption(modes[0])), optionName(*modeOption(modes[1]))}));
+    const Mode mode = modes.empty() ? Mode::Generate : modes.front();
+    for (const OptionSpec& option : optionTable()) {
+        if (reader.given(option.id) && !option.goesWith(mode) && &option != modeOption(mode))
+            return fail(notInMode(option, mode));
     }
-    if (parser.writeStylesheet->count() > 0) {
+    switch (mode) {
+    case Mode::WriteStylesheet:
         if (line.stylesheetFile.empty())
-            return fail("--write-stylesheet needs a file, or - for standard output");
-        const std::vector<CLI::Option*> options = parser.app.get_options();
-        const bool others = std::any_of(options.begin(), options.end(), [&](const CLI::Option* option) {
-            return option != parser.writeStylesheet && option->count() > 0;
-        });
-        if (others)
-            return fail("--write-stylesheet takes no other option");
+            return fail(tr("--write-stylesheet needs a file, or - for standard output"));
         line.action = Action::WriteStylesheet;
         return line;
-    }
-    if (parser.verify->count() > 0) {
+    case Mode::Verify:
         if (line.verifyReport.empty())
-            return fail("--verify needs a report: a file, or - for standard input");
-        const bool mixed = std::any_of(parser.generateOnly.begin(), parser.generateOnly.end(),
-                                       [](const CLI::Option* option) { return option->count() > 0; });
-        if (mixed)
-            return fail("--verify takes --input, --exclude, --jobs, --quiet and --status only");
+            return fail(tr("--verify needs a report: a file, or - for standard input"));
         line.action = Action::Verify;
         return line;
+    case Mode::Check:
+        if (line.verifyReport.empty())
+            return fail(tr("--check needs a manifest: a file, or - for standard input"));
+        line.action = Action::Check;
+        return line;
+    default: break;
     }
-    if (line.statusOnly)
-        return fail("--status goes with --verify only");
     if (!listgen::hasMandatoryFields(line.request))
-        return fail(missingFields(line, parser.app));
-    const std::pair<const char*, const std::string*> outputs[] = {{"--output", &line.request.outputFile},
-                                                                   {"--checksums", &line.request.checksumsFile},
-                                                                   {"--sha256", &line.request.sha256File}};
+        return fail(missingFields(line, reader));
+    const std::pair<OptionId, const std::string*> outputs[] = {{OptionId::Output, &line.request.outputFile},
+                                                               {OptionId::Checksums, &line.request.checksumsFile},
+                                                               {OptionId::Sha256, &line.request.sha256File}};
     for (std::size_t first = 0; first < std::size(outputs); ++first) {
         for (std::size_t second = first + 1; second < std::size(outputs); ++second) {
             if (!outputs[first].second->empty() && !outputs[second].second->empty() &&
                 intoOneStream(*outputs[first].second, *outputs[second].second))
-                return fail(std::string(outputs[first].first) + " and " + outputs[second].first +
-                            " name one stream; every output needs one of its own");
+                return fail(withValues(tr("%s and %s name one stream; every output needs one of its own"),
+                                       {optionName(optionSpec(outputs[first].first)),
+                                        optionName(optionSpec(outputs[second].first))}));
         }
     }
+    line.action = Action::Generate;
     return line;
 }
 
 listgen::VerifyRequest CommandLine::verifyRequest() const
 {
-    return {verifyReport, request.inputDir, request.excludes, request.jobs};
+    return {verifyReport, request.inputDir, request.excludes, request.jobs, request.oneFileSystem};
 }
 
-std::vector<std::string> optionNames()
+listgen::CheckRequest CommandLine::checkRequest() const
 {
-    CommandLine line;
-    Parser parser(line);
-    std::vector<std::string> names;
-    for (const CLI::Option* option : parser.app.get_options()) {
-        for (const std::string& name : option->get_snames())
-            names.push_back("-" + name);
-        for (const std::string& name : option->get_lnames())
-            names.push_back("--" + name);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::string usageSynopsis()
-{
-    return "Usage: vaskerel -i DIR -o FILE [-t TEXT] [-s REF] [--checksums FILE] [--sha256 FILE]\n"
-           "                [-x PATTERN]... [-j N] [-q]\n"
-           "       vaskerel --verify REPORT -i DIR [-x PATTERN]... [-j N] [-q] [--status]\n"
-           "       vaskerel --write-stylesheet FILE\n"
-           "       vaskerel [FOLDER]\n"
-           "       vaskerel -h | -V\n";
-}
-
-std::string usageText()
-{
-    return usageSynopsis() +
-           "\n"
-           "Writes an HTML report of every file below DIR to FILE: its path, size and MD5.\n"
-           "With no arguments, vaskerel opens its window; with a FOLDER, the window with\n"
-           "that folder as its input.\n"
-           "\n"
-           "  -i, --input DIR         the folder to list\n"
-           "  -o, --output FILE       the report to write; - for standard output\n"
-           "  -t, --title TEXT        the page title\n"
-           "  -s, --stylesheet REF    the stylesheet the report links to: a URL relative to\n"
-           "                          the report, so \"#\" starts a fragment, \"?\" a query,\n"
-           "                          \"%\" an escape such as %20, and a \":\" before the\n"
-           "                          first \"/\" a scheme (https:); spaces and characters\n"
-           "                          past ASCII are percent-encoded as UTF-8\n"
-           "      --write-stylesheet FILE\n"
-           "                          write vaskerel's stylesheet for reports to FILE\n"
-           "                          (- for standard output), to give with -s, and stop\n"
-           "      --checksums FILE    also write an md5sum manifest of the same files, which\n"
-           "                          md5sum -c FILE checks when run in DIR\n"
-           "      --sha256 FILE       also write a sha256sum manifest of them, from the same\n"
-           "                          reads, which sha256sum -c FILE checks when run in DIR\n"
-           "      --verify REPORT     check DIR against a report, or a manifest in any form\n"
-           "                          md5sum -c or sha256sum -c reads (- reads standard\n"
-           "                          input); prints \"changed\", \"missing\" and \"new\" lines\n"
-           "      --status            with --verify, print nothing but failures\n"
-           "  -x, --exclude PATTERN   leave out matching entries (fnmatch(3)): without \"/\" each\n"
-           "                          name at any depth; a leading \"/\" or \"./\" anchors it at\n"
-           "                          DIR; a trailing \"/\" matches folders only; \"**/\" matches\n"
-           "                          any number of folders\n"
-           "  -j, --jobs N            read N files at once (default: chosen from the disk)\n"
-           "  -q, --quiet             no progress line on a terminal\n"
-           "  -V, --version           show the version\n"
-           "  -h, --help              show this help\n"
-           "\n"
-           "Browsers need less memory and time for a large report with vaskerel's\n"
-           "stylesheet beside it:\n"
-           "  vaskerel --write-stylesheet out/report.css\n"
-           "  vaskerel -i DIR -o out/list.htm -s report.css\n"
-           "\n"
-           "An option's value is the next argument, even one that starts with \"-\".\n"
-           "Exit status: 0 complete; 1 nothing written; 2 wrong usage;\n"
-           "             3 written, with entries left out (named on standard error).\n"
-           "With --verify: 0 the tree matches; 1 it differs; 2 it cannot be verified;\n"
-           "             4 the differences could not be written to standard output.\n";
+    return {verifyReport, request.inputDir, request.jobs};
 }
 
 } // namespace vaskerel

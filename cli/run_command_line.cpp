@@ -1,10 +1,11 @@
 #include "cli/run_command_line.h"
 
-#include "listgen/common/display_text.h"
+#include "cli/localized.h"
 #include "listgen/common/system_error.h"
 #include "cli/batch_run.h"
 #include "cli/checked_output.h"
 #include "cli/command_line.h"
+#include "cli/option_table.h"
 #include "cli/failure_text.h"
 #include "cli/stylesheet_run.h"
 #include "cli/verify_run.h"
@@ -24,7 +25,7 @@ int printInformation(const std::string& text)
     CheckedOutput output(STDOUT_FILENO);
     output.write(text);
     if (const int error = output.flush(); error != 0) {
-        std::cerr << "vaskerel: write error: " << reasonText(listgen::systemCode(error)) << '\n';
+        std::cerr << "vaskerel: " << tr("write error") << ": " << reasonText(listgen::systemCode(error)) << '\n';
         return kExitNotWritten;
     }
     return kExitComplete;
@@ -51,6 +52,16 @@ std::string absoluteFolder(const std::string& folder)
     return absolute.string();
 }
 
+// As GNU tools print it: the version, then the copyright and the licence.
+std::string versionText()
+{
+    return std::string("vaskerel ") + VASKEREL_VERSION + "\n"
+           "Copyright (C) 2026 The Vaskerel developers.\n"
+           "License MIT <https://spdx.org/licenses/MIT.html>.\n"
+           "This is free software: you are free to change and redistribute it.\n"
+           "There is NO WARRANTY, to the extent permitted by law.\n";
+}
+
 } // namespace
 
 int runCommandLine(const std::vector<std::string>& arguments,
@@ -64,7 +75,7 @@ int runCommandLine(const std::vector<std::string>& arguments,
         std::error_code error;
         if (std::filesystem::is_directory(line.request.inputDir, error))
             return openWindow(absoluteFolder(line.request.inputDir));
-        std::cerr << "vaskerel: " << listgen::displayText(line.request.inputDir) << " is not a folder\n" << kTryHelp;
+        std::cerr << "vaskerel: " << withValue(tr("%s is not a folder"), shown(line.request.inputDir)) << '\n' << tryHelpText();
         return kExitUsage;
     }
     case CommandLine::Action::WriteStylesheet:
@@ -73,20 +84,22 @@ int runCommandLine(const std::vector<std::string>& arguments,
         return runBatch(line.request, line.quiet, std::cerr);
     case CommandLine::Action::Verify:
         return runVerify(line.verifyRequest(), {line.quiet, line.statusOnly}, STDOUT_FILENO, std::cerr);
+    case CommandLine::Action::Check:
+        return runCheck(line.checkRequest(), line.check, STDOUT_FILENO, std::cerr);
     case CommandLine::Action::Help:
         return printInformation(usageText());
     case CommandLine::Action::Version:
-        return printInformation(std::string("vaskerel ") + VASKEREL_VERSION + '\n');
+        return printInformation(versionText());
     case CommandLine::Action::UsageError:
         break;
     }
-    std::cerr << "vaskerel: " << line.error << '\n' << kTryHelp;
+    std::cerr << "vaskerel: " << line.error << '\n' << tryHelpText();
     return kExitUsage;
 }
 
 int refuseWindow(std::string_view reason)
 {
-    std::cerr << "vaskerel: " << listgen::displayText(reason) << '\n' << usageSynopsis();
+    std::cerr << "vaskerel: " << shown(reason) << '\n' << usageSynopsis();
     return kExitUsage;
 }
 

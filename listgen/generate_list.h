@@ -2,6 +2,7 @@
 
 #include "listgen/common/run_values.h"
 #include "listgen/outcome.h"
+#include "listgen/walk/exclude_filter.h"
 
 #include <atomic>
 #include <string>
@@ -19,7 +20,9 @@ struct ListRequest {
     // Files read at once; 0 lets the readers find the number (see HashingPlan).
     unsigned jobs = 0;
     // fnmatch(3) patterns of entries to leave out; see ExcludeFilter.
-    std::vector<std::string> excludes;
+    std::vector<ExcludePattern> excludes;
+    // Folders on other file systems than the input folder's are not entered.
+    bool oneFileSystem = false;
     // Where to write an md5sum manifest of the same files as well; empty for none.
     std::string checksumsFile;
     // Where to write a sha256sum manifest of them too, from the same reads; empty for none.

@@ -26,6 +26,8 @@ struct Outcome {
     Progress totals;
     // Exclude patterns that matched nothing in the whole run.
     std::vector<std::string> unusedExcludes;
+    // Folders on other file systems, not entered (--one-file-system).
+    std::vector<std::string> otherFileSystems;
     // Why io_uring could not be used, so files were read one by one; empty when it was.
     std::error_code readerFallback;
 };

@@ -2,6 +2,7 @@
 
 #include "listgen/common/run_values.h"
 #include "listgen/verify/verify_outcome.h"
+#include "listgen/walk/exclude_filter.h"
 
 #include <atomic>
 #include <string>
@@ -12,8 +13,9 @@ namespace listgen {
 struct VerifyRequest {
     std::string report;
     std::string inputDir;
-    std::vector<std::string> excludes;
+    std::vector<ExcludePattern> excludes;
     unsigned jobs = 0;
+    bool oneFileSystem = false;
 };
 
 // Checks a tree against a report that this tool wrote, or an md5sum manifest, walking and

@@ -29,6 +29,7 @@ struct Entry {
         Hashed,           // `facts` hold what was read
         Unreadable,       // `reason` says why
         UnlistableFolder, // the walk could not enter it; `reason` says why
+        OtherFileSystem,  // a folder on another file system, not entered
         Cancelled,
     };
     Kind kind = Kind::File;

@@ -1,6 +1,7 @@
 #include "listgen/report/html_text.h"
 
 #include "listgen/common/hex.h"
+#include "listgen/common/unicode_text.h"
 #include "listgen/common/utf8.h"
 
 #include <utility>
@@ -77,7 +78,7 @@ bool needsPercentEncoding(unsigned char byte, TextForm form)
 {
     if (byte < 0x20 || byte == 0x7F || byte == '%' || byte == '#' || byte == '?' || byte == '\\')
         return true;
-    return form == TextForm::Ascii && (byte >= 0x80 || byte == ':' || byte == '|');
+    return form != TextForm::Utf8 && (byte >= 0x80 || byte == ':' || byte == '|');
 }
 
 // Shows text with each code point that must not show as itself replaced by U+FFFD.
@@ -91,7 +92,7 @@ void appendShown(std::string& out, std::string_view text, TextForm form, bool (*
         if (shown < 0x80) {
             if (!appendEntity(out, static_cast<char>(shown)))
                 out += static_cast<char>(shown);
-        } else if (form == TextForm::Ascii) {
+        } else if (form != TextForm::Utf8) {
             appendNumericReference(out, shown);
         } else {
             appendUtf8(out, shown);
@@ -118,14 +119,14 @@ bool hiddenInUtf8Title(char32_t)
 
 void appendEscaped(std::string& out, std::string_view text, TextForm form)
 {
-    appendShown(out, text, form, form == TextForm::Ascii ? hiddenInAscii : hiddenInUtf8Title);
+    appendShown(out, text, form, form == TextForm::Utf8 ? hiddenInUtf8Title : hiddenInAscii);
 }
 
 void appendLinkTarget(std::string& out, std::string_view path, TextForm form)
 {
     // Browsers trim spaces at either end of a link, so those are encoded too.
-    const std::size_t firstKept = form == TextForm::Ascii ? path.find_first_not_of(' ') : 0;
-    const std::size_t lastKept = form == TextForm::Ascii ? path.find_last_not_of(' ') : path.size();
+    const std::size_t firstKept = form != TextForm::Utf8 ? path.find_first_not_of(' ') : 0;
+    const std::size_t lastKept = form != TextForm::Utf8 ? path.find_last_not_of(' ') : path.size();
     for (std::size_t at = 0; at < path.size();) {
         const std::size_t length = utf8SequenceLength(path, at);
         const auto byte = static_cast<unsigned char>(path[at]);
@@ -159,7 +160,20 @@ void appendUrl(std::string& out, std::string_view url)
 
 void appendLinkText(std::string& out, std::string_view path, TextForm form)
 {
-    appendShown(out, path, form, form == TextForm::Ascii ? hiddenInAscii : hiddenInUtf8Text);
+    switch (form) {
+    case TextForm::Ascii: {
+        // The same name in NFC would look just like it, so it is marked with markup no name can make.
+        const bool marked = !unnormalisedCharacters(path).empty();
+        if (marked)
+            out += "<mark title=\"not in Unicode normalisation form C\">";
+        appendShown(out, path, form, isInvisible);
+        if (marked)
+            out += "</mark>";
+        return;
+    }
+    case TextForm::AsciiBefore1_1: appendShown(out, path, form, hiddenInAscii); return;
+    case TextForm::Utf8: appendShown(out, path, form, hiddenInUtf8Text); return;
+    }
 }
 
 bool unescapeText(std::string_view text, std::string& plain)

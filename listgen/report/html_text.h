@@ -7,8 +7,9 @@
 namespace listgen {
 
 // How text goes into a report. Reports are pure ASCII, so that every browser reads them the
-// same whatever encoding it guesses; reports of earlier versions held raw UTF-8 and still verify.
-enum class TextForm { Ascii, Utf8 };
+// same whatever encoding it guesses. Reports of earlier versions still verify: those of 1.0.0
+// showed only controls and bidirectional marks as U+FFFD, earlier ones held raw UTF-8.
+enum class TextForm { Ascii, AsciiBefore1_1, Utf8 };
 
 // Title and stylesheet text: `&` `<` `>` `"` as entities, control characters and bytes that are
 // not UTF-8 as U+FFFD, other characters past ASCII as numeric references.
@@ -24,8 +25,9 @@ void appendLinkTarget(std::string& out, std::string_view path, TextForm form = T
 // them), then escaped; "%", "#", "?" and ":" keep their meaning in the URL.
 void appendUrl(std::string& out, std::string_view url);
 
-// A file path as visible text: control characters, bidirectional controls and bytes that are
-// not UTF-8 shown as U+FFFD, then escaped as above.
+// A file path as visible text: invisible characters (see isInvisible) and bytes that are not
+// UTF-8 shown as U+FFFD, then escaped as above; a path not in Unicode NFC is marked, since the
+// same name in NFC would look the same.
 void appendLinkText(std::string& out, std::string_view path, TextForm form = TextForm::Ascii);
 
 // Undoes the escaping: false when `text` holds raw markup or a reference these never write.

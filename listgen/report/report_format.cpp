@@ -53,7 +53,7 @@ std::string headText(std::string_view title, std::string_view stylesheet, TextFo
     appendEscaped(text, title, form);
     text += kTitleEnd;
     text += kLineEnd;
-    appendStylesheetLink(text, stylesheet, form == TextForm::Ascii ? ReferenceForm::Percent : ReferenceForm::Utf8);
+    appendStylesheetLink(text, stylesheet, form == TextForm::Utf8 ? ReferenceForm::Utf8 : ReferenceForm::Percent);
     return text;
 }
 
@@ -165,7 +165,7 @@ RowReading readRow(std::string_view line, ReportRow& row)
         return RowReading::NotARow;
     if (!isWalkPath(row.relName))
         return RowReading::ImpossiblePath;
-    for (const TextForm form : {TextForm::Ascii, TextForm::Utf8}) {
+    for (const TextForm form : {TextForm::Ascii, TextForm::AsciiBefore1_1, TextForm::Utf8}) {
         std::string rendered;
         appendRow(rendered, row.relName, row.facts, form);
         if (rendered.size() == line.size() + kLineEnd.size() && rendered.starts_with(line))

@@ -41,6 +41,9 @@ void RowSink::accept(const Entry& entry)
     case Entry::Kind::UnlistableFolder:
         skipped_.push_back({SkippedEntry::Kind::Folder, entry.path, entry.reason});
         return;
+    case Entry::Kind::OtherFileSystem:
+        otherFileSystems_.push_back(entry.path);
+        return;
     case Entry::Kind::Unreadable:
         skipped_.push_back({SkippedEntry::Kind::File, entry.path, entry.reason});
         break;

@@ -24,6 +24,8 @@ public:
     // What the report leaves out, in report order, and the files and bytes it lists.
     std::vector<SkippedEntry>& skipped() noexcept { return skipped_; }
     const Progress& totals() const noexcept { return totals_; }
+    // Folders on other file systems that the walk did not enter.
+    std::vector<std::string>& otherFileSystems() noexcept { return otherFileSystems_; }
 
 private:
     ReportFile& report_;
@@ -32,6 +34,7 @@ private:
     std::string strRoot_;
     ProgressMeter& progress_;
     std::vector<SkippedEntry> skipped_;
+    std::vector<std::string> otherFileSystems_;
     Progress totals_;
     std::string rowText_;
 };

@@ -18,6 +18,14 @@ struct Difference {
     std::string relName;
 };
 
+// A missing and a new name that are one name in two Unicode normalisation forms, as a tree that
+// went through macOS has them: both stay differences, since the report's link no longer opens
+// the file, but they look alike and are named together.
+struct NormalisationPair {
+    std::string missing;
+    std::string added;
+};
+
 struct VerifyOutcome {
     enum class Status {
         Matches,     // every row matches the tree
@@ -31,6 +39,7 @@ struct VerifyOutcome {
     std::optional<ListingFailure> listing;
     // Changed and missing rows in report order, then new files in walk order.
     std::vector<Difference> differences;
+    std::vector<NormalisationPair> otherNormalisations;
     std::vector<SkippedEntry> unreadable;
     std::uint64_t rowsChecked = 0;
     // Files the report does not list that list exactly its rows themselves: the run's other
@@ -45,6 +54,8 @@ struct VerifyOutcome {
     DigestKind digestsCompared = DigestKind::Md5;
     // Exclude patterns that matched neither a file nor a row.
     std::vector<std::string> unusedExcludes;
+    // Folders on other file systems, not entered; their rows are not checked.
+    std::vector<std::string> otherFileSystems;
     // Why io_uring could not be used, so files were read one by one; empty when it was.
     std::error_code readerFallback;
 };

@@ -1,6 +1,8 @@
 #include "listgen/verify/verify_sink.h"
 
 #include "listgen/common/entry_file.h"
+#include "listgen/common/system_error.h"
+#include "listgen/common/unicode_text.h"
 #include "listgen/walk/rel_name.h"
 #include "listgen/walk/walk_order.h"
 
@@ -11,6 +13,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <unordered_map>
 
 namespace listgen {
 
@@ -34,8 +37,9 @@ bool mayBeListing(int fd)
 constexpr std::uint64_t kShortestListingLine = 35;
 
 // What a file the report does not list holds, when it reads as a report or a manifest. One too
-// short to list the `rowsRead` rows read so far cannot list the report's rows.
-std::optional<ListingFingerprint::Value> listingIn(const Entry& entry, std::uint64_t rowsRead)
+// short to list the `rowsRead` rows read so far, or with more rows than `mostRows`, cannot list
+// the report's rows; it is left as soon as that shows, so it is never held whole.
+std::optional<ListingFingerprint::Value> listingIn(const Entry& entry, std::uint64_t rowsRead, std::uint64_t mostRows)
 {
     if (entry.facts.size == 0 || entry.facts.size + 1 < kShortestListingLine * rowsRead)
         return std::nullopt;
@@ -45,15 +49,47 @@ std::optional<ListingFingerprint::Value> listingIn(const Entry& entry, std::uint
     if (!file.valid() || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) || !mayBeListing(file.get()))
         return std::nullopt;
     try {
-        const std::unique_ptr<RowReader> reader = openRowReader(std::move(file), entry.path);
+        const std::unique_ptr<RowReader> reader = openRowReader(std::move(file), entry.path, mostRows);
         ListingFingerprint listing;
         ReportRow row;
-        while (reader->next(row))
-            listing.add(row);
+        for (std::uint64_t rows = 0; reader->next(row); listing.add(row)) {
+            if (++rows > mostRows)
+                return std::nullopt;
+        }
         return listing.finish();
-    } catch (const std::exception&) {
+    } catch (const ReportFormatError&) {
+        return std::nullopt;
+    } catch (const SystemError&) {
         return std::nullopt;
     }
+}
+
+// Pairs missing and new names that NFC makes equal. One of each pair is not in NFC, so only
+// those names are held in a map, and nearly every tree has none.
+std::vector<NormalisationPair> otherNormalisations(const std::vector<Difference>& differences)
+{
+    std::unordered_map<std::string, const std::string*> unnormalised[2];
+    for (const Difference& difference : differences) {
+        if (difference.kind != Difference::Kind::Changed && !unnormalisedCharacters(difference.relName).empty())
+            unnormalised[difference.kind == Difference::Kind::New].emplace(toNfc(difference.relName), &difference.relName);
+    }
+    std::vector<NormalisationPair> pairs;
+    if (unnormalised[0].empty() && unnormalised[1].empty())
+        return pairs;
+    for (const Difference& difference : differences) {
+        if (difference.kind == Difference::Kind::Changed)
+            continue;
+        const bool added = difference.kind == Difference::Kind::New;
+        // A pair of two names not in NFC is found from its missing name alone.
+        if (added && !unnormalisedCharacters(difference.relName).empty())
+            continue;
+        const auto other = unnormalised[!added].find(toNfc(difference.relName));
+        if (other == unnormalised[!added].end())
+            continue;
+        pairs.push_back(added ? NormalisationPair{*other->second, difference.relName}
+                              : NormalisationPair{difference.relName, *other->second});
+    }
+    return pairs;
 }
 
 } // namespace
@@ -65,6 +101,7 @@ VerifySink::VerifySink(RowReader& report, std::string strRoot, const ExcludeFilt
     , excludes_(excludes)
     , progress_(progress)
     , outcome_(outcome)
+    , mostRows_(report.mostRows().value_or(~std::uint64_t{0}))
 {
     if (report_.digests() == DigestKind::Sha256)
         treeSha256_.emplace();
@@ -97,11 +134,26 @@ void VerifySink::passRowsBefore(std::string_view relative)
     }
 }
 
+// The rows of a folder the walk did not enter cannot be checked, which is not the same as missing.
+void VerifySink::passRowsInside(std::string_view folder)
+{
+    const std::string inside = std::string(folder) + '/';
+    const std::string insideExample = inside + 'x';
+    for (const ReportRow* row = currentRow(); row != nullptr; row = currentRow()) {
+        if (!row->relName.starts_with(inside)) {
+            if (!walkOrderLess(row->relName, insideExample))
+                break;
+            outcome_.differences.push_back({Difference::Kind::Missing, row->relName});
+        }
+        advance();
+    }
+}
+
 void VerifySink::compare(const Entry& entry, std::string_view relative)
 {
     const ReportRow* row = currentRow();
     if (row == nullptr || row->relName != relative) {
-        newFiles_.push_back({std::string(relative), listingIn(entry, rowsRead_)});
+        newFiles_.push_back({std::string(relative), listingIn(entry, rowsRead_, mostRows_)});
         return;
     }
     ++outcome_.rowsChecked;
@@ -120,21 +172,14 @@ void VerifySink::accept(const Entry& entry)
 {
     const std::string relative(relName(entry.path, strRoot_));
     switch (entry.kind) {
-    case Entry::Kind::UnlistableFolder: {
+    case Entry::Kind::UnlistableFolder:
         outcome_.unreadable.push_back({SkippedEntry::Kind::Folder, entry.path, entry.reason});
-        // Its rows cannot be checked, which is not the same as missing.
-        const std::string inside = relative + '/';
-        const std::string insideExample = inside + 'x';
-        for (const ReportRow* row = currentRow(); row != nullptr; row = currentRow()) {
-            if (!row->relName.starts_with(inside)) {
-                if (!walkOrderLess(row->relName, insideExample))
-                    break;
-                outcome_.differences.push_back({Difference::Kind::Missing, row->relName});
-            }
-            advance();
-        }
+        passRowsInside(relative);
         break;
-    }
+    case Entry::Kind::OtherFileSystem:
+        outcome_.otherFileSystems.push_back(entry.path);
+        passRowsInside(relative);
+        break;
     case Entry::Kind::Hashed:
         passRowsBefore(relative);
         compare(entry, relative);
@@ -178,6 +223,7 @@ void VerifySink::finish()
         else
             outcome_.differences.push_back({Difference::Kind::New, std::move(file.relName)});
     }
+    outcome_.otherNormalisations = otherNormalisations(outcome_.differences);
     outcome_.digestsCompared = report_.digests();
     newFiles_.clear();
     progress_.finish(totals_);

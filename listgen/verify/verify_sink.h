@@ -34,6 +34,7 @@ private:
     void advance();
     // Reports as missing every row that the walk has passed by the time it reaches `relative`.
     void passRowsBefore(std::string_view relative);
+    void passRowsInside(std::string_view folder);
     void compare(const Entry& entry, std::string_view relative);
 
     RowReader& report_;
@@ -49,6 +50,8 @@ private:
     ListingFingerprint treeMd5_;
     std::optional<ListingFingerprint> treeSha256_;
     std::uint64_t rowsRead_ = 0;
+    // As many rows as the report may have: more, and a file cannot list them.
+    std::uint64_t mostRows_;
     std::vector<NewFile> newFiles_;
     Progress totals_;
 };

@@ -1,15 +1,12 @@
 #include "listgen/walk/list_folder.h"
 
-#include "listgen/common/pseudo_files.h"
 #include "listgen/common/system_error.h"
 #include "listgen/walk/rel_name.h"
 
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <cerrno>
 
 namespace listgen {
@@ -19,23 +16,6 @@ namespace {
 // Folders held open by the walk itself, besides the root; entries on their way to the
 // hashers hold more.
 constexpr std::size_t kOpenFolders = 8;
-constexpr std::size_t kMostFolderBudget = 1024;
-
-// A quarter of the open files the process may have, for folders; the rest is for the files
-// being read, the outputs and whatever else the process holds.
-std::size_t folderBudget()
-{
-    rlimit limit{};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
-        return kMostFolderBudget;
-    std::size_t open = 0;
-    std::error_code error;
-    for (auto it = std::filesystem::directory_iterator("/proc/self/fd", error);
-         !error && it != std::filesystem::directory_iterator(); it.increment(error))
-        ++open;
-    const auto left = static_cast<std::size_t>(limit.rlim_cur) - std::min<std::size_t>(open, limit.rlim_cur);
-    return std::clamp<std::size_t>(left / 4, 2, kMostFolderBudget);
-}
 
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 
@@ -57,13 +37,12 @@ void markUnlistable(Entry& entry, std::string path, std::error_code reason)
 
 } // namespace
 
-ListFolder::ListFolder(std::string strRoot, ExcludeFilter excludes, Places leftOut)
-    : openFolders_(std::make_shared<std::atomic<std::size_t>>(0))
-    , folderBudget_(folderBudget())
-    , framesKeptOpen_(std::clamp<std::size_t>(folderBudget_ / 4, 1, kOpenFolders))
+ListFolder::ListFolder(std::string strRoot, ExcludeFilter excludes, Places leftOut, bool oneFileSystem)
+    : framesKeptOpen_(std::clamp<std::size_t>(openFolders_.budget() / 4, 1, kOpenFolders))
     , strRoot_(std::move(strRoot))
     , excludes_(std::move(excludes))
     , leftOut_(std::move(leftOut))
+    , oneFileSystem_(oneFileSystem)
 {
     // The root may be reached through a link; nothing below it is.
     const int fd = ::open(strRoot_.c_str(), kFolderFlags);
@@ -76,23 +55,9 @@ ListFolder::ListFolder(std::string strRoot, ExcludeFilter excludes, Places leftO
     }
 }
 
-SharedFolder ListFolder::adopt(int fd, const FileIdentity& identity)
-{
-    auto* handle = new FolderHandle;
-    handle->fd.reset(fd);
-    handle->identity = identity;
-    handle->pseudoFiles = onPseudoFileSystem(fd);
-    openFolders_->fetch_add(1, std::memory_order_relaxed);
-    return SharedFolder(handle, [count = openFolders_](const FolderHandle* closing) {
-        count->fetch_sub(1, std::memory_order_relaxed);
-        delete closing;
-    });
-}
-
 bool ListFolder::mustWait() const
 {
-    const std::size_t open = openFolders_->load(std::memory_order_relaxed);
-    return open >= folderBudget_ || (waitingBelow_ > 0 && open >= waitingBelow_);
+    return openFolders_.full() || (waitingBelow_ > 0 && openFolders_.open() >= waitingBelow_);
 }
 
 // With the process out of descriptors while entries on their way hold folders, the walk
@@ -105,7 +70,7 @@ bool ListFolder::outOfDescriptors(int error)
     std::size_t ownOpen = 0;
     for (const Frame& frame : frames_)
         ownOpen += frame.folder ? 1 : 0;
-    const std::size_t open = openFolders_->load(std::memory_order_relaxed);
+    const std::size_t open = openFolders_.open();
     if (open <= ownOpen)
         return false;
     waitingBelow_ = open;
@@ -119,7 +84,7 @@ void ListFolder::enter(std::string path, std::string name, int fd)
     frame.name = std::move(name);
     try {
         frame.identity = identityOf(fd);
-        frame.folder = adopt(fd, frame.identity);
+        frame.folder = openFolders_.adopt(fd, frame.identity);
     } catch (...) {
         ::close(fd);
         throw;
@@ -158,6 +123,12 @@ bool ListFolder::next(Entry& entry)
             if (excluded(name, top, true))
                 continue;
             std::string child = top.path + '/' + name;
+            if (oneFileSystem_ && onOtherFileSystem(top.folder->fd.get(), name)) {
+                entry.kind = Entry::Kind::OtherFileSystem;
+                entry.path = std::move(child);
+                entry.folder.reset();
+                return true;
+            }
             // A folder swapped for a link since it was listed is refused, not followed.
             const int fd = ::openat(top.folder->fd.get(), name.c_str(), kFolderFlags | O_NOFOLLOW);
             int error = fd < 0 ? errno : 0;
@@ -206,7 +177,7 @@ void ListFolder::leave()
     const int fd = ::openat(finished.folder->fd.get(), "..", kFolderFlags | O_NOFOLLOW);
     struct stat status {};
     if (fd >= 0 && ::fstat(fd, &status) == 0 && FileIdentity::of(status) == parent.identity) {
-        parent.folder = adopt(fd, parent.identity);
+        parent.folder = openFolders_.adopt(fd, parent.identity);
         return;
     }
     if (fd >= 0)
@@ -235,7 +206,15 @@ void ListFolder::reopenFromAncestor(std::size_t index)
         frame.lostReason = lostReason ? lostReason : make_error_code(RunError::MovedWhileListed);
         return;
     }
-    frame.folder = adopt(current.release(), frame.identity);
+    frame.folder = openFolders_.adopt(current.release(), frame.identity);
+}
+
+// Looked at without opening it, so that an automount point is not mounted just to be passed by.
+bool ListFolder::onOtherFileSystem(int parentFd, const std::string& name) const
+{
+    struct stat status {};
+    return ::fstatat(parentFd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT) == 0 &&
+           status.st_dev != frames_.front().identity.device;
 }
 
 bool ListFolder::excluded(const std::string& name, const Frame& frame, bool isFolder) const

@@ -4,6 +4,7 @@
 #include "listgen/common/file_identity.h"
 #include "listgen/walk/exclude_filter.h"
 #include "listgen/walk/folder_listing.h"
+#include "listgen/walk/open_folders.h"
 
 #include <atomic>
 #include <memory>
@@ -23,7 +24,10 @@ class ListFolder : public EntrySource {
 public:
     // Throws SystemError when the root itself cannot be listed. Excluded folders are not
     // entered; the names in `leftOut` (the report and its temporary file) are not given.
-    explicit ListFolder(std::string strRoot, ExcludeFilter excludes = {}, Places leftOut = {});
+    // With `oneFileSystem`, a folder on another file system than the root's is not entered but
+    // given as an OtherFileSystem entry.
+    explicit ListFolder(std::string strRoot, ExcludeFilter excludes = {}, Places leftOut = {},
+                        bool oneFileSystem = false);
 
     // False also when the process has run out of descriptors that entries given earlier
     // hold; then mustWait() is true, and the walk goes on once they are done with.
@@ -45,24 +49,21 @@ private:
     };
 
     bool excluded(const std::string& name, const Frame& frame, bool isFolder) const;
+    bool onOtherFileSystem(int parentFd, const std::string& name) const;
     void enter(std::string path, std::string name, int fd);
     void closeOldFolders();
     void leave();
     void reopenFromAncestor(std::size_t index);
     bool outOfDescriptors(int error);
 
-    SharedFolder adopt(int fd, const FileIdentity& identity);
-
-    // Folders open now, by the walk or by entries on their way, against what the limit of
-    // open files allows.
-    std::shared_ptr<std::atomic<std::size_t>> openFolders_;
-    std::size_t folderBudget_;
+    OpenFolders openFolders_;
     std::size_t framesKeptOpen_;
     // Out of descriptors: wait until fewer folders than this are open.
     std::size_t waitingBelow_ = 0;
     std::string strRoot_;
     ExcludeFilter excludes_;
     Places leftOut_;
+    bool oneFileSystem_;
     std::vector<Frame> frames_;
 };
 

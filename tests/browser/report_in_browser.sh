@@ -24,6 +24,8 @@ mkdir -p "$work/in/many" "$work/out/styles"
 (
     cd "$work/in"
     touch ' x' 'x ' x '   ' 'a  b' 'a b' "$(printf 'long_name_%.0s' {1..20}).txt"
+    # Lookalikes: a zero-width space, a soft hyphen, and é in NFC and in NFD.
+    touch ab "$(printf 'a\xe2\x80\x8bb')" xx "$(printf 'x\xc2\xadx')" "$(printf 'caf\xc3\xa9')" "$(printf 'cafe\xcc\x81')"
     for i in $(seq -w 1 400); do
         echo "$i" >"many/file $i.txt"
     done

@@ -1,4 +1,4 @@
-#include "cli/command_line.h"
+#include "cli/option_table.h"
 
 #include "child_process.h"
 #include "program_runs.h"
@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -17,7 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kTryHelp = vaskerel::kTryHelp;
+const std::string kTryHelp = vaskerel::tryHelpText();
 
 class BatchTest : public ::testing::Test {
 protected:
@@ -59,12 +60,20 @@ TEST_F(BatchTest, OutputDashWritesTheReportToStandardOutput)
     EXPECT_TRUE(result.output.starts_with("<html><head><title>T</title>\r\n"));
     EXPECT_TRUE(result.output.ends_with("</body></html>\r\n"));
     EXPECT_EQ(namesIn(folder / "out"), "");
+    // Standard output that is the manifest, as "> FILE" makes it: one file, two outputs.
+    const std::string sums = folder / "out/sums";
+    const ChildResult twice = runVaskerelAfter(
+        [&] { ::dup2(::open(sums.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644), STDOUT_FILENO); },
+        {"-q", "-i", input(), "-o", "/dev/stdout", "--checksums", sums});
+    EXPECT_EQ(exitAndErrors(twice), "exit 1: vaskerel: cannot write " + sums +
+                                        ": two of the outputs (report and manifests) would be the same file\n");
+    EXPECT_EQ(readFile(sums), "");
 }
 
 TEST_F(BatchTest, UsageErrorIsTwoLinesAndHelpPrintsTheUsage)
 {
     EXPECT_EQ(exitAndErrors(run({"--input", input(), "--frobnicate", "x", "y"})),
-              "exit 2: vaskerel: unknown option --frobnicate\n" + kTryHelp);
+              "exit 2: vaskerel: unrecognized option '--frobnicate'\n" + kTryHelp);
     EXPECT_EQ(exitAndErrors(run({"x", "--input", input(), "y", "-o", output(), "z"})),
               "exit 2: vaskerel: unexpected arguments: x y z\n" + kTryHelp);
     const ChildResult help = run({"--help"});

@@ -1,4 +1,5 @@
 #include "cli/command_line.h"
+#include "cli/option_table.h"
 
 #include <gtest/gtest.h>
 
@@ -21,8 +22,8 @@ std::string fieldsOf(const CommandLine& line)
 {
     const listgen::ListRequest& request = line.request;
     std::string excludes;
-    for (const std::string& pattern : request.excludes)
-        excludes += "[" + pattern + "]";
+    for (const listgen::ExcludePattern& pattern : request.excludes)
+        excludes += "[" + pattern.text + "]";
     return "input=" + request.inputDir + " output=" + request.outputFile + " title=" + request.title + " stylesheet=" +
            request.stylesheet + " checksums=" + request.checksumsFile + " excludes=" + excludes +
            " jobs=" + std::to_string(request.jobs) + (line.quiet ? " quiet" : "");
@@ -33,7 +34,8 @@ bool isWordCharacter(char c)
     return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_' || c == '-';
 }
 
-// Every "-x" and "--long" option a text names, but md5sum's own "-c", "-z" and "--tag". A
+// Every "-x" and "--long" option a text names, but md5sum's own "-z" and "--tag" and the
+// shortened "--inp" of an example. A
 // manual page writes a dash as "\-".
 std::set<std::string> optionsNamedIn(std::string text)
 {
@@ -54,9 +56,26 @@ std::set<std::string> optionsNamedIn(std::string text)
         names.insert(text.substr(at, end - at));
         at = end;
     }
-    for (const char* md5sumOption : {"-c", "-z", "--tag"})
-        names.erase(md5sumOption);
+    for (const char* notOurs : {"-z", "--tag", "--inp"})
+        names.erase(notOurs);
     return names;
+}
+
+std::string readSource(const std::string& path)
+{
+    std::ifstream file(std::string(VASKEREL_SOURCE_DIR) + "/" + path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// An option as a manual page writes it, each "-" as "\-".
+std::string manualDashes(const std::string& option)
+{
+    std::string text;
+    for (const char c : option)
+        text += c == '-' ? "\\-" : std::string(1, c);
+    return text;
 }
 
 } // namespace
@@ -101,7 +120,7 @@ TEST(CommandLine, VerifySharesInputExcludesJobsAndQuietAndHasItsStatus)
     const listgen::VerifyRequest request = line.verifyRequest();
     EXPECT_EQ(request.report, "r.htm");
     EXPECT_EQ(request.inputDir, "in");
-    EXPECT_EQ(request.excludes, std::vector<std::string>{"x"});
+    EXPECT_EQ(request.excludes.at(0).text, "x");
     EXPECT_EQ(request.jobs, 2U);
 }
 
@@ -133,28 +152,34 @@ TEST(CommandLine, InformationOptionsWinOverTheRest)
     EXPECT_EQ(parsed({"-i", "x", "--", "-h"}).action, CommandLine::Action::UsageError);
 }
 
-TEST(CommandLine, UsageErrorsSayWhatIsWrong)
+TEST(CommandLine, UsageErrorsSayWhatIsWrongInGetoptsWords)
 {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        {{"--frobnicate"}, "unknown option --frobnicate"},
-        {{"-i", "a", "-qz"}, "unknown option -z"},
-        {{"--\x1b[2J\\=x"}, "unknown option --\\x1B[2J\\\\"},
+        {{"--frobnicate=x"}, "unrecognized option '--frobnicate=x'"},
+        {{"-i", "a", "-qz"}, "invalid option -- 'z'"},
+        {{"--\x1b[2J\\=x"}, "unrecognized option '--\\x1B[2J\\\\=x'"},
+        {{"--ver"}, "option '--ver' is ambiguous; possibilities: '--verify' '--version'"},
+        {{"--quiet=no", "-i", "a", "-o", "b"}, "option '--quiet' doesn't allow an argument"},
+        {{"--q=no"}, "option '--quiet' doesn't allow an argument"},
+        {{"--input"}, "option '--input' requires an argument"},
+        {{"-i", "a", "-o"}, "option requires an argument -- 'o'"},
         {{"-i", "a", "-o", "b", "first", "--", "stray", "-h"}, "unexpected arguments: first stray -h"},
         {{"-i", "a", "-o", "b", "--", "--"}, "unexpected argument: --"},
-        {{"--input"}, "--input needs a value"},
-        {{"-i", "a", "-o"}, "-o needs a value"},
         {{"-x", "a", "b"}, "unexpected argument: b"},
         {{"--jobs", "0"}, "--jobs takes a whole number from 1 to 1024"},
         {{"-j", "2x"}, "--jobs takes a whole number from 1 to 1024"},
-        {{"--jobs=1025"}, "--jobs takes a whole number from 1 to 1024"},
-        {{"--verify", "r", "-i", "i", "--output", "o"}, "--verify takes --input, --exclude, --jobs, --quiet and --status only"},
-        {{"--verify", "r", "-i", "i", "--checksums", "c"}, "--verify takes --input, --exclude, --jobs, --quiet and --status only"},
+        {{"--verify", "r", "-i", "i", "--output", "o"},
+         "--verify takes --input, --status, --exclude, --exclude-from, --one-file-system, --jobs and --quiet only"},
         {{"--verify", "", "--input", "i"}, "--verify needs a report: a file, or - for standard input"},
         {{"--verify=", "--input", "i"}, "--verify needs a report: a file, or - for standard input"},
-        {{"-i", "a", "-o", "b", "--status"}, "--status goes with --verify only"},
+        {{"-c", "", "-i", "i"}, "--check needs a manifest: a file, or - for standard input"},
+        {{"-c", "m", "-x", "*.tmp"}, "--check takes --input, --status, --warn, --strict, --ignore-missing, --jobs and --quiet only"},
+        {{"-c", "m", "--verify", "r"}, "--verify and --check cannot be given together"},
+        {{"-i", "a", "-o", "b", "--status"}, "--status goes with --verify or --check only"},
+        {{"-i", "a", "-o", "b", "--strict"}, "--strict goes with --check only"},
         {{"--write-stylesheet", "r.css", "-q"}, "--write-stylesheet takes no other option"},
-        {{"-i", "d", "--write-stylesheet=r.css"}, "--write-stylesheet takes no other option"},
         {{"--write-stylesheet="}, "--write-stylesheet needs a file, or - for standard output"},
+        {{"-i", "a", "--exclude-from", "/nonexistent/patterns"}, "cannot read /nonexistent/patterns: No such file or directory"},
     };
     for (const auto& [arguments, error] : cases) {
         const CommandLine line = parsed(arguments);
@@ -163,7 +188,24 @@ TEST(CommandLine, UsageErrorsSayWhatIsWrong)
     }
 }
 
-TEST(CommandLine, EmptyFieldsKeepTheWindowsWordsAndNameTheOption)
+TEST(CommandLine, LastOptionWinsAndLongOptionsMayBeShortened)
+{
+    const CommandLine line = parsed({"--inp", "a", "-o", "first", "--outp=second", "--tit", "T", "-j", "2", "--jo=3"});
+    ASSERT_EQ(line.action, CommandLine::Action::Generate) << line.error;
+    EXPECT_EQ(fieldsOf(line), "input=a output=second title=T stylesheet= checksums= excludes= jobs=3");
+    // md5sum's --quiet, --status and --warn: the last one given counts.
+    for (const auto& [arguments, verbosity] : std::vector<std::pair<std::vector<std::string>, vaskerel::CheckVerbosity>>{
+             {{"-c", "m", "--status", "-w"}, vaskerel::CheckVerbosity::Warn},
+             {{"--check=m", "--warn", "--stat"}, vaskerel::CheckVerbosity::StatusOnly},
+             {{"-qc", "m", "--strict", "--ignore"}, vaskerel::CheckVerbosity::Quiet}}) {
+        const CommandLine check = parsed(arguments);
+        ASSERT_EQ(check.action, CommandLine::Action::Check) << check.error;
+        EXPECT_EQ(check.check.verbosity, verbosity);
+        EXPECT_EQ(check.checkRequest().manifest, "m");
+    }
+}
+
+TEST(CommandLine, EmptyFieldsNameTheOption)
 {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"-q"}, "--input is missing, --output is missing"},
@@ -174,7 +216,7 @@ TEST(CommandLine, EmptyFieldsKeepTheWindowsWordsAndNameTheOption)
     for (const auto& [arguments, missing] : cases) {
         const CommandLine line = parsed(arguments);
         EXPECT_EQ(line.action, CommandLine::Action::UsageError);
-        EXPECT_EQ(line.error, "全部入力してください: " + missing);
+        EXPECT_EQ(line.error, "every field must be filled in: " + missing);
     }
     EXPECT_EQ(parsed({"-i", " ", "-o", " "}).action, CommandLine::Action::Generate);
 }
@@ -191,13 +233,41 @@ TEST(CommandLine, TwoDocumentsCannotGoIntoOneStream)
               CommandLine::Action::Generate);
 }
 
-TEST(CommandLine, UsageTextAndManualPageNameExactlyTheParsersOptions)
+// Every option of the table has its entry in --help, in the manual page and in the completion,
+// with its value's word, and they name no other.
+TEST(CommandLine, HelpManualPageAndCompletionFollowTheOptionTable)
 {
-    const std::vector<std::string> parser = vaskerel::optionNames();
-    const std::set<std::string> known(parser.begin(), parser.end());
-    EXPECT_EQ(optionsNamedIn(vaskerel::usageText()), known);
-    std::ifstream page(std::string(VASKEREL_SOURCE_DIR) + "/data/vaskerel.1");
-    std::stringstream text;
-    text << page.rdbuf();
-    EXPECT_EQ(optionsNamedIn(text.str()), known);
+    const std::string help = vaskerel::usageText();
+    const std::string page = readSource("data/vaskerel.1");
+    const std::string completion = readSource("data/bash-completion/vaskerel");
+    std::set<std::string> known;
+    for (const vaskerel::OptionSpec& option : vaskerel::optionTable()) {
+        const std::string name = std::string("--") + option.longName;
+        const std::string letter = option.shortName != 0 ? std::string("-") + option.shortName : "";
+        known.insert(name);
+        if (!letter.empty())
+            known.insert(letter);
+        std::string helpLine = (letter.empty() ? "      " : "  " + letter + ", ") + name;
+        std::string pageLine = letter.empty() ? "" : manualDashes(letter) + " \", \" ";
+        pageLine += manualDashes(name);
+        if (option.takesValue()) {
+            helpLine += std::string(" ") + option.value;
+            pageLine = ".BI " + pageLine + " \" " + option.value + "\"";
+        } else {
+            pageLine = (letter.empty() ? ".B " : ".BR ") + pageLine;
+        }
+        const std::size_t inHelp = help.find("\n" + helpLine);
+        ASSERT_NE(inHelp, std::string::npos) << helpLine;
+        EXPECT_TRUE(std::isspace(static_cast<unsigned char>(help[inHelp + 1 + helpLine.size()]))) << helpLine;
+        EXPECT_NE(page.find(".TP\n" + pageLine + "\n"), std::string::npos) << pageLine;
+        // Options that take a value complete it after them; flags complete nothing of their own.
+        const bool completesValue = completion.find(" " + name + " |") != std::string::npos ||
+                                    completion.find(" " + name + ")") != std::string::npos;
+        EXPECT_EQ(completesValue, option.takesValue()) << name;
+    }
+    EXPECT_EQ(optionsNamedIn(help), known);
+    EXPECT_EQ(optionsNamedIn(page), known);
+    const std::size_t words = completion.find("compgen -W '");
+    ASSERT_NE(words, std::string::npos);
+    EXPECT_EQ(optionsNamedIn(completion.substr(words + 12, completion.find('\'', words + 12) - words - 12)), known);
 }

@@ -1,4 +1,4 @@
-#include "cli/command_line.h"
+#include "cli/option_table.h"
 #include "cli/run_command_line.h"
 
 #include "child_process.h"
@@ -57,6 +57,6 @@ TEST(RunCommandLine, ArgumentThatIsNotAFolderIsAUsageError)
     for (const char* argument : {"report.htm", "missing"}) {
         const ChildResult result = folderOpenedFrom(temp.path().string(), {argument});
         EXPECT_EQ(result.output, "not opened 2");
-        EXPECT_EQ(result.errors, "vaskerel: " + std::string(argument) + " is not a folder\n" + vaskerel::kTryHelp);
+        EXPECT_EQ(result.errors, "vaskerel: " + std::string(argument) + " is not a folder\n" + vaskerel::tryHelpText());
     }
 }

@@ -2,6 +2,7 @@
 // without raw markup, control characters or bidirectional marks, read back as exactly this
 // name and these facts, and link to exactly this file: resolved as a browser resolves it
 // against the report's own address, the link names the file and nothing else.
+#include "listgen/common/unicode_text.h"
 #include "listgen/common/utf8.h"
 #include "listgen/report/html_text.h"
 #include "listgen/report/report_format.h"
@@ -146,13 +147,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t textStart = targetEnd + 2;
     const std::size_t textEnd = row.find("</a></td><td>", textStart);
     require(textEnd != std::string::npos);
+    // A name is marked when, and only when, it is not in NFC; no other markup is in the text.
+    std::string_view text = std::string_view(row).substr(textStart, textEnd - textStart);
+    constexpr std::string_view kMarkStart = "<mark title=\"not in Unicode normalisation form C\">";
+    constexpr std::string_view kMarkEnd = "</mark>";
+    const bool marked = text.starts_with(kMarkStart) && text.ends_with(kMarkEnd);
+    require(marked == !listgen::unnormalisedCharacters(name).empty());
+    if (marked)
+        text = text.substr(kMarkStart.size(), text.size() - kMarkStart.size() - kMarkEnd.size());
     std::string shown;
-    require(listgen::unescapeText(std::string_view(row).substr(textStart, textEnd - textStart), shown));
+    require(listgen::unescapeText(text, shown));
     for (std::size_t at = 0; at < shown.size();) {
         const std::size_t length = listgen::utf8SequenceLength(shown, at);
         require(length > 0);
-        const char32_t codePoint = listgen::utf8CodePoint(std::string_view(shown).substr(at, length));
-        require(!listgen::isControlCharacter(codePoint) && !listgen::isBidiControl(codePoint));
+        require(!listgen::isInvisible(listgen::utf8CodePoint(std::string_view(shown).substr(at, length))));
         at += length;
     }
 

@@ -13,10 +13,11 @@ endif()
 set(metainfo share/metainfo/org.vaskerel.vaskerel.metainfo.xml)
 set(icon_sizes 16 24 32 48 64 128 256)
 set(files bin/vaskerel share/man/man1/vaskerel.1.gz share/bash-completion/completions/vaskerel
-          share/doc/${PACKAGE}/copyright share/doc/${PACKAGE}/changelog.gz share/vaskerel/report.css)
+          share/doc/${PACKAGE}/copyright share/doc/${PACKAGE}/changelog.gz share/vaskerel/report.css
+          share/locale/ja/LC_MESSAGES/vaskerel.mo)
 if(WINDOW)
-  list(APPEND files share/applications/vaskerel.desktop ${metainfo}
-                    share/icons/hicolor/scalable/apps/vaskerel.svg)
+  list(APPEND files share/applications/vaskerel.desktop ${metainfo} share/icons/hicolor/scalable/apps/vaskerel.svg
+                    share/kio/servicemenus/vaskerel-list-folder.desktop)
   foreach(size IN LISTS icon_sizes)
     list(APPEND files share/icons/hicolor/${size}x${size}/apps/vaskerel.png)
   endforeach()
@@ -31,7 +32,20 @@ execute_process(COMMAND "${prefix}/bin/vaskerel" --version OUTPUT_VARIABLE versi
 if(status OR NOT version MATCHES "^vaskerel ([0-9.]+)")
   message(FATAL_ERROR "the installed executable does not run: ${status} ${version}")
 endif()
+set(version_text "${version}")
 set(version "${CMAKE_MATCH_1}")
+# The licence is named alike by --version, the copyright file and the metainfo.
+file(STRINGS "${prefix}/share/doc/${PACKAGE}/copyright" licence REGEX "^License: " LIMIT_COUNT 1)
+string(REGEX REPLACE "^License: " "" licence "${licence}")
+if(NOT version_text MATCHES "\nLicense ${licence} ")
+  message(FATAL_ERROR "--version does not name the licence ${licence}: ${version_text}")
+endif()
+
+# The installed executable finds its catalogue beside it.
+execute_process(COMMAND env LC_ALL=ja_JP.UTF-8 "${prefix}/bin/vaskerel" --bogus ERROR_VARIABLE words)
+if(NOT words MATCHES "vaskerel --help' を実行")
+  message(FATAL_ERROR "the installed executable does not speak Japanese under ja_JP.UTF-8: ${words}")
+endif()
 
 # The installed stylesheet is the one the executable writes out.
 execute_process(COMMAND "${prefix}/bin/vaskerel" --write-stylesheet - OUTPUT_VARIABLE written RESULT_VARIABLE status)
@@ -53,6 +67,9 @@ file(READ "${prefix}/${metainfo}" metadata)
 if(NOT metadata MATCHES "<release version=\"${version}\"")
   message(FATAL_ERROR "the metainfo has no release ${version}")
 endif()
+if(NOT metadata MATCHES "<project_license>${licence}</project_license>")
+  message(FATAL_ERROR "the metainfo's licence is not ${licence}")
+endif()
 
 function(expect_success)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
@@ -65,6 +82,19 @@ endfunction()
 expect_success(desktop-file-validate "${prefix}/share/applications/vaskerel.desktop")
 if(NOT output STREQUAL "")
   message(FATAL_ERROR "desktop-file-validate: ${output}")
+endif()
+# Installed where no file manager is, as Debian's trigger indexes it, the menu entry must not
+# become the program that opens every folder.
+find_program(XDG_MIME xdg-mime)
+find_program(UPDATE_DESKTOP_DATABASE update-desktop-database)
+if(XDG_MIME AND UPDATE_DESKTOP_DATABASE)
+  expect_success("${UPDATE_DESKTOP_DATABASE}" "${prefix}/share/applications")
+  expect_success(env -i "PATH=$ENV{PATH}" "HOME=${root}/home" "XDG_CONFIG_HOME=${root}/home/.config"
+                 "XDG_DATA_HOME=${root}/home/.local/share" "XDG_CONFIG_DIRS=${root}/etc/xdg"
+                 "XDG_DATA_DIRS=${prefix}/share" "${XDG_MIME}" query default inode/directory)
+  if(NOT output STREQUAL "")
+    message(FATAL_ERROR "installing vaskerel made it open folders: ${output}")
+  endif()
 endif()
 expect_success(appstreamcli validate --no-net "${prefix}/${metainfo}")
 # The tree check also ties the metainfo to its menu entry.

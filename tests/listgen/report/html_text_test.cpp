@@ -57,17 +57,30 @@ TEST(HtmlText, LinkTargetEncodesEverythingAUrlParserWouldReadOtherwise)
     EXPECT_EQ(linkTarget("nul\0x"s), "nul%00x");
 }
 
-TEST(HtmlText, LinkTextHidesControlsAndBidirectionalMarks)
+TEST(HtmlText, LinkTextShowsInvisibleCharactersAndMarksNamesNotInNfc)
 {
     const std::string replacement = "&#xFFFD;";
-    EXPECT_EQ(linkText("a b#%?\\:.txt"), "a b#%?\\:.txt");
-    EXPECT_EQ(linkText("<script>&\""), "&lt;script&gt;&amp;&quot;");
-    EXPECT_EQ(linkText("bad\xFF\xFEname"), "bad" + replacement + replacement + "name");
-    EXPECT_EQ(linkText("line\nbreak\x7F"), "line" + replacement + "break" + replacement);
-    EXPECT_EQ(linkText("c1\xC2\x85"), "c1" + replacement);
-    EXPECT_EQ(linkText("invoice\u202Efdp.exe"), "invoice" + replacement + "fdp.exe");
-    for (const char* mark : {"\u202A", "\u2066", "\u2069", "\u200E", "\u200F", "\u061C"})
-        EXPECT_EQ(linkText(mark), replacement) << mark;
+    const std::string mark = "<mark title=\"not in Unicode normalisation form C\">";
+    const std::pair<std::string_view, std::string> cases[] = {
+        {"a b#%?\\:.txt", "a b#%?\\:.txt"},
+        {"<script>&\"", "&lt;script&gt;&amp;&quot;"},
+        {"bad\xFF\xFEname", "bad" + replacement + replacement + "name"},
+        {"line\nbreak\x7F", "line" + replacement + "break" + replacement},
+        {"c1\xC2\x85", "c1" + replacement},
+        {"invoice\u202Efdp.exe", "invoice" + replacement + "fdp.exe"},
+        {"\u2066\u061C", replacement + replacement},
+        // Invisible otherwise: a zero-width space, a soft hyphen, a Hangul filler, a tag character.
+        {"a\u200Bb", "a" + replacement + "b"},
+        {"x\u00ADx", "x" + replacement + "x"},
+        {"\u3164\U000E0041", replacement + replacement},
+        {"caf\u00E9.txt", "caf&#xE9;.txt"},
+        {"cafe\u0301.txt", mark + "cafe&#x301;.txt</mark>"},
+    };
+    for (const auto& [name, shown] : cases)
+        EXPECT_EQ(linkText(name), shown) << name;
+    // Version 1.0.0 showed only controls and bidirectional marks so, and marked nothing.
+    EXPECT_EQ(linkText("a\u200Bb\u202E\x01" "cafe\u0301", TextForm::AsciiBefore1_1),
+              "a&#x200B;b" + replacement + replacement + "cafe&#x301;");
 }
 
 TEST(HtmlText, UrlIsPercentEncodedAsUtf8BeyondPrintableAsciiAndKeepsItsSyntax)

@@ -36,6 +36,12 @@ TEST(ReportFormat, RowsThatTheWriterWouldNotWriteAreRefused)
     const std::string good = "<tr><td><a href=\"a%23b\">a#b</a></td><td>12</td><td>0123456789abcdef0123456789abcdef</td></tr>";
     listgen::ReportRow row;
     ASSERT_EQ(listgen::readRow(good, row), listgen::RowReading::Row);
+    // As 1.0.0 wrote it, showing a zero-width space as itself and marking no name.
+    ASSERT_EQ(listgen::readRow("<tr><td><a href=\"e%CC%81%E2%80%8B\">e&#x301;&#x200B;</a></td><td>12</td><td>"
+                               "0123456789abcdef0123456789abcdef</td></tr>",
+                               row),
+              listgen::RowReading::Row);
+    EXPECT_EQ(row.relName, "e\u0301\u200B");
     const auto damaged = [&](std::string_view from, std::string_view to) {
         std::string line = good;
         line.replace(line.find(from), from.size(), to);

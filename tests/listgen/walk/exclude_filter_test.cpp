@@ -1,5 +1,7 @@
 #include "listgen/walk/exclude_filter.h"
 
+#include "temp_folder.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -52,12 +54,34 @@ TEST(ExcludeFilter, DoubleStarMatchesAnyNumberOfFolders)
               "build/ x/y/build/ docs/any/depth.txt a/z.txt a/b/c/z.txt ");
 }
 
-TEST(ExcludeFilter, KnowsWhichPatternsNeverMatchedAcrossCopies)
+TEST(ExcludeFilter, KnowsWhichPatternsNeverMatchedAcrossCopiesButThoseFromFiles)
 {
-    const ExcludeFilter filter({"*.tmp", "never", "build/"});
+    const ExcludeFilter filter({"*.tmp", "never", "build/", {"from-a-file", true}});
     const ExcludeFilter copy = filter;
     EXPECT_EQ(excluded(copy, {"x.tmp", "build"}), "x.tmp ");
     EXPECT_EQ(filter.unused(), (std::vector<std::string>{"never", "build/"}));
+}
+
+TEST(ExcludeFilter, TheLastMatchingPatternDecidesAndNegationTakesEntriesBackAsGitDoes)
+{
+    const ExcludeFilter filter({"*.log", "!keep.log", "!old/", "old/", "\\!literal"});
+    EXPECT_EQ(excluded(filter, {"a.log", "keep.log", "sub/keep.log", "old/", "!literal", "literal"}), "a.log old/ !literal ");
+    // Below a folder left out nothing comes back.
+    EXPECT_TRUE(ExcludeFilter({"logs/", "!logs/keep.log"}).excludesPath("logs/keep.log"));
+}
+
+TEST(ExcludeFilter, PatternFilesReadAsGitReadsGitignore)
+{
+    testing_support::TempFolder folder;
+    testing_support::writeFile(folder / "patterns", "# comment\n\n*.tmp  \r\nspace\\ \n\\#hash\n!keep.tmp\n");
+    std::vector<std::string> texts;
+    for (const listgen::ExcludePattern& pattern : listgen::readExcludeFile(folder / "patterns")) {
+        EXPECT_TRUE(pattern.fromFile);
+        texts.push_back(pattern.text);
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{"*.tmp", "space\\ ", "\\#hash", "!keep.tmp"}));
+    EXPECT_EQ(excluded(ExcludeFilter({texts.begin(), texts.end()}), {"a.tmp", "keep.tmp", "space ", "#hash"}),
+              "a.tmp space  #hash ");
 }
 
 TEST(ExcludeFilter, RepeatedDoubleStarsNeitherChangeNorSlowTheMatch)
