@@ -1,5 +1,7 @@
 #include "listgen/hashing/uring_hasher.h"
 
+#include "listgen/common/file_descriptor.h"
+#include "listgen/common/file_version.h"
 #include "listgen/common/system_error.h"
 #include "listgen/hashing/md5_rate_probe.h"
 #include "listgen/hashing/read_step.h"
@@ -273,6 +275,12 @@ TEST(UringHasher, TwoReadersShareTwoThreeAndFourLargeFiles)
         for (std::size_t i = 0; i < count; ++i) {
             names.push_back("large" + std::to_string(i));
             writeFile(folder / names.back(), patternedBytes(kSize, static_cast<unsigned>(i)));
+        }
+        // Files written so lately that a write may be under way go to the file-by-file reader.
+        for (const std::string& name : names) {
+            const listgen::FileDescriptor file(::open((folder / name).c_str(), O_RDONLY | O_CLOEXEC));
+            listgen::FileVersion version;
+            ASSERT_FALSE(listgen::FileVersion::measureSettled(file.get(), version)) << name;
         }
         std::vector<Entry> entries = entriesFor(folder, names);
         const listgen::Placement placement(listgen::md5Rates(), 2, UringHasher::kMostStreams);
