@@ -79,8 +79,11 @@ def reader_shares(command, env):
     ticks = {}
     while process.poll() is None:
         try:
-            for task in os.listdir(f"/proc/{process.pid}/task"):
-                with open(f"/proc/{process.pid}/task/{task}/stat") as stat:
+            # The run itself is a child of the process started, which waits for it.
+            with open(f"/proc/{process.pid}/task/{process.pid}/children") as children:
+                pids = [process.pid] + [int(pid) for pid in children.read().split()]
+            for pid, task in ((pid, task) for pid in pids for task in os.listdir(f"/proc/{pid}/task")):
+                with open(f"/proc/{pid}/task/{task}/stat") as stat:
                     text = stat.read()
                 name = text[text.index("(") + 1:text.rindex(")")]
                 fields = text[text.rindex(")") + 2:].split()
