@@ -2,7 +2,6 @@
 
 #include "listgen/hashing/md5_value.h"
 
-#include <array>
 #include <cstddef>
 #include <memory>
 
@@ -47,14 +46,6 @@ class EvpMd5 : public EvpDigest {
 public:
     EvpMd5() : EvpDigest("MD5") {}
     Md5Value finish() { return finishAs<Md5Value>(); }
-};
-
-using Sha256Value = std::array<unsigned char, 32>;
-
-class EvpSha256 : public EvpDigest {
-public:
-    EvpSha256() : EvpDigest("SHA256") {}
-    Sha256Value finish() { return finishAs<Sha256Value>(); }
 };
 
 } // namespace listgen

@@ -37,7 +37,7 @@ FileHasher::FileHasher(const std::atomic<bool>& cancel, ProgressMeter* progress,
     , progress_(progress)
     , bufferSize_(bufferSize)
     , buffer_(new char[bufferSize])
-    , sha256_(sha256 ? std::make_unique<EvpSha256>() : nullptr)
+    , sha256_(sha256 ? std::make_unique<Sha256Stream>() : nullptr)
 {
 }
 

@@ -3,6 +3,7 @@
 #include "listgen/common/progress_meter.h"
 #include "listgen/hashing/evp_digest.h"
 #include "listgen/hashing/ordered_pipeline.h"
+#include "listgen/hashing/sha256_stream.h"
 
 #include <atomic>
 #include <cstdint>
@@ -37,7 +38,7 @@ private:
     std::size_t bufferSize_;
     std::unique_ptr<char[]> buffer_;
     EvpMd5 digest_;
-    std::unique_ptr<EvpSha256> sha256_;
+    std::unique_ptr<Sha256Stream> sha256_;
 };
 
 } // namespace listgen

@@ -3,6 +3,7 @@
 #include "listgen/common/system_error.h"
 #include "listgen/hashing/file_hasher.h"
 #include "listgen/hashing/job_count.h"
+#include "listgen/hashing/md5_rate_probe.h"
 #include "listgen/hashing/uring_hasher.h"
 #include "listgen/hashing/uring_ring.h"
 
@@ -39,8 +40,8 @@ unsigned uringThreads(unsigned requestedJobs)
 
 HashingPlan::HashingPlan(unsigned requestedJobs, const std::string& folder, const std::atomic<bool>& cancel,
                          ProgressMeter& progress, bool sha256)
-    // --jobs N spreads N files in flight over the readers.
-    : pace_(isOnRotationalDisk(folder), requestedJobs > 0 ? std::max(1U, requestedJobs / uringThreads(requestedJobs)) : 0)
+    // --jobs N keeps N files in flight in all.
+    : pace_(isOnRotationalDisk(folder), requestedJobs, uringThreads(requestedJobs))
 {
     shareOneArenaUnderALimit();
     if (!UringRing::available()) {
@@ -53,6 +54,9 @@ HashingPlan::HashingPlan(unsigned requestedJobs, const std::string& folder, cons
     }
     shape_.threads = uringThreads(requestedJobs);
     shape_.batchSize = kUringBatch;
+    const Md5KernelRates& rates = md5Rates();
+    placement_ = std::make_unique<Placement>(rates, shape_.threads, std::min(rates.widest(), UringHasher::kMostStreams));
+    shape_.placement = placement_.get();
     hashers_ = [this, &cancel, &progress, sha256]() -> std::unique_ptr<EntryHasher> {
         try {
             return UringHasher::create(cancel, progress, pace_, sha256);

@@ -3,8 +3,10 @@
 #include "listgen/common/progress_meter.h"
 #include "listgen/hashing/device_pace.h"
 #include "listgen/hashing/ordered_pipeline.h"
+#include "listgen/hashing/placement.h"
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <system_error>
@@ -12,8 +14,9 @@
 namespace listgen {
 
 // How one run reads and hashes: io_uring readers with SIMD lanes, one per core, paced by what
-// the device turns out to be; or, where io_uring is not allowed, threads that read file by
-// file. `requestedJobs` (--jobs) fixes the number of files read at once; 0 measures it.
+// the device turns out to be, their large files placed by the kernels' measured rates; or,
+// where io_uring is not allowed, threads that read file by file. `requestedJobs` (--jobs)
+// fixes the number of files read at once; 0 measures it.
 // A reader whose ring or buffers cannot be had under the limits in force reads file by file
 // instead; only a failure of that ends the run.
 class HashingPlan {
@@ -31,6 +34,7 @@ private:
     void noteFallback(std::error_code reason);
 
     DevicePace pace_;
+    std::unique_ptr<Placement> placement_;
     PipelineShape shape_;
     HasherFactory hashers_;
     mutable std::mutex fallbackMutex_;

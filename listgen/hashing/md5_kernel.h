@@ -2,8 +2,12 @@
 
 // The block functions behind Md5Lanes. Each runs the MD5 compression over `lanes`
 // independent messages at once; a table per instruction set lists them, widest first.
+#include "listgen/hashing/md5_kernel_set.h"
+
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace listgen::md5 {
 
@@ -47,5 +51,19 @@ extern const BlockKernel kSse2Kernels[kSse2KernelCount];
 // Plain C++, on every CPU.
 inline constexpr unsigned kScalarKernelCount = 2;
 extern const BlockKernel kScalarKernels[kScalarKernelCount];
+
+// One lane through OpenSSL's own block function, hand-tuned assembly on most CPUs.
+extern const BlockKernel kOpenSslKernel;
+
+struct NamedKernel {
+    // The set's name and the lane count: "avx512-32", "scalar-1", "openssl-1".
+    std::string name;
+    const BlockKernel* kernel;
+};
+
+// The kernels an Md5Lanes of a named set runs, widest first: SSE2 and AVX2 end in the scalar
+// ones. For Automatic, every kernel worth timing on this CPU: those of the widest set it runs,
+// the scalar ones and OpenSSL's.
+std::vector<NamedKernel> kernelsOf(Md5KernelSet set);
 
 } // namespace listgen::md5

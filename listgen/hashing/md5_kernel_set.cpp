@@ -1,5 +1,8 @@
 #include "listgen/hashing/md5_kernel_set.h"
 
+#include "listgen/hashing/md5_kernel.h"
+
+
 namespace listgen {
 
 std::string_view kernelSetName(Md5KernelSet set)
@@ -47,8 +50,59 @@ Md5KernelSet bestKernelSet()
         if (cpuRuns(set))
             return set;
     }
-    // Without vector kernels one stream at a time through OpenSSL's assembly is the safe choice.
     return Md5KernelSet::OpenSsl;
 }
+
+namespace md5 {
+
+namespace {
+
+void add(std::vector<NamedKernel>& kernels, Md5KernelSet set, const BlockKernel* table, unsigned count)
+{
+    for (unsigned i = 0; i < count; ++i)
+        kernels.push_back({std::string(kernelSetName(set)) + "-" + std::to_string(table[i].lanes), &table[i]});
+}
+
+} // namespace
+
+std::vector<NamedKernel> kernelsOf(Md5KernelSet set)
+{
+    std::vector<NamedKernel> kernels;
+    switch (set) {
+    case Md5KernelSet::Automatic:
+        if (bestKernelSet() != Md5KernelSet::OpenSsl)
+            kernels = kernelsOf(bestKernelSet());
+        if (kernels.empty() || kernels.back().kernel != &kScalarKernels[kScalarKernelCount - 1])
+            add(kernels, Md5KernelSet::Scalar, kScalarKernels, kScalarKernelCount);
+        add(kernels, Md5KernelSet::OpenSsl, &kOpenSslKernel, 1);
+        return kernels;
+#if LISTGEN_MD5_X86_KERNELS
+    case Md5KernelSet::Avx512:
+        add(kernels, set, kAvx512Kernels, kAvx512KernelCount);
+        return kernels;
+    case Md5KernelSet::Avx2:
+        add(kernels, set, kAvx2Kernels, kAvx2KernelCount);
+        add(kernels, Md5KernelSet::Sse2, &kSse2Kernels[kSse2KernelCount - 1], 1);
+        break;
+    case Md5KernelSet::Sse2:
+        add(kernels, set, kSse2Kernels, kSse2KernelCount);
+        break;
+#else
+    case Md5KernelSet::Avx512:
+    case Md5KernelSet::Avx2:
+    case Md5KernelSet::Sse2:
+        return kernels;
+#endif
+    case Md5KernelSet::OpenSsl:
+        add(kernels, set, &kOpenSslKernel, 1);
+        return kernels;
+    case Md5KernelSet::Scalar:
+        break;
+    }
+    add(kernels, Md5KernelSet::Scalar, kScalarKernels, kScalarKernelCount);
+    return kernels;
+}
+
+} // namespace md5
 
 } // namespace listgen

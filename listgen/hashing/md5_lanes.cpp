@@ -1,9 +1,8 @@
 #include "listgen/hashing/md5_lanes.h"
 
-#include "listgen/hashing/evp_digest.h"
 #include "listgen/hashing/fixed_ring.h"
 #include "listgen/hashing/md5_kernel.h"
-#include "listgen/hashing/md5_rounds.h"
+#include "listgen/hashing/md5_rate_probe.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -20,46 +19,28 @@ using md5::kMaxLanes;
 using md5::kPlanBlocks;
 
 constexpr std::size_t kBlockSize = 64;
-constexpr std::size_t kMaxLadder = 8;
 constexpr std::size_t kPrefetchAhead = 8;
 
-struct Ladder {
-    const BlockKernel* kernels[kMaxLadder] = {};
-    unsigned size = 0;
-
-    void add(const BlockKernel* table, unsigned count)
-    {
-        for (unsigned i = 0; i < count && size < kMaxLadder; ++i)
-            kernels[size++] = &table[i];
-    }
-};
-
-// SSE2 and AVX2 end in the scalar kernels: one or two lanes left are faster in general
-// registers than in mostly idle SSE registers. AVX-512's four-lane kernel, with its rotates and
-// three-input logic, is faster than them even with a single lane busy.
-Ladder fullLadder(Md5KernelSet set)
+// The kernels of the options and their rates: measured ones, those given, or for a named set
+// rates that make each narrower kernel faster per lane, so that the narrowest kernel that holds
+// every busy lane runs, as the set's ladder lists them.
+Md5KernelRates ratesFor(const Md5Lanes::Options& options, const std::vector<md5::NamedKernel>& kernels)
 {
-    Ladder ladder;
-    switch (set) {
-#if LISTGEN_MD5_X86_KERNELS
-    case Md5KernelSet::Avx512:
-        ladder.add(md5::kAvx512Kernels, md5::kAvx512KernelCount);
-        return ladder;
-    case Md5KernelSet::Avx2:
-        ladder.add(md5::kAvx2Kernels, md5::kAvx2KernelCount);
-        ladder.add(&md5::kSse2Kernels[md5::kSse2KernelCount - 1], 1);
-        break;
-    case Md5KernelSet::Sse2:
-        ladder.add(md5::kSse2Kernels, md5::kSse2KernelCount);
-        break;
-#endif
-    case Md5KernelSet::OpenSsl:
-        return ladder;
-    default:
-        break;
+    const Md5KernelRates* given =
+        options.rates != nullptr ? options.rates : options.kernels == Md5KernelSet::Automatic ? &md5Rates() : nullptr;
+    std::vector<Md5KernelRates::Kernel> rates;
+    for (const md5::NamedKernel& kernel : kernels) {
+        if (kernel.kernel->lanes > options.widestLanes || kernel.kernel->lanes < options.narrowestLanes)
+            continue;
+        const double rate = given != nullptr ? given->laneRate(kernel.name) : 1.0 / kernel.kernel->lanes;
+        if (rate > 0)
+            rates.push_back({kernel.name, kernel.kernel->lanes, rate});
     }
-    ladder.add(md5::kScalarKernels, md5::kScalarKernelCount);
-    return ladder;
+    if (rates.empty())
+        throw std::invalid_argument("no " + std::string(kernelSetName(options.kernels)) + " MD5 kernel has between " +
+                                    std::to_string(options.narrowestLanes) + " and " +
+                                    std::to_string(options.widestLanes) + " lanes");
+    return Md5KernelRates(std::move(rates));
 }
 
 // Writes the last size % 64 bytes of a message, the padding and the bit length; returns
@@ -120,13 +101,14 @@ struct Md5Lanes::Impl {
         std::size_t carrySize = 0;
         unsigned char carry[kBlockSize];
         FixedRing<Chunk> chunks;
-        std::unique_ptr<EvpMd5> evp;
     };
 
     struct Lane {
         bool busy = false;
         // The second block of a two-block tail did not fit in the last call.
         bool tailPending = false;
+        // The call in which the job came into the lane: streams that take turns leave in that order.
+        std::uint64_t since = 0;
         StreamId stream = kNoStream;
         std::uint64_t tag = 0;
         const unsigned char* message = nullptr;
@@ -153,8 +135,11 @@ struct Md5Lanes::Impl {
     };
 
     Options options;
-    Ladder ladder;
+    Md5KernelRates rates;
+    // The kernels of rates.ladder(), in its order.
+    std::vector<const BlockKernel*> ladder;
     unsigned width = 1;
+    std::uint64_t calls = 0;
 
     md5::LaneState state;
     md5::BlockPlan plan = {};
@@ -176,14 +161,13 @@ struct Md5Lanes::Impl {
     std::size_t messagesOutstanding = 0;
     std::size_t streamsOutstanding = 0;
     std::size_t chunksOutstanding = 0;
-    std::unique_ptr<EvpMd5> evp;
 
-    explicit Impl(const Options& chosen);
+    Impl(const Options& chosen, const std::vector<md5::NamedKernel>& kernels);
 
     void run(bool withIdleLanes);
-    void runOpenSsl();
     void refill();
-    const BlockKernel& pickKernel() const;
+    const BlockKernel& pickKernel();
+    void takeTurns(unsigned laneCount);
     void packInto(unsigned laneCount);
     void moveLane(unsigned from, unsigned to);
     void startMessage(unsigned lane, const Message& message, unsigned block);
@@ -195,13 +179,15 @@ struct Md5Lanes::Impl {
                       std::uint64_t messageSize);
     void endJob(unsigned lane, unsigned block, Ending ending);
     void parkNow(unsigned lane);
+    void parkStream(unsigned lane);
     void completeFinishes();
     void makeReady(StreamId id);
     void emit(std::uint64_t tag, const Md5Value& value, bool fromStream);
 };
 
-Md5Lanes::Impl::Impl(const Options& chosen)
+Md5Lanes::Impl::Impl(const Options& chosen, const std::vector<md5::NamedKernel>& kernels)
     : options(chosen)
+    , rates(ratesFor(chosen, kernels))
     , messages(chosen.messages)
     , streams(chosen.streams)
     , freeStreams(chosen.streams)
@@ -209,33 +195,21 @@ Md5Lanes::Impl::Impl(const Options& chosen)
     , outputs(chosen.messages + chosen.streams)
     , released(chosen.streams * chosen.chunksPerStream)
 {
-    const Md5KernelSet set = chosen.kernels == Md5KernelSet::Automatic ? bestKernelSet() : chosen.kernels;
-    if (!cpuRuns(set))
-        throw std::invalid_argument("this CPU cannot run the " + std::string(kernelSetName(set)) + " MD5 kernels");
     if (chosen.messages == 0 && chosen.streams == 0)
         throw std::invalid_argument("an Md5Lanes needs room for messages or streams");
     if (chosen.streams > 0 && chosen.chunksPerStream == 0)
         throw std::invalid_argument("streams need room for at least one chunk");
-
-    if (set == Md5KernelSet::OpenSsl) {
-        evp = std::make_unique<EvpMd5>();
-    } else {
-        for (const BlockKernel* kernel : fullLadder(set).kernels) {
-            if (kernel && kernel->lanes <= chosen.widestLanes && kernel->lanes >= chosen.narrowestLanes)
-                ladder.add(kernel, 1);
+    for (const Md5KernelRates::Kernel& rate : rates.ladder()) {
+        for (const md5::NamedKernel& kernel : kernels) {
+            if (kernel.name == rate.name)
+                ladder.push_back(kernel.kernel);
         }
-        if (ladder.size == 0)
-            throw std::invalid_argument("no " + std::string(kernelSetName(set)) + " MD5 kernel has between " +
-                                        std::to_string(chosen.narrowestLanes) + " and " +
-                                        std::to_string(chosen.widestLanes) + " lanes");
-        width = ladder.kernels[0]->lanes;
     }
+    width = rates.widest();
     releasing.reserve(released.capacity());
 
     for (StreamId id = 0; id < streams.size(); ++id) {
         streams[id].chunks = FixedRing<Chunk>(chosen.chunksPerStream);
-        if (evp)
-            streams[id].evp = std::make_unique<EvpMd5>();
         freeStreams.push(id);
     }
 }
@@ -259,6 +233,7 @@ void Md5Lanes::Impl::startMessage(unsigned lane, const Message& message, unsigne
     Lane& slot = lanes[lane];
     slot.busy = true;
     slot.tailPending = false;
+    slot.since = calls;
     slot.stream = kNoStream;
     slot.tag = message.tag;
     slot.message = message.data;
@@ -277,6 +252,7 @@ void Md5Lanes::Impl::placeStream(unsigned lane, StreamId id)
     Lane& slot = lanes[lane];
     slot.busy = true;
     slot.tailPending = false;
+    slot.since = calls;
     slot.stream = id;
     stream.lane = static_cast<int>(lane);
     for (int row = 0; row < 4; ++row)
@@ -321,6 +297,17 @@ void Md5Lanes::Impl::parkNow(unsigned lane)
         stream.words[row] = state.word[row][lane];
     stream.lane = -1;
     slot.busy = false;
+}
+
+// Between calls: the stream leaves its lane and, with bytes or its end still to hash, queues
+// for the next free one.
+void Md5Lanes::Impl::parkStream(unsigned lane)
+{
+    const StreamId id = lanes[lane].stream;
+    parkNow(lane);
+    --busyCount;
+    if (!streams[id].chunks.empty() || streams[id].finished)
+        makeReady(id);
 }
 
 // Plans the lane's blocks from the start of the call, taking queued messages whenever a job
@@ -479,13 +466,30 @@ void Md5Lanes::Impl::completeFinishes()
     releasing.clear();
 }
 
-// The narrowest kernel that holds every busy lane.
-const BlockKernel& Md5Lanes::Impl::pickKernel() const
+// The kernel with the best rate for the streams and messages at hand; streams may take turns in
+// a narrower one, messages and tails still to finish may not.
+const BlockKernel& Md5Lanes::Impl::pickKernel()
 {
-    const BlockKernel* chosen = ladder.kernels[0];
-    for (unsigned i = 1; i < ladder.size && ladder.kernels[i]->lanes >= busyCount; ++i)
-        chosen = ladder.kernels[i];
-    return *chosen;
+    unsigned fixed = 0;
+    for (unsigned lane = 0; lane < width; ++lane)
+        fixed += lanes[lane].busy && (lanes[lane].stream == kNoStream || lanes[lane].tailPending) ? 1 : 0;
+    const auto jobs = static_cast<unsigned>(std::min<std::size_t>(busyCount + readyStreams.size(), width));
+    return *ladder[rates.bestFor(jobs, fixed)];
+}
+
+// Parks the streams that have been in their lanes longest until the busy lanes fit.
+void Md5Lanes::Impl::takeTurns(unsigned laneCount)
+{
+    while (busyCount > laneCount) {
+        unsigned oldest = width;
+        for (unsigned lane = 0; lane < width; ++lane) {
+            const Lane& slot = lanes[lane];
+            if (slot.busy && slot.stream != kNoStream && !slot.tailPending &&
+                (oldest == width || slot.since < lanes[oldest].since))
+                oldest = lane;
+        }
+        parkStream(oldest);
+    }
 }
 
 void Md5Lanes::Impl::moveLane(unsigned from, unsigned to)
@@ -513,16 +517,13 @@ void Md5Lanes::Impl::packInto(unsigned laneCount)
 
 void Md5Lanes::Impl::run(bool withIdleLanes)
 {
-    if (evp) {
-        runOpenSsl();
-        return;
-    }
-    for (;;) {
+    for (;; ++calls) {
         if (busyCount < width && (!readyStreams.empty() || !messages.empty()))
             refill();
         if (busyCount == 0 || (!withIdleLanes && busyCount < width))
             return;
         const BlockKernel& kernel = pickKernel();
+        takeTurns(kernel.lanes);
         if (kernel.lanes < width)
             packInto(kernel.lanes);
 
@@ -550,34 +551,13 @@ void Md5Lanes::Impl::run(bool withIdleLanes)
     }
 }
 
-void Md5Lanes::Impl::runOpenSsl()
+Md5Lanes::Md5Lanes(const Options& options)
 {
-    while (!messages.empty()) {
-        const Message& message = messages.front();
-        evp->begin();
-        evp->update(message.data, message.size);
-        emit(message.tag, evp->finish(), false);
-        messages.pop();
-    }
-    while (!readyStreams.empty()) {
-        const StreamId id = readyStreams.front();
-        readyStreams.pop();
-        Stream& stream = streams[id];
-        stream.queued = false;
-        while (!stream.chunks.empty()) {
-            const Chunk& chunk = stream.chunks.front();
-            stream.evp->update(chunk.data, chunk.size);
-            released.push(chunk.tag);
-            stream.chunks.pop();
-        }
-        if (stream.finished) {
-            emit(stream.tag, stream.evp->finish(), true);
-            freeStreams.push(id);
-        }
-    }
+    if (!cpuRuns(options.kernels))
+        throw std::invalid_argument("this CPU cannot run the " + std::string(kernelSetName(options.kernels)) +
+                                    " MD5 kernels");
+    impl_ = std::make_unique<Impl>(options, md5::kernelsOf(options.kernels));
 }
-
-Md5Lanes::Md5Lanes(const Options& options) : impl_(std::make_unique<Impl>(options)) {}
 Md5Lanes::Md5Lanes() : Md5Lanes(Options{}) {}
 Md5Lanes::~Md5Lanes() = default;
 Md5Lanes::Md5Lanes(Md5Lanes&&) noexcept = default;
@@ -602,7 +582,7 @@ bool Md5Lanes::submit(const void* data, std::size_t size, std::uint64_t tag)
     return true;
 }
 
-Md5Lanes::StreamId Md5Lanes::openStream(std::uint64_t tag)
+Md5Lanes::StreamId Md5Lanes::openStream(std::uint64_t tag, const Md5StreamState& from)
 {
     Impl& impl = *impl_;
     if (impl.streamsOutstanding >= impl.options.streams)
@@ -612,14 +592,28 @@ Md5Lanes::StreamId Md5Lanes::openStream(std::uint64_t tag)
     Impl::Stream& stream = impl.streams[id];
     stream.finished = false;
     stream.tag = tag;
-    stream.length = 0;
+    stream.length = from.length;
     stream.offset = 0;
-    stream.carrySize = 0;
-    std::copy(std::begin(md5::kInitialState), std::end(md5::kInitialState), stream.words);
-    if (stream.evp)
-        stream.evp->begin();
+    stream.carrySize = static_cast<std::size_t>(from.length % kBlockSize);
+    std::copy(std::begin(from.words), std::end(from.words), stream.words);
+    std::memcpy(stream.carry, from.partial, stream.carrySize);
     ++impl.streamsOutstanding;
     return id;
+}
+
+Md5StreamState Md5Lanes::exportStream(StreamId id)
+{
+    Impl& impl = *impl_;
+    Impl::Stream& stream = impl.streams[id];
+    if (stream.lane >= 0 || stream.queued)
+        impl.run(true);
+    Md5StreamState state;
+    std::copy(std::begin(stream.words), std::end(stream.words), state.words);
+    state.length = stream.length;
+    std::memcpy(state.partial, stream.carry, stream.carrySize);
+    --impl.streamsOutstanding;
+    impl.freeStreams.push(id);
+    return state;
 }
 
 bool Md5Lanes::canFeed(StreamId id) const
@@ -687,9 +681,8 @@ std::size_t Md5Lanes::takeReleased(std::span<std::uint64_t> out)
 std::vector<unsigned> Md5Lanes::laneCounts(Md5KernelSet set)
 {
     std::vector<unsigned> counts;
-    const Ladder ladder = fullLadder(set == Md5KernelSet::Automatic ? bestKernelSet() : set);
-    for (unsigned i = 0; i < ladder.size; ++i)
-        counts.push_back(ladder.kernels[i]->lanes);
+    for (const md5::NamedKernel& kernel : md5::kernelsOf(set))
+        counts.push_back(kernel.kernel->lanes);
     return counts;
 }
 

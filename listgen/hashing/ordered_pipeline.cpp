@@ -1,6 +1,9 @@
 #include "listgen/hashing/ordered_pipeline.h"
 
+#include "listgen/hashing/placement.h"
 #include "listgen/hashing/work_queue.h"
+
+#include <pthread.h>
 
 #include <algorithm>
 #include <exception>
@@ -14,7 +17,6 @@ namespace listgen {
 namespace {
 
 constexpr auto kPatience = std::chrono::milliseconds(50);
-constexpr std::size_t kFilesAtOnce = 8;
 
 // The walk and the writing run on the calling thread; the readers on threads of their own.
 // Batch n lives in slot n % slots, free again once batch n - slots is written, so its entries
@@ -37,7 +39,7 @@ public:
 
     void run()
     {
-        WorkQueue queue(shape_.threads);
+        WorkQueue queue(shape_.threads, shape_.placement);
         std::vector<std::thread> readers;
         for (unsigned i = 0; i < shape_.threads; ++i) {
             try {
@@ -78,6 +80,8 @@ private:
 
     void read(WorkQueue& queue, unsigned reader)
     {
+        // So that `top -H` and the benchmark tell the readers apart.
+        ::pthread_setname_np(::pthread_self(), ("reader " + std::to_string(reader)).c_str());
         try {
             const std::unique_ptr<EntryHasher> hasher = makeHasher_();
             hasher->work(queue, reader);
@@ -176,7 +180,8 @@ void EntryHasher::hash(std::span<Entry> entries)
 
 void FileByFileHasher::work(WorkQueue& queue, unsigned reader)
 {
-    Claim claims[kFilesAtOnce];
+    queue.takesNoStreams(reader);
+    Claim claims[Placement::kFileByFileClaim];
     for (;;) {
         const std::size_t count = queue.claim(claims);
         if (count == 0) {

@@ -9,6 +9,7 @@
 
 namespace listgen {
 
+class Placement;
 class WorkQueue;
 
 // Turns File entries into what became of them (Hashed, Unreadable or Cancelled), taking them
@@ -40,6 +41,8 @@ struct PipelineShape {
     // Entries walked ahead of the oldest one not yet written: readers are never short of files
     // while one large file holds up the report.
     std::size_t window = std::size_t{16} << 10;
+    // Where the readers' large files go; none: each stays with the reader that found it.
+    const Placement* placement = nullptr;
 };
 
 // One thread walks `source` and gives `sink` the entries back strictly in that order, while

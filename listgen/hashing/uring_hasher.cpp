@@ -30,21 +30,16 @@ constexpr std::size_t kSmallFile = std::size_t{256} << 10;
 constexpr std::size_t kChunkSize = std::size_t{1} << 17;
 // One byte more than a chunk, so that the last read of a file also tells whether it grew.
 constexpr std::size_t kChunkBuffer = kChunkSize + 64;
-constexpr unsigned kReadsPerStream = 2;
 constexpr std::size_t kHeldReads = 32;
 // Large files opened and waiting for a stream of the lanes hold a slot each; a few are enough.
 constexpr std::size_t kMostWaitingForStream = 16;
-// Streams of large files at once: as many as the widest kernels have lanes worth filling.
-constexpr unsigned kMostStreams = 16;
-// Up to this many streams, the four-lane kernel hashes each about as fast as one alone.
-constexpr std::size_t kStreamsAtFullSpeed = 4;
+constexpr unsigned kMostStreams = UringHasher::kMostStreams;
+constexpr unsigned kReadsPerStream = UringHasher::kReadsPerStream;
 constexpr std::size_t kMostJobs = DevicePace::kDeepest + kMostWaitingForStream + kMostStreams + 16;
 constexpr std::size_t kClaimsAtOnce = 32;
 constexpr std::size_t kNoSha256 = ~std::size_t{0};
 // The device pace hears how fast files go after this many.
 constexpr std::size_t kPaceEvery = 128;
-// A read that took longer than this waited for the device rather than the page cache.
-constexpr auto kCacheHit = std::chrono::microseconds(40);
 constexpr auto kWakeUp = std::chrono::milliseconds(100);
 constexpr unsigned kOpBits = 4;
 constexpr unsigned kJobBits = 40;
@@ -113,10 +108,17 @@ struct UringHasher::Job {
     bool large = false;
     // Taken from the queue: the file must still be the one another reader measured.
     bool taken = false;
-    std::uint64_t expectedSize = 0;
-    FileIdentity expectedIdentity;
+    // As another reader measured it first.
+    struct statx expected {};
     // Passed on to the queue: whoever takes it finishes it.
     bool passed = false;
+    // The queue's number for it, once it is a stream; placed with another reader, it moves.
+    std::uint64_t queued = 0;
+    bool giving = false;
+    // Where a stream that moved here goes on from.
+    std::uint64_t resumeAt = 0;
+    Md5StreamState md5From;
+    Sha256State sha256From;
     int statxResult = 1;
     int openResult = 1;
     unsigned slot = 0;
@@ -159,6 +161,7 @@ UringHasher::UringHasher(std::unique_ptr<ReadRing> ring, const std::atomic<bool>
     , jobs_(kMostJobs)
     , ring_(std::move(ring))
     , step_(*ring_)
+    , lanes_(Md5Lanes::Options{.streams = kMostStreams})
     , fallback_(cancel, &progress_, FileHasher::kDefaultBufferSize, sha256)
     , digests_(64)
     , released_(64)
@@ -173,10 +176,10 @@ UringHasher::UringHasher(std::unique_ptr<ReadRing> ring, const std::atomic<bool>
         freeChunks_.push_back(i);
     }
     if (sha256) {
-        wholeSha256_ = std::make_unique<EvpSha256>();
+        wholeSha256_ = std::make_unique<Sha256Stream>();
         // A stream holds its context from its first chunk until its digest comes out.
-        for (std::size_t i = 0; i < Md5Lanes::Options{}.streams; ++i) {
-            streamSha256_.push_back(std::make_unique<EvpSha256>());
+        for (std::size_t i = 0; i < kMostStreams; ++i) {
+            streamSha256_.push_back(std::make_unique<Sha256Stream>());
             freeStreamSha256_.push_back(i);
         }
     }
@@ -225,20 +228,21 @@ void UringHasher::serve(WorkQueue& queue, unsigned reader)
         takeFiles(queue, reader);
         // Told before its finished files, so that the others never see the run over while
         // this reader may still pass a large file on.
-        if (const bool holding = jobsInFlight_ > 0 || !toPass_.empty(); holding && !busy)
+        if (jobsInFlight_ > 0 && !busy)
             queue.setBusy(reader, busy = true);
+        if (queue.mustGive(reader))
+            giveStreams(queue.streamsToGive(reader));
         if (!finishedClaims_.empty()) {
             queue.finished(finishedClaims_);
             finishedClaims_.clear();
         }
-        for (LargeFile& file : toPass_)
-            queue.postLarge(std::move(file));
-        toPass_.clear();
         if (jobsInFlight_ == 0 && busy)
             queue.setBusy(reader, busy = false);
         if (jobsInFlight_ == 0) {
             if (!queue.waitForWork(reader, kWakeUp))
                 break;
+            // Other readers may hold every place the device has.
+            pace_.waitForRoom(kWakeUp);
             continue;
         }
         waitForCompletions();
@@ -269,23 +273,27 @@ void UringHasher::takeFiles(WorkQueue& queue, unsigned reader)
         while (std::optional<LargeFile> file = queue.takeLarge(reader)) {
             file->claim.entry->kind = Entry::Kind::Cancelled;
             queue.finished(file->claim);
-            queue.setStreams(reader, static_cast<unsigned>(streamsHeld_));
+            queue.streamEnded(file->stream);
         }
         return;
     }
     const std::size_t reserve = kMostStreams + kMostWaitingForStream;
-    while (filesInFlight_ - waitingForStream_.size() < pace_.depth() && !freeSlots_.empty() &&
-           freeJobs_.size() > reserve && waitingForStream_.size() < kMostWaitingForStream) {
-        const std::size_t room = std::min({kClaimsAtOnce, pace_.depth() - (filesInFlight_ - waitingForStream_.size()),
-                                           freeSlots_.size(), freeJobs_.size() - reserve});
-        const std::size_t count = queue.claim(std::span<Claim>(claims, room));
+    while (!freeSlots_.empty() && freeJobs_.size() > reserve && waitingForStream_.size() < kMostWaitingForStream) {
+        const unsigned room = pace_.reserve(
+            static_cast<unsigned>(std::min({kClaimsAtOnce, freeSlots_.size(), freeJobs_.size() - reserve})));
+        const std::size_t count = room == 0 ? 0 : queue.claim(std::span<Claim>(claims, room));
+        if (count < room)
+            pace_.giveBack(static_cast<unsigned>(room - count));
         if (count == 0)
             break;
         if (pace_.inodeOrder())
             std::sort(claims, claims + count,
                       [](const Claim& a, const Claim& b) { return a.entry->inode < b.entry->inode; });
-        for (std::size_t i = 0; i < count; ++i)
-            start(newJob(claims[i]));
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::size_t index = newJob(claims[i]);
+            jobs_[index].holdsDepth = true;
+            start(index);
+        }
     }
     while (streamsHeld_ < mostStreams() && !freeSlots_.empty() && !freeJobs_.empty()) {
         std::optional<LargeFile> file = queue.takeLarge(reader);
@@ -296,9 +304,12 @@ void UringHasher::takeFiles(WorkQueue& queue, unsigned reader)
         Job& job = jobs_[index];
         job.large = true;
         job.taken = true;
-        job.expectedSize = file->size;
-        job.expectedIdentity = file->identity;
+        job.queued = file->stream;
+        job.expected = file->status;
         job.linkTarget = std::move(file->linkTarget);
+        job.resumeAt = job.nextRead = job.fed = file->offset;
+        job.md5From = file->md5;
+        job.sha256From = file->sha256;
         start(index);
     }
 }
@@ -323,7 +334,7 @@ void UringHasher::waitForCompletions()
         submitHeldReads();
     lanes_.hash();
     takeLaneResults();
-    step_.advance(done_, std::chrono::milliseconds(0));
+    look(std::chrono::milliseconds(0));
     if (done_.empty()) {
         // About to wait: hash what the lanes hold, so their buffers come free meanwhile.
         if (!lanes_.idle()) {
@@ -336,13 +347,28 @@ void UringHasher::waitForCompletions()
             return;
         }
         // Woken now and then, so a stop request is seen even while a slow device keeps us waiting.
-        step_.advance(done_, kWakeUp);
+        look(kWakeUp);
     }
     for (const ReadStep::Done& done : done_)
         onCompletion(done);
     done_.clear();
     takeLaneResults();
     retryWaiting();
+}
+
+// Takes what has completed. A completion taken now came after the last look, which bounds how
+// long its read took from both sides.
+void UringHasher::look(std::chrono::milliseconds wait)
+{
+    step_.advance(done_, wait);
+    previousLook_ = lookedAt_;
+    lookedAt_ = Clock::now();
+}
+
+void UringHasher::recordRead(Clock::time_point submitted)
+{
+    const auto atLeast = previousLook_ > submitted ? previousLook_ - submitted : Clock::duration::zero();
+    pace_.recordRead(atLeast, lookedAt_ - submitted);
 }
 
 void UringHasher::start(std::size_t index)
@@ -380,8 +406,6 @@ void UringHasher::open(std::size_t index, int folder, bool follow)
     step_.measureAndOpen(folder, job.name.c_str(), follow, kOpenFlags, &job.status, job.slot, tag(Op::Measure, index),
                          tag(Op::Open, index));
     job.opsInFlight = 2;
-    job.holdsDepth = true;
-    ++filesInFlight_;
     ++opensInFlight_;
 }
 
@@ -412,11 +436,7 @@ void UringHasher::onCompletion(const ReadStep::Done& done)
     case Op::ReadChunk: {
         Chunk& chunk = chunks_[chunkIndex];
         chunk.got = done.result;
-        const auto waited = Clock::now() - chunk.submitted;
-        if (waited > kCacheHit)
-            pace_.recordWait(waited);
-        else
-            pace_.recordHit();
+        recordRead(chunk.submitted);
         --job.readsInFlight;
         job.readyChunks.push_back(chunkIndex);
         feedChunks(index);
@@ -437,12 +457,17 @@ void UringHasher::onOpened(std::size_t index)
     // Whatever went wrong (a name that became a link, a failed open, no regular file, a file
     // that is no longer the one measured before), the file-by-file reader finds out again and
     // gives the same outcome as it would alone.
-    const FileIdentity identity{makedev(job.status.stx_dev_major, job.status.stx_dev_minor),
-                                static_cast<ino_t>(job.status.stx_ino)};
-    const bool same = !job.taken || (job.status.stx_size == job.expectedSize && identity == job.expectedIdentity);
+    const bool same = !job.taken || FileVersion::of(job.status) == FileVersion::of(job.expected);
+    // Half hashed by another reader, a file that is not the one it measured has changed.
+    if (job.resumeAt > 0 && (job.statxResult < 0 || job.openResult < 0 || !same)) {
+        closeSlot(job);
+        fail(job, RunError::ChangedWhileRead);
+        return;
+    }
     // So does a file changed so lately that a write may be under way, which that reader waits
-    // out or finds still going on.
-    if (job.statxResult < 0 || job.openResult < 0 || !S_ISREG(job.status.stx_mode) || !same || !settled(job)) {
+    // out or finds still going on. One taken from another reader was settled when it measured it.
+    if (job.statxResult < 0 || job.openResult < 0 || !S_ISREG(job.status.stx_mode) || !same ||
+        (!job.taken && !settled(job))) {
         closeSlot(job);
         handToFileHasher(job);
         return;
@@ -454,36 +479,83 @@ void UringHasher::onOpened(std::size_t index)
     }
     job.size = job.status.stx_size;
     job.state = Job::State::Reading;
-    if (job.size <= kSmallFile)
+    if (job.size <= kSmallFile && !job.taken)
         readWhole(index);
     else if (keepOrPass(index))
         readChunks(index);
 }
 
-// A large file stays with this reader while its lanes are narrow (up to four streams run about
-// as fast each as one alone) or it streams no more files than any other reader; otherwise it
-// goes to the queue for one that streams fewer.
+// The work queue's placement says whether a large file stays with this reader; one it cannot
+// hold goes to the queue all the same, for whoever can.
 bool UringHasher::keepOrPass(std::size_t index)
 {
     Job& job = jobs_[index];
     if (job.large)
         return true;
-    if (streamsHeld_ < mostStreams() && (streamsHeld_ < kStreamsAtFullSpeed || queue_->fewestStreams(reader_))) {
-        job.large = true;
-        ++streamsHeld_;
-        queue_->setStreams(reader_, static_cast<unsigned>(streamsHeld_));
-        return true;
-    }
     LargeFile file;
     file.claim = job.claim;
-    file.size = job.size;
-    file.identity = {makedev(job.status.stx_dev_major, job.status.stx_dev_minor), static_cast<ino_t>(job.status.stx_ino)};
+    file.status = job.status;
     file.linkTarget = std::move(job.linkTarget);
-    toPass_.push_back(std::move(file));
+    if (queue_->addStream(reader_, file, job.size)) {
+        if (streamsHeld_ < mostStreams()) {
+            job.linkTarget = std::move(file.linkTarget);
+            job.queued = file.stream;
+            job.large = true;
+            ++streamsHeld_;
+            return true;
+        }
+        queue_->giveUp(std::move(file));
+    }
     job.passed = true;
     job.ended = true;
     closeSlot(job);
     return false;
+}
+
+// Streams the queue has placed with other readers stop reading and leave once their reads are
+// in; those that have not started streaming leave at once.
+void UringHasher::giveStreams(const std::vector<std::uint64_t>& streams)
+{
+    for (const std::uint64_t stream : streams) {
+        for (std::size_t index = 0; index < jobs_.size(); ++index) {
+            Job& job = jobs_[index];
+            if (job.large && job.queued == stream && job.state != Job::State::Finished && !job.ended) {
+                job.giving = true;
+                if (job.state == Job::State::Reading)
+                    readChunks(index);
+            }
+        }
+    }
+}
+
+// Hands the stream, with where its hashes have got to, to the queue for the reader it is now
+// placed with.
+void UringHasher::giveAway(std::size_t index)
+{
+    Job& job = jobs_[index];
+    LargeFile file;
+    file.claim = job.claim;
+    file.stream = job.queued;
+    file.status = job.taken ? job.expected : job.status;
+    file.linkTarget = std::move(job.linkTarget);
+    file.offset = job.fed;
+    file.md5 = job.stream != Md5Lanes::kNoStream ? lanes_.exportStream(job.stream) : job.md5From;
+    file.sha256 = job.sha256 != kNoSha256 ? streamSha256_[job.sha256]->state() : job.sha256From;
+    if (job.sha256 != kNoSha256)
+        freeStreamSha256_.push_back(job.sha256);
+    job.sha256 = kNoSha256;
+    job.stream = Md5Lanes::kNoStream;
+    std::erase(streaming_, index);
+    std::erase(waitingForStream_, index);
+    job.large = false;
+    --streamsHeld_;
+    job.passed = true;
+    job.ended = true;
+    releaseDepth(job);
+    closeSlot(job);
+    queue_->giveUp(std::move(file));
+    takeLaneResults();
+    settle(job);
 }
 
 void UringHasher::readWhole(std::size_t index)
@@ -525,11 +597,7 @@ void UringHasher::onWholeRead(std::size_t index, int result)
 {
     Job& job = jobs_[index];
     releaseDepth(job);
-    const auto waited = Clock::now() - job.submitted;
-    if (waited > kCacheHit)
-        pace_.recordWait(waited);
-    else
-        pace_.recordHit();
+    recordRead(job.submitted);
     closeSlot(job);
     if (job.ended)
         return;
@@ -571,21 +639,30 @@ void UringHasher::readChunks(std::size_t index)
         markCancelled(job);
         letGoOfData(job);
     }
+    // Placed with another reader, it leaves once its reads are in, unless all of it is fed.
+    if (job.giving && !job.ended && job.readsInFlight == 0 && job.fed < job.size)
+        return giveAway(index);
     if (job.stream == Md5Lanes::kNoStream && !job.ended) {
-        job.stream = lanes_.openStream(index);
+        job.stream = lanes_.openStream(index, job.md5From);
         if (job.stream != Md5Lanes::kNoStream && !streamSha256_.empty()) {
             job.sha256 = freeStreamSha256_.back();
             freeStreamSha256_.pop_back();
-            streamSha256_[job.sha256]->begin();
+            if (job.resumeAt > 0)
+                streamSha256_[job.sha256]->begin(job.sha256From);
+            else
+                streamSha256_[job.sha256]->begin();
         }
         if (job.stream == Md5Lanes::kNoStream) {
-            if (std::find(waitingForStream_.begin(), waitingForStream_.end(), index) == waitingForStream_.end())
+            if (std::find(waitingForStream_.begin(), waitingForStream_.end(), index) == waitingForStream_.end()) {
+                // Waiting for a stream, it leaves its place of the device's depth to small files.
+                releaseDepth(job);
                 waitingForStream_.push_back(index);
+            }
             return;
         }
         streaming_.push_back(index);
     }
-    while (!job.ended && !job.allAsked && job.readsInFlight < kReadsPerStream && !freeChunks_.empty()) {
+    while (!job.ended && !job.allAsked && !job.giving && job.readsInFlight < kReadsPerStream && !freeChunks_.empty()) {
         const std::size_t chunkIndex = freeChunks_.back();
         freeChunks_.pop_back();
         Chunk& chunk = chunks_[chunkIndex];
@@ -643,6 +720,7 @@ void UringHasher::feedChunks(std::size_t index)
                 takeLaneResults();
             }
             job.fed += expected;
+            queue_->streamProgress(job.queued, job.size - job.fed);
             if (job.fed == job.size) {
                 lanes_.finish(job.stream);
                 job.state = Job::State::Hashing;
@@ -707,8 +785,10 @@ void UringHasher::retryWaiting()
     }
     while (!waitingForStream_.empty()) {
         const std::size_t index = waitingForStream_.front();
-        // Stays first in the queue while it still cannot stream.
+        // Stays first in the queue while it still cannot stream; one given away has left it.
         readChunks(index);
+        if (waitingForStream_.empty() || waitingForStream_.front() != index)
+            continue;
         if (jobs_[index].stream == Md5Lanes::kNoStream && !jobs_[index].ended)
             break;
         waitingForStream_.pop_front();
@@ -791,7 +871,7 @@ void UringHasher::releaseDepth(Job& job)
 {
     if (job.holdsDepth) {
         job.holdsDepth = false;
-        --filesInFlight_;
+        pace_.giveBack();
     }
 }
 
@@ -817,7 +897,7 @@ void UringHasher::settle(Job& job)
         finishedClaims_.push_back(job.claim);
     if (job.large) {
         --streamsHeld_;
-        queue_->setStreams(reader_, static_cast<unsigned>(streamsHeld_));
+        queue_->streamEnded(job.queued);
     }
     releaseDepth(job);
     job.linkTarget.reset();

@@ -8,6 +8,7 @@
 #include "listgen/hashing/ordered_pipeline.h"
 #include "listgen/hashing/read_ring.h"
 #include "listgen/hashing/read_step.h"
+#include "listgen/hashing/sha256_stream.h"
 #include "listgen/hashing/whole_file_arena.h"
 #include "listgen/hashing/work_queue.h"
 
@@ -24,19 +25,24 @@ namespace listgen {
 // as it has room: each file is measured and opened into a registered slot by linked statx and
 // openat, small files are read whole in one request and hashed in SIMD lanes as they arrive,
 // large files stream through the lanes in chunks, many at once, and as many files as the
-// device pace allows are in flight. A large file it finds while it streams more than another
-// reader is passed on to the queue, so streams spread evenly over the readers.
+// device pace allows are in flight on the device. Large files go where the queue's placement
+// puts them: one placed with another reader is passed on, before it starts or mid-file with
+// its hashes' state, and reopened there as the same file.
 // Anything unusual about a file (it cannot be measured or opened, is no regular file, lies on
 // a pseudo file system, is reached through a link that goes nowhere good, or keeps being
 // refused by the kernel) is handed to a FileHasher, so both readers give the same outcome.
 class UringHasher : public EntryHasher {
 public:
+    // Streams of large files at once: as many as the widest kernel has lanes.
+    static constexpr unsigned kMostStreams = 32;
+    static constexpr unsigned kReadsPerStream = 2;
+
     // How much memory the reader keeps for data in flight.
     struct Buffers {
         // Small files are read whole into this.
         std::size_t arena = std::size_t{16} << 20;
-        // Chunks of large files in flight, two per stream.
-        std::size_t chunks = 32;
+        // Chunks of large files in flight.
+        std::size_t chunks = kReadsPerStream * kMostStreams;
     };
 
     // With an io_uring of its own, its buffers sized to fit the address space left. Throws
@@ -71,6 +77,8 @@ private:
     void onCompletion(const ReadStep::Done& done);
     void onOpened(std::size_t index);
     bool keepOrPass(std::size_t index);
+    void giveStreams(const std::vector<std::uint64_t>& streams);
+    void giveAway(std::size_t index);
     void onWholeRead(std::size_t index, int result);
     void readWhole(std::size_t index);
     void readChunks(std::size_t index);
@@ -87,6 +95,8 @@ private:
     void closeSlot(Job& job);
     void settle(Job& job);
     void waitForCompletions();
+    void look(std::chrono::milliseconds wait);
+    void recordRead(std::chrono::steady_clock::time_point submitted);
     std::uint64_t tag(Op op, std::size_t job, std::size_t chunk = 0) const;
 
     const std::atomic<bool>& cancel_;
@@ -102,8 +112,8 @@ private:
     Md5Lanes lanes_;
     FileHasher fallback_;
     // SHA-256 when asked for: one context for whole files, one per stream that may be open.
-    std::unique_ptr<EvpSha256> wholeSha256_;
-    std::vector<std::unique_ptr<EvpSha256>> streamSha256_;
+    std::unique_ptr<Sha256Stream> wholeSha256_;
+    std::vector<std::unique_ptr<Sha256Stream>> streamSha256_;
     std::vector<std::size_t> freeStreamSha256_;
     WorkQueue* queue_ = nullptr;
     unsigned reader_ = 0;
@@ -111,16 +121,16 @@ private:
     std::vector<std::size_t> freeJobs_;
     std::vector<unsigned> freeSlots_;
     std::vector<std::size_t> freeChunks_;
-    // Jobs whose data is still to come from the device (the depth they count against), and
-    // those that hold a stream of this reader.
-    std::size_t filesInFlight_ = 0;
+    // Jobs that hold a stream of this reader.
     std::size_t streamsHeld_ = 0;
     std::size_t opensInFlight_ = 0;
     std::size_t jobsInFlight_ = 0;
     std::size_t finishedSincePace_ = 0;
     std::chrono::steady_clock::time_point paceSince_;
+    // When the ring was last looked at, and the time before.
+    std::chrono::steady_clock::time_point lookedAt_;
+    std::chrono::steady_clock::time_point previousLook_;
     std::vector<Claim> finishedClaims_;
-    std::vector<LargeFile> toPass_;
     std::vector<ReadStep::Done> done_;
     std::vector<Md5Result> digests_;
     std::vector<std::uint64_t> released_;

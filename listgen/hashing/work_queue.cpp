@@ -4,10 +4,11 @@
 
 namespace listgen {
 
-WorkQueue::WorkQueue(unsigned readers)
-    : streams_(std::max(1U, readers), 0)
-    , retired_(streams_.size(), false)
-    , busy_(streams_.size(), false)
+WorkQueue::WorkQueue(unsigned readers, const Placement* placement)
+    : placement_(placement)
+    , mustGive_(std::make_unique<std::atomic<bool>[]>(std::max(1U, readers)))
+    , active_(std::max(1U, readers), true)
+    , busy_(active_.size(), false)
 {
 }
 
@@ -15,9 +16,9 @@ void WorkQueue::setReaders(unsigned readers)
 {
     {
         const std::lock_guard lock(mutex_);
-        streams_.resize(std::max(1U, readers));
-        retired_.resize(streams_.size(), false);
-        busy_.resize(streams_.size(), false);
+        active_.resize(std::clamp(readers, 1U, static_cast<unsigned>(active_.size())));
+        busy_.resize(active_.size(), false);
+        replan();
     }
     forReaders_.notify_all();
 }
@@ -133,47 +134,132 @@ void WorkQueue::finished(std::span<const Claim> claims)
         forPipeline_.notify_all();
 }
 
-void WorkQueue::postLarge(LargeFile file)
+WorkQueue::Stream* WorkQueue::findStream(std::uint64_t stream)
+{
+    const auto found = std::find_if(streams_.begin(), streams_.end(), [&](const Stream& s) { return s.number == stream; });
+    return found == streams_.end() ? nullptr : &*found;
+}
+
+// Places every stream again and tells the readers that hold one placed elsewhere.
+void WorkQueue::replan()
+{
+    if (placement_ == nullptr)
+        return;
+    std::vector<StreamLoad> loads;
+    for (const Stream& stream : streams_)
+        loads.push_back(stream.load);
+    const std::vector<int> placed = placement_->plan(loads, active_);
+    for (std::size_t i = 0; i < streams_.size(); ++i)
+        streams_[i].placed = placed[i];
+    flagGivers();
+}
+
+void WorkQueue::flagGivers()
+{
+    for (unsigned reader = 0; reader < active_.size(); ++reader) {
+        const bool misplaced = std::any_of(streams_.begin(), streams_.end(), [&](const Stream& stream) {
+            return stream.load.reader == static_cast<int>(reader) && stream.placed != static_cast<int>(reader);
+        });
+        mustGive_[reader].store(misplaced, std::memory_order_relaxed);
+    }
+}
+
+bool WorkQueue::addStream(unsigned reader, LargeFile& file, std::uint64_t size)
+{
+    bool kept = true;
+    {
+        const std::lock_guard lock(mutex_);
+        file.stream = nextStream_++;
+        streams_.push_back({file.stream, {static_cast<int>(reader), size}, static_cast<int>(reader)});
+        replan();
+        if (streams_.back().placed != static_cast<int>(reader)) {
+            streams_.back().load.reader = StreamLoad::kWaiting;
+            large_.push_back(std::move(file));
+            kept = false;
+            flagGivers();
+        }
+    }
+    if (!kept)
+        forReaders_.notify_all();
+    return kept;
+}
+
+void WorkQueue::streamProgress(std::uint64_t stream, std::uint64_t bytesLeft)
+{
+    const std::lock_guard lock(mutex_);
+    if (Stream* found = findStream(stream))
+        found->load.bytesLeft = bytesLeft;
+}
+
+void WorkQueue::streamEnded(std::uint64_t stream)
 {
     {
         const std::lock_guard lock(mutex_);
+        std::erase_if(streams_, [&](const Stream& s) { return s.number == stream; });
+        replan();
+    }
+    forReaders_.notify_all();
+}
+
+std::vector<std::uint64_t> WorkQueue::streamsToGive(unsigned reader)
+{
+    const std::lock_guard lock(mutex_);
+    mustGive_[reader].store(false, std::memory_order_relaxed);
+    std::vector<std::uint64_t> give;
+    for (const Stream& stream : streams_) {
+        if (stream.load.reader == static_cast<int>(reader) && stream.placed != static_cast<int>(reader))
+            give.push_back(stream.number);
+    }
+    return give;
+}
+
+void WorkQueue::giveUp(LargeFile file)
+{
+    {
+        const std::lock_guard lock(mutex_);
+        if (Stream* stream = findStream(file.stream))
+            stream->load.reader = StreamLoad::kWaiting;
         large_.push_back(std::move(file));
     }
     forReaders_.notify_all();
 }
 
-bool WorkQueue::fewest(unsigned reader) const
-{
-    for (std::size_t other = 0; other < streams_.size(); ++other) {
-        if (!retired_[other] && streams_[other] < streams_[reader])
-            return false;
-    }
-    return true;
-}
-
-bool WorkQueue::fewestStreams(unsigned reader) const
-{
-    const std::lock_guard lock(mutex_);
-    return fewest(reader);
-}
-
 std::optional<LargeFile> WorkQueue::takeLarge(unsigned reader)
 {
     const std::lock_guard lock(mutex_);
-    if (abandoned_ || large_.empty() || !fewest(reader))
+    if (abandoned_)
         return std::nullopt;
-    LargeFile file = std::move(large_.front());
-    large_.pop_front();
-    ++streams_[reader];
-    return file;
+    for (auto file = large_.begin(); file != large_.end(); ++file) {
+        Stream* stream = findStream(file->stream);
+        // Without a placement, or once the stream has ended, whoever asks takes it.
+        if (stream != nullptr && placement_ != nullptr && stream->placed != static_cast<int>(reader))
+            continue;
+        if (stream != nullptr)
+            stream->load.reader = static_cast<int>(reader);
+        LargeFile taken = std::move(*file);
+        large_.erase(file);
+        return taken;
+    }
+    return std::nullopt;
+}
+
+void WorkQueue::takesNoStreams(unsigned reader)
+{
+    {
+        const std::lock_guard lock(mutex_);
+        active_[reader] = false;
+        replan();
+    }
+    forReaders_.notify_all();
 }
 
 void WorkQueue::retire(unsigned reader)
 {
     {
         const std::lock_guard lock(mutex_);
-        retired_[reader] = true;
+        active_[reader] = false;
         busy_[reader] = false;
+        replan();
     }
     forReaders_.notify_all();
 }
@@ -188,22 +274,14 @@ void WorkQueue::setBusy(unsigned reader, bool busy)
         forReaders_.notify_all();
 }
 
-void WorkQueue::setStreams(unsigned reader, unsigned streams)
-{
-    bool fewer = false;
-    {
-        const std::lock_guard lock(mutex_);
-        fewer = streams < streams_[reader];
-        streams_[reader] = streams;
-    }
-    // Another reader may be waiting to be allowed a large file.
-    if (fewer)
-        forReaders_.notify_all();
-}
-
 bool WorkQueue::haveWork(unsigned reader) const
 {
-    if (!large_.empty() && fewest(reader))
+    if (mustGive_[reader].load(std::memory_order_relaxed))
+        return true;
+    if (std::any_of(large_.begin(), large_.end(), [&](const LargeFile& file) {
+            const Stream* stream = const_cast<WorkQueue*>(this)->findStream(file.stream);
+            return placement_ == nullptr || stream == nullptr || stream->placed == static_cast<int>(reader);
+        }))
         return true;
     return std::any_of(batches_.begin(), batches_.end(),
                        [](const Batch& batch) { return batch.next < batch.entries.size(); });

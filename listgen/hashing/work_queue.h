@@ -1,13 +1,19 @@
 #pragma once
 
 #include "listgen/common/file_descriptor.h"
-#include "listgen/common/file_identity.h"
 #include "listgen/common/run_values.h"
+#include "listgen/hashing/md5_lanes.h"
+#include "listgen/hashing/placement.h"
+#include "listgen/hashing/sha256_stream.h"
 
+#include <sys/stat.h>
+
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -21,22 +27,32 @@ struct Claim {
     std::uint64_t batch = 0;
 };
 
-// A large file that a reader measured, left for whichever reader has room for another stream.
+// A large file a reader measured and streams, or that waits in the queue for the reader the
+// placement gives it to: not started yet, or moving mid-file with where its hashes have got to.
 struct LargeFile {
     Claim claim;
-    std::uint64_t size = 0;
-    FileIdentity identity;
+    // The queue's number for it, from addStream() on.
+    std::uint64_t stream = 0;
+    // As the reader that found it measured it first: whoever goes on with it checks the file
+    // is still that one, so that a file changed between two readers counts as changed.
+    struct statx status {};
     // What a link led to, held so that the file is opened through the same descriptor.
     FileDescriptor linkTarget;
+    // Bytes hashed so far, and the hashes' states at that point.
+    std::uint64_t offset = 0;
+    Md5StreamState md5;
+    Sha256State sha256;
 };
 
 // The files of the batches in flight, shared by all readers: each takes the next files in walk
 // order whenever it has room, so no reader idles while another has files waiting, whatever
-// their sizes. Large files that a reader finds may be passed on, so streams spread evenly.
+// their sizes. The large files in flight are placed with readers by the placement, run again
+// whenever one starts or ends; those placed elsewhere than they are move, mid-file if need be.
 // A batch is done when each of its files has been finished by whoever took it.
 class WorkQueue {
 public:
-    explicit WorkQueue(unsigned readers);
+    // Without a placement, a large file stays with the reader that found it.
+    explicit WorkQueue(unsigned readers, const Placement* placement = nullptr);
     // Fewer readers than planned could be started.
     void setReaders(unsigned readers);
 
@@ -56,14 +72,23 @@ public:
     void finished(std::span<const Claim> claims);
     void finished(const Claim& claim) { finished(std::span<const Claim>(&claim, 1)); }
 
-    void postLarge(LargeFile file);
-    // The oldest large file waiting, when the reader streams no more files than any other.
+    // A reader measured a large file of `size` bytes: true when it streams it itself; otherwise
+    // the queue takes the file for the reader it is placed with. Either way it is numbered.
+    bool addStream(unsigned reader, LargeFile& file, std::uint64_t size);
+    // Now and then, the bytes of a stream still to hash.
+    void streamProgress(std::uint64_t stream, std::uint64_t bytesLeft);
+    // The stream ended, hashed or not, with whoever had it.
+    void streamEnded(std::uint64_t stream);
+    // Cheap to ask often: whether the reader holds streams placed elsewhere.
+    bool mustGive(unsigned reader) const noexcept { return mustGive_[reader].load(std::memory_order_relaxed); }
+    // Those streams; each is then given up with giveUp().
+    std::vector<std::uint64_t> streamsToGive(unsigned reader);
+    void giveUp(LargeFile file);
+    // A waiting large file placed with `reader`.
     std::optional<LargeFile> takeLarge(unsigned reader);
-    // How many files a reader streams now, for takeLarge's fairness.
-    void setStreams(unsigned reader, unsigned streams);
-    // True when `reader` streams no more files than any other reader still at work.
-    bool fewestStreams(unsigned reader) const;
-    // The reader has stopped; it takes nothing more and counts no more for fairness.
+    // The reader reads file by file: large files are placed with the others.
+    void takesNoStreams(unsigned reader);
+    // The reader has stopped; it takes nothing more and has no share of the streams.
     void retire(unsigned reader);
     // Whether the reader holds files it took and may yet pass on a large one; while one does,
     // the others wait for work rather than stop.
@@ -81,20 +106,31 @@ private:
         std::size_t unfinished = 0;
     };
 
+    struct Stream {
+        std::uint64_t number = 0;
+        StreamLoad load;
+        int placed = StreamLoad::kWaiting;
+    };
+
     Batch* find(std::uint64_t batch);
     const Batch* find(std::uint64_t batch) const;
+    Stream* findStream(std::uint64_t stream);
     bool haveWork(unsigned reader) const;
     bool over() const;
     void skipToFiles(Batch& batch) const;
-    bool fewest(unsigned reader) const;
+    void replan();
+    void flagGivers();
 
+    const Placement* placement_;
     mutable std::mutex mutex_;
     std::condition_variable forReaders_;
     std::condition_variable forPipeline_;
     std::deque<Batch> batches_;
     std::deque<LargeFile> large_;
-    std::vector<unsigned> streams_;
-    std::vector<bool> retired_;
+    std::vector<Stream> streams_;
+    std::uint64_t nextStream_ = 1;
+    std::unique_ptr<std::atomic<bool>[]> mustGive_;
+    std::vector<bool> active_;
     std::vector<bool> busy_;
     bool inputClosed_ = false;
     bool abandoned_ = false;

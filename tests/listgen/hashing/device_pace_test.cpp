@@ -110,6 +110,26 @@ TEST(DevicePace, PageCacheHitsLiftACarefulStartOnlyWhileFewReadsWaited)
     EXPECT_FALSE(fixed.inodeOrder());
 }
 
+// A spinning disk has one arm, however many readers share it; a read's time counts only when
+// the reader saw it complete, so that hashing meanwhile is not taken for the device.
+TEST(DevicePace, DepthIsTheDevicesAndCountsOnlyReadsTimedClosely)
+{
+    DevicePace disk(true, 0, 64);
+    EXPECT_EQ(disk.reserve(1000), 4U);
+    EXPECT_EQ(disk.reserve(1), 0U);
+    disk.giveBack(4);
+    DevicePace cached(true, 0, 2);
+    for (int i = 0; i < 32; ++i)
+        cached.recordRead(0ms, 30ms);
+    EXPECT_EQ(cached.kind(), DevicePace::Kind::Unknown) << "reads that may have waited for the hashing";
+    for (int i = 0; i < 32; ++i)
+        cached.recordRead(0us, 30us);
+    EXPECT_EQ(cached.depth(), 64U) << "two readers fed from the page cache";
+    for (int i = 0; i < 32; ++i)
+        cached.recordRead(7990us, 8ms);
+    EXPECT_EQ(cached.kind(), DevicePace::Kind::Spinning);
+}
+
 // The readers of one run share a pace; run under ThreadSanitizer this shows the measuring safe.
 TEST(DevicePace, ReadersSharingOnePaceReachOneDecision)
 {

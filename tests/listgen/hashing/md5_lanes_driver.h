@@ -37,7 +37,8 @@ inline std::vector<KernelChoice> allKernelChoices()
     for (const Md5KernelSet set :
          {Md5KernelSet::Avx512, Md5KernelSet::Avx2, Md5KernelSet::Sse2, Md5KernelSet::Scalar, Md5KernelSet::OpenSsl}) {
         choices.push_back({set, 0});
-        for (const unsigned lanes : listgen::Md5Lanes::laneCounts(set))
+        const std::vector<unsigned> counts = listgen::Md5Lanes::laneCounts(set);
+        for (const unsigned lanes : counts.size() > 1 ? counts : std::vector<unsigned>())
             choices.push_back({set, lanes});
     }
     return choices;

@@ -1,6 +1,12 @@
+// The resumed streams' oracle is OpenSSL's low-level interface, whose counters can be set.
+#define OPENSSL_SUPPRESS_DEPRECATED
 #include "listgen/hashing/md5_lanes.h"
+#include "listgen/hashing/sha256_stream.h"
 
 #include "md5_lanes_driver.h"
+
+#include <openssl/md5.h>
+#include <openssl/sha.h>
 
 #include <gtest/gtest.h>
 
@@ -140,6 +146,39 @@ TEST_P(Md5LanesKernel, StreamsInChunksOfAnySizeMatchOpenSsl)
     EXPECT_EQ(driver.problems(), "");
 }
 
+// A stream taken out after any number of bytes, amid other streams and messages, goes on in
+// another Md5Lanes to the digest the whole content has.
+TEST_P(Md5LanesKernel, StreamsMoveToOtherLanesAtAnyPoint)
+{
+    std::mt19937 random(17);
+    const Bytes content = randomBytes(random, 5000);
+    Md5Lanes first = make();
+    Md5Lanes second = make();
+    Md5LanesDriver around(first);
+    for (const std::size_t split : {0, 1, 63, 64, 65, 130, 4999, 5000}) {
+        const Md5Lanes::StreamId stream = first.openStream(split);
+        around.submit(randomBytes(random, random() % 3000), 100 + split);
+        for (std::size_t at = 0; at < split; at += 2000)
+            ASSERT_TRUE(first.feed(stream, content.data() + at, std::min<std::size_t>(2000, split - at), 9));
+        first.hash();
+        const listgen::Md5StreamState state = first.exportStream(stream);
+        std::uint64_t released[8];
+        while (first.takeReleased(released) > 0) {
+        }
+        const Md5Lanes::StreamId moved = second.openStream(split, state);
+        ASSERT_TRUE(second.feed(moved, content.data() + split, content.size() - split, 0));
+        second.finish(moved);
+        second.flush();
+        Md5Result result{};
+        ASSERT_EQ(second.takeDigests({&result, 1}), 1U);
+        EXPECT_EQ(result.value, opensslMd5(content)) << "moved after " << split << " bytes";
+        while (second.takeReleased(released) > 0) {
+        }
+    }
+    around.finishAll();
+    EXPECT_EQ(around.problems(), "");
+}
+
 TEST_P(Md5LanesKernel, RefusesWorkBeyondItsLimitsUntilResultsAreTaken)
 {
     Md5Lanes lanes = make(2, 1, 2);
@@ -198,21 +237,104 @@ TEST(Md5Lanes, MatchesRfc1321Vectors)
     }
 }
 
-TEST(Md5Lanes, HashWaitsForFullLanesAndFlushFinishes)
+// Lengths past 2^32 bytes, cheaply: a stream resumed as if 2^32 - 64 + rest bytes had gone
+// before, against OpenSSL's contexts with their bit counters set alike; with and without a
+// partial block, for MD5 in lanes and for SHA-256.
+TEST(StreamState, LengthsPastFourGibibytesMatchOpenSsl)
 {
-    Md5Lanes lanes;
-    if (lanes.lanes() < 4)
-        GTEST_SKIP() << "the automatic kernels have fewer than four lanes here";
-    const std::string message = "three short messages";
-    for (std::uint64_t tag = 0; tag < 3; ++tag)
-        lanes.submit(message.data(), message.size(), tag);
-    lanes.hash();
-    Md5Result results[3];
-    EXPECT_EQ(lanes.takeDigests(results), 0u);
-    EXPECT_FALSE(lanes.idle());
-    lanes.flush();
-    EXPECT_EQ(lanes.takeDigests(results), 3u);
-    EXPECT_TRUE(lanes.idle());
+    std::mt19937 random(19);
+    const Bytes head = randomBytes(random, 64 + 10);
+    const Bytes tail = randomBytes(random, 200);
+    for (const std::size_t rest : {0, 10}) {
+        const std::uint64_t resumedAt = (std::uint64_t{1} << 32) - 64 + rest;
+        const std::uint64_t bits = resumedAt * 8;
+
+        Md5Lanes lanes;
+        const Md5Lanes::StreamId stream = lanes.openStream(0);
+        lanes.feed(stream, head.data(), 64 + rest, 0);
+        listgen::Md5StreamState md5State = lanes.exportStream(stream);
+        md5State.length = resumedAt;
+        const Md5Lanes::StreamId resumed = lanes.openStream(1, md5State);
+        lanes.feed(resumed, tail.data(), tail.size(), 1);
+        lanes.finish(resumed);
+        lanes.flush();
+        Md5Result result{};
+        ASSERT_EQ(lanes.takeDigests({&result, 1}), 1U);
+        MD5_CTX md5{};
+        MD5_Init(&md5);
+        MD5_Update(&md5, head.data(), 64 + rest);
+        md5.Nl = static_cast<MD5_LONG>(bits);
+        md5.Nh = static_cast<MD5_LONG>(bits >> 32);
+        MD5_Update(&md5, tail.data(), tail.size());
+        Md5Value expected{};
+        MD5_Final(expected.data(), &md5);
+        EXPECT_EQ(result.value, expected) << "MD5 with " << rest << " bytes of a block";
+
+        listgen::Sha256Stream sha256;
+        sha256.update(head.data(), 64 + rest);
+        listgen::Sha256State shaState = sha256.state();
+        ASSERT_EQ(shaState.length, 64 + rest);
+        shaState.length = resumedAt;
+        listgen::Sha256Stream moved;
+        moved.begin(shaState);
+        moved.update(tail.data(), tail.size());
+        SHA256_CTX oracle{};
+        SHA256_Init(&oracle);
+        SHA256_Update(&oracle, head.data(), 64 + rest);
+        oracle.Nl = static_cast<SHA_LONG>(bits);
+        oracle.Nh = static_cast<SHA_LONG>(bits >> 32);
+        SHA256_Update(&oracle, tail.data(), tail.size());
+        listgen::Sha256Value sha256Expected{};
+        SHA256_Final(sha256Expected.data(), &oracle);
+        EXPECT_EQ(moved.finish(), sha256Expected) << "SHA-256 with " << rest << " bytes of a block";
+    }
+}
+
+TEST(StreamState, Sha256MovesAtAnyPoint)
+{
+    std::mt19937 random(23);
+    const Bytes content = randomBytes(random, 1000);
+    listgen::Sha256Value expected{};
+    ::SHA256(content.data(), content.size(), expected.data());
+    for (const std::size_t split : {0, 1, 63, 64, 65, 999, 1000}) {
+        listgen::Sha256Stream first;
+        first.update(content.data(), split);
+        listgen::Sha256Stream second;
+        second.begin(first.state());
+        second.update(content.data() + split, content.size() - split);
+        EXPECT_EQ(second.finish(), expected) << "moved after " << split << " bytes";
+    }
+}
+
+// Rates that make two scalar lanes faster in all than eight SSE2 lanes with three busy have
+// three streams take turns in the two: each digest must come out right all the same.
+TEST(Md5Lanes, StreamsTakingTurnsInANarrowerKernelMatchOpenSsl)
+{
+    if (!listgen::cpuRuns(Md5KernelSet::Sse2))
+        GTEST_SKIP() << "this CPU has no SSE2";
+    const listgen::Md5KernelRates rates(
+        {{"sse2-8", 8, 1e8}, {"sse2-4", 4, 1.1e8}, {"scalar-2", 2, 3e8}, {"scalar-1", 1, 3.5e8}});
+    ASSERT_EQ(rates.ladder()[rates.bestFor(3)].name, "scalar-2");
+    Md5Lanes::Options options;
+    options.kernels = Md5KernelSet::Sse2;
+    options.rates = &rates;
+    options.streams = 3;
+    Md5Lanes lanes(options);
+    Md5LanesDriver driver(lanes);
+    std::mt19937 random(29);
+    Md5Lanes::StreamId ids[3];
+    for (std::uint64_t s = 0; s < 3; ++s)
+        ids[s] = driver.open(s);
+    for (int round = 0; round < 6; ++round) {
+        for (std::uint64_t s = 0; s < 3; ++s)
+            driver.feed(ids[s], s, randomBytes(random, 1 + random() % 9000));
+        driver.hash();
+        lanes.flush();
+    }
+    for (const Md5Lanes::StreamId id : ids)
+        lanes.finish(id);
+    driver.finishAll();
+    EXPECT_EQ(driver.problems(), "");
 }
 
 TEST(Md5Lanes, RejectsKernelsTheCpuOrTheLaneLimitsRuleOut)

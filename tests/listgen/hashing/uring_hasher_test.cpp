@@ -1,5 +1,9 @@
 #include "listgen/hashing/uring_hasher.h"
 
+#include "listgen/common/file_descriptor.h"
+#include "listgen/common/file_version.h"
+#include "listgen/common/system_error.h"
+#include "listgen/hashing/md5_rate_probe.h"
 #include "listgen/hashing/read_step.h"
 #include "listgen/hashing/uring_ring.h"
 
@@ -16,6 +20,7 @@
 #include <unistd.h>
 
 #include <functional>
+#include <latch>
 #include <string>
 #include <thread>
 #include <vector>
@@ -62,6 +67,14 @@ std::string outcomeOf(const Entry& entry)
     case Entry::Kind::Cancelled: return "cancelled";
     default: return "untouched";
     }
+}
+
+Entry unreadable(listgen::RunError reason)
+{
+    Entry entry;
+    entry.kind = Entry::Kind::Unreadable;
+    entry.reason = listgen::make_error_code(reason);
+    return entry;
 }
 
 std::vector<std::string> outcomesOf(const std::vector<Entry>& entries)
@@ -247,6 +260,92 @@ TEST(UringHasher, ARingThatFailsMidBatchIsDrainedAndTheFailureComesThrough)
     UringHasher hasher(std::move(ring), kGoOn, reader.progress, reader.pace, {});
     EXPECT_THROW(hasher.hash(entries), std::runtime_error);
     EXPECT_THROW(hasher.hash(entries), std::logic_error) << "a reader that failed is not used again";
+}
+
+// Two readers sharing a queue, as in a run: with two, three and four large files each hashes a
+// quarter of the bytes at least, and every digest is the file-by-file reader's.
+TEST(UringHasher, TwoReadersShareTwoThreeAndFourLargeFiles)
+{
+    if (!listgen::UringRing::available())
+        GTEST_SKIP() << "io_uring is not allowed here";
+    constexpr std::size_t kSize = std::size_t{12} << 20;
+    for (const std::size_t count : {2, 3, 4}) {
+        TempFolder folder;
+        std::vector<std::string> names;
+        for (std::size_t i = 0; i < count; ++i) {
+            names.push_back("large" + std::to_string(i));
+            writeFile(folder / names.back(), patternedBytes(kSize, static_cast<unsigned>(i)));
+        }
+        // Files written so lately that a write may be under way go to the file-by-file reader.
+        for (const std::string& name : names) {
+            const listgen::FileDescriptor file(::open((folder / name).c_str(), O_RDONLY | O_CLOEXEC));
+            listgen::FileVersion version;
+            ASSERT_FALSE(listgen::FileVersion::measureSettled(file.get(), version)) << name;
+        }
+        std::vector<Entry> entries = entriesFor(folder, names);
+        const listgen::Placement placement(listgen::md5Rates(), 2, UringHasher::kMostStreams);
+        listgen::WorkQueue queue(2, &placement);
+        queue.add(0, entries);
+        queue.closeInput();
+        listgen::DevicePace pace(false, 0, 2);
+        Reader readers[2];
+        // Each sets up its own ring (a ring takes requests from the thread that made it), and
+        // both wait for each other, so that neither is done before the other begins.
+        std::latch ready(2);
+        const auto read = [&](unsigned reader) {
+            const auto hasher = UringHasher::create(kGoOn, readers[reader].progress, pace);
+            ready.arrive_and_wait();
+            hasher->work(queue, reader);
+        };
+        std::thread other(read, 1);
+        read(0);
+        other.join();
+        EXPECT_EQ(outcomesOf(entries), byFileHasher(folder, names)) << count << " files";
+        for (const Reader& reader : readers)
+            EXPECT_GE(reader.progress.bytes(), count * kSize / 4) << count << " files: a reader hashed under a quarter";
+    }
+}
+
+// A stream that moved mid-file goes on from its state, to the digests of the whole file; a file
+// changed since the first reader measured it is changed while read, never hashed on.
+TEST(UringHasher, StreamsGoOnWhereAnotherReaderLeftThem)
+{
+    TempFolder folder;
+    constexpr std::size_t kSize = (std::size_t{2} << 20) + 100;
+    constexpr std::size_t kHalf = std::size_t{1} << 20;
+    const std::string bytes = content(kSize);
+    for (const bool changed : {false, true}) {
+        writeFile(folder / "f", bytes);
+        std::vector<Entry> entries = entriesFor(folder, {"f"});
+        const std::vector<std::string> expected =
+            changed ? std::vector<std::string>{outcomeOf(unreadable(listgen::RunError::ChangedWhileRead))}
+                    : byFileHasher(folder, {"f"});
+        listgen::LargeFile file;
+        file.claim = {&entries[0], 0};
+        ASSERT_EQ(::statx(AT_FDCWD, (folder / "f").c_str(), 0, STATX_BASIC_STATS, &file.status), 0);
+        file.offset = kHalf;
+        listgen::Md5Lanes lanes;
+        const auto stream = lanes.openStream(0);
+        lanes.feed(stream, bytes.data(), kHalf, 0);
+        file.md5 = lanes.exportStream(stream);
+        listgen::Sha256Stream sha256;
+        sha256.update(bytes.data(), kHalf);
+        file.sha256 = sha256.state();
+        if (changed)
+            writeFile(folder / "f", bytes + "more");
+        listgen::WorkQueue queue(1);
+        ASSERT_TRUE(queue.addStream(0, file, kSize - kHalf));
+        queue.giveUp(std::move(file));
+        queue.closeInput();
+        Reader reader;
+        UringHasher(std::make_unique<FakeRing>(), kGoOn, reader.progress, reader.pace, {}, true).work(queue, 0);
+        EXPECT_EQ(outcomesOf(entries), expected) << (changed ? "changed" : "unchanged");
+        if (!changed) {
+            std::vector<Entry> whole = entriesFor(folder, {"f"});
+            listgen::FileHasher(kGoOn, nullptr, listgen::FileHasher::kDefaultBufferSize, true).hash(whole);
+            EXPECT_EQ(entries[0].facts.sha256, whole[0].facts.sha256);
+        }
+    }
 }
 
 // Opening a FIFO or a device can have effects (a tape rewinds, a watchdog arms), so a name

@@ -23,9 +23,11 @@ LargeFile largeFile(Entry& entry)
 {
     LargeFile file;
     file.claim = {&entry, 0};
-    file.size = 1 << 30;
     return file;
 }
+
+// One lane at twice the rate of two: two large files run faster on two readers than on one.
+const listgen::Md5KernelRates kRates({{"scalar-2", 2, 300e6}, {"scalar-1", 1, 500e6}});
 
 } // namespace
 
@@ -54,31 +56,45 @@ TEST(WorkQueue, HandsOutFilesInWalkOrderAndKnowsWhenABatchIsDone)
     EXPECT_FALSE(queue.waitForWork(0, std::chrono::milliseconds(0))) << "nothing is left to take";
 }
 
-// A large file goes to a reader that streams no more files than any other still at work.
-TEST(WorkQueue, LargeFilesGoToTheReaderWithTheFewestStreams)
+// A large file goes where the placement puts it; a third makes the largest go where it shares
+// a core least, and a stream placed elsewhere moves there mid-file.
+TEST(WorkQueue, LargeFilesGoAndMoveWhereThePlacementPutsThem)
 {
-    WorkQueue queue(2);
-    std::vector<Entry> entries = files(4);
-    for (Entry& entry : entries)
-        queue.postLarge(largeFile(entry));
-    ASSERT_TRUE(queue.takeLarge(0));
-    EXPECT_FALSE(queue.takeLarge(0)) << "reader 0 streams one, reader 1 none";
-    EXPECT_TRUE(queue.waitForWork(1, std::chrono::milliseconds(0)));
+    const listgen::Placement placement(kRates, 2, 2);
+    WorkQueue queue(2, &placement);
+    std::vector<Entry> entries = files(3);
+    LargeFile first = largeFile(entries[0]);
+    LargeFile second = largeFile(entries[1]);
+    ASSERT_TRUE(queue.addStream(0, first, 100));
+    EXPECT_FALSE(queue.addStream(0, second, 200)) << "two large files on one reader of two";
+    EXPECT_FALSE(queue.takeLarge(0));
+    std::optional<LargeFile> taken = queue.takeLarge(1);
+    ASSERT_TRUE(taken);
+    EXPECT_EQ(taken->claim.entry, &entries[1]);
+
+    LargeFile third = largeFile(entries[2]);
+    EXPECT_FALSE(queue.addStream(0, third, 300)) << "the largest alone on reader 1";
+    EXPECT_FALSE(queue.mustGive(0));
+    ASSERT_TRUE(queue.mustGive(1));
+    EXPECT_EQ(queue.streamsToGive(1), std::vector<std::uint64_t>{taken->stream});
+    EXPECT_FALSE(queue.mustGive(1)) << "asked once";
+    taken->offset = 64;
+    queue.giveUp(std::move(*taken));
+    taken = queue.takeLarge(0);
+    ASSERT_TRUE(taken);
+    EXPECT_EQ(taken->claim.entry, &entries[1]);
+    EXPECT_EQ(taken->offset, 64U);
     ASSERT_TRUE(queue.takeLarge(1));
-    ASSERT_TRUE(queue.takeLarge(0));
-    queue.setStreams(0, 0);
-    queue.retire(1);
-    EXPECT_TRUE(queue.fewestStreams(0));
-    ASSERT_TRUE(queue.takeLarge(0));
-    queue.closeInput();
-    EXPECT_FALSE(queue.waitForWork(0, std::chrono::milliseconds(0)));
+    queue.streamEnded(first.stream);
+    EXPECT_FALSE(queue.mustGive(0) || queue.mustGive(1)) << "one stream each moves nothing";
 }
 
-// A reader that took every file may still find a large one among them and pass it on: until
-// it has none left, the others wait rather than stop.
+// A reader that took every file may still pass a large one on: until it has none left, the
+// others wait rather than stop.
 TEST(WorkQueue, ReadersWaitWhileAnotherMayStillPassAFileOn)
 {
-    WorkQueue queue(2);
+    const listgen::Placement placement(kRates, 2, 2);
+    WorkQueue queue(2, &placement);
     std::vector<Entry> entries = files(4);
     queue.add(0, entries);
     queue.closeInput();
@@ -86,9 +102,24 @@ TEST(WorkQueue, ReadersWaitWhileAnotherMayStillPassAFileOn)
     ASSERT_EQ(queue.claim(claims), 4U);
     queue.setBusy(0, true);
     EXPECT_TRUE(queue.waitForWork(1, std::chrono::milliseconds(0))) << "reader 1 stopped while reader 0 held files";
-    queue.setStreams(0, 4);
-    queue.postLarge(largeFile(entries[3]));
+    LargeFile first = largeFile(entries[2]);
+    LargeFile second = largeFile(entries[3]);
+    ASSERT_TRUE(queue.addStream(0, first, 100));
+    ASSERT_FALSE(queue.addStream(0, second, 100));
     EXPECT_TRUE(queue.takeLarge(1));
     queue.setBusy(0, false);
     EXPECT_FALSE(queue.waitForWork(1, std::chrono::milliseconds(0)));
+}
+
+// A reader that fell back to reading file by file never takes a large file: none may wait for it.
+TEST(WorkQueue, NoLargeFileWaitsForAFileByFileReader)
+{
+    const listgen::Placement placement(kRates, 2, 2);
+    WorkQueue queue(2, &placement);
+    queue.takesNoStreams(1);
+    std::vector<Entry> entries = files(2);
+    for (Entry& entry : entries) {
+        LargeFile file = largeFile(entry);
+        EXPECT_TRUE(queue.addStream(0, file, 100));
+    }
 }
