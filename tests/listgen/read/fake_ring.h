@@ -12,6 +12,7 @@
 #include <cstring>
 #include <deque>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -48,14 +49,10 @@ public:
     std::map<std::string, ReadFaults> faults;
     // Reads after this many are held until cancelled.
     std::size_t readsBeforeHolding = ~std::size_t{0};
-    // Reads of this file wait for this many calls, as reads of a slow file would; other
-    // reads that complete meanwhile are counted.
-    std::string slowFile;
-    std::size_t slowForCalls = 0;
-    std::size_t readsWhileSlow = 0;
     // The next submitAndTake throws, as a ring that fails does.
     bool failNextCall = false;
-    std::size_t mostInFlight = 0;
+    // Files read through the ring, so that a test can tell none went to the file-by-file reader.
+    std::set<std::string> filesRead;
 
     unsigned capacity() const noexcept override { return capacity_; }
     unsigned fileSlots() const noexcept override { return static_cast<unsigned>(slots_.size()); }
@@ -90,17 +87,13 @@ public:
         }
         std::size_t taken = 0;
         std::deque<Request> held;
-        const bool slow = ++calls_ <= slowForCalls;
         while (!queue_.empty() && taken < out.size()) {
             Request request = queue_.front();
             queue_.pop_front();
-            const bool isRead = request.kind == Kind::Read && !request.cancelled;
-            if (isRead && (readsRun_ >= readsBeforeHolding || (slow && names_[request.slot] == slowFile))) {
+            if (request.kind == Kind::Read && !request.cancelled && readsRun_ >= readsBeforeHolding) {
                 held.push_back(request);
                 continue;
             }
-            if (isRead && slow)
-                ++readsWhileSlow;
             out[taken++] = {request.tag, request.cancelled ? -ECANCELED : run(request)};
         }
         queue_.insert(queue_.begin(), held.begin(), held.end());
@@ -127,7 +120,6 @@ private:
     void add(const Request& request)
     {
         queue_.push_back(request);
-        mostInFlight = std::max(mostInFlight, queue_.size());
         EXPECT_LE(queue_.size(), capacity_) << "more requests in flight than the ring holds";
     }
 
@@ -150,6 +142,7 @@ private:
         }
         case Kind::Read: {
             ++readsRun_;
+            filesRead.insert(names_[request.slot]);
             ReadFaults& fault = faults[names_[request.slot]];
             if (fault.eagain > 0)
                 return --fault.eagain, -EAGAIN;
@@ -185,7 +178,6 @@ private:
     std::map<unsigned, std::string> names_;
     std::deque<Request> queue_;
     std::size_t readsRun_ = 0;
-    std::size_t calls_ = 0;
 };
 
 } // namespace testing_support
