@@ -104,7 +104,7 @@ public:
             problems_ += "busy after the flush, " + std::to_string(chunks_.size()) + " chunks never released\n";
         for (const auto& [tag, content] : contents_) {
             if (!digests_.contains(tag) || digests_.at(tag) != opensslMd5(content))
-                problems_ += "tag " + std::to_string(tag) + " of " + std::to_string(content.size()) + " bytes: wrong digest\n";
+                problems_ += "tag " + std::to_string(tag) + ", " + std::to_string(content.size()) + " bytes: wrong digest\n";
         }
     }
 

@@ -73,8 +73,9 @@ TEST(FileHasher, GivesOpenSslsDigestsWhereverReadsSplitTheContent)
             const auto* bytes = reinterpret_cast<const unsigned char*>(content.data());
             ::EVP_Digest(bytes, size, md5.data(), nullptr, EVP_md5(), nullptr);
             ::EVP_Digest(bytes, size, sha256.data(), nullptr, EVP_sha256(), nullptr);
-            EXPECT_EQ(text(result.facts.md5), text(listgen::toHex(md5))) << size << " bytes with buffer " << bufferSize;
-            EXPECT_EQ(text(result.facts.sha256), text(listgen::toHex(sha256))) << size << " bytes with buffer " << bufferSize;
+            SCOPED_TRACE(testing::Message() << size << " bytes with buffer " << bufferSize);
+            EXPECT_EQ(text(result.facts.md5), text(listgen::toHex(md5)));
+            EXPECT_EQ(text(result.facts.sha256), text(listgen::toHex(sha256)));
             EXPECT_EQ(result.facts.size, size);
         }
     }

@@ -32,11 +32,6 @@ namespace {
 
 const std::atomic<bool> kGoOn{false};
 
-std::string content(std::size_t size)
-{
-    return patternedBytes(size, 0);
-}
-
 std::shared_ptr<listgen::FolderHandle> openFolder(const std::string& path)
 {
     auto folder = std::make_shared<listgen::FolderHandle>();
@@ -60,9 +55,10 @@ std::vector<std::string> outcomesOf(const std::vector<Entry>& entries)
 {
     std::vector<std::string> outcomes;
     for (const Entry& entry : entries) {
+        const listgen::FileFacts& facts = entry.facts;
         if (entry.kind == Entry::Kind::Hashed)
-            outcomes.push_back(std::to_string(entry.facts.size) + " " + std::string(entry.facts.md5.data(), entry.facts.md5.size()) + " " +
-                               std::string(entry.facts.sha256.data(), entry.facts.sha256.size()));
+            outcomes.push_back(std::to_string(facts.size) + " " + std::string(facts.md5.data(), facts.md5.size()) + " " +
+                               std::string(facts.sha256.data(), facts.sha256.size()));
         else
             outcomes.push_back(entry.kind == Entry::Kind::Unreadable ? "unreadable: " + entry.reason.message() : "other");
     }
@@ -114,7 +110,7 @@ std::vector<std::string> makeFiles(const TempFolder& folder)
     for (const std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{4095}, std::size_t{256} << 10,
                                    (std::size_t{256} << 10) + 1, (std::size_t{1} << 20) + 3, std::size_t{3} << 20}) {
         names.push_back(std::to_string(size) + "-bytes");
-        writeFile(folder / names.back(), content(size));
+        writeFile(folder / names.back(), patternedBytes(size, 0));
     }
     for (std::size_t i = 0; i < 60; ++i) {
         names.push_back(std::to_string(i) + "s");
@@ -160,7 +156,7 @@ TEST(ReadStep, RetriesShortAndInterruptedReadsAndGivesRealErrors)
 {
     TempFolder folder;
     constexpr std::size_t kSize = 100'000;
-    writeFile(folder / "f", content(kSize));
+    writeFile(folder / "f", patternedBytes(kSize, 0));
     const struct {
         ReadFaults faults;
         std::size_t asked;
@@ -180,7 +176,7 @@ TEST(ReadStep, RetriesShortAndInterruptedReadsAndGivesRealErrors)
         ring.faults["f"] = each.faults;
         const ReadResult read = readThroughStep(ring, folder, "f", each.asked);
         EXPECT_EQ(read.result, each.expected);
-        EXPECT_EQ(read.bytes, each.expected > 0 ? content(kSize) : "");
+        EXPECT_EQ(read.bytes, each.expected > 0 ? patternedBytes(kSize, 0) : "");
     }
 }
 
@@ -281,7 +277,7 @@ TEST(UringHasher, StreamsGoOnWhereAnotherReaderLeftThem)
     TempFolder folder;
     constexpr std::size_t kSize = (std::size_t{2} << 20) + 100;
     constexpr std::size_t kHalf = std::size_t{1} << 20;
-    const std::string bytes = content(kSize);
+    const std::string bytes = patternedBytes(kSize, 0);
     for (const bool changed : {false, true}) {
         writeFile(folder / "f", bytes);
         std::vector<Entry> entries = entriesFor(folder, {"f"});
