@@ -18,11 +18,19 @@ const char* runErrorText(listgen::RunError error)
     case RunError::ReportReadOnly: return tr("the report is read-only");
     case RunError::ForeignFileInSharedFolder:
         return tr("a file that another user owns in a shared folder, which is not replaced");
+    case RunError::ForeignLinkToOthersFile:
+        return tr("a symbolic link that another user owns, to a file that user could not replace, which is not followed");
     case RunError::ChangedWhileRead: return tr("changed while it was read");
     case RunError::BrokenLink: return tr("broken symbolic link");
     case RunError::LinkLoop: return tr("symbolic link loop");
     case RunError::MovedWhileListed: return tr("moved while it was listed");
     case RunError::OutsideFolder: return tr("refused: the name leads out of the folder (it is absolute or has a \"..\" part)");
+    case RunError::ForeignLinkToUnreadable: return tr("link owned by another user to a file they cannot read");
+    case RunError::TakesDataAway: return tr("reading it would take its data from the system, so it is never opened");
+    case RunError::MemoryImage: return tr("a view of memory, not a file");
+    case RunError::KernelLink: return tr("a link the kernel keeps to an open or mapped file, not a file of the tree");
+    case RunError::LongerThanItsSize: return tr("it gives more than its stated size (or 64 MiB), as a view of memory does");
+    case RunError::NoDigestImplementation: return tr("OpenSSL has no implementation of it");
     case RunError::Unexpected: return tr("an unexpected failure");
     }
     return tr("an unknown failure");
@@ -39,6 +47,7 @@ const char* actionText(listgen::RunAction action)
     case RunAction::SetUpRing: return tr("cannot set up %s");
     case RunAction::ReadThroughRing: return tr("cannot read through %s");
     case RunAction::WaitForRing: return tr("cannot wait for %s");
+    case RunAction::SetUpDigest: return tr("cannot set up %s");
     case RunAction::Run: return tr("cannot run on %s");
     }
     return tr("cannot work on %s");
@@ -52,6 +61,7 @@ const char* hintText(listgen::FailureHint hint)
         return tr("the report is written as a new file beside the old one and then put in its place, so its folder "
                "must be writable");
     case listgen::FailureHint::InPlaceButNotSynced: return tr("the new report is in place, but may not survive a crash");
+    case listgen::FailureHint::PartlyInPlace: return tr("these new outputs could not be taken back and are in place:");
     }
     return nullptr;
 }
@@ -82,6 +92,7 @@ const char* problemText(listgen::ListingProblem problem)
         return tr("a path no folder can hold (it is absolute, or has an empty, \".\" or \"..\" part)");
     case ListingProblem::NoChecksumLine: return tr("it holds no checksum line");
     case ListingProblem::ListedTwice: return tr("a path listed twice");
+    case ListingProblem::MoreRowsThanWanted: return tr("more rows than the listing it is compared with");
     }
     return tr("it cannot be read");
 }
@@ -99,9 +110,14 @@ std::string failureText(const listgen::RunFailure& failure)
 {
     if (failure.code == listgen::RunError::Unexpected)
         return failure.detail;
-    std::string text = withValue(actionText(failure.action), shown(failure.path)) + ": " + reasonText(failure.code);
+    std::string text = withValue(actionText(failure.action), shown(failure.path));
+    if (failure.path.empty() && text.ends_with(' '))
+        text.pop_back();
+    text += ": " + reasonText(failure.code);
     if (const char* hint = hintText(failure.hint))
         text.append("; ").append(hint);
+    for (const std::string& path : failure.inPlace)
+        text += ' ' + shown(path);
     return text;
 }
 

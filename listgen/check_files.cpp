@@ -100,9 +100,12 @@ CheckOutcome CheckFiles(const CheckRequest& request, CheckListener& listener, co
     } catch (const ReportFormatError& error) {
         outcome.status = CheckOutcome::Status::Failed;
         outcome.listing = error.failure();
+    } catch (const std::bad_alloc&) {
+        outcome.status = CheckOutcome::Status::Failed;
+        outcome.failure = SystemError(RunAction::Run, {}, ENOMEM).failure();
     } catch (const std::exception& error) {
         outcome.status = CheckOutcome::Status::Failed;
-        outcome.failure = RunFailure{RunAction::Run, request.manifest, RunError::Unexpected, FailureHint::None, error.what()};
+        outcome.failure = RunFailure{RunAction::Run, request.manifest, RunError::Unexpected, FailureHint::None, error.what(), {}};
     }
     return outcome;
 }

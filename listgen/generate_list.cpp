@@ -9,25 +9,30 @@
 #include "listgen/report/row_sink.h"
 #include "listgen/walk/list_folder.h"
 
+#include <cerrno>
 #include <optional>
 
 namespace listgen {
 
 namespace {
 
-// An output besides the report, which must be no other output and is left out of the walk.
-void openManifest(const std::string& path, std::optional<ReportFile>& manifest, Places& leftOut)
+// An output besides the report, which must be no other output, by name or by the file it
+// goes into (a stream, or a file already there), and is left out of the walk.
+void openManifest(const std::string& path, std::optional<ReportFile>& manifest, const ReportFile& report,
+                  const std::optional<ReportFile>& other, Places& leftOut)
 {
     if (path.empty())
         return;
     manifest.emplace(path);
     const Places own = manifest->ownPlaces();
+    const std::optional<FileIdentity> identity = manifest->identity();
+    bool twice = identity && (identity == report.identity() || (other && identity == other->identity()));
     for (const PlaceInFolder& place : own) {
-        for (const PlaceInFolder& taken : leftOut) {
-            if (place.folder == taken.folder && place.name == taken.name)
-                throw SystemError(RunAction::WriteOutput, path, RunError::SameFileTwice);
-        }
+        for (const PlaceInFolder& taken : leftOut)
+            twice = twice || (place.folder == taken.folder && place.name == taken.name);
     }
+    if (twice)
+        throw SystemError(RunAction::WriteOutput, path, RunError::SameFileTwice);
     leftOut.insert(leftOut.end(), own.begin(), own.end());
 }
 
@@ -38,8 +43,8 @@ void writeReport(const ListRequest& request, const ProgressCallback& onProgress,
     Places leftOut = report.ownPlaces();
     std::optional<ReportFile> md5Manifest;
     std::optional<ReportFile> sha256Manifest;
-    openManifest(request.checksumsFile, md5Manifest, leftOut);
-    openManifest(request.sha256File, sha256Manifest, leftOut);
+    openManifest(request.checksumsFile, md5Manifest, report, std::nullopt, leftOut);
+    openManifest(request.sha256File, sha256Manifest, report, md5Manifest, leftOut);
     const ExcludeFilter excludes(request.excludes);
     ListFolder walk(request.inputDir, excludes, std::move(leftOut), request.oneFileSystem);
     ProgressMeter progress(onProgress);
@@ -84,9 +89,12 @@ Outcome GenerateList(const ListRequest& request, const ProgressCallback& onProgr
     } catch (const SystemError& error) {
         outcome.status = Outcome::Status::NotWritten;
         outcome.failure = error.failure();
+    } catch (const std::bad_alloc&) {
+        outcome.status = Outcome::Status::NotWritten;
+        outcome.failure = SystemError(RunAction::Run, {}, ENOMEM).failure();
     } catch (const std::exception& error) {
         outcome.status = Outcome::Status::NotWritten;
-        outcome.failure = RunFailure{RunAction::Run, request.outputFile, RunError::Unexpected, FailureHint::None, error.what()};
+        outcome.failure = RunFailure{RunAction::Run, request.outputFile, RunError::Unexpected, FailureHint::None, error.what(), {}};
     }
     return outcome;
 }

@@ -13,6 +13,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+
 namespace listgen {
 
 namespace {
@@ -65,9 +67,12 @@ VerifyOutcome VerifyTree(const VerifyRequest& request, const ProgressCallback& o
     } catch (const ReportFormatError& error) {
         outcome = VerifyOutcome{};
         outcome.listing = error.failure();
+    } catch (const std::bad_alloc&) {
+        outcome = VerifyOutcome{};
+        outcome.failure = SystemError(RunAction::Run, {}, ENOMEM).failure();
     } catch (const std::exception& error) {
         outcome = VerifyOutcome{};
-        outcome.failure = RunFailure{RunAction::Run, request.report, RunError::Unexpected, FailureHint::None, error.what()};
+        outcome.failure = RunFailure{RunAction::Run, request.report, RunError::Unexpected, FailureHint::None, error.what(), {}};
     }
     return outcome;
 }

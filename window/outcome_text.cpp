@@ -35,6 +35,14 @@ QString reasonText(const std::error_code& code)
         return QStringLiteral("共有フォルダーにある他のユーザーのシンボリックリンクはたどりません");
     case RunError::ForeignFileInSharedFolder:
         return QStringLiteral("共有フォルダーにある他のユーザーのファイルは置き換えません");
+    case RunError::ForeignLinkToOthersFile:
+        return QStringLiteral("他のユーザーのシンボリックリンクで、そのユーザーが置き換えられないファイルを指しているため、たどりません");
+    case RunError::ForeignLinkToUnreadable:
+        return QStringLiteral("他のユーザーのシンボリックリンクで、そのユーザーが読めないファイルを指しています");
+    case RunError::TakesDataAway: return QStringLiteral("読むとシステムからデータを取り去るため、開きません");
+    case RunError::MemoryImage: return QStringLiteral("ファイルではなくメモリーの写しです");
+    case RunError::KernelLink: return QStringLiteral("カーネルが開いているファイルへ張ったリンクで、ツリーのファイルではありません");
+    case RunError::LongerThanItsSize: return QStringLiteral("示された大きさ (または 64 MiB) を超えて読み出されます");
     case RunError::SameFileTwice: return QStringLiteral("レポートとチェックサムが同じファイルになります");
     case RunError::OpenFileOfAnotherProcess: return QStringLiteral("このプロセスが開いているファイルではありません");
     case RunError::ReportReadOnly: return QStringLiteral("レポートが読み取り専用です");
@@ -43,6 +51,7 @@ QString reasonText(const std::error_code& code)
     case RunError::LinkLoop: return QStringLiteral("シンボリックリンクが循環しています");
     case RunError::MovedWhileListed: return QStringLiteral("一覧の途中で移動されました");
     case RunError::OutsideFolder: return QStringLiteral("フォルダーの外を指す名前です");
+    case RunError::NoDigestImplementation: return QStringLiteral("OpenSSL にその実装がありません");
     case RunError::Unexpected: return QStringLiteral("予期しないエラーです");
     }
     return QStringLiteral("不明なエラーです");
@@ -59,6 +68,11 @@ QString failureDetail(const listgen::RunFailure& failure)
     if (failure.hint == listgen::FailureHint::OutputFolderMustBeWritable)
         reason += QStringLiteral("\n新しいレポートは古いレポートの隣に作ってから置き換えるため、"
                                  "出力先のフォルダーに書き込めなければなりません。");
+    if (failure.hint == listgen::FailureHint::PartlyInPlace) {
+        reason += QStringLiteral("\n次の新しいファイルは元に戻せず、置き換わっています:");
+        for (const std::string& placed : failure.inPlace)
+            reason += QStringLiteral("\n") + QString::fromStdString(listgen::displayText(placed));
+    }
     switch (failure.action) {
     case listgen::RunAction::ListFolder:
         return QStringLiteral("フォルダー「%1」の中を一覧にできません。\n理由: %2").arg(path, reason);
@@ -66,6 +80,8 @@ QString failureDetail(const listgen::RunFailure& failure)
         return QStringLiteral("「%1」に書き込めません。\n理由: %2").arg(path, reason);
     case listgen::RunAction::SyncOutputFolder:
         return QStringLiteral("「%1」のフォルダーをディスクに書き込めたか確かめられません。\n理由: %2").arg(path, reason);
+    case listgen::RunAction::SetUpDigest:
+        return QStringLiteral("%1 の計算を準備できません。\n理由: %2").arg(path, reason);
     default:
         return QStringLiteral("「%1」を読み取れません。\n理由: %2").arg(path, reason);
     }
@@ -91,11 +107,13 @@ QString partialReportText(const listgen::Outcome& outcome)
 QString notWrittenText(const listgen::Outcome& outcome)
 {
     const listgen::RunFailure failure =
-        outcome.failure ? *outcome.failure : listgen::RunFailure{listgen::RunAction::Run, {}, listgen::RunError::Unexpected, {}, {}};
+        outcome.failure ? *outcome.failure : listgen::RunFailure{listgen::RunAction::Run, {}, listgen::RunError::Unexpected, {}, {}, {}};
     // After the rename only the folder's sync failed: the new report is there already.
     if (failure.hint == listgen::FailureHint::InPlaceButNotSynced)
         return QStringLiteral("新しいレポートに置き換えましたが、クラッシュすると失われるおそれがあります。\n\n") +
                failureDetail(failure);
+    if (failure.hint == listgen::FailureHint::PartlyInPlace)
+        return QStringLiteral("レポートを作成できませんでした。\n\n") + failureDetail(failure);
     return QStringLiteral("レポートを作成できませんでした。出力ファイルは変更していません。\n\n") + failureDetail(failure);
 }
 

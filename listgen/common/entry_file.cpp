@@ -1,12 +1,16 @@
 #include "listgen/common/entry_file.h"
 
 #include "listgen/common/file_identity.h"
+#include "listgen/common/path_split.h"
+#include "listgen/common/pseudo_files.h"
 #include "listgen/common/system_error.h"
+#include "listgen/common/user_access.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 
@@ -29,23 +33,38 @@ std::error_code openFailure(int folderFd, const std::string& name, int error)
     return systemCode(error);
 }
 
-// Opens what a link leads to only once it is known to be a regular file, so that a link to a
-// FIFO or a device, planted at any moment, is never opened with the side effects that has.
-// Returns the descriptor, or -1 with `reason` set.
-int openThroughLink(int folderFd, const std::string& name, std::error_code& reason)
+// What a pseudo file is, by the name the kernel gives the file an O_PATH descriptor holds.
+PseudoFileKind kindOfTarget(int place)
 {
-    const FileDescriptor place(::openat(folderFd, name.c_str(), O_PATH | O_CLOEXEC));
-    if (!place.valid()) {
-        reason = openFailure(folderFd, name, errno);
-        return -1;
+    std::string path(4096, '\0');
+    const ssize_t length = ::readlink(("/proc/self/fd/" + std::to_string(place)).c_str(), path.data(), path.size());
+    path.resize(static_cast<std::size_t>(std::max<ssize_t>(length, 0)));
+    return pseudoFileKind(place, folderAndName(path).name);
+}
+
+std::error_code refusedKind(PseudoFileKind kind)
+{
+    switch (kind) {
+    case PseudoFileKind::TakesDataAway: return RunError::TakesDataAway;
+    case PseudoFileKind::MemoryImage: return RunError::MemoryImage;
+    case PseudoFileKind::Document: break;
     }
+    return {};
+}
+
+// Opens what a link leads to only once openLinkTarget allows it, by the descriptor that
+// looked, so that a link to a FIFO or a device, planted at any moment, is never opened with
+// the side effects that has. Returns the descriptor, or -1 with `reason` set.
+int openThroughLink(const Entry& entry, std::error_code& reason)
+{
+    const int folderFd = entry.folder->fd.get();
+    const std::string name(entry.name());
+    const FileDescriptor place = openLinkTarget(entry, reason);
+    if (!place.valid())
+        return -1;
     struct stat status {};
     if (::fstat(place.get(), &status) != 0) {
         reason = systemCode(errno);
-        return -1;
-    }
-    if (!S_ISREG(status.st_mode)) {
-        reason = RunError::NotARegularFile;
         return -1;
     }
     const std::string reopen = "/proc/self/fd/" + std::to_string(place.get());
@@ -67,10 +86,41 @@ int openThroughLink(int folderFd, const std::string& name, std::error_code& reas
 
 } // namespace
 
+FileDescriptor openLinkTarget(const Entry& entry, std::error_code& reason)
+{
+    // The kernel's links to processes' open and mapped files lead out of the tree.
+    if (entry.folder->pseudoFiles) {
+        reason = RunError::KernelLink;
+        return {};
+    }
+    const int folderFd = entry.folder->fd.get();
+    const std::string name(entry.name());
+    struct stat link {};
+    const bool foreign = ::fstatat(folderFd, name.c_str(), &link, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(link.st_mode) &&
+                         link.st_uid != ::geteuid();
+    FileDescriptor place(::openat(folderFd, name.c_str(), O_PATH | O_CLOEXEC));
+    struct stat status {};
+    if (!place.valid())
+        reason = openFailure(folderFd, name, errno);
+    else if (::fstat(place.get(), &status) != 0)
+        reason = systemCode(errno);
+    else if (!S_ISREG(status.st_mode))
+        reason = RunError::NotARegularFile;
+    else if (foreign && !UserAccess::mayRead(link.st_uid, place.get()))
+        reason = RunError::ForeignLinkToUnreadable;
+    else if (onPseudoFileSystem(place.get()))
+        reason = refusedKind(kindOfTarget(place.get()));
+    if (reason)
+        place.reset();
+    return place;
+}
+
 FileDescriptor openEntryFile(const Entry& entry, std::error_code& reason)
 {
     const int folderFd = entry.folder->fd.get();
     const std::string name(entry.name());
+    if (entry.folder->pseudoFiles && (reason = refusedKind(pseudoFileKind(folderFd, name))))
+        return {};
     if (!entry.throughLink) {
         const int fd = ::openat(folderFd, name.c_str(), kReadFlags | O_NOFOLLOW);
         if (fd >= 0 || errno != ELOOP) {
@@ -79,7 +129,7 @@ FileDescriptor openEntryFile(const Entry& entry, std::error_code& reason)
             return FileDescriptor(fd);
         }
     }
-    return FileDescriptor(openThroughLink(folderFd, name, reason));
+    return FileDescriptor(openThroughLink(entry, reason));
 }
 
 } // namespace listgen

@@ -17,11 +17,18 @@ public:
         case RunError::SameFileTwice: return "SameFileTwice";
         case RunError::ReportReadOnly: return "ReportReadOnly";
         case RunError::ForeignFileInSharedFolder: return "ForeignFileInSharedFolder";
+        case RunError::ForeignLinkToOthersFile: return "ForeignLinkToOthersFile";
         case RunError::ChangedWhileRead: return "ChangedWhileRead";
         case RunError::BrokenLink: return "BrokenLink";
         case RunError::LinkLoop: return "LinkLoop";
         case RunError::MovedWhileListed: return "MovedWhileListed";
         case RunError::OutsideFolder: return "OutsideFolder";
+        case RunError::ForeignLinkToUnreadable: return "ForeignLinkToUnreadable";
+        case RunError::TakesDataAway: return "TakesDataAway";
+        case RunError::MemoryImage: return "MemoryImage";
+        case RunError::KernelLink: return "KernelLink";
+        case RunError::LongerThanItsSize: return "LongerThanItsSize";
+        case RunError::NoDigestImplementation: return "NoDigestImplementation";
         case RunError::Unexpected: return "Unexpected";
         }
         return "RunError " + std::to_string(value);
@@ -52,7 +59,7 @@ bool isSystemCode(const std::error_code& code) noexcept
 }
 
 SystemError::SystemError(RunAction action, std::string path, std::error_code code, FailureHint hint)
-    : failure_{action, std::move(path), code, hint, {}}
+    : failure_{action, std::move(path), code, hint, {}, {}}
 {
 }
 

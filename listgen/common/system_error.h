@@ -3,6 +3,7 @@
 #include <exception>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace listgen {
 
@@ -15,6 +16,8 @@ enum class RunError {
     SameFileTwice,
     ReportReadOnly,
     ForeignFileInSharedFolder,
+    // A link owned by another user, to a file that user could not replace.
+    ForeignLinkToOthersFile,
     // Of one file or folder, with the run going on.
     ChangedWhileRead,
     BrokenLink,
@@ -22,6 +25,17 @@ enum class RunError {
     MovedWhileListed,
     // A listed name that leads out of the folder it is relative to (absolute, or with "..").
     OutsideFolder,
+    // A link owned by another user, to a file that user could not read.
+    ForeignLinkToUnreadable,
+    // Pseudo files: one whose reading takes data from others, a view of memory, a link the
+    // kernel keeps, and one that gives more than its stated size or the bound for those
+    // without one.
+    TakesDataAway,
+    MemoryImage,
+    KernelLink,
+    LongerThanItsSize,
+    // OpenSSL offers no implementation of a digest.
+    NoDigestImplementation,
     // A library refused (no memory, no algorithm); RunFailure::detail holds its words.
     Unexpected,
 };
@@ -41,6 +55,8 @@ enum class RunAction {
     SetUpRing,
     ReadThroughRing,
     WaitForRing,
+    // `path` names the algorithm.
+    SetUpDigest,
     Run,
 };
 
@@ -51,6 +67,9 @@ enum class FailureHint {
     OutputFolderMustBeWritable,
     // The rename happened; only the folder's sync failed.
     InPlaceButNotSynced,
+    // A later output could not be put in place, and these earlier ones could not be taken
+    // back: RunFailure::inPlace names them.
+    PartlyInPlace,
 };
 
 // Why a whole run failed: the action, the path it acted on, and the reason.
@@ -61,6 +80,8 @@ struct RunFailure {
     FailureHint hint = FailureHint::None;
     // With RunError::Unexpected, the library's own words.
     std::string detail;
+    // With PartlyInPlace, the outputs that are new.
+    std::vector<std::string> inPlace;
 };
 
 // A failure of the whole run, thrown to where the run ends; it carries a RunFailure.
@@ -68,6 +89,7 @@ class SystemError : public std::exception {
 public:
     SystemError(RunAction action, std::string path, std::error_code code, FailureHint hint = FailureHint::None);
     SystemError(RunAction action, std::string path, int errorNumber);
+    explicit SystemError(RunFailure failure) : failure_(std::move(failure)) {}
 
     const RunFailure& failure() const noexcept { return failure_; }
     const std::error_code& code() const noexcept { return failure_.code; }

@@ -1,9 +1,8 @@
 #include "listgen/hashing/evp_digest.h"
 
-#include <openssl/evp.h>
+#include "listgen/common/digest_failure.h"
 
-#include <stdexcept>
-#include <string>
+#include <openssl/evp.h>
 
 namespace listgen {
 
@@ -22,7 +21,7 @@ EvpDigest::EvpDigest(const char* algorithm)
     , context_(EVP_MD_CTX_new())
 {
     if (!algorithm_ || !context_ || EVP_DigestInit_ex2(context_.get(), algorithm_.get(), nullptr) != 1)
-        throw std::runtime_error(std::string("cannot set up ") + algorithm + ": OpenSSL has no implementation of it");
+        throwDigestSetUpFailure(algorithm);
 }
 
 void EvpDigest::begin()

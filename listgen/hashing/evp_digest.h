@@ -14,8 +14,8 @@ namespace listgen {
 // digest. Only the constructor reports errors: a digest cannot fail once it has been fetched.
 class EvpDigest {
 public:
-    // `algorithm` as OpenSSL names it ("MD5", "SHA256"); throws std::runtime_error when
-    // OpenSSL has no implementation of it.
+    // `algorithm` as OpenSSL names it ("MD5", "SHA256"); throws SystemError when OpenSSL
+    // cannot set it up.
     explicit EvpDigest(const char* algorithm);
 
     void begin();

@@ -2,6 +2,7 @@
 
 #include "listgen/common/entry_file.h"
 #include "listgen/common/file_descriptor.h"
+#include "listgen/common/file_version.h"
 #include "listgen/common/pseudo_files.h"
 #include "listgen/common/system_error.h"
 
@@ -20,13 +21,6 @@ void markUnreadable(Entry& entry, std::error_code reason)
 {
     entry.kind = Entry::Kind::Unreadable;
     entry.reason = reason;
-}
-
-// A file that still says it is empty after giving bytes is a pseudo file, not one that grew.
-bool stillReportsNoSize(int fd)
-{
-    struct stat status {};
-    return ::fstat(fd, &status) == 0 && status.st_size == 0;
 }
 
 // Reads may block from here on: the file is known to be a regular one.
@@ -60,32 +54,54 @@ void FileHasher::hash(Entry& entry)
         return markUnreadable(entry, systemCode(errno));
     if (!S_ISREG(status.st_mode))
         return markUnreadable(entry, RunError::NotARegularFile);
-    const auto size = static_cast<std::uint64_t>(status.st_size);
-    if (size > bufferSize_)
-        ::posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     // A link may lead onto a pseudo file system from a folder that is not on one.
-    const bool pseudo = entry.folder->pseudoFiles || (entry.throughLink && onPseudoFileSystem(file.get()));
-    GetFileMD5(file.get(), size, pseudo, entry);
+    if (entry.folder->pseudoFiles || (entry.throughLink && onPseudoFileSystem(file.get()))) {
+        // Their sizes are guesses and their times say nothing: what they give is what they hold.
+        const std::uint64_t most = status.st_size > 0 ? static_cast<std::uint64_t>(status.st_size) : kLongestPseudoFile;
+        if (GetFileMD5(file.get(), most, true, entry) > most && entry.kind == Entry::Kind::Hashed)
+            markUnreadable(entry, RunError::LongerThanItsSize);
+        return;
+    }
+    FileVersion before;
+    if (const std::error_code changing = FileVersion::measureSettled(file.get(), before))
+        return markUnreadable(entry, changing);
+    if (before.size > bufferSize_)
+        ::posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    // A file that says it is empty may make up its content as it is read, as pseudo files do.
+    const std::uint64_t most = before.size > 0 ? before.size : kLongestPseudoFile;
+    const std::uint64_t total = GetFileMD5(file.get(), most, false, entry);
+    if (entry.kind != Entry::Kind::Hashed)
+        return;
+    if (::fstat(file.get(), &status) != 0)
+        return markUnreadable(entry, systemCode(errno));
+    if (FileVersion::of(status) != before || (total != before.size && before.size > 0))
+        markUnreadable(entry, RunError::ChangedWhileRead);
+    else if (total > most)
+        markUnreadable(entry, RunError::LongerThanItsSize);
 }
 
-void FileHasher::GetFileMD5(int fd, std::uint64_t expectedSize, bool toTheEnd, Entry& entry)
+std::uint64_t FileHasher::GetFileMD5(int fd, std::uint64_t most, bool pseudo, Entry& entry)
 {
     digest_.begin();
     if (sha256_)
         sha256_->begin();
     std::uint64_t total = 0;
-    for (;;) {
+    while (total <= most) {
         if (cancel_.load(std::memory_order_relaxed)) {
             entry.kind = Entry::Kind::Cancelled;
-            return;
+            return total;
         }
         const ssize_t count = ::read(fd, buffer_.get(), bufferSize_);
         if (count == 0)
             break;
         if (count < 0) {
+            // A pseudo file that would block has given what it holds for now.
+            if (errno == EAGAIN && pseudo)
+                break;
             if (errno == EINTR || (errno == EAGAIN && clearNonBlocking(fd)))
                 continue;
-            return markUnreadable(entry, systemCode(errno));
+            markUnreadable(entry, systemCode(errno));
+            return total;
         }
         digest_.update(buffer_.get(), static_cast<std::size_t>(count));
         if (sha256_)
@@ -95,24 +111,17 @@ void FileHasher::GetFileMD5(int fd, std::uint64_t expectedSize, bool toTheEnd, E
             progress_->addBytes(static_cast<std::uint64_t>(count));
             progress_->tick();
         }
-        if (toTheEnd)
-            continue;
-        // Files that report no size (those of /proc and /sys) are read to their end.
-        if (total > expectedSize && expectedSize > 0)
-            break;
         // A short read that ends exactly at the expected size is the end of the file; this
-        // saves a second read per small file, and a file that grew still shows up above.
-        if (total == expectedSize && static_cast<std::size_t>(count) < bufferSize_)
+        // saves a second read per small file, and a file that grew shows up in its version.
+        if (!pseudo && total == most && static_cast<std::size_t>(count) < bufferSize_)
             break;
     }
-    const Md5Hex md5 = toHex(digest_.finish());
-    if (!toTheEnd && total != expectedSize && !(expectedSize == 0 && stillReportsNoSize(fd)))
-        return markUnreadable(entry, RunError::ChangedWhileRead);
     entry.kind = Entry::Kind::Hashed;
     entry.facts.size = total;
-    entry.facts.md5 = md5;
+    entry.facts.md5 = toHex(digest_.finish());
     if (sha256_)
         entry.facts.sha256 = toHex(sha256_->finish());
+    return total;
 }
 
 } // namespace listgen

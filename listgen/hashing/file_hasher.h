@@ -20,14 +20,17 @@ public:
                         std::size_t bufferSize = kDefaultBufferSize, bool sha256 = false);
 
     using FileByFileHasher::hash;
-    // Opens the entry by its name in its folder. Size and digest come from the same read, so a
-    // file that changes meanwhile is refused rather than reported with a size and digest that
-    // never belonged together; files of pseudo file systems count with what they gave.
+    // Opens the entry by its name in its folder. Size and digest come from the same read, and
+    // the file's version is measured before and after it, so a file that changes meanwhile is
+    // left out rather than reported with a digest of no content it ever had; files of pseudo
+    // file systems count with what they gave, up to their stated size or a bound.
     void hash(Entry& entry) override;
 
 private:
-    // `toTheEnd`: the size is a guess, so the bytes up to the end of the file count.
-    void GetFileMD5(int fd, std::uint64_t expectedSize, bool toTheEnd, Entry& entry);
+    // Digests the file to its end, or to one read past `most` bytes; returns the bytes read.
+    // `pseudo`: a read that would block is the end. Leaves the entry Hashed with what was
+    // read, or Unreadable or Cancelled.
+    std::uint64_t GetFileMD5(int fd, std::uint64_t most, bool pseudo, Entry& entry);
 
     const std::atomic<bool>& cancel_;
     ProgressMeter* progress_;

@@ -6,6 +6,9 @@
 #include "listgen/hashing/uring_hasher.h"
 #include "listgen/hashing/uring_ring.h"
 
+#include <malloc.h>
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <cerrno>
 
@@ -16,6 +19,15 @@ namespace {
 // Entries the walk hands over at once; readers take files from them as they have room.
 constexpr std::size_t kUringBatch = 128;
 constexpr std::size_t kThreadBatch = 32;
+
+// Under a limit on the address space, each thread's own malloc arena (64 MiB reserved) would
+// take what the readers' buffers and OpenSSL need: the threads share one instead.
+void shareOneArenaUnderALimit()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+        ::mallopt(M_ARENA_MAX, 1);
+}
 
 unsigned uringThreads(unsigned requestedJobs)
 {
@@ -30,6 +42,7 @@ HashingPlan::HashingPlan(unsigned requestedJobs, const std::string& folder, cons
     // --jobs N spreads N files in flight over the readers.
     : pace_(isOnRotationalDisk(folder), requestedJobs > 0 ? std::max(1U, requestedJobs / uringThreads(requestedJobs)) : 0)
 {
+    shareOneArenaUnderALimit();
     if (!UringRing::available()) {
         shape_.threads = jobsFor(requestedJobs, folder);
         shape_.batchSize = kThreadBatch;

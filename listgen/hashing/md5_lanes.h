@@ -52,7 +52,7 @@ public:
     static constexpr StreamId kNoStream = ~StreamId{0};
 
     // Throws std::invalid_argument if the CPU cannot run options.kernels or no kernel of it
-    // fits the lane limits, std::runtime_error if OpenSSL has no MD5.
+    // fits the lane limits, SystemError if OpenSSL cannot set up MD5.
     explicit Md5Lanes(const Options& options);
     Md5Lanes();
     ~Md5Lanes();

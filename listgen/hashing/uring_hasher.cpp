@@ -1,6 +1,8 @@
 #include "listgen/hashing/uring_hasher.h"
 
+#include "listgen/common/entry_file.h"
 #include "listgen/common/file_descriptor.h"
+#include "listgen/common/file_version.h"
 #include "listgen/common/pseudo_files.h"
 #include "listgen/common/system_error.h"
 #include "listgen/hashing/uring_ring.h"
@@ -47,6 +49,8 @@ constexpr auto kWakeUp = std::chrono::milliseconds(100);
 constexpr unsigned kOpBits = 4;
 constexpr unsigned kJobBits = 40;
 constexpr int kOpenFlags = O_RDONLY | O_NOCTTY | O_NONBLOCK;
+// For asking who has a file open for writing.
+constexpr int kProbeFlags = kOpenFlags | O_CLOEXEC;
 
 using Clock = std::chrono::steady_clock;
 
@@ -100,6 +104,8 @@ struct UringHasher::Job {
     std::string name;
     FileDescriptor linkTarget;
     struct statx status {};
+    // Read from the file systems' clock just before the ring measured the file.
+    timespec measuredAt{};
     State state = State::Finished;
     // Counts against the device's depth while its data is still to come from the device.
     bool holdsDepth = false;
@@ -153,7 +159,7 @@ UringHasher::UringHasher(std::unique_ptr<ReadRing> ring, const std::atomic<bool>
     , jobs_(kMostJobs)
     , ring_(std::move(ring))
     , step_(*ring_)
-    , fallback_(cancel, nullptr, FileHasher::kDefaultBufferSize, sha256)
+    , fallback_(cancel, &progress_, FileHasher::kDefaultBufferSize, sha256)
     , digests_(64)
     , released_(64)
 {
@@ -350,10 +356,9 @@ void UringHasher::start(std::size_t index)
     if (entry.throughLink && !job.linkTarget.valid()) {
         // What a link leads to is looked at before anything opens it for reading, and then
         // opened through /proc by the descriptor that looked.
-        job.linkTarget.reset(::openat(entry.folder->fd.get(), std::string(entry.name()).c_str(), O_PATH | O_CLOEXEC));
-        struct stat status {};
-        if (!job.linkTarget.valid() || ::fstat(job.linkTarget.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
-            onPseudoFileSystem(job.linkTarget.get()))
+        std::error_code refused;
+        job.linkTarget = openLinkTarget(entry, refused);
+        if (!job.linkTarget.valid() || onPseudoFileSystem(job.linkTarget.get()))
             return handToFileHasher(job);
     }
     if (job.linkTarget.valid()) {
@@ -371,6 +376,7 @@ void UringHasher::open(std::size_t index, int folder, bool follow)
     job.slot = freeSlots_.back();
     freeSlots_.pop_back();
     job.state = Job::State::Opening;
+    job.measuredAt = FileVersion::now();
     step_.measureAndOpen(folder, job.name.c_str(), follow, kOpenFlags, &job.status, job.slot, tag(Op::Measure, index),
                          tag(Op::Open, index));
     job.opsInFlight = 2;
@@ -434,7 +440,9 @@ void UringHasher::onOpened(std::size_t index)
     const FileIdentity identity{makedev(job.status.stx_dev_major, job.status.stx_dev_minor),
                                 static_cast<ino_t>(job.status.stx_ino)};
     const bool same = !job.taken || (job.status.stx_size == job.expectedSize && identity == job.expectedIdentity);
-    if (job.statxResult < 0 || job.openResult < 0 || !S_ISREG(job.status.stx_mode) || !same) {
+    // So does a file changed so lately that a write may be under way, which that reader waits
+    // out or finds still going on.
+    if (job.statxResult < 0 || job.openResult < 0 || !S_ISREG(job.status.stx_mode) || !same || !settled(job)) {
         closeSlot(job);
         handToFileHasher(job);
         return;
@@ -526,6 +534,8 @@ void UringHasher::onWholeRead(std::size_t index, int result)
     if (job.ended)
         return;
     if (result >= 0 && static_cast<std::uint64_t>(result) == job.size) {
+        if (!unchanged(job))
+            return fail(job, RunError::ChangedWhileRead);
         progress_.addBytes(job.size);
         if (wholeSha256_) {
             wholeSha256_->begin();
@@ -636,6 +646,9 @@ void UringHasher::feedChunks(std::size_t index)
             if (job.fed == job.size) {
                 lanes_.finish(job.stream);
                 job.state = Job::State::Hashing;
+                // The digest that comes out for it is ignored.
+                if (!unchanged(job))
+                    fail(job, RunError::ChangedWhileRead);
             }
             break;
         }
@@ -702,6 +715,38 @@ void UringHasher::retryWaiting()
     }
     for (const std::size_t index : std::vector<std::size_t>(streaming_))
         readChunks(index);
+}
+
+bool UringHasher::settled(const Job& job) const
+{
+    const FileVersion version = FileVersion::of(job.status);
+    FileVersion::Writers writers = FileVersion::Writers::None;
+    if (version.recentAt(job.measuredAt)) {
+        // Opened again through /proc only while it is the regular file measured, like a link's
+        // target, so that nothing else that took its name is ever opened.
+        FileDescriptor place;
+        if (!job.linkTarget.valid())
+            place.reset(::openat(job.claim.entry->folder->fd.get(), job.name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        const int measured = job.linkTarget.valid() ? job.linkTarget.get() : place.get();
+        struct stat status {};
+        if (measured < 0 || ::fstat(measured, &status) != 0 || !S_ISREG(status.st_mode) ||
+            FileIdentity::of(status) != version.identity)
+            return false;
+        const FileDescriptor file(::open(("/proc/self/fd/" + std::to_string(measured)).c_str(), kProbeFlags));
+        writers = FileVersion::writersOf(file.get());
+    }
+    return writers != FileVersion::Writers::Some && !earlier(job.measuredAt, version.settledFrom(writers));
+}
+
+// The file as it is now against what the ring measured before opening it: by the descriptor
+// of a link's target, else by its name, so that a name given to another file counts too.
+bool UringHasher::unchanged(const Job& job) const
+{
+    const bool byLink = job.linkTarget.valid();
+    struct statx now {};
+    return ::statx(byLink ? job.linkTarget.get() : job.claim.entry->folder->fd.get(), byLink ? "" : job.name.c_str(),
+                   byLink ? AT_EMPTY_PATH : AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS, &now) == 0 &&
+           FileVersion::of(now) == FileVersion::of(job.status);
 }
 
 void UringHasher::fail(Job& job, std::error_code reason)

@@ -78,6 +78,8 @@ private:
     void submitToLanes(std::size_t index);
     void submitHeldReads();
     void takeLaneResults();
+    bool settled(const Job& job) const;
+    bool unchanged(const Job& job) const;
     void fail(Job& job, std::error_code reason);
     void letGoOfData(Job& job);
     void handToFileHasher(Job& job);

@@ -43,6 +43,23 @@ bool supportsEverything(io_uring& ring)
     return complete;
 }
 
+// Some filters let a ring be set up but not entered (seccomp refusing io_uring_enter alone):
+// one request that does nothing shows whether it can be used. 0 or -errno.
+int enterOnce(io_uring& ring)
+{
+    io_uring_sqe* nothing = io_uring_get_sqe(&ring);
+    if (nothing == nullptr)
+        return -EBUSY;
+    io_uring_prep_nop(nothing);
+    int result = io_uring_submit_and_wait(&ring, 1);
+    io_uring_cqe* cqe = nullptr;
+    if (result >= 0)
+        result = io_uring_peek_cqe(&ring, &cqe);
+    if (cqe != nullptr)
+        io_uring_cqe_seen(&ring, cqe);
+    return result < 0 ? result : 0;
+}
+
 // Below this limit of open files, the ring's own descriptor is better spent on reading.
 constexpr rlim_t kFewestOpenFiles = 64;
 
@@ -82,6 +99,10 @@ std::unique_ptr<UringRing> UringRing::create(unsigned entries, unsigned slots, s
         error.assign(ENOSYS, std::generic_category());
         return nullptr;
     }
+    if (const int entered = enterOnce(*made->ring_); entered < 0) {
+        error.assign(-entered, std::generic_category());
+        return nullptr;
+    }
     made->slots_ = slotsWithinLimit(slots);
     if (made->slots_ == 0) {
         error.assign(EMFILE, std::generic_category());
@@ -99,7 +120,7 @@ bool UringRing::available()
     io_uring ring{};
     if (initRing(ring, kFewestEntries) < 0)
         return false;
-    const bool usable = supportsEverything(ring) && io_uring_register_files_sparse(&ring, 1) == 0;
+    const bool usable = supportsEverything(ring) && io_uring_register_files_sparse(&ring, 1) == 0 && enterOnce(ring) == 0;
     io_uring_queue_exit(&ring);
     return usable;
 }
@@ -146,7 +167,7 @@ void UringRing::measureAndOpen(int folderFd, const char* name, bool follow, int 
     if (io_uring_sq_space_left(ring_.get()) < 2)
         submit();
     io_uring_sqe* measure = nextEntry();
-    io_uring_prep_statx(measure, folderFd, name, follow ? 0 : AT_SYMLINK_NOFOLLOW, STATX_TYPE | STATX_SIZE | STATX_INO, status);
+    io_uring_prep_statx(measure, folderFd, name, follow ? 0 : AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS, status);
     io_uring_sqe_set_data64(measure, measureTag);
     measure->flags |= IOSQE_IO_LINK;
     io_uring_sqe* open = nextEntry();

@@ -3,6 +3,7 @@
 #include "listgen/common/hex.h"
 #include "listgen/common/path_split.h"
 #include "listgen/common/system_error.h"
+#include "listgen/common/user_access.h"
 #include "listgen/report/temporary_files.h"
 
 #include <dirent.h>
@@ -12,9 +13,11 @@
 #include <sys/statfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <random>
 #include <vector>
@@ -146,17 +149,23 @@ void ReportFile::findTarget()
     if (!folder_.valid())
         fail(errno);
     targetName_ = name;
+    spelled_ = outputPath_;
     for (int links = 0;; ++links) {
         if (isFolderName(targetName_))
             fail(EISDIR);
         if (::fstat(folder_.get(), &folderStatus_) != 0)
             fail(errno);
         struct stat status {};
-        if (::fstatat(folder_.get(), targetName_.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-            if (errno != ENOENT)
-                fail(errno);
+        const bool exists = ::fstatat(folder_.get(), targetName_.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+        if (!exists && errno != ENOENT)
+            fail(errno);
+        // A link another user made leads only where that user could write: the report is no
+        // way for them to replace what they may not.
+        if (foreignLink_ && !UserAccess::mayReplace(foreignLink_->owner, folder_.get(), exists ? &status : nullptr))
+            throw SystemError(RunAction::WriteOutput, foreignLink_->path, RunError::ForeignLinkToOthersFile);
+        foreignLink_.reset();
+        if (!exists)
             break;
-        }
         if (S_ISLNK(status.st_mode)) {
             if (links == kMostLinks)
                 fail(ELOOP);
@@ -192,6 +201,9 @@ bool ReportFile::followLink(const struct stat& link)
     if (length < 0)
         fail(errno);
     target.resize(static_cast<std::size_t>(length));
+    if (link.st_uid != ::geteuid())
+        foreignLink_ = ForeignLink{link.st_uid, spelled_};
+    spelled_ = target.starts_with('/') ? target : std::string(folderAndName(spelled_).folder) + '/' + target;
     const auto [nextFolder, nextName] = folderAndName(target);
     FileDescriptor next(::openat(folder_.get(), std::string(nextFolder).c_str(), kFolderFlags));
     if (!next.valid())
@@ -221,9 +233,13 @@ bool ReportFile::useOwnStream()
 
 void ReportFile::createTemporary()
 {
+    // A run killed between naming its temporary file and renaming it leaves it on any file system.
+    removeAbandonedTemporaries();
     file_.reset(::openat(folder_.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
     if (!file_.valid() && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL))
         createNamedTemporary();
+    if (file_.valid())
+        lockTemporary();
     if (!file_.valid()) {
         const int error = errno;
         if (error == EACCES || error == EPERM || error == EROFS)
@@ -238,7 +254,6 @@ void ReportFile::createTemporary()
 // it is written, removed again unless committed, and by a later run if this one is killed.
 void ReportFile::createNamedTemporary()
 {
-    removeAbandonedTemporaries();
     do {
         temporaryName_ = temporaryNameCandidate();
         file_.reset(::openat(folder_.get(), temporaryName_.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC | O_NOFOLLOW,
@@ -251,6 +266,11 @@ void ReportFile::createNamedTemporary()
         return;
     }
     TemporaryFiles::add(folder_.get(), temporaryName_);
+}
+
+// Held while the file is written, so that a later run knows it is not abandoned yet.
+void ReportFile::lockTemporary()
+{
     struct flock lock {};
     lock.l_type = F_WRLCK;
     lock.l_whence = SEEK_SET;
@@ -291,17 +311,32 @@ void ReportFile::removeAbandonedTemporaries()
 
 // A replaced report keeps its permissions, and its owner where the process may set it, when
 // it belonged to the process or to the folder's owner; one that anybody else had put there
-// hands nothing down.
+// hands down no more than the permissions a new file gets.
 void ReportFile::takeOverOldAttributes()
 {
-    if (!oldReport_ || !belongsHere(folderStatus_, *oldReport_))
+    if (!oldReport_)
         return;
+    if (!belongsHere(folderStatus_, *oldReport_)) {
+        // Still, a report private before stays as private as it was.
+        struct stat fresh {};
+        if (::fstat(file_.get(), &fresh) != 0 || ::fchmod(file_.get(), fresh.st_mode & oldReport_->st_mode & 0777) != 0)
+            fail(errno);
+        return;
+    }
     if (::fchown(file_.get(), oldReport_->st_uid, oldReport_->st_gid) != 0 &&
         ::fchown(file_.get(), static_cast<uid_t>(-1), oldReport_->st_gid) != 0) {
         // Neither may be set by this user: the report keeps the user's own, as a new one would.
     }
     if (::fchmod(file_.get(), oldReport_->st_mode & 07777) != 0)
         fail(errno);
+}
+
+std::optional<FileIdentity> ReportFile::identity() const
+{
+    struct stat status {};
+    if (stream_ >= 0)
+        return ::fstat(stream_, &status) == 0 ? std::optional(FileIdentity::of(status)) : std::nullopt;
+    return oldReport_ ? std::optional(FileIdentity::of(*oldReport_)) : std::nullopt;
 }
 
 Places ReportFile::ownPlaces() const
@@ -399,23 +434,81 @@ void ReportFile::syncFolder()
     throw SystemError(RunAction::SyncOutputFolder, outputPath_, systemCode(error), FailureHint::InPlaceButNotSynced);
 }
 
+// The old file is linked under a temporary name of its own, so that it can be put back.
+void ReportFile::keepOld()
+{
+    if (stream_ >= 0 || !oldReport_)
+        return;
+    for (int tries = 0; tries < 8; ++tries) {
+        keptName_ = temporaryNameCandidate();
+        TemporaryFiles::add(folder_.get(), keptName_);
+        if (::linkat(folder_.get(), targetName_.c_str(), folder_.get(), keptName_.c_str(), 0) == 0)
+            return;
+        const int error = errno;
+        TemporaryFiles::remove(folder_.get(), keptName_);
+        keptName_.clear();
+        if (error != EEXIST)
+            return;
+    }
+}
+
+// Undoes putInPlace: the old file back under its name, or the new one gone where there was
+// none. False when that cannot be done, so the new file stays.
+bool ReportFile::takeBack()
+{
+    if (stream_ >= 0 || (oldReport_ && keptName_.empty()))
+        return false;
+    const bool undone = oldReport_ ? ::renameat(folder_.get(), keptName_.c_str(), folder_.get(), targetName_.c_str()) == 0
+                                   : ::unlinkat(folder_.get(), targetName_.c_str(), 0) == 0;
+    if (undone) {
+        TemporaryFiles::remove(folder_.get(), keptName_);
+        keptName_.clear();
+        (void)::fsync(folder_.get());
+    }
+    return undone;
+}
+
+void ReportFile::dropOld()
+{
+    if (keptName_.empty())
+        return;
+    ::unlinkat(folder_.get(), keptName_.c_str(), 0);
+    TemporaryFiles::remove(folder_.get(), keptName_);
+    keptName_.clear();
+}
+
 void ReportFile::commitTogether(std::initializer_list<ReportFile*> outputs)
 {
-    for (ReportFile* output : outputs) {
-        if (output != nullptr)
-            output->prepare();
-    }
+    std::vector<ReportFile*> files;
+    std::copy_if(outputs.begin(), outputs.end(), std::back_inserter(files), [](ReportFile* output) { return output; });
+    for (ReportFile* output : files)
+        output->prepare();
+    // A rename that fails after others were made takes them back: every old file stays.
+    for (std::size_t i = 0; i + 1 < files.size(); ++i)
+        files[i]->keepOld();
     {
         const auto placing = TemporaryFiles::placing();
-        for (ReportFile* output : outputs) {
-            if (output != nullptr)
-                output->putInPlace();
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            try {
+                files[i]->putInPlace();
+            } catch (const SystemError& error) {
+                RunFailure failure = error.failure();
+                for (std::size_t placed = 0; placed < i; ++placed) {
+                    if (!files[placed]->takeBack())
+                        failure.inPlace.push_back(files[placed]->outputPath_);
+                }
+                if (!failure.inPlace.empty())
+                    failure.hint = FailureHint::PartlyInPlace;
+                for (ReportFile* output : files)
+                    output->dropOld();
+                throw SystemError(std::move(failure));
+            }
         }
     }
-    for (ReportFile* output : outputs) {
-        if (output != nullptr)
-            output->syncFolder();
-    }
+    for (ReportFile* output : files)
+        output->dropOld();
+    for (ReportFile* output : files)
+        output->syncFolder();
 }
 
 } // namespace listgen

@@ -27,6 +27,9 @@ public:
 
     // The output and its temporary file, by name in their folder, which a walk must not list.
     Places ownPlaces() const;
+    // The file the output goes into now: the stream's, or the one it replaces; none for a
+    // new file. Two outputs with one identity would overwrite each other.
+    std::optional<FileIdentity> identity() const;
 
     void append(std::string_view text);
     void commit() { commitTogether({this}); }
@@ -34,6 +37,7 @@ public:
     // Puts outputs in place together: each is written out and synced under a temporary name
     // before any is renamed, so a failure until then leaves every old file as it was; then
     // they are renamed in the order given (null entries skipped), and their folders synced.
+    // A rename that fails puts the earlier ones back, and the failure names any it could not.
     // Throws SystemError; one about a folder's sync comes after the renames.
     static void commitTogether(std::initializer_list<ReportFile*> outputs);
 
@@ -43,12 +47,16 @@ private:
     bool useOwnStream();
     void createTemporary();
     void createNamedTemporary();
+    void lockTemporary();
     void removeAbandonedTemporaries();
     void takeOverOldAttributes();
     void linkTemporary();
     void flush();
     void prepare();
     void putInPlace();
+    void keepOld();
+    bool takeBack();
+    void dropOld();
     void syncFolder();
     void forgetTemporary();
     [[noreturn]] void fail(int errorNumber) const;
@@ -62,6 +70,16 @@ private:
     // The stream written into, for an output that names one; -1 otherwise.
     int stream_ = -1;
     std::string temporaryName_;
+    // The old file's second name while outputs are put in place.
+    std::string keptName_;
+    // The path as spelled to the name now looked at, and the link that led there when another
+    // user owns it.
+    std::string spelled_;
+    struct ForeignLink {
+        uid_t owner = 0;
+        std::string path;
+    };
+    std::optional<ForeignLink> foreignLink_;
     std::string buffer_;
     bool committed_ = false;
 };

@@ -3,6 +3,7 @@
 #include "listgen/common/system_error.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -95,6 +96,40 @@ bool LineReader::next(std::string& line)
         endOfFile_ = count == 0;
         refuseNul(kept);
     }
+}
+
+bool LineReader::canReadAgain() const
+{
+    struct stat status {};
+    return ::fstat(file_.get(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+void LineReader::readAgain()
+{
+    if (::lseek(file_.get(), 0, SEEK_SET) != 0)
+        throw SystemError(RunAction::ReadListing, path_, errno);
+    buffer_.clear();
+    bufferAt_ = 0;
+    endOfFile_ = false;
+    unended_ = false;
+    line_ = 0;
+}
+
+std::optional<std::uint64_t> LineReader::countLineEnds() const
+{
+    if (!canReadAgain())
+        return std::nullopt;
+    std::string block(kReadSize, '\0');
+    std::uint64_t ends = 0;
+    off_t at = 0;
+    for (ssize_t count = 0; (count = ::pread(file_.get(), block.data(), block.size(), at)) != 0; at += count) {
+        if (count < 0 && errno == EINTR)
+            count = 0;
+        else if (count < 0)
+            return std::nullopt;
+        ends += static_cast<std::uint64_t>(std::count(block.data(), block.data() + count, '\n'));
+    }
+    return ends;
 }
 
 // md5sum -z ends its lines with NUL; no report or manifest line holds one.

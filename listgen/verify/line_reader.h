@@ -3,7 +3,9 @@
 #include "listgen/common/file_descriptor.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <exception>
+#include <optional>
 #include <string>
 
 namespace listgen {
@@ -32,6 +34,8 @@ enum class ListingProblem {
     PathNoFolderCanHold,
     NoChecksumLine,
     ListedTwice,
+    // More rows than the listing it is compared with could have.
+    MoreRowsThanWanted,
 };
 
 struct ListingFailure {
@@ -72,6 +76,13 @@ public:
     void allowCarriageReturns() { carriageReturnsAllowed_ = true; }
     // Throws ReportFormatError naming the file and the line read last (from 1).
     [[noreturn]] void refuse(ListingProblem problem) const;
+    // A file can be read again from its start, and its lines counted without reading them
+    // as lines; a pipe cannot.
+    bool canReadAgain() const;
+    // Starts again at the first line; throws SystemError when that cannot be done.
+    void readAgain();
+    // The line ends in the whole file, an upper bound on its lines; none for a pipe.
+    std::optional<std::uint64_t> countLineEnds() const;
     const std::string& path() const noexcept { return path_; }
 
 private:

@@ -1,8 +1,8 @@
 #include "listgen/verify/listing_fingerprint.h"
 
-#include <openssl/evp.h>
+#include "listgen/common/digest_failure.h"
 
-#include <stdexcept>
+#include <openssl/evp.h>
 
 namespace listgen {
 
@@ -17,7 +17,7 @@ ListingFingerprint::ListingFingerprint()
 {
     if (!names_ || !digests_ || EVP_DigestInit_ex2(names_.get(), EVP_sha256(), nullptr) != 1 ||
         EVP_DigestInit_ex2(digests_.get(), EVP_sha256(), nullptr) != 1)
-        throw std::runtime_error("cannot set up SHA-256: OpenSSL has no SHA-256 implementation");
+        throwDigestSetUpFailure("SHA256");
 }
 
 void ListingFingerprint::add(const ReportRow& row)

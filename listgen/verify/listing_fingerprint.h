@@ -22,7 +22,7 @@ public:
         friend bool operator==(const Value&, const Value&) = default;
     };
 
-    // Throws std::runtime_error when OpenSSL has no SHA-256.
+    // Throws SystemError when OpenSSL cannot set up SHA-256.
     ListingFingerprint();
 
     // A row with its own digest.

@@ -15,6 +15,8 @@ public:
     ReportReader(LineReader lines, const std::string& firstLine);
 
     bool next(ReportRow& row) override;
+    // Every row but the first takes a line of its own, after the title line.
+    std::optional<std::uint64_t> mostRows() const override { return lines_.countLineEnds(); }
 
 private:
     // The next line, which must have its line end.

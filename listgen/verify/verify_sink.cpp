@@ -1,6 +1,7 @@
 #include "listgen/verify/verify_sink.h"
 
 #include "listgen/common/entry_file.h"
+#include "listgen/common/system_error.h"
 #include "listgen/common/unicode_text.h"
 #include "listgen/walk/rel_name.h"
 #include "listgen/walk/walk_order.h"
@@ -36,8 +37,9 @@ bool mayBeListing(int fd)
 constexpr std::uint64_t kShortestListingLine = 35;
 
 // What a file the report does not list holds, when it reads as a report or a manifest. One too
-// short to list the `rowsRead` rows read so far cannot list the report's rows.
-std::optional<ListingFingerprint::Value> listingIn(const Entry& entry, std::uint64_t rowsRead)
+// short to list the `rowsRead` rows read so far, or with more rows than `mostRows`, cannot list
+// the report's rows; it is left as soon as that shows, so it is never held whole.
+std::optional<ListingFingerprint::Value> listingIn(const Entry& entry, std::uint64_t rowsRead, std::uint64_t mostRows)
 {
     if (entry.facts.size == 0 || entry.facts.size + 1 < kShortestListingLine * rowsRead)
         return std::nullopt;
@@ -47,13 +49,17 @@ std::optional<ListingFingerprint::Value> listingIn(const Entry& entry, std::uint
     if (!file.valid() || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) || !mayBeListing(file.get()))
         return std::nullopt;
     try {
-        const std::unique_ptr<RowReader> reader = openRowReader(std::move(file), entry.path);
+        const std::unique_ptr<RowReader> reader = openRowReader(std::move(file), entry.path, mostRows);
         ListingFingerprint listing;
         ReportRow row;
-        while (reader->next(row))
-            listing.add(row);
+        for (std::uint64_t rows = 0; reader->next(row); listing.add(row)) {
+            if (++rows > mostRows)
+                return std::nullopt;
+        }
         return listing.finish();
-    } catch (const std::exception&) {
+    } catch (const ReportFormatError&) {
+        return std::nullopt;
+    } catch (const SystemError&) {
         return std::nullopt;
     }
 }
@@ -95,6 +101,7 @@ VerifySink::VerifySink(RowReader& report, std::string strRoot, const ExcludeFilt
     , excludes_(excludes)
     , progress_(progress)
     , outcome_(outcome)
+    , mostRows_(report.mostRows().value_or(~std::uint64_t{0}))
 {
     if (report_.digests() == DigestKind::Sha256)
         treeSha256_.emplace();
@@ -146,7 +153,7 @@ void VerifySink::compare(const Entry& entry, std::string_view relative)
 {
     const ReportRow* row = currentRow();
     if (row == nullptr || row->relName != relative) {
-        newFiles_.push_back({std::string(relative), listingIn(entry, rowsRead_)});
+        newFiles_.push_back({std::string(relative), listingIn(entry, rowsRead_, mostRows_)});
         return;
     }
     ++outcome_.rowsChecked;

@@ -50,6 +50,8 @@ private:
     ListingFingerprint treeMd5_;
     std::optional<ListingFingerprint> treeSha256_;
     std::uint64_t rowsRead_ = 0;
+    // As many rows as the report may have: more, and a file cannot list them.
+    std::uint64_t mostRows_;
     std::vector<NewFile> newFiles_;
     Progress totals_;
 };

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -59,6 +60,14 @@ TEST_F(BatchTest, OutputDashWritesTheReportToStandardOutput)
     EXPECT_TRUE(result.output.starts_with("<html><head><title>T</title>\r\n"));
     EXPECT_TRUE(result.output.ends_with("</body></html>\r\n"));
     EXPECT_EQ(namesIn(folder / "out"), "");
+    // Standard output that is the manifest, as "> FILE" makes it: one file, two outputs.
+    const std::string sums = folder / "out/sums";
+    const ChildResult twice = runVaskerelAfter(
+        [&] { ::dup2(::open(sums.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644), STDOUT_FILENO); },
+        {"-q", "-i", input(), "-o", "/dev/stdout", "--checksums", sums});
+    EXPECT_EQ(exitAndErrors(twice), "exit 1: vaskerel: cannot write " + sums +
+                                        ": two of the outputs (report and manifests) would be the same file\n");
+    EXPECT_EQ(readFile(sums), "");
 }
 
 TEST_F(BatchTest, UsageErrorIsTwoLinesAndHelpPrintsTheUsage)

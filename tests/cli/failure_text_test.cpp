@@ -21,17 +21,19 @@ TEST(FailureText, NamesActionPathReasonAndWhatTheToolDoes)
 {
     listgen::RunFailure failure{listgen::RunAction::WriteOutput, "/r/a\x1b.htm",
                                 std::make_error_code(std::errc::permission_denied),
-                                listgen::FailureHint::OutputFolderMustBeWritable, {}};
+                                listgen::FailureHint::OutputFolderMustBeWritable, {}, {}};
     EXPECT_EQ(vaskerel::failureText(failure),
               "cannot write /r/a\\x1B.htm: Permission denied; the report is written as a new file beside the old one "
               "and then put in its place, so its folder must be writable");
     failure = {listgen::RunAction::SyncOutputFolder, "/r/a.htm", std::make_error_code(std::errc::io_error),
-               listgen::FailureHint::InPlaceButNotSynced, {}};
+               listgen::FailureHint::InPlaceButNotSynced, {}, {}};
     EXPECT_EQ(vaskerel::failureText(failure), "cannot sync the folder of /r/a.htm: Input/output error; the new report "
                                               "is in place, but may not survive a crash");
-    failure = {listgen::RunAction::WriteOutput, "/r/a.htm", RunError::ReportReadOnly, listgen::FailureHint::None, {}};
-    EXPECT_EQ(vaskerel::failureText(failure), "cannot write /r/a.htm: the report is read-only");
-    failure = {listgen::RunAction::Run, "/r/a.htm", RunError::Unexpected, listgen::FailureHint::None, "no MD5 here"};
+    failure = {listgen::RunAction::WriteOutput, "/r/a.htm", std::make_error_code(std::errc::device_or_resource_busy),
+               listgen::FailureHint::PartlyInPlace, {}, {"/r/a.md5"}};
+    EXPECT_EQ(vaskerel::failureText(failure), "cannot write /r/a.htm: Device or resource busy; these new outputs could "
+                                              "not be taken back and are in place: /r/a.md5");
+    failure = {listgen::RunAction::Run, "/r/a.htm", RunError::Unexpected, listgen::FailureHint::None, "no MD5 here", {}};
     EXPECT_EQ(vaskerel::failureText(failure), "no MD5 here");
 }
 

@@ -92,8 +92,8 @@ TEST_F(FaultLayerTest, AStopSignalEndsARunThatHangsInARead)
         const ChildResult result = program.wait();
         const auto took = std::chrono::steady_clock::now() - signalled;
         EXPECT_EQ(exitAndErrors(result), "exit 143: vaskerel: stopped; the report was not written\n");
-        // A minute of hanging read is what it would take otherwise.
-        EXPECT_LT(took, std::chrono::seconds(10));
+        // The read hangs for a minute, deaf to signals; the process started must not wait for it.
+        EXPECT_LT(took, std::chrono::seconds(3));
         EXPECT_EQ(readFile(folder / "out/list.htm"), "old report");
         EXPECT_EQ(namesIn(folder / "out"), "list.htm\n");
     }

@@ -165,3 +165,36 @@ TEST_F(FaultTest, LowLimitsOnOpenFilesAndMemoryGiveTheSameReport)
         EXPECT_EQ(readFile(output()), expected) << result.errors;
     }
 }
+
+// Whatever the limits leave, a run ends complete or in one line that says why, never in a
+// crash: no other process or thread at all, and address spaces across the band where
+// threads, buffers and OpenSSL stop fitting one after another.
+TEST_F(FaultTest, EveryLimitEndsCompleteOrInOneLine)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "sanitizers need more address space and threads than these limits leave";
+#endif
+    folder.openToEveryone();
+    ::chmod((folder / "out").c_str(), 0777);
+    writeFile(folder / "in/large", std::string(std::size_t{3} << 20, 'l'));
+    const ChildResult plain = runProgram(command());
+    ASSERT_EQ(plain.exitCode, 0) << plain.errors;
+    const std::string expected = readFile(output());
+    std::vector<ChildLimits> limits = {{.unprivileged = true, .processes = 1}};
+    for (long long megabytes = 60; megabytes <= 140; megabytes += 16)
+        limits.push_back({.addressSpace = megabytes * 1'000'000});
+    for (const ChildLimits& limit : limits) {
+        writeFile(output(), kOldReport);
+        ::chmod(output().c_str(), 0666);
+        const ChildResult result =
+            runVaskerel({"--input", input(), "--output", output()}, limit, folder.path().string());
+        const std::string report = readFile(output());
+        SCOPED_TRACE(testing::Message() << limit.addressSpace << " bytes: " << exitAndErrors(result));
+        const bool oneLine = std::count(result.errors.begin(), result.errors.end(), '\n') == 1;
+        // Below some limit the system's loader cannot map the libraries, and says so itself.
+        const bool loaderRefused = result.exitCode == 127 && result.errors.find("error while loading") != std::string::npos;
+        EXPECT_TRUE((result.exitCode == 0 && report == expected) ||
+                    ((result.exitCode == 1 || loaderRefused) && oneLine && report == kOldReport));
+        EXPECT_TRUE(result.exitCode == 0 || limit.processes != 1) << "without threads, the run goes on alone";
+    }
+}

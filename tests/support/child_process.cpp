@@ -40,7 +40,7 @@ void refuseSystemCalls(const ChildLimits& limits)
         program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | error));
     };
     if (limits.withoutIoUring)
-        refuse(__NR_io_uring_setup, ENOSYS);
+        refuse(__NR_io_uring_enter, EPERM);
     if (limits.failingClose)
         refuse(__NR_close, EIO);
     if (limits.failingFsync)
@@ -224,10 +224,9 @@ void RunningProgram::signal(int number) const
 
 bool RunningProgram::waitUntilReading(const std::string& path) const
 {
-    const std::string process = "/proc/" + std::to_string(pid_);
     // Files opened through io_uring sit in its table of registered files, which fdinfo lists.
     const auto registered = [&](const std::filesystem::path& fd) {
-        std::ifstream info(process + "/fdinfo/" + fd.filename().string());
+        std::ifstream info(fd.parent_path().parent_path() / "fdinfo" / fd.filename());
         for (std::string line; std::getline(info, line);) {
             if (line.ends_with(": " + path))
                 return true;
@@ -235,11 +234,18 @@ bool RunningProgram::waitUntilReading(const std::string& path) const
         return false;
     };
     for (int attempt = 0; attempt < 3000; ++attempt) {
-        std::error_code error;
-        for (const auto& entry : std::filesystem::directory_iterator(process + "/fd", error)) {
-            const std::filesystem::path target = std::filesystem::read_symlink(entry.path(), error);
-            if (target == path || (target == "anon_inode:[io_uring]" && registered(entry.path())))
-                return true;
+        // The run goes on in a child of the process started.
+        std::vector<std::string> processes = {std::to_string(pid_)};
+        std::ifstream children("/proc/" + processes[0] + "/task/" + processes[0] + "/children");
+        for (std::string child; children >> child;)
+            processes.push_back(child);
+        for (const std::string& process : processes) {
+            std::error_code error;
+            for (const auto& entry : std::filesystem::directory_iterator("/proc/" + process + "/fd", error)) {
+                const std::filesystem::path target = std::filesystem::read_symlink(entry.path(), error);
+                if (target == path || (target == "anon_inode:[io_uring]" && registered(entry.path())))
+                    return true;
+            }
         }
         ::usleep(10000);
     }

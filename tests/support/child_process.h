@@ -17,7 +17,7 @@ struct ChildLimits {
     long long processes = -1; // binds only a user other than root, so use with `unprivileged`
     // A seccomp filter makes these system calls fail, as some file systems and containers do.
     bool withoutUnnamedFiles = false; // openat with O_TMPFILE: EOPNOTSUPP
-    bool withoutIoUring = false;      // io_uring_setup: ENOSYS
+    bool withoutIoUring = false;      // io_uring_enter: EPERM (a ring is set up, never entered)
     bool failingClose = false;        // close: EIO, as NFS reports a write it could not make
     bool failingFsync = false;        // fsync (not fdatasync): EIO, as a failing disk does
 };

@@ -50,11 +50,11 @@ TEST(PartialReportText, EveryCauseOfTheToolHasJapaneseWords)
 TEST(NotWrittenText, NamesThePathShownSafelyAndKeepsUnknownErrorsWhole)
 {
     listgen::Outcome outcome;
-    outcome.failure = listgen::RunFailure{listgen::RunAction::WriteOutput, "/tmp/a: b\x1b.htm", listgen::RunError::NotARegularFile, {}, {}};
+    outcome.failure = listgen::RunFailure{listgen::RunAction::WriteOutput, "/tmp/a: b\x1b.htm", listgen::RunError::NotARegularFile, {}, {}, {}};
     EXPECT_TRUE(vaskerel::notWrittenText(outcome).endsWith(
         "「/tmp/a: b\\x1B.htm」に書き込めません。\n理由: 通常のファイルではありません"));
     outcome.failure = listgen::RunFailure{listgen::RunAction::Run, "/r/out.htm", listgen::RunError::Unexpected,
-                                          listgen::FailureHint::None, "cannot start an MD5 digest"};
+                                          listgen::FailureHint::None, "cannot start an MD5 digest", {}};
     EXPECT_TRUE(vaskerel::notWrittenText(outcome).endsWith("\n\n内部エラー: cannot start an MD5 digest"));
 }
 
@@ -62,14 +62,14 @@ TEST(NotWrittenText, ReadOnlyReportSaysSoAndNotThatTheFolderMustBeWritable)
 {
     const QString folderSentence = "出力先のフォルダーに書き込めなければなりません";
     listgen::Outcome outcome;
-    outcome.failure = listgen::RunFailure{listgen::RunAction::WriteOutput, "/r/out.htm", listgen::RunError::ReportReadOnly, {}, {}};
+    outcome.failure = listgen::RunFailure{listgen::RunAction::WriteOutput, "/r/out.htm", listgen::RunError::ReportReadOnly, {}, {}, {}};
     const QString readOnly = vaskerel::notWrittenText(outcome);
     EXPECT_TRUE(readOnly.endsWith("「/r/out.htm」に書き込めません。\n理由: レポートが読み取り専用です"))
         << readOnly.toStdString();
     EXPECT_FALSE(readOnly.contains(folderSentence));
     outcome.failure = listgen::RunFailure{listgen::RunAction::WriteOutput, "/r/out.htm",
                                           std::make_error_code(std::errc::permission_denied),
-                                          listgen::FailureHint::OutputFolderMustBeWritable, {}};
+                                          listgen::FailureHint::OutputFolderMustBeWritable, {}, {}};
     EXPECT_TRUE(vaskerel::notWrittenText(outcome).contains(folderSentence));
 }
 

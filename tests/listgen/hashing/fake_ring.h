@@ -136,7 +136,7 @@ private:
         switch (request.kind) {
         case Kind::Measure:
             return ::statx(request.folderFd, request.name.c_str(), request.follow ? 0 : AT_SYMLINK_NOFOLLOW,
-                           STATX_TYPE | STATX_SIZE | STATX_INO, request.status) == 0
+                           STATX_BASIC_STATS, request.status) == 0
                        ? 0
                        : -errno;
         case Kind::Open: {

@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -280,6 +281,35 @@ TEST(Readers, NeverOpenAFifoThatANameWasSwappedFor)
         EXPECT_FALSE(opened()) << "the io_uring reader opened the FIFO";
     }
     ::close(watch);
+}
+
+// A write in place that keeps the size shows only in the file's times: both readers measure
+// the file again after reading it, and leave it out.
+TEST(Readers, LeaveOutAFileRewrittenInPlaceWhileRead)
+{
+    TempFolder folder;
+    makeSparseFile(folder / "big", off_t{1} << 29);
+    const auto hashWhileWritten = [&](const std::function<void(std::vector<Entry>&)>& hash) {
+        std::vector<Entry> entries = entriesFor(folder, {"big"});
+        std::thread writer([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            const int fd = ::open((folder / "big").c_str(), O_WRONLY | O_CLOEXEC);
+            EXPECT_EQ(::pwrite(fd, "x", 1, off_t{1} << 28), 1);
+            ::close(fd);
+        });
+        hash(entries);
+        writer.join();
+        return outcomesOf(entries);
+    };
+    const std::vector<std::string> leftOut = {"unreadable: ChangedWhileRead"};
+    EXPECT_EQ(hashWhileWritten([](std::vector<Entry>& entries) { listgen::FileHasher(kGoOn).hash(entries); }), leftOut);
+    if (listgen::UringRing::available()) {
+        Reader reader;
+        EXPECT_EQ(hashWhileWritten([&](std::vector<Entry>& entries) {
+                      UringHasher::create(kGoOn, reader.progress, reader.pace)->hash(entries);
+                  }),
+                  leftOut);
+    }
 }
 
 // SHA-256 comes from the same bytes as MD5, through whole reads and streams alike; OpenSSL's

@@ -11,9 +11,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <sys/mount.h>
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 
@@ -115,36 +118,40 @@ TEST_F(ReportFileTest, ReplacedReportKeepsItsModeAndANewOneGetsTheUmask)
     }
 }
 
-// A report that somebody else put there hands neither its owner nor its mode down: they could
-// read the listing or rewrite its digests. In a shared sticky folder it is not replaced at all.
-TEST_F(ReportFileTest, AnOldReportOfAnotherUserHandsNothingDownAndInASharedFolderStays)
+// A report that somebody else put there hands its owner down to nobody, and its mode only
+// where that is narrower: they could read the listing or rewrite its digests. In a shared
+// sticky folder it is not replaced at all.
+TEST_F(ReportFileTest, AnOldReportOfAnotherUserHandsOnlyItsPrivacyDownAndInASharedFolderStays)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to give files other owners";
     constexpr uid_t kOther = 65534;
     const UmaskGuard guard(022);
-    const auto plant = [&](const std::string& path, uid_t owner) {
+    const auto plant = [&](const std::string& path, uid_t owner, mode_t mode) {
         writeFile(path, "planted");
-        ::chmod(path.c_str(), 0600);
+        ::chmod(path.c_str(), mode);
         ASSERT_EQ(::chown(path.c_str(), owner, owner), 0);
     };
-    plant(folder / "r.htm", kOther);
-    ReportFile(folder / "r.htm").commit();
-    struct stat status {};
-    ::stat((folder / "r.htm").c_str(), &status);
-    EXPECT_EQ(status.st_uid, 0U);
-    EXPECT_EQ(status.st_mode & 07777, 0644U);
+    for (const auto& [planted, written] : {std::pair{0600U, 0600U}, std::pair{0777U, 0644U}}) {
+        plant(folder / "r.htm", kOther, planted);
+        ReportFile(folder / "r.htm").commit();
+        struct stat status {};
+        ::stat((folder / "r.htm").c_str(), &status);
+        EXPECT_EQ(status.st_uid, 0U);
+        EXPECT_EQ(status.st_mode & 07777, written) << planted;
+    }
 
     const std::string shared = folder / "shared";
     std::filesystem::create_directory(shared);
     ::chmod(shared.c_str(), 01777);
-    plant(shared + "/r.htm", kOther);
+    plant(shared + "/r.htm", kOther, 0600);
     EXPECT_EQ(failureOf([&] { ReportFile(shared + "/r.htm").commit(); }),
               "write " + shared + "/r.htm: ForeignFileInSharedFolder");
     EXPECT_EQ(readFile(shared + "/r.htm"), "planted");
     // The folder's owner may put it there; then it is that owner's report, kept as it was.
     ASSERT_EQ(::chown(shared.c_str(), kOther, kOther), 0);
     ReportFile(shared + "/r.htm").commit();
+    struct stat status {};
     ::stat((shared + "/r.htm").c_str(), &status);
     EXPECT_EQ(status.st_uid, kOther);
     EXPECT_EQ(status.st_mode & 07777, 0600U);
@@ -178,23 +185,38 @@ TEST_F(ReportFileTest, OutputLinkKeepsTheLinkAndReplacesItsTarget)
               "write " + (folder / "self") + ": Too many levels of symbolic links");
 }
 
-TEST_F(ReportFileTest, LinkOfAnotherUserInASharedStickyFolderIsNotFollowed)
+// A link another user made leads the report only where that user could write it, and in a
+// shared sticky folder only when they own the folder, as the kernel has it.
+TEST_F(ReportFileTest, LinkOfAnotherUserLeadsOnlyWhereThatUserCouldWrite)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to give the link another owner";
+    constexpr uid_t kOther = 65534;
+    folder.openToEveryone();
     const std::string shared = folder / "shared";
     std::filesystem::create_directory(shared);
     ::chmod(shared.c_str(), 01777);
-    writeFile(folder / "victim", "precious");
-    std::filesystem::create_symlink(folder / "victim", shared + "/report.htm");
-    ASSERT_EQ(::lchown((shared + "/report.htm").c_str(), 65534, 65534), 0);
+    // Root's own file, in a folder only root may write.
+    const std::string victim = folder / "root/victim";
+    writeFile(victim, "precious");
+    ::chmod((victim).c_str(), 0600);
+    std::filesystem::create_symlink(victim, shared + "/report.htm");
+    ASSERT_EQ(::lchown((shared + "/report.htm").c_str(), kOther, kOther), 0);
     EXPECT_EQ(failureOf([&] { ReportFile report(shared + "/report.htm"); }),
               "write " + shared + "/report.htm: ForeignLinkInSharedFolder");
-    EXPECT_EQ(readFile(folder / "victim"), "precious");
-    // The folder's owner may plant links there, as the kernel allows.
-    ASSERT_EQ(::chown(shared.c_str(), 65534, 65534), 0);
-    ReportFile(shared + "/report.htm").commit();
-    EXPECT_EQ(readFile(folder / "victim"), "");
+    ASSERT_EQ(::chown(shared.c_str(), kOther, kOther), 0);
+    EXPECT_EQ(failureOf([&] { ReportFile report(shared + "/report.htm"); }),
+              "write " + shared + "/report.htm: ForeignLinkToOthersFile");
+    EXPECT_EQ(readFile(victim), "precious");
+    // To a file of their own, or into a folder they may write, it is followed.
+    ASSERT_EQ(::chown((victim).c_str(), kOther, kOther), 0);
+    EXPECT_EQ(failureOf([&] { ReportFile(shared + "/report.htm").commit(); }), "no error");
+    EXPECT_EQ(readFile(victim), "");
+    std::filesystem::remove(shared + "/report.htm");
+    std::filesystem::create_symlink("new.htm", shared + "/report.htm");
+    ASSERT_EQ(::lchown((shared + "/report.htm").c_str(), kOther, kOther), 0);
+    EXPECT_EQ(failureOf([&] { ReportFile(shared + "/report.htm").commit(); }), "no error");
+    EXPECT_TRUE(std::filesystem::exists(shared + "/new.htm"));
 }
 
 TEST_F(ReportFileTest, OutputThatNamesAnOpenStreamIsWrittenIntoIt)
@@ -326,12 +348,13 @@ TEST_F(ReportFileTest, TemporaryFilesOfKilledRunsAreRemovedAndNoOtherOne)
     }
     char byte = 0;
     ASSERT_EQ(::read(fromChild[0], &byte, 1), 1);
+    // Where unnamed temporary files can be had, a run removes named ones all the same.
     const auto nextRun = runInChild([&] {
         ReportFile report(folder / "r.htm");
         report.append("new");
         report.commit();
         return namesIn(folder.path());
-    }, named);
+    });
     (void)!::write(toChild[1], &byte, 1);
     ::waitpid(living, nullptr, 0);
     for (const int fd : {toChild[0], toChild[1], fromChild[0], fromChild[1]})
@@ -340,6 +363,25 @@ TEST_F(ReportFileTest, TemporaryFilesOfKilledRunsAreRemovedAndNoOtherOne)
     EXPECT_NE(nextRun.output.find(".vaskerel-0123456789abcdef.tmp\n"), std::string::npos);
     EXPECT_EQ(std::count(nextRun.output.begin(), nextRun.output.end(), '\n'), 3) << "the living run's file stays";
     EXPECT_EQ(readFile(folder / "r.htm"), "new");
+}
+
+// An output that cannot be renamed into place after another was (a report that is a mount
+// point) takes that one back: every old file stays.
+TEST_F(ReportFileTest, ARenameThatFailsTakesBackTheOutputsPutInPlaceBeforeIt)
+{
+    writeFile(folder / "sums.md5", "old sums");
+    writeFile(folder / "r.htm", "old report");
+    writeFile(folder / "elsewhere", "mounted");
+    if (::mount((folder / "elsewhere").c_str(), (folder / "r.htm").c_str(), nullptr, MS_BIND, nullptr) != 0)
+        GTEST_SKIP() << "cannot bind-mount here: " << std::strerror(errno);
+    ReportFile sums(folder / "sums.md5");
+    ReportFile report(folder / "r.htm");
+    sums.append("new sums");
+    EXPECT_EQ(failureOf([&] { ReportFile::commitTogether({&sums, &report}); }),
+              "write " + (folder / "r.htm") + ": Device or resource busy");
+    ::umount2((folder / "r.htm").c_str(), MNT_DETACH);
+    EXPECT_EQ(readFile(folder / "sums.md5"), "old sums");
+    EXPECT_EQ(readFile(folder / "r.htm"), "old report");
 }
 
 TEST_F(ReportFileTest, UnfinishedNamedTemporaryIsRemovedForAProcessThatEndsWithoutIt)
