@@ -110,9 +110,10 @@ std::string failureText(const listgen::RunFailure& failure)
 {
     if (failure.code == listgen::RunError::Unexpected)
         return failure.detail;
-    std::string text = withValue(actionText(failure.action), shown(failure.path));
-    if (failure.path.empty() && text.ends_with(' '))
-        text.pop_back();
+    // A run that fails before it reaches any file (memory, threads) has no name to give.
+    std::string text = failure.path.empty() && failure.action == listgen::RunAction::Run
+                           ? std::string(tr("cannot run"))
+                           : withValue(actionText(failure.action), shown(failure.path));
     text += ": " + reasonText(failure.code);
     if (const char* hint = hintText(failure.hint))
         text.append("; ").append(hint);
