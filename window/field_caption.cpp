@@ -3,6 +3,7 @@
 #include "window/caption_fit.h"
 
 #include <QFontInfo>
+#include <QFontMetricsF>
 #include <QLineEdit>
 #include <QPainter>
 #include <QStyle>
@@ -18,8 +19,9 @@ namespace {
 constexpr double kMarginBeforeField = 0.25;
 
 // Where `field` draws the baseline of its text, in its own coordinates: centred in its
-// contents, as QLineEdit centres it.
-int textBaseline(const QLineEdit& field)
+// contents, as QLineEdit centres it; QLineEdit places its line by the rounded ascent but draws
+// at the exact one, a difference that shows at fractional device pixel ratios.
+double textBaseline(const QLineEdit& field)
 {
     QStyleOptionFrame option;
     option.initFrom(&field);
@@ -29,7 +31,8 @@ int textBaseline(const QLineEdit& field)
     const QRect contents =
         field.style()->subElementRect(QStyle::SE_LineEditContents, &option, &field).marginsRemoved(field.textMargins());
     const QFontMetrics metrics = field.fontMetrics();
-    return contents.y() + (contents.height() - metrics.height() + 1) / 2 + metrics.ascent();
+    const double ascent = QFontMetricsF(field.font(), &field).ascent();
+    return contents.y() + (contents.height() - metrics.height() + 1) / 2 + metrics.ascent() + ascent - std::round(ascent);
 }
 
 } // namespace

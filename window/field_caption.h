@@ -22,7 +22,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    int baseline_ = 0;
+    double baseline_ = 0;
 };
 
 } // namespace vaskerel
