@@ -84,6 +84,7 @@ other_box() {
 }
 
 has_visible() { [ -n "$(visible "$1")" ]; }
+none_visible() { [ -z "$(visible "$1")" ]; }
 has_other_box() { [ -n "$(other_box "$1")" ]; }
 app_ended() { test -s "$work/app.status"; }
 
@@ -168,7 +169,7 @@ tail -c 200 "$work/out.htm" 2>/dev/null | grep -q '</html>' ||
 grep -q '>large</a></td><td>[0-9]*</td>' "$work/out.htm" || fail "the report does not list the large file"
 xdotool windowactivate --sync "$done_box"
 xdotool key Return
-wait_for 60 test -z "$(visible '^Vaskerel$')" || fail "the result box did not close on Enter"
+wait_for 60 none_visible '^Vaskerel$' || fail "the result box did not close on Enter"
 close_main
 wait_for 60 app_ended || fail "the process did not end after its window closed"
 status=$(cat "$work/app.status")
@@ -236,7 +237,7 @@ drag_onto() {
     xdotool mouseup 1
     wait_for 60 grep -q dropped "$work/drag.log" || fail "the drag did not end: $(cat "$work/drag.log")"
     kill "$source_pid"
-    wait_for 60 test -z "$(visible '^drag source$')" || fail "the drag source stayed"
+    wait_for 60 none_visible '^drag source$' || fail "the drag source stayed"
 }
 
 # Closes the one box titled "Vaskerel" with Enter, after it showed; $1 says what it was for.
@@ -245,7 +246,7 @@ close_box() {
     shot "box $1"
     xdotool windowactivate --sync "$(visible '^Vaskerel$' | head -n 1)"
     xdotool key Return
-    wait_for 60 test -z "$(visible '^Vaskerel$')" || fail "the box $1 did not close on Enter"
+    wait_for 60 none_visible '^Vaskerel$' || fail "the box $1 did not close on Enter"
 }
 
 if [ -n "$drag_source" ]; then
@@ -271,7 +272,7 @@ confirm_in_dialog() {
     xdotool key ctrl+a
     xdotool type --delay 20 "$1"
     xdotool key Return
-    wait_for 60 test -z "$(visible "$dialog_title")" || fail "the file dialog did not take $1 on Enter"
+    wait_for 60 none_visible "$dialog_title" || fail "the file dialog did not take $1 on Enter"
 }
 
 step="4, the output dialog's start folder"
@@ -286,7 +287,7 @@ xdotool key --delay 50 Tab Tab space
 wait_for 60 has_visible "$dialog_title" || fail "the folder dialog did not open"
 xdotool windowactivate --sync "$(visible "$dialog_title" | head -n 1)"
 xdotool key Escape
-wait_for 60 test -z "$(visible "$dialog_title")" || fail "the folder dialog did not close on Esc"
+wait_for 60 none_visible "$dialog_title" || fail "the folder dialog did not close on Esc"
 # Tab: the output "..."; a bare name typed over the one it shows.
 xdotool key --delay 50 Tab space
 wait_for 60 has_visible "$dialog_title" || fail "the output dialog did not open"
