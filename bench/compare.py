@@ -3,6 +3,12 @@
 running the tools in turn within every round, and prints medians, ratios, peak RSS and each
 tree's floor: the time below which no tool can go on this machine, measured in the same run.
 
+Warm floor: the larger of the tree's largest file at the fastest one-stream MD5 rate, and the
+CPU time of copying the tree out of the page cache (`xargs -0 -P<cores> cat > /dev/null`) plus
+its bytes at the best rate of one core's MD5 lanes, spread over the cores. The two MD5 rates are
+what vaskerel measured of its kernels (its rate cache) or, for one stream, OpenSSL on one core,
+whichever is faster. Cold floor: `xargs -0 -P8 -n20 cat > /dev/null` after dropping the caches.
+
 Every peer gets exactly the entries vaskerel lists (regular files and links to them, as
 `find -xtype f` gives them, walked by find within each timed run as vaskerel walks the tree
 itself), so a system folder with links compares like for like.
@@ -13,12 +19,15 @@ import statistics
 import subprocess
 import sys
 import tempfile
+import time
 
 
 def run(command, cwd=None):
     """Runs a command; returns (seconds, user + system seconds, peak RSS in KiB)."""
     if cwd is not None:
         command = ["env", "-C", cwd] + command
+    if isinstance(command, str):
+        command = ["sh", "-c", command]
     # GNU time starts the command from its own small process: a child of this interpreter
     # would count the interpreter's memory, which it has until exec, as its own peak.
     with tempfile.NamedTemporaryFile("r") as measured:
@@ -54,6 +63,42 @@ def warm(list0):
     subprocess.run(f"xargs -0 cat < '{list0}' > /dev/null", shell=True, check=True)
 
 
+def kernel_rates(cache):
+    """From vaskerel's rate cache: the fastest lane of any kernel, and the best rate of one
+    core with every lane of a kernel busy, in bytes per second."""
+    with open(os.path.join(cache, "vaskerel", "md5-kernel-rates")) as rates:
+        kernels = [line.split() for line in rates.read().splitlines()[1:]]
+    return (max(float(rate) for _, _, rate in kernels),
+            max(int(lanes) * float(rate) for _, lanes, rate in kernels))
+
+
+def reader_shares(command, env):
+    """Runs vaskerel, sampling its threads' CPU every few milliseconds; returns each reader
+    thread's share of the readers' CPU, largest first."""
+    process = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    ticks = {}
+    while process.poll() is None:
+        try:
+            # The run itself is a child of the process started, which waits for it.
+            with open(f"/proc/{process.pid}/task/{process.pid}/children") as children:
+                pids = [process.pid] + [int(pid) for pid in children.read().split()]
+            for pid, task in ((pid, task) for pid in pids for task in os.listdir(f"/proc/{pid}/task")):
+                with open(f"/proc/{pid}/task/{task}/stat") as stat:
+                    text = stat.read()
+                name = text[text.index("(") + 1:text.rindex(")")]
+                fields = text[text.rindex(")") + 2:].split()
+                # The kernel's io workers carry their reader's name for a moment as they start.
+                if name.startswith("reader"):
+                    ticks[task] = int(fields[11]) + int(fields[12])
+                else:
+                    ticks.pop(task, None)
+        except (FileNotFoundError, ProcessLookupError, ValueError):
+            pass
+        time.sleep(0.002)
+    total = sum(ticks.values())
+    return sorted((value / total for value in ticks.values()), reverse=True) if total else []
+
+
 def main():
     vaskerel, work, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
     trees = dict(argument.split("=", 1) for argument in sys.argv[4:])
@@ -64,25 +109,25 @@ def main():
     modes = ["warm"] + (["cold"] if os.geteuid() == 0 else [])
 
     info = {name: entries_of(path, lists) for name, path in trees.items()}
+    cache = os.path.join(work, "cache")
+    os.makedirs(cache, exist_ok=True)
+    os.environ["XDG_CACHE_HOME"] = cache
 
-    # The floor's two speeds: one OpenSSL stream on one core, and vaskerel's own throughput on
-    # many equal files, which keeps every lane of every core busy.
+    # The fastest one-stream rate: OpenSSL on one core, or vaskerel's fastest kernel lane.
     largest_file = max((os.path.join(trees["large"], name) for name in os.listdir(trees["large"])),
                        key=os.path.getsize)
     warm(info["large"][0])
     openssl = statistics.median(run(["taskset", "-c", "0", "openssl", "dgst", "-md5", largest_file])[0]
                                 for _ in range(runs))
-    stream_rate = os.path.getsize(largest_file) / openssl
-    lanes_tree = trees.pop("lanes")
-    lanes_info = info.pop("lanes")
+    run([vaskerel, "-i", trees["large"], "-o", report, "-q"])
+    fastest_lane, core_rate = kernel_rates(cache)
+    stream_rate = max(os.path.getsize(largest_file) / openssl, fastest_lane)
     small4k_tree = trees.pop("small4k", None)
     info.pop("small4k", None)
-    warm(lanes_info[0])
-    lanes_time = statistics.median(run([vaskerel, "-i", lanes_tree, "-o", report, "-q"])[0] for _ in range(runs))
-    lanes_rate = lanes_info[2] / lanes_time
 
     def tools_for(name):
         list0 = info[name][0]
+        per_md5sum = max(1, min(500, -(-info[name][1] // (4 * cores))))
         walk = f"find '{trees[name]}' -xtype f"
         # hashdeep and rhash read names line by line, so names with a line end are left to the others.
         lines = walk + " ! -name '*\n*'"
@@ -90,7 +135,8 @@ def main():
             "vaskerel": [vaskerel, "--input", trees[name], "--output", report, "--quiet"],
             "hashdeep": ["sh", "-c", f"{lines} | hashdeep -c md5 -f /dev/stdin"],
             "rhash": ["sh", "-c", f"{lines} | rhash --md5 --file-list=-"],
-            "md5sum": ["sh", "-c", f"{walk} -print0 | xargs -0 -P{cores} -n500 md5sum"],
+            # As many files per md5sum as keep every core busy: one each for a few large files.
+            "md5sum": ["sh", "-c", f"{walk} -print0 | xargs -0 -P{cores} -n{per_md5sum} md5sum"],
         }
         if name == "heavy":
             sums = os.path.join(work, "sums")
@@ -107,32 +153,42 @@ def main():
             tools["openssl, one core"] = ["sh", "-c", f"xargs -0 taskset -c 0 openssl dgst -md5 < '{list0}'"]
         return tools
 
+    # Besides the tools, each round copies the tree out of the page cache: warm, its CPU time
+    # counts into the floor; cold, its time is the floor.
+    copy = {"warm": "copy out of the page cache", "cold": "floor, cold"}
     results = {}
+    shares = {}
     for name in trees:
         tools = tools_for(name)
         for mode in modes:
-            samples = {tool: [] for tool in tools}
+            readers = cores if mode == "warm" else 8
+            batch = "" if mode == "warm" else "-n20 "
+            tools_and_copy = dict(tools, **{copy[mode]: f"xargs -0 -P{readers} {batch}cat < '{info[name][0]}' > /dev/null"})
+            samples = {tool: [] for tool in tools_and_copy}
             for _ in range(runs):
-                for tool, command in tools.items():
+                for tool, command in tools_and_copy.items():
                     if mode == "cold":
                         drop_caches()
                     else:
                         warm(info[name][0])
                     samples[tool].append(run(command))
             results[name, mode] = samples
+        if name == "two":
+            warm(info[name][0])
+            shares[name] = [reader_shares(tools["vaskerel"], os.environ) for _ in range(runs)]
     small4k = [run([vaskerel, "-i", small4k_tree, "-o", report, "-q"]) for _ in range(runs)] if small4k_tree else []
 
     print(f"\nmachine: {os.uname().sysname} {os.uname().release}, {cores} cores, "
           + open("/proc/cpuinfo").read().split("model name")[1].split(":")[1].split("\n")[0].strip())
     print(f"medians of {runs} runs, tools taking turns in every round; vaskerel at its defaults")
-    print(f"one OpenSSL MD5 stream: {stream_rate / 1e6:.0f} MB/s; vaskerel on many equal files, all cores: "
-          f"{lanes_rate / 1e6:.0f} MB/s\n")
+    print(f"fastest one-stream MD5: {stream_rate / 1e6:.0f} MB/s (OpenSSL on one core "
+          f"{os.path.getsize(largest_file) / openssl / 1e6:.0f}, vaskerel's fastest kernel lane {fastest_lane / 1e6:.0f}); "
+          f"best MD5 lanes of one core: {core_rate / 1e6:.0f} MB/s\n")
     print("| tree | files | MB | largest MB | cache | tool | seconds | CPU s | peak RSS MiB | vaskerel / tool |")
     print("|---|---|---|---|---|---|---|---|---|---|")
     for (name, mode), samples in results.items():
         _, count, total, largest = info[name]
         ours = statistics.median(s[0] for s in samples["vaskerel"])
-        floor = max(largest / stream_rate, total / lanes_rate)
         prefix = f"| {name} | {count} | {total / 1e6:.0f} | {largest / 1e6:.0f} | {mode} |"
         peers = {tool: statistics.median(s[0] for s in samples[tool]) for tool in samples}
         for tool, seconds in peers.items():
@@ -150,7 +206,12 @@ def main():
             print(f"{prefix} both manifests / sha256sum then md5sum | | | | {both / peers['sha256sum then md5sum']:.2f} |")
         print(f"{prefix} vaskerel / fastest peer | | | | {ours / fastest:.2f} |")
         if mode == "warm":
-            print(f"{prefix} floor | {floor:.2f} | | | {ours / floor:.2f} |")
+            copy_cpu = statistics.median(s[1] for s in samples[copy["warm"]])
+            floor = max(largest / stream_rate, (copy_cpu + total / core_rate) / cores)
+            print(f"{prefix} floor, warm | {floor:.2f} | | | {ours / floor:.2f} |")
+    for name, runs_shares in shares.items():
+        text = "; ".join(" / ".join(f"{share:.0%}" for share in run_shares) for run_shares in runs_shares)
+        print(f"\nreader threads' shares of the readers' CPU, {name} tree, warm, each run: {text}")
     if ("small", "warm") in results:
         cpu_small = statistics.median(s[1] for s in results["small", "warm"]["vaskerel"])
         print(f"\nvaskerel CPU time per file, warm small tree: {cpu_small / info['small'][1] * 1e6:.1f} µs")

@@ -6,7 +6,14 @@
                        200 MiB) in folders of up to 100, as real trees are: a few files hold
                        most of the bytes
   mixed N MIB SMALL    N files of MIB MiB among SMALL files of 0-64 KiB
+  files MIB...         one file of each size, in MiB (fractions allowed): large files alone
+  photos N             N files of 2-8 MB (log-uniform) in folders of 100, as a photo library
+  videos N             N files of 50-700 MB (log-uniform), each with a subtitle file and a
+                       thumbnail, as a video folder
+  pareto N             N files with Pareto sizes (shape 0.8, from 4 KiB, up to 512 MiB): with
+                       3,000 files the two largest hold 82 % of the bytes
 """
+import math
 import os
 import random
 import sys
@@ -72,16 +79,65 @@ def mixed_tree(root, count, size, small):
         write_random(os.path.join(folder, f"small{f:05d}"), generator.randint(0, 64 * 1024), pool, generator)
 
 
+def files_tree(root, sizes_mib):
+    os.makedirs(root, exist_ok=True)
+    generator = random.Random(2)
+    pool = os.urandom(4 * CHUNK)
+    for i, mib in enumerate(sizes_mib):
+        write_random(os.path.join(root, f"file{i}.bin"), int(mib * CHUNK), pool, generator)
+
+
+def photos_tree(root, count):
+    generator = random.Random(800)
+    pool = os.urandom(16 * CHUNK)
+    for f in range(count):
+        folder = os.path.join(root, f"{2020 + f // 100}")
+        os.makedirs(folder, exist_ok=True)
+        size = int(math.exp(generator.uniform(math.log(2e6), math.log(8e6))))
+        write_random(os.path.join(folder, f"IMG_{f:04d}.jpg"), size, pool, generator)
+
+
+def videos_tree(root, count):
+    os.makedirs(root, exist_ok=True)
+    generator = random.Random(24)
+    pool = os.urandom(16 * CHUNK)
+    for f in range(count):
+        size = int(math.exp(generator.uniform(math.log(50e6), math.log(700e6))))
+        write_random(os.path.join(root, f"clip{f:02d}.mp4"), size, pool, generator)
+        write_random(os.path.join(root, f"clip{f:02d}.srt"), generator.randint(20_000, 80_000), pool, generator)
+        write_random(os.path.join(root, f"clip{f:02d}.jpg"), generator.randint(100_000, 300_000), pool, generator)
+
+
+def pareto_tree(root, files):
+    sizes = random.Random(3017)
+    generator = random.Random(1)
+    pool = os.urandom(16 * CHUNK)
+    for f in range(files):
+        size = min(int(4096 / sizes.random() ** (1 / 0.8)), 512 * CHUNK)
+        folder = os.path.join(root, f"d{f // 100:02d}")
+        os.makedirs(folder, exist_ok=True)
+        write_random(os.path.join(folder, f"file{f:04d}"), size, pool, generator)
+
+
 if __name__ == "__main__":
     kind, root = sys.argv[1], sys.argv[2]
-    numbers = [int(value) for value in sys.argv[3:]]
-    if kind == "large":
-        large_tree(root, numbers[0], numbers[1] * CHUNK)
+    numbers = [float(value) for value in sys.argv[3:]]
+    counts = [int(value) for value in numbers]
+    if kind == "files":
+        files_tree(root, numbers)
+    elif kind == "photos":
+        photos_tree(root, counts[0])
+    elif kind == "videos":
+        videos_tree(root, counts[0])
+    elif kind == "pareto":
+        pareto_tree(root, counts[0])
+    elif kind == "large":
+        large_tree(root, counts[0], counts[1] * CHUNK)
     elif kind == "small":
-        small_tree(root, numbers[0], numbers[1], 8192)
+        small_tree(root, counts[0], counts[1], 8192)
     elif kind == "heavy":
-        heavy_tree(root, numbers[0])
+        heavy_tree(root, counts[0])
     elif kind == "mixed":
-        mixed_tree(root, numbers[0], numbers[1] * CHUNK, numbers[2])
+        mixed_tree(root, counts[0], counts[1] * CHUNK, counts[2])
     else:
         sys.exit(f"unknown tree kind {kind}")

@@ -1,8 +1,8 @@
 #include "listgen/check_files.h"
 
 #include "listgen/common/progress_meter.h"
-#include "listgen/hashing/hashing_plan.h"
-#include "listgen/hashing/ordered_pipeline.h"
+#include "listgen/read/hashing_plan.h"
+#include "listgen/read/ordered_pipeline.h"
 #include "listgen/verify/manifest_files.h"
 
 namespace listgen {

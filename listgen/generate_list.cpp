@@ -2,8 +2,8 @@
 
 #include "listgen/common/system_error.h"
 #include "listgen/common/progress_meter.h"
-#include "listgen/hashing/hashing_plan.h"
-#include "listgen/hashing/ordered_pipeline.h"
+#include "listgen/read/hashing_plan.h"
+#include "listgen/read/ordered_pipeline.h"
 #include "listgen/report/report_file.h"
 #include "listgen/report/report_format.h"
 #include "listgen/report/row_sink.h"

@@ -2,8 +2,8 @@
 // The table at the end gives each case's median over repetitions and its ratio to OpenSSL's
 // single stream measured in the same process. For alternated runs use
 //   md5_lanes_bench --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true
-#include "listgen/hashing/evp_digest.h"
-#include "listgen/hashing/md5_lanes.h"
+#include "listgen/digest/evp_digest.h"
+#include "listgen/digest/md5_lanes.h"
 
 #include <benchmark/benchmark.h>
 

@@ -17,6 +17,7 @@ public:
 
     void addBytes(std::uint64_t bytes) noexcept { bytes_.fetch_add(bytes, std::memory_order_relaxed); }
     void addFile() noexcept { files_.fetch_add(1, std::memory_order_relaxed); }
+    std::uint64_t bytes() const noexcept { return bytes_.load(std::memory_order_relaxed); }
     // Calls the callback when the last call is long enough ago; never blocks on another caller.
     void tick();
     // The last call, with the run's exact totals.

@@ -2,7 +2,7 @@
 // order and under any capacity limits, must give OpenSSL's digest for every message, and
 // must release every chunk exactly once and only when it is no longer read: chunks are
 // overwritten the moment they are released.
-#include "../listgen/hashing/md5_lanes_driver.h"
+#include "../listgen/digest/md5_lanes_driver.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -2,10 +2,11 @@
 # core or the command line includes Qt or the window, or when anything includes the process start.
 cmake_minimum_required(VERSION 3.25)
 # What each layer may include besides itself: the layers it links, as listgen/*/CMakeLists.txt say.
-set(order common walk hashing report verify)
+set(order common walk digest read report verify)
 set(below_common "")
 set(below_walk common)
-set(below_hashing common)
+set(below_digest common)
+set(below_read common digest)
 set(below_report common walk)
 set(below_verify common walk report)
 set(problems "")

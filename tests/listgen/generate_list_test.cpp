@@ -129,16 +129,6 @@ TEST_F(GenerateListTest, ProgressEndsWithTheTotals)
     EXPECT_EQ(last.bytes, 45U);
 }
 
-TEST_F(GenerateListTest, SparseFileOverFourGibibytesShowsItsTrueSize)
-{
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    GTEST_SKIP() << "hashing 4 GiB takes the sanitizer trees most of a minute; the optimised tree runs it";
-#endif
-    makeSparseFile(folder / "in/sparse", 4294967297LL);
-    EXPECT_EQ(reportOrFailure(requestFor(folder)),
-              kHead + row("sparse", "sparse", "4294967297", "f18c798ff5d450dfe4d3acdc12b621ff") + kTail);
-}
-
 TEST_F(GenerateListTest, EveryReaderAndJobCountWritesTheSameReport)
 {
     for (int folderNumber = 0; folderNumber < 40; ++folderNumber) {

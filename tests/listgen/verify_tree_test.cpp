@@ -1,7 +1,7 @@
 #include "listgen/generate_list.h"
 #include "listgen/verify_tree.h"
 
-#include "listgen/hashing/md5_lanes.h"
+#include "listgen/digest/md5_lanes.h"
 #include "listgen/report/report_file.h"
 #include "listgen/report/report_format.h"
 #include "listgen/walk/list_folder.h"
