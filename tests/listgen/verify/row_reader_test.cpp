@@ -107,16 +107,12 @@ TEST_F(RowReaderTest, RefusesDamagedReportsWholeAndSaysWhere)
     using enum ListingProblem;
     const std::vector<std::pair<std::string, std::pair<ListingProblem, std::size_t>>> cases = {
         {"<html><body>hello</body></html>\r\n", {NoTitleLine, 1}},
-        {replaced(kGood, "T &amp; U", "T & U"), {NoTitleLine, 1}},
-        {replaced(kGood, "href=\"s.css\"", "href=\"s\"css\""), {BadTableStart, 2}},
         {replaced(kGood, "<td>MD5</td>", "<td>Md5</td>"), {BadTableStart, 2}},
         {kGood.substr(0, kGood.size() - 30), {LastLineUnended, 6}},
         {kGood.substr(0, kGood.find("</table>")), {EndsBeforeTable, 4}},
         {replaced(kGood, "</title>\r\n", "</title>\r\r\n"), {CarriageReturnInLine, 1}},
         {replaced(kGood, "<td>3</td>", "<td>03</td>"), {BadRow, 3}},
-        {replaced(kGood, ">a#b<", ">a#c<"), {BadRow, 3}},
         {replaced(kGood, "a%23b\">a#b", "/etc/passwd\">/etc/passwd"), {RowPathNoFolderCanHold, 3}},
-        {replaced(kGood, "a%23b\">a#b", "sub/../x\">sub/../x"), {RowPathNoFolderCanHold, 3}},
         {replaced(kGood, "a%23b\">a#b", "zz\">zz"), {RowOutOfOrder, 4}},
         {replaced(kGood, "Code by", "Made by"), {NoFooter, 6}},
         {kGood + "more\r\n", {TextAfterEnd, 7}},
