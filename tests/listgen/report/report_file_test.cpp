@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -45,19 +46,14 @@ std::string failureOf(const std::function<void()>& action)
     return "no error";
 }
 
-// The failure of an empty report put in place at `path` by a process that is not root.
-std::string failureAsNobody(const std::string& path)
-{
-    return runInChild([&] { return failureOf([&] { ReportFile(path).commit(); }); },
-                                       {.unprivileged = true})
-        .output;
-}
-
-mode_t permissionsOf(const std::string& path)
+// "owner mode", the mode in octal.
+std::string ownerAndMode(const std::string& path)
 {
     struct stat status {};
     ::stat(path.c_str(), &status);
-    return status.st_mode & 07777;
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%o", status.st_mode & 07777);
+    return std::to_string(status.st_uid) + " " + mode;
 }
 
 class ReportFileTest : public ::testing::Test {
@@ -100,9 +96,11 @@ TEST_F(ReportFileTest, ReplacedReportKeepsItsModeAndANewOneGetsTheUmask)
     for (const mode_t mask : {mode_t{022}, mode_t{077}}) {
         const UmaskGuard guard(mask);
         ReportFile(folder / "r.htm").commit();
-        EXPECT_EQ(permissionsOf(folder / "r.htm"), 0640U);
-        ReportFile(folder / ("new" + std::to_string(mask))).commit();
-        EXPECT_EQ(permissionsOf(folder / ("new" + std::to_string(mask))), 0666 & ~mask);
+        const std::string me = std::to_string(::geteuid());
+        EXPECT_EQ(ownerAndMode(folder / "r.htm"), me + " 640");
+        ReportFile(folder / "new").commit();
+        EXPECT_EQ(ownerAndMode(folder / "new"), me + (mask == 022 ? " 644" : " 600"));
+        std::filesystem::remove(folder / "new");
     }
 }
 
@@ -120,13 +118,10 @@ TEST_F(ReportFileTest, AnOldReportOfAnotherUserHandsOnlyItsPrivacyDownAndInAShar
         ::chmod(path.c_str(), mode);
         ASSERT_EQ(::chown(path.c_str(), owner, owner), 0);
     };
-    for (const auto& [planted, written] : {std::pair{0600U, 0600U}, std::pair{0777U, 0644U}}) {
+    for (const auto& [planted, written] : {std::pair{0600U, "0 600"}, std::pair{0777U, "0 644"}}) {
         plant(folder / "r.htm", kOther, planted);
         ReportFile(folder / "r.htm").commit();
-        struct stat status {};
-        ::stat((folder / "r.htm").c_str(), &status);
-        EXPECT_EQ(status.st_uid, 0U);
-        EXPECT_EQ(status.st_mode & 07777, written) << planted;
+        EXPECT_EQ(ownerAndMode(folder / "r.htm"), written) << planted;
     }
 
     const std::string shared = folder / "shared";
@@ -139,10 +134,7 @@ TEST_F(ReportFileTest, AnOldReportOfAnotherUserHandsOnlyItsPrivacyDownAndInAShar
     // The folder's owner may put it there; then it is that owner's report, kept as it was.
     ASSERT_EQ(::chown(shared.c_str(), kOther, kOther), 0);
     ReportFile(shared + "/r.htm").commit();
-    struct stat status {};
-    ::stat((shared + "/r.htm").c_str(), &status);
-    EXPECT_EQ(status.st_uid, kOther);
-    EXPECT_EQ(status.st_mode & 07777, 0600U);
+    EXPECT_EQ(ownerAndMode(shared + "/r.htm"), "65534 600");
 }
 
 TEST_F(ReportFileTest, OutputLinkKeepsTheLinkAndReplacesItsTarget)
@@ -253,6 +245,9 @@ TEST_F(ReportFileTest, OutputThatIsNoRegularFileIsNeverReplaced)
 
 TEST_F(ReportFileTest, UnwritableFolderOrReportIsRefusedAsSuch)
 {
+    const auto failureAsNobody = [](const std::string& path) {
+        return runInChild([&] { return failureOf([&] { ReportFile(path).commit(); }); }, {.unprivileged = true}).output;
+    };
     ::chmod(folder.path().c_str(), 0755);
     EXPECT_EQ(failureAsNobody(folder / "r.htm"), "write " + (folder / "r.htm") + ": Permission denied; folder must be writable");
     EXPECT_EQ(namesIn(folder.path()), "");
