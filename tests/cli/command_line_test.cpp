@@ -5,7 +5,6 @@
 
 #include <cctype>
 #include <fstream>
-#include <regex>
 #include <set>
 #include <sstream>
 
@@ -44,15 +43,32 @@ std::string parsedAs(const std::vector<std::string>& arguments)
     return "usage: " + line.error;
 }
 
+bool isWordCharacter(char c)
+{
+    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_' || c == '-';
+}
+
 // Every "-x" and "--long" option a text names (a manual page writes a dash as "\-"), but
 // md5sum's own "-z" and "--tag" and the shortened "--inp" of an example.
-std::set<std::string> optionsNamedIn(const std::string& text)
+std::set<std::string> optionsNamedIn(std::string text)
 {
-    const std::string plain = std::regex_replace(text, std::regex(R"(\\-)"), "-");
-    const std::regex option(R"((?:^|[^\w-])(--[A-Za-z][a-z0-9-]*|-[A-Za-z][a-z-]*))");
+    for (std::size_t at = text.find("\\-"); at != std::string::npos; at = text.find("\\-", at))
+        text.erase(at, 1);
     std::set<std::string> names;
-    for (std::sregex_iterator it(plain.begin(), plain.end(), option), end; it != end; ++it)
-        names.insert((*it)[1]);
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (text[at] != '-' || (at > 0 && isWordCharacter(text[at - 1])))
+            continue;
+        std::size_t end = at + (text.compare(at, 2, "--") == 0 ? 2 : 1);
+        if (end >= text.size() || !std::isalpha(static_cast<unsigned char>(text[end])))
+            continue;
+        while (end < text.size() &&
+               (std::islower(static_cast<unsigned char>(text[end])) || text[end] == '-' ||
+                (end > at + 2 && std::isdigit(static_cast<unsigned char>(text[end]))) ||
+                (end == at + 1 && std::isalpha(static_cast<unsigned char>(text[end])))))
+            ++end;
+        names.insert(text.substr(at, end - at));
+        at = end;
+    }
     for (const char* notOurs : {"-z", "--tag", "--inp"})
         names.erase(notOurs);
     return names;
@@ -69,7 +85,10 @@ std::string readSource(const std::string& path)
 // An option as a manual page writes it, each "-" as "\-".
 std::string manualDashes(const std::string& option)
 {
-    return std::regex_replace(option, std::regex("-"), R"(\-)");
+    std::string text;
+    for (const char c : option)
+        text += c == '-' ? "\\-" : std::string(1, c);
+    return text;
 }
 
 } // namespace

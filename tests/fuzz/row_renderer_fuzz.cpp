@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
-#include <regex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,43 +38,74 @@ std::string percentDecoded(std::string_view text)
     return bytes;
 }
 
+bool isAsciiAlpha(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool isWindowsDriveLetter(std::string_view text)
+{
+    return text.size() >= 2 && isAsciiAlpha(text[0]) && (text[1] == ':' || text[1] == '|');
+}
+
 // The steps of the WHATWG URL parser that a relative link from a file: page goes through:
 // trimming, tab and newline removal, scheme detection, drive letters, "\" as "/", dot
 // segments (also percent-encoded), query and fragment. Gives the resolved path, or nothing
 // when the link leaves the path of the base (a scheme, a query, a fragment, a drive, a root).
-std::optional<std::string> resolveAgainstFilePage(const std::string& link, const std::string& baseFolder)
+std::optional<std::string> resolveAgainstFilePage(std::string input, std::string_view baseFolder)
 {
-    std::string input = std::regex_replace(link, std::regex("^[\\x00-\\x20]+|[\\x00-\\x20]+$"), "");
+    const auto isTrimmed = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
+    while (!input.empty() && isTrimmed(input.front()))
+        input.erase(0, 1);
+    while (!input.empty() && isTrimmed(input.back()))
+        input.pop_back();
     std::erase_if(input, [](char c) { return c == '\t' || c == '\n' || c == '\r'; });
-    const std::regex elsewhere("^([A-Za-z][A-Za-z0-9+.-]*:|[/\\\\]|[A-Za-z][:|]|$)|[?#]");
-    if (std::regex_search(input, elsewhere))
+    if (!input.empty() && isAsciiAlpha(input[0])) {
+        std::size_t at = 1;
+        while (at < input.size() && (isAsciiAlpha(input[at]) || (input[at] >= '0' && input[at] <= '9') ||
+                                     input[at] == '+' || input[at] == '-' || input[at] == '.'))
+            ++at;
+        if (at < input.size() && input[at] == ':')
+            return std::nullopt;
+    }
+    if (input.empty() || input[0] == '/' || input[0] == '\\' || isWindowsDriveLetter(input))
         return std::nullopt;
-    std::vector<std::string> path = {baseFolder.substr(1)};
-    const std::regex segment("[^/\\\\]*");
-    for (std::sregex_iterator it(input.begin(), input.end(), segment), end; it != end; ++it) {
-        // An empty match after a separator stands for the segment that follows it.
-        if (it->position() > 0 && it->length() == 0 && input[static_cast<std::size_t>(it->position() - 1)] != '/' &&
-            input[static_cast<std::size_t>(it->position() - 1)] != '\\')
-            continue;
-        std::string folded = it->str();
-        for (char& c : folded)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        const bool last = it->position() + it->length() == static_cast<std::ptrdiff_t>(input.size());
+    if (input.find_first_of("?#") != std::string::npos)
+        return std::nullopt;
+    std::vector<std::string> path;
+    for (std::size_t start = 1; start <= baseFolder.size();) {
+        const std::size_t slash = baseFolder.find('/', start);
+        path.emplace_back(baseFolder.substr(start, slash - start));
+        start = slash == std::string_view::npos ? baseFolder.size() + 1 : slash + 1;
+    }
+    const auto lower = [](std::string text) {
+        for (char& c : text)
+            c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        return text;
+    };
+    for (std::size_t start = 0; start <= input.size();) {
+        const std::size_t end = input.find_first_of("/\\", start);
+        const std::string segment = input.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        const std::string folded = lower(segment);
+        const bool last = end == std::string::npos;
         if (folded == ".." || folded == ".%2e" || folded == "%2e." || folded == "%2e%2e") {
             if (!path.empty())
                 path.pop_back();
-        } else if (folded != "." && folded != "%2e") {
-            if (path.empty() && std::regex_match(folded, std::regex("[a-z][:|]")))
+            if (last)
+                path.emplace_back();
+        } else if (folded == "." || folded == "%2e") {
+            if (last)
+                path.emplace_back();
+        } else {
+            if (path.empty() && isWindowsDriveLetter(segment) && segment.size() == 2)
                 return std::nullopt;
-            path.push_back(it->str());
-            continue;
+            path.push_back(segment);
         }
-        if (last)
-            path.emplace_back();
+        start = last ? input.size() + 1 : end + 1;
     }
     std::string resolved;
-    for (const std::string& each : path)
-        resolved += "/" + each;
+    for (const std::string& segment : path)
+        resolved += "/" + segment;
     return resolved;
 }
 
