@@ -94,18 +94,12 @@ CheckOutcome CheckFiles(const CheckRequest& request, CheckListener& listener, co
     CheckOutcome outcome;
     try {
         check(request, listener, onProgress, cancel, outcome);
-    } catch (const SystemError& error) {
-        outcome.status = CheckOutcome::Status::Failed;
-        outcome.failure = error.failure();
     } catch (const ReportFormatError& error) {
         outcome.status = CheckOutcome::Status::Failed;
         outcome.listing = error.failure();
-    } catch (const std::bad_alloc&) {
+    } catch (...) {
         outcome.status = CheckOutcome::Status::Failed;
-        outcome.failure = SystemError(RunAction::Run, {}, ENOMEM).failure();
-    } catch (const std::exception& error) {
-        outcome.status = CheckOutcome::Status::Failed;
-        outcome.failure = RunFailure{RunAction::Run, request.manifest, RunError::Unexpected, FailureHint::None, error.what(), {}};
+        outcome.failure = currentRunFailure(request.manifest);
     }
     return outcome;
 }

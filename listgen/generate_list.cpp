@@ -86,15 +86,9 @@ Outcome GenerateList(const ListRequest& request, const ProgressCallback& onProgr
     }
     try {
         writeReport(request, onProgress, cancel, outcome);
-    } catch (const SystemError& error) {
+    } catch (...) {
         outcome.status = Outcome::Status::NotWritten;
-        outcome.failure = error.failure();
-    } catch (const std::bad_alloc&) {
-        outcome.status = Outcome::Status::NotWritten;
-        outcome.failure = SystemError(RunAction::Run, {}, ENOMEM).failure();
-    } catch (const std::exception& error) {
-        outcome.status = Outcome::Status::NotWritten;
-        outcome.failure = RunFailure{RunAction::Run, request.outputFile, RunError::Unexpected, FailureHint::None, error.what(), {}};
+        outcome.failure = currentRunFailure(request.outputFile);
     }
     return outcome;
 }

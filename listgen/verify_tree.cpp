@@ -61,18 +61,12 @@ VerifyOutcome VerifyTree(const VerifyRequest& request, const ProgressCallback& o
     VerifyOutcome outcome;
     try {
         verify(request, onProgress, cancel, outcome);
-    } catch (const SystemError& error) {
-        outcome = VerifyOutcome{};
-        outcome.failure = error.failure();
     } catch (const ReportFormatError& error) {
         outcome = VerifyOutcome{};
         outcome.listing = error.failure();
-    } catch (const std::bad_alloc&) {
+    } catch (...) {
         outcome = VerifyOutcome{};
-        outcome.failure = SystemError(RunAction::Run, {}, ENOMEM).failure();
-    } catch (const std::exception& error) {
-        outcome = VerifyOutcome{};
-        outcome.failure = RunFailure{RunAction::Run, request.report, RunError::Unexpected, FailureHint::None, error.what(), {}};
+        outcome.failure = currentRunFailure(request.report);
     }
     return outcome;
 }

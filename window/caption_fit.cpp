@@ -2,7 +2,6 @@
 
 #include <QFont>
 #include <QFontMetricsF>
-#include <QLabel>
 #include <QString>
 #include <QWidget>
 
@@ -23,27 +22,6 @@ bool fits(const QFont& font, const QString& caption, int room, int height, const
 }
 
 } // namespace
-
-int captionRoom(const QLabel& label)
-{
-    int room = label.width();
-    const QWidget* parent = label.parentWidget();
-    if (parent == nullptr)
-        return room;
-    bool later = false;
-    for (const QObject* child : parent->children()) {
-        if (child == &label) {
-            later = true;
-            continue;
-        }
-        const auto* sibling = qobject_cast<const QWidget*>(child);
-        if (!later || sibling == nullptr || sibling->isWindow() || !sibling->geometry().intersects(label.geometry()))
-            continue;
-        if (sibling->x() > label.x())
-            room = std::min(room, sibling->x() - label.x());
-    }
-    return room;
-}
 
 QFont fittedFont(QFont font, const QString& caption, int room, int height, const QWidget& device)
 {

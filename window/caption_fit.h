@@ -1,15 +1,10 @@
 #pragma once
 
 class QFont;
-class QLabel;
 class QString;
 class QWidget;
 
 namespace vaskerel {
-
-// The width a label's caption can show in: its own, less what a later sibling (drawn over it,
-// as a field beside it is) covers on its right.
-int captionRoom(const QLabel& label);
 
 // `font`, condensed and if need be made smaller, so that `caption` takes no more than `room`
 // pixels of width and `height` of height on `device`: some Japanese faces are wider than the

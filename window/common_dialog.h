@@ -18,6 +18,9 @@ public:
     QString FileTitle;
     // The extension, without its dot, that a name typed without one gets; empty for none.
     QString DefaultExt;
+    // For a folder browse, the name that stands for the folder shown: a typed path of a folder,
+    // with this name after it or not, is confirmed as that folder followed by it. Empty otherwise.
+    QString Placeholder;
 
     // Shows the dialog; on confirm updates FileName and FileTitle and returns true.
     bool ShowSave();

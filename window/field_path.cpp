@@ -26,6 +26,17 @@ QString localPath(const QString& fieldText)
     return fieldText;
 }
 
+std::optional<QString> outputPathFor(const QString& outputText, const QString& inputText)
+{
+    const QString output = localPath(outputText);
+    if (QDir::isAbsolutePath(output))
+        return output;
+    const QString input = localPath(inputText);
+    if (!QDir::isAbsolutePath(input))
+        return std::nullopt;
+    return QDir(input).filePath(output);
+}
+
 std::optional<QString> fieldTextFor(const QByteArray& path)
 {
     QString text = QFile::decodeName(path);

@@ -11,6 +11,10 @@ namespace vaskerel {
 // everything else is taken as typed.
 QString localPath(const QString& fieldText);
 
+// The path 出力's text names: a relative one lies in 入力's folder, since the process's working
+// folder is nowhere a desktop user looks. None when 入力 is relative too.
+std::optional<QString> outputPathFor(const QString& outputText, const QString& inputText);
+
 // The field text for a path given as the file system's bytes, or none when a field cannot
 // hold it exactly: a name that is not UTF-8 would read back as another path.
 std::optional<QString> fieldTextFor(const QByteArray& path);

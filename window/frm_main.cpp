@@ -2,15 +2,15 @@
 
 #include "window/caption_fit.h"
 #include "window/common_dialog.h"
+#include "window/field_caption.h"
+#include "window/field_drop.h"
 #include "window/field_path.h"
 #include "window/frame_box.h"
 #include "window/generate_worker.h"
 #include "window/message_boxes.h"
 #include "window/outcome_text.h"
-#include "window/path_drop.h"
 #include "window/progress_dialog.h"
 #include "window/settings_store.h"
-#include "window/text_drop.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -18,7 +18,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -35,6 +34,8 @@ namespace {
 
 const QString kApplication = QStringLiteral("Zorm");
 const QString kSection = QStringLiteral("Setting");
+// Apart from the four fields, which are the tool's input.
+const QString kPlaceSection = QStringLiteral("Window");
 constexpr int kProgressDelayMs = 500;
 const QString kPlaceholder = QStringLiteral("___");
 
@@ -82,9 +83,9 @@ QFont gothicFont(double points, bool bold)
     return font;
 }
 
-std::string pathText(const QString& fieldText)
+std::string pathText(const QString& path)
 {
-    return QFile::encodeName(localPath(fieldText)).toStdString();
+    return QFile::encodeName(path).toStdString();
 }
 
 } // namespace
@@ -102,7 +103,6 @@ FrmMain::FrmMain(SettingsStore& settings, CommonDialog& dialog, MessageBoxes& me
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Vaskerel v.1.00(by Plumbrack)"));
-    setWindowIcon(QIcon(QStringLiteral(":/vaskerel.png")));
     // A fixed layout has nothing to maximize.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -120,28 +120,29 @@ FrmMain::FrmMain(SettingsStore& settings, CommonDialog& dialog, MessageBoxes& me
     connect(worker_, &GenerateWorker::progressed, this, &FrmMain::onProgress);
     connect(worker_, &GenerateWorker::finished, this, &FrmMain::onFinished);
     Form_Load();
+    restorePlace();
 }
 
 FrmMain::~FrmMain() = default;
 
 void FrmMain::buildControls()
 {
-    Label1 = place<QLabel>(this, scale_, "Label1", 120, 120, 495, 255);
+    Label1 = place<FieldCaption>(this, scale_, "Label1", 120, 120, 495, 255);
     Label1->setText(QStringLiteral("入力:"));
     txtDir = place<QLineEdit>(this, scale_, "txtDir", 720, 120, 4215, 270);
     cmdDirBrowse = place<QPushButton>(this, scale_, "cmdDirBrowse", 5040, 120, 375, 255);
     cmdDirBrowse->setText(QStringLiteral("..."));
-    Label2 = place<QLabel>(this, scale_, "Label2", 120, 600, 615, 255);
+    Label2 = place<FieldCaption>(this, scale_, "Label2", 120, 600, 615, 255);
     Label2->setText(QStringLiteral("出力:"));
     txtPath = place<QLineEdit>(this, scale_, "txtPath", 720, 600, 4215, 270);
     cmdPathBrowse = place<QPushButton>(this, scale_, "cmdPathBrowse", 5040, 600, 375, 255);
     cmdPathBrowse->setText(QStringLiteral("..."));
     Frame1 = place<FrameBox>(this, scale_, "Frame1", 105, 1050, 4335, 1110);
     Frame1->setTitle(QStringLiteral("オブション"));
-    Label3 = place<QLabel>(Frame1, scale_, "Label3", 210, 315, 1215, 255);
+    Label3 = place<FieldCaption>(Frame1, scale_, "Label3", 210, 315, 1215, 255);
     Label3->setText(QStringLiteral("スタイルシート:"));
     txtCSS = place<QLineEdit>(Frame1, scale_, "txtCSS", 1365, 240, 2700, 270);
-    Label4 = place<QLabel>(Frame1, scale_, "Label4", 210, 630, 960, 225);
+    Label4 = place<FieldCaption>(Frame1, scale_, "Label4", 210, 630, 960, 225);
     Label4->setText(QStringLiteral("タイトル:"));
     txtTitle = place<QLineEdit>(Frame1, scale_, "txtTitle", 1365, 630, 2700, 270);
     cmdOK = place<QPushButton>(this, scale_, "cmdOK", 4620, 1680, 1095, 375);
@@ -160,10 +161,9 @@ void FrmMain::buildControls()
     cmdPathBrowse->setAccessibleName(QStringLiteral("出力ファイルを選ぶ"));
 
     // The box comes after the drop has ended, so the file manager is not kept waiting.
-    for (auto* drop : {new PathDrop(txtDir, PathDrop::Wants::Folder), new PathDrop(txtPath, PathDrop::Wants::File)})
-        connect(drop, &PathDrop::refused, this, &FrmMain::refuseInexactPath, Qt::QueuedConnection);
-    for (auto* drop : {new TextDrop(txtCSS, TextDrop::Gives::LocalPath), new TextDrop(txtTitle, TextDrop::Gives::FileName)})
-        connect(drop, &TextDrop::refused, this, &FrmMain::refuseInexactPath, Qt::QueuedConnection);
+    for (auto* drop : {new FieldDrop(txtDir, FieldDrop::Gives::Folder), new FieldDrop(txtPath, FieldDrop::Gives::File),
+                       new FieldDrop(txtCSS, FieldDrop::Gives::Reference), new FieldDrop(txtTitle, FieldDrop::Gives::Name)})
+        connect(drop, &FieldDrop::refused, this, &FrmMain::refuseDrop, Qt::QueuedConnection);
 
     connect(cmdOK, &QPushButton::clicked, this, &FrmMain::cmdOK_Click);
     connect(cmdDirBrowse, &QPushButton::clicked, this, &FrmMain::cmdDirBrowse_Click);
@@ -172,8 +172,10 @@ void FrmMain::buildControls()
 
 void FrmMain::fitCaptions()
 {
-    for (QLabel* label : {Label1, Label2, Label3, Label4})
-        label->setFont(fittedFont(label->font(), label->text(), captionRoom(*label), label->height(), *label));
+    Label1->standBeside(*txtDir);
+    Label2->standBeside(*txtPath);
+    Label3->standBeside(*txtCSS);
+    Label4->standBeside(*txtTitle);
     for (QPushButton* button : {cmdDirBrowse, cmdPathBrowse, cmdOK}) {
         QStyleOptionButton option;
         option.initFrom(button);
@@ -190,12 +192,20 @@ void FrmMain::setTabOrder()
         QWidget::setTabOrder(order[i], order[i + 1]);
 }
 
+std::array<FrmMain::StoredField, 4> FrmMain::storedFields() const
+{
+    return {{{QStringLiteral("InputDir"), txtDir}, {QStringLiteral("OutFile"), txtPath}, {QStringLiteral("CSS"), txtCSS},
+             {QStringLiteral("Title"), txtTitle}}};
+}
+
 void FrmMain::Form_Load()
 {
     txtDir->setText(settings_.GetSetting(kApplication, kSection, QStringLiteral("inputDir"), QString()));
     txtPath->setText(settings_.GetSetting(kApplication, kSection, QStringLiteral("OutFile"), QString()));
     txtCSS->setText(settings_.GetSetting(kApplication, kSection, QStringLiteral("CSS"), QString()));
     txtTitle->setText(settings_.GetSetting(kApplication, kSection, QStringLiteral("Title"), QString()));
+    for (std::size_t i = 0; i < loaded_.size(); ++i)
+        loaded_[i] = storedFields()[i].field->text();
     // Said once the window is up, not before it.
     QTimer::singleShot(0, this, &FrmMain::warnOfSetAsideSettings);
 }
@@ -206,18 +216,48 @@ void FrmMain::warnOfSetAsideSettings()
         messages_.show(MessageBoxes::Kind::Warning, settingsSetAsideText(settings_.fileFor(kApplication), setAsideAs));
 }
 
+// Where the window was, within the screen as it is now: a screen since made smaller or taken
+// away must not leave it out of sight.
+void FrmMain::restorePlace()
+{
+    bool hasLeft = false;
+    bool hasTop = false;
+    const int left = settings_.GetSetting(kApplication, kPlaceSection, QStringLiteral("Left"), QString()).toInt(&hasLeft);
+    const int top = settings_.GetSetting(kApplication, kPlaceSection, QStringLiteral("Top"), QString()).toInt(&hasTop);
+    const QScreen* screen = QGuiApplication::screenAt(QPoint(left, top));
+    if (screen == nullptr)
+        screen = QGuiApplication::primaryScreen();
+    if (!hasLeft || !hasTop || screen == nullptr)
+        return;
+    // The window manager's frame is not known before the window shows: room for a title bar
+    // and borders.
+    const int border = style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+    const QSize frame = size() + QSize(2 * border, style()->pixelMetric(QStyle::PM_TitleBarHeight) + border);
+    const QRect room = screen->availableGeometry();
+    move(std::clamp(left, room.left(), std::max(room.left(), room.right() + 1 - frame.width())),
+         std::clamp(top, room.top(), std::max(room.top(), room.bottom() + 1 - frame.height())));
+}
+
 void FrmMain::Form_Unload()
 {
-    bool saved = settings_.SaveSetting(kApplication, kSection, QStringLiteral("InputDir"), txtDir->text());
-    saved = settings_.SaveSetting(kApplication, kSection, QStringLiteral("OutFile"), txtPath->text()) && saved;
-    saved = settings_.SaveSetting(kApplication, kSection, QStringLiteral("CSS"), txtCSS->text()) && saved;
-    saved = settings_.SaveSetting(kApplication, kSection, QStringLiteral("Title"), txtTitle->text()) && saved;
+    std::error_code failure;
+    const auto save = [&](const QString& section, const QString& key, const QString& value) {
+        const std::error_code error = settings_.SaveSetting(kApplication, section, key, value);
+        failure = failure ? failure : error;
+    };
+    // A field this window left as it found it keeps what another window may have stored since.
+    const std::array<StoredField, 4> fields = storedFields();
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const auto& [key, field] = fields[i];
+        save(kSection, key,
+             field->text() != loaded_[i] ? field->text() : settings_.GetSetting(kApplication, kSection, key, field->text()));
+    }
+    save(kPlaceSection, QStringLiteral("Left"), QString::number(x()));
+    save(kPlaceSection, QStringLiteral("Top"), QString::number(y()));
     warnOfSetAsideSettings();
     // Closing is never refused, but the user should know the fields will not come back.
-    if (!saved)
-        messages_.show(MessageBoxes::Kind::Warning,
-                       QStringLiteral("入力欄の内容を %1 に保存できませんでした。次に起動したときには元に戻りません。")
-                           .arg(settings_.fileFor(kApplication)));
+    if (failure)
+        messages_.show(MessageBoxes::Kind::Warning, settingsNotStoredText(settings_.fileFor(kApplication), failure));
 }
 
 void FrmMain::cmdOK_Click()
@@ -225,7 +265,7 @@ void FrmMain::cmdOK_Click()
     if (worker_->running())
         return;
     listgen::ListRequest request;
-    request.inputDir = pathText(txtDir->text());
+    request.inputDir = pathText(localPath(txtDir->text()));
     request.outputFile = pathText(txtPath->text());
     request.stylesheet = txtCSS->text().toStdString();
     request.title = txtTitle->text().toStdString();
@@ -233,6 +273,14 @@ void FrmMain::cmdOK_Click()
         showEmptyFieldsMessage();
         return;
     }
+    const std::optional<QString> output = outputPathFor(txtPath->text(), txtDir->text());
+    if (!output) {
+        messages_.show(MessageBoxes::Kind::Warning, relativeOutputText(txtPath->text(), txtDir->text()));
+        return;
+    }
+    if (!mayOverwrite(*output))
+        return;
+    request.outputFile = pathText(*output);
     setRunning(true);
     runStart_ = std::chrono::steady_clock::now();
     worker_->start(request);
@@ -245,15 +293,33 @@ void FrmMain::showEmptyFieldsMessage()
     messages_.show(MessageBoxes::Kind::Plain, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 
+bool FrmMain::mayOverwrite(const QString& path)
+{
+    const ExistingOutput existing = existingOutput(path);
+    if (existing.kind != ExistingOutput::Kind::Other || (consented_ && *consented_ == std::pair(path, existing)))
+        return true;
+    if (!messages_.confirm(overwriteText(path, existing), QStringLiteral("上書き")))
+        return false;
+    // Asked once, in the output browse, not again at 計算 unless the file changes.
+    consented_.emplace(path, existing);
+    return true;
+}
+
 void FrmMain::refuseInexactPath(const QByteArray& path)
 {
     messages_.show(MessageBoxes::Kind::Warning, notHeldExactlyText(path));
+}
+
+void FrmMain::refuseDrop(DropRefusal why, const QByteArray& subject)
+{
+    messages_.show(MessageBoxes::Kind::Warning, dropRefusedText(why, subject));
 }
 
 void FrmMain::cmdDirBrowse_Click()
 {
     ComDlg.Filter = QStringLiteral("All File(*.*)|*.*");
     ComDlg.DefaultExt.clear();
+    ComDlg.Placeholder = kPlaceholder;
     // Open where the input folder is, or where the last browse went, rather than wherever the
     // process happened to start.
     QString startFolder = localPath(txtDir->text());
@@ -300,12 +366,18 @@ void FrmMain::cmdPathBrowse_Click()
 {
     ComDlg.Filter = QStringLiteral("Html File(*.htm,*html)|*.htm;*html");
     ComDlg.DefaultExt = QStringLiteral("htm");
+    ComDlg.Placeholder.clear();
     ComDlg.FileName = outputBrowseStart();
-    if (!ComDlg.ShowSave())
-        return;
-    if (!namesExactly(ComDlg.FileName)) {
-        refuseInexactPath(QFile::encodeName(ComDlg.FileName));
-        return;
+    // Declining to overwrite goes back to the dialog, for another name.
+    for (;;) {
+        if (!ComDlg.ShowSave())
+            return;
+        if (!namesExactly(ComDlg.FileName)) {
+            refuseInexactPath(QFile::encodeName(ComDlg.FileName));
+            return;
+        }
+        if (mayOverwrite(ComDlg.FileName))
+            break;
     }
     txtPath->setText(ComDlg.FileName);
     lastOutputFolder_ = QFileInfo(ComDlg.FileName).absolutePath();

@@ -1,15 +1,18 @@
 #pragma once
 
 #include "listgen/generate_list.h"
+#include "window/existing_output.h"
 
 #include <QWidget>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <utility>
 
-class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTimer;
@@ -17,11 +20,13 @@ class QTimer;
 namespace vaskerel {
 
 class CommonDialog;
+class FieldCaption;
 class FrameBox;
 class GenerateWorker;
 class MessageBoxes;
 class ProgressDialog;
 class SettingsStore;
+enum class DropRefusal;
 
 // The tool's one window: four fields, two browse buttons and the generate button.
 class FrmMain : public QWidget {
@@ -60,15 +65,25 @@ private:
     void buildControls();
     void fitCaptions();
     void setTabOrder();
+    // A field with the key it is stored under.
+    struct StoredField {
+        QString key;
+        QLineEdit* field;
+    };
+    std::array<StoredField, 4> storedFields() const;
     void Form_Load();
     void Form_Unload();
+    void restorePlace();
     void showEmptyFieldsMessage();
     void setRunning(bool running);
     void showProgress();
     void closeProgress();
     void onProgress(quint64 files, quint64 bytes);
     void onFinished(const listgen::Outcome& outcome);
+    // True unless `path` is a file that is no report and the user declines to overwrite it.
+    bool mayOverwrite(const QString& path);
     void refuseInexactPath(const QByteArray& path);
+    void refuseDrop(DropRefusal why, const QByteArray& subject);
     void warnOfSetAsideSettings();
     QString outputBrowseStart() const;
 
@@ -76,16 +91,16 @@ private:
     CommonDialog& ComDlg;
     MessageBoxes& messages_;
 
-    QLabel* Label1 = nullptr;
+    FieldCaption* Label1 = nullptr;
     QLineEdit* txtDir = nullptr;
     QPushButton* cmdDirBrowse = nullptr;
-    QLabel* Label2 = nullptr;
+    FieldCaption* Label2 = nullptr;
     QLineEdit* txtPath = nullptr;
     QPushButton* cmdPathBrowse = nullptr;
     FrameBox* Frame1 = nullptr;
-    QLabel* Label3 = nullptr;
+    FieldCaption* Label3 = nullptr;
     QLineEdit* txtCSS = nullptr;
-    QLabel* Label4 = nullptr;
+    FieldCaption* Label4 = nullptr;
     QLineEdit* txtTitle = nullptr;
     QPushButton* cmdOK = nullptr;
 
@@ -97,6 +112,10 @@ private:
     QString lastBrowsedFolder_;
     // The folder of the last confirmed output browse, where the next one opens by default.
     QString lastOutputFolder_;
+    // The fields as Form_Load filled them, in storedFields' order.
+    std::array<QString, 4> loaded_;
+    // The file the user last agreed to overwrite, as it was then.
+    std::optional<std::pair<QString, ExistingOutput>> consented_;
 
     GenerateWorker* worker_ = nullptr;
     QTimer* progressDelay_ = nullptr;

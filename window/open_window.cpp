@@ -10,9 +10,11 @@
 #include "listgen/report/temporary_files.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QIcon>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -24,13 +26,27 @@ namespace {
 // Long enough for a run to notice its cancel between two reads of a slow disk.
 constexpr std::chrono::milliseconds kStopPatience{2000};
 
+// Every size the process carries, so that the window manager, the task bar and the switcher
+// each take the one that fits them instead of scaling one. Smallest first: X limits how much
+// the window's icon property may hold, and the large ones are then the ones left out.
+QIcon applicationIcon()
+{
+    QFileInfoList sizes = QDir(QStringLiteral(":/icons")).entryInfoList(QDir::Files);
+    std::sort(sizes.begin(), sizes.end(),
+              [](const QFileInfo& a, const QFileInfo& b) { return a.baseName().toInt() < b.baseName().toInt(); });
+    QIcon icon;
+    for (const QFileInfo& size : sizes)
+        icon.addFile(size.filePath());
+    return icon;
+}
+
 } // namespace
 
 int openWindow(int& argc, char** argv, const std::string& inputFolder)
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/vaskerel.png")));
+    QApplication::setWindowIcon(applicationIcon());
     const QtJapanese japanese;
     SettingsStore settings;
     QtFileDialog dialog;

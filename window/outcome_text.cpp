@@ -2,6 +2,7 @@
 
 #include "listgen/common/display_text.h"
 #include "listgen/common/system_error.h"
+#include "window/progress_text.h"
 
 #include <cerrno>
 #include <cstring>
@@ -11,8 +12,18 @@ namespace vaskerel {
 
 namespace {
 
-// The window's words for the core's codes: the system's own, in the user's locale, for an
-// errno value, and the tool's for its RunErrors.
+QString shownPath(const QByteArray& path)
+{
+    return QString::fromStdString(listgen::displayText(std::string_view(path.constData(), static_cast<std::size_t>(path.size()))));
+}
+
+QString shownPath(const QString& path)
+{
+    return shownPath(path.toUtf8());
+}
+
+} // namespace
+
 QString reasonText(const std::error_code& code)
 {
     if (listgen::isSystemCode(code))
@@ -45,6 +56,8 @@ QString reasonText(const std::error_code& code)
     }
     return QStringLiteral("不明なエラーです");
 }
+
+namespace {
 
 QString failureDetail(const listgen::RunFailure& failure)
 {
@@ -112,11 +125,55 @@ QString settingsSetAsideText(const QString& file, const QString& setAsideAs)
 
 QString notHeldExactlyText(const QByteArray& path)
 {
-    const QString shown = QString::fromStdString(listgen::displayText(std::string_view(path.constData(), static_cast<std::size_t>(path.size()))));
+    const QString shown = shownPath(path);
     return QStringLiteral("「%1」の名前には UTF-8 でない文字が含まれているため、欄に正確に入れられません。"
                           "別のフォルダーやファイルと取り違えないように、受け付けませんでした。\n\n"
                           "このような名前はコマンドライン (vaskerel -i フォルダー -o ファイル) で扱えます。")
         .arg(shown);
+}
+
+QString overwriteText(const QString& path, const ExistingOutput& existing)
+{
+    const QString type = existing.type.isEmpty() ? QStringLiteral("不明") : existing.type;
+    return QStringLiteral("「%1」はすでにあります。上書きしますか？\n\n種類: %2\n大きさ: %3\n\n"
+                          "このツールが作ったレポートではないため、上書きすると今の内容は失われます。")
+        .arg(shownPath(path), type, byteCountText(existing.size));
+}
+
+QString relativeOutputText(const QString& output, const QString& input)
+{
+    return QStringLiteral("出力「%1」は入力のフォルダーを起点にしますが、入力「%2」も / で始まっていないため、"
+                          "どこに作るか決められません。入力か出力を / で始まるパスにしてください。")
+        .arg(shownPath(output), shownPath(input));
+}
+
+QString dropRefusedText(DropRefusal why, const QByteArray& subject)
+{
+    switch (why) {
+    case DropRefusal::SeveralItems:
+        return QStringLiteral("複数の項目がドロップされました。どれを使うかは決められないため、欄は変えていません。"
+                              "1 つだけドロップしてください。");
+    case DropRefusal::NotLocal:
+        return QStringLiteral("「%1」はこのコンピューターのファイルやフォルダーではないため、欄に入れられません。"
+                              "ローカルのファイルやフォルダーをドロップしてください。")
+            .arg(shownPath(subject));
+    case DropRefusal::Folder:
+        return QStringLiteral("「%1」はフォルダーです。出力にはファイルを指定してください。").arg(shownPath(subject));
+    case DropRefusal::NotUtf8:
+        break;
+    }
+    return notHeldExactlyText(subject);
+}
+
+QString noSuchFolderText(const QString& path)
+{
+    return QStringLiteral("フォルダー「%1」が見つかりません。").arg(shownPath(path));
+}
+
+QString settingsNotStoredText(const QString& file, const std::error_code& reason)
+{
+    return QStringLiteral("入力欄の内容を %1 に保存できませんでした。次に起動したときには元に戻りません。\n理由: %2")
+        .arg(file, reasonText(reason));
 }
 
 QString cancelledText()

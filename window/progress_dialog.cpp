@@ -36,7 +36,7 @@ ProgressDialog::ProgressDialog(QWidget* owner, std::chrono::steady_clock::time_p
     status_->setObjectName(QStringLiteral("progressStatus"));
     status_->setTextFormat(Qt::PlainText);
     // Wide enough for large counts, so the dialog does not grow as they do.
-    const QString widest = QStringLiteral("処理済み: ファイル 000000 個、0000.0 MiB");
+    const QString widest = QStringLiteral("平均速度: 0000.0 MiB/秒、ファイル 000000 個/秒");
     status_->setMinimumWidth(status_->fontMetrics().horizontalAdvance(widest));
     auto* bar = new QProgressBar(this);
     bar->setObjectName(QStringLiteral("progressBar"));

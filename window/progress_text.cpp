@@ -31,10 +31,14 @@ QString byteCountText(std::uint64_t bytes)
 QString progressText(const listgen::Progress& progress, std::chrono::milliseconds elapsed)
 {
     const double seconds = std::chrono::duration<double>(elapsed).count();
-    const auto rate = seconds > 0 ? static_cast<std::uint64_t>(static_cast<double>(progress.bytes) / seconds) : 0;
-    return QStringLiteral("処理済み: ファイル %1 個、%2\n平均速度: %3/秒\n経過時間: %4")
+    const double bytesPerSecond = seconds > 0 ? static_cast<double>(progress.bytes) / seconds : 0;
+    const double filesPerSecond = seconds > 0 ? static_cast<double>(progress.files) / seconds : 0;
+    // Small files are many for their bytes: their pace shows in files.
+    const QString files = QString::number(filesPerSecond, 'f', filesPerSecond < 10 && filesPerSecond > 0 ? 1 : 0);
+    return QStringLiteral("処理済み: ファイル %1 個、%2\n平均速度: %3/秒、ファイル %4 個/秒\n経過時間: %5")
         .arg(progress.files)
-        .arg(byteCountText(progress.bytes), byteCountText(rate), elapsedText(elapsed));
+        .arg(byteCountText(progress.bytes), byteCountText(static_cast<std::uint64_t>(bytesPerSecond)), files,
+             elapsedText(elapsed));
 }
 
 } // namespace vaskerel

@@ -1,7 +1,11 @@
 #include "window/qt_file_dialog.h"
 
+#include "window/placeholder_dialog.h"
+
 #include <QFileDialog>
 #include <QFileInfo>
+
+#include <memory>
 
 namespace vaskerel {
 
@@ -24,22 +28,24 @@ QStringList QtFileDialog::qtFilters(const QString& filter)
 
 QString QtFileDialog::askForSavePath(const QString& filter, const QString& startPath, const QString& defaultExt)
 {
-    QFileDialog dialog(owner_);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    const std::unique_ptr<QFileDialog> dialog =
+        Placeholder.isEmpty() ? std::make_unique<QFileDialog>(owner_) : std::make_unique<PlaceholderDialog>(owner_, Placeholder);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    // The window asks itself, naming what would be lost, and not about a report of its own.
+    dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
     // The list shows each description as given; Qt reads the patterns from the appended part.
-    dialog.setOption(QFileDialog::HideNameFilterDetails);
-    dialog.setNameFilters(qtFilters(filter));
-    dialog.setDefaultSuffix(defaultExt);
+    dialog->setOption(QFileDialog::HideNameFilterDetails);
+    dialog->setNameFilters(qtFilters(filter));
+    dialog->setDefaultSuffix(defaultExt);
     if (QFileInfo(startPath).isDir())
-        dialog.setDirectory(startPath);
+        dialog->setDirectory(startPath);
     else if (!startPath.isEmpty())
-        dialog.selectFile(startPath);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        dialog->selectFile(startPath);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return {};
-    return dialog.selectedFiles().constFirst();
+    return dialog->selectedFiles().constFirst();
 }
 
 } // namespace vaskerel

@@ -8,7 +8,7 @@ class QWidget;
 
 namespace vaskerel {
 
-// The common dialog on top of QFileDialog: a save form without overwrite prompt.
+// The common dialog on top of QFileDialog: a save form without Qt's overwrite prompt.
 class QtFileDialog : public CommonDialog {
 public:
     explicit QtFileDialog(QWidget* owner = nullptr);

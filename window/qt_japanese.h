@@ -1,11 +1,12 @@
 #pragma once
 
+#include <QLocale>
 #include <QTranslator>
 
 namespace vaskerel {
 
-// Qt's own texts (the file dialog, standard buttons) in Japanese for as long as it lives,
-// to match the window's captions whatever the user's locale.
+// Qt's own texts (the file dialog, standard buttons, file types) in Japanese for as long as it
+// lives, to match the window's captions whatever the user's locale.
 class QtJapanese {
 public:
     QtJapanese();
@@ -17,6 +18,7 @@ public:
     bool loaded() const noexcept { return loaded_; }
 
 private:
+    QLocale previous_;
     QTranslator translator_;
     bool loaded_ = false;
 };

@@ -5,6 +5,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSpacerItem>
 
 namespace vaskerel {
@@ -31,6 +32,24 @@ void replaceLabel(QMessageBox& box, QGridLayout& grid, MessageText* text)
     grid.addWidget(text, row, column, rowSpan, columnSpan);
 }
 
+// Gives `box` its text as plain text, selectable and wrapped anywhere it must be.
+void setText(QMessageBox& box, const QString& text)
+{
+    // Screen readers read the box's text; the text widget shows it.
+    box.setAccessibleDescription(text);
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        auto* shown = new MessageText(text, &box);
+        replaceLabel(box, *grid, shown);
+        // A box as short as "Done" would otherwise cut its own caption short.
+        const int width = box.fontMetrics().horizontalAdvance(box.windowTitle()) + kTitleBarAllowance;
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                      grid->columnCount());
+    } else {
+        box.setTextFormat(Qt::PlainText);
+        box.setText(text);
+    }
+}
+
 } // namespace
 
 QtMessageBoxes::QtMessageBoxes(QWidget* owner)
@@ -43,23 +62,24 @@ void QtMessageBoxes::show(Kind kind, const QString& text)
     const QMessageBox::Icon icon = kind == Kind::Error     ? QMessageBox::Critical
                                    : kind == Kind::Warning ? QMessageBox::Warning
                                                            : QMessageBox::NoIcon;
-    const QString caption = QString::fromUtf8(kApplicationTitle);
-    QMessageBox box(icon, caption, QString(), QMessageBox::Ok, owner_);
+    QMessageBox box(icon, QString::fromUtf8(kApplicationTitle), QString(), QMessageBox::Ok, owner_);
     box.setWindowModality(Qt::ApplicationModal);
-    // Screen readers read the box's text; the text widget shows it.
-    box.setAccessibleDescription(text);
-    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
-        auto* shown = new MessageText(text, &box);
-        replaceLabel(box, *grid, shown);
-        // A box as short as "Done" would otherwise cut its own caption short.
-        const int width = box.fontMetrics().horizontalAdvance(caption) + kTitleBarAllowance;
-        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
-                      grid->columnCount());
-    } else {
-        box.setTextFormat(Qt::PlainText);
-        box.setText(text);
-    }
+    setText(box, text);
     box.exec();
+}
+
+bool QtMessageBoxes::confirm(const QString& text, const QString& proceed)
+{
+    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(kApplicationTitle), QString(), QMessageBox::NoButton, owner_);
+    box.setWindowModality(Qt::ApplicationModal);
+    QPushButton* yes = box.addButton(proceed, QMessageBox::AcceptRole);
+    yes->setObjectName(QStringLiteral("confirmProceed"));
+    QPushButton* no = box.addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    setText(box, text);
+    box.exec();
+    return box.clickedButton() == yes;
 }
 
 } // namespace vaskerel

@@ -11,6 +11,7 @@ public:
     explicit QtMessageBoxes(QWidget* owner = nullptr);
     void setOwner(QWidget* owner) { owner_ = owner; }
     void show(Kind kind, const QString& text) override;
+    bool confirm(const QString& text, const QString& proceed) override;
 
 private:
     QWidget* owner_;

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <system_error>
+
 namespace vaskerel {
 
 // Per-user text values by application, section and key, kept in an INI file under the XDG
@@ -15,8 +17,9 @@ public:
 
     QString GetSetting(const QString& application, const QString& section, const QString& key,
                        const QString& defaultValue) const;
-    // False when the store could not be written.
-    bool SaveSetting(const QString& application, const QString& section, const QString& key, const QString& value);
+    // Why the store could not be written; no error when it was.
+    std::error_code SaveSetting(const QString& application, const QString& section, const QString& key,
+                                const QString& value);
 
     QString fileFor(const QString& application) const;
 
@@ -27,8 +30,8 @@ public:
     QStringList takeSetAside();
 
 private:
-    // Moves the application's file away when it must not be read; false when it could not be.
-    bool setAsideUnfit(const QString& file) const;
+    // Moves the application's file away when it must not be read; why it could not be.
+    std::error_code setAsideUnfit(const QString& file) const;
 
     QString configFolder_;
     mutable QStringList setAside_;

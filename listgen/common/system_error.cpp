@@ -1,5 +1,7 @@
 #include "listgen/common/system_error.h"
 
+#include <new>
+
 namespace listgen {
 
 namespace {
@@ -66,6 +68,19 @@ SystemError::SystemError(RunAction action, std::string path, std::error_code cod
 SystemError::SystemError(RunAction action, std::string path, int errorNumber)
     : SystemError(action, std::move(path), systemCode(errorNumber))
 {
+}
+
+RunFailure currentRunFailure(const std::string& path)
+{
+    try {
+        throw;
+    } catch (const SystemError& error) {
+        return error.failure();
+    } catch (const std::bad_alloc&) {
+        return SystemError(RunAction::Run, {}, ENOMEM).failure();
+    } catch (const std::exception& error) {
+        return RunFailure{RunAction::Run, path, RunError::Unexpected, FailureHint::None, error.what(), {}};
+    }
 }
 
 } // namespace listgen

@@ -100,6 +100,10 @@ private:
     RunFailure failure_;
 };
 
+// Inside a catch block: what the run that threw comes to, its own failure, too little memory,
+// or a library's words about `path`. Anything that is no std::exception goes on up.
+RunFailure currentRunFailure(const std::string& path);
+
 } // namespace listgen
 
 template <>

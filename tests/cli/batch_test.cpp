@@ -8,9 +8,13 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <filesystem>
+#include <tuple>
 
 using namespace testing_support;
 
@@ -18,20 +22,26 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kTryHelp = vaskerel::tryHelpText();
-
 class BatchTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        writeFile(folder / "in/sub/a.txt", "abc");
-        writeFile(folder / "in/b.txt", "b");
+        for (const char* name : {"a b", "#%?", "&<>\"", "日本語", "raw\xFF", "ctl\x01", "sub/x", "z"})
+            writeFile(folder / ("in/" + std::string(name)), name);
         fs::create_directories(folder / "out");
     }
 
-    ChildResult run(const std::vector<std::string>& arguments, const ChildLimits& limits = {}) const
+    ChildResult run(const std::vector<std::string>& arguments) const { return runVaskerel(arguments); }
+    ChildResult generate() const { return run({"-i", input(), "-o", output(), "-q"}); }
+    ChildResult verify(std::vector<std::string> extra = {}) const
     {
-        return runVaskerel(arguments, limits, folder.path().string());
+        extra.insert(extra.begin(), {"--verify", output(), "--input", input()});
+        return run(extra);
+    }
+    // A shell command run in the input folder, with the file as $1.
+    ChildResult shellInInput(const std::string& command, const std::string& file) const
+    {
+        return runProgram({"/bin/sh", "-c", "cd \"$0\" && " + command, input(), file});
     }
 
     std::string input() const { return folder / "in"; }
@@ -40,17 +50,36 @@ protected:
     TempFolder folder;
 };
 
+const std::string kMatches = "vaskerel: 8 files checked by size and MD5: 0 changed, 0 missing, 0 new\n";
+
 } // namespace
 
-TEST_F(BatchTest, CompleteRunIsSilentAndWritesTheReport)
+TEST_F(BatchTest, ARunWritesTheReportSilentlyAndVerifiesAgainstIt)
 {
     const ChildResult result =
         run({"--input", input(), "--output", output(), "--title", "T", "--stylesheet=s.css", "--jobs", "2", "--quiet"});
     EXPECT_EQ(exitAndErrors(result) + result.output, "exit 0: ");
     const std::string report = readFile(output());
     EXPECT_TRUE(report.starts_with("<html><head><title>T</title>\r\n<link rel=stylesheet href=\"s.css\""));
-    EXPECT_NE(report.find("<a href=\"sub/a.txt\">sub/a.txt</a></td><td>3</td><td>900150983cd24fb0d6963f7d28e17f72"),
-              std::string::npos);
+    EXPECT_NE(report.find("<a href=\"z\">z</a></td><td>1</td><td>fbade9e36a3f36d3d676c1b808451dd7"), std::string::npos);
+    const ChildResult matches = verify();
+    EXPECT_EQ(exitAndErrors(matches) + matches.output, "exit 0: " + kMatches);
+    EXPECT_EQ(exitAndErrors(verify({"--status"})), "exit 0: ");
+}
+
+TEST_F(BatchTest, DifferencesComeOneLinePerEntryInReportOrderThenNew)
+{
+    ASSERT_EQ(run({"-i", input(), "-o", output(), "-x", "*.skip"}).exitCode, 0);
+    writeFile(folder / "in/&<>\"", "edited");
+    writeFile(folder / "in/ctl\x01", "edited too");
+    fs::remove(folder / "in/sub/x");
+    writeFile(folder / "in/added", "new");
+    writeFile(folder / "in/ignored.skip", "not part of the check");
+    const ChildResult result = verify({"--exclude", "*.skip", "--jobs", "2"});
+    EXPECT_EQ(result.output, "missing sub/x\nchanged &<>\"\nchanged ctl\\x01\nnew added\n");
+    EXPECT_EQ(exitAndErrors(result), "exit 1: vaskerel: 7 files checked by size and MD5: 2 changed, 1 missing, 1 new\n");
+    const ChildResult silent = verify({"--status", "-x", "*.skip"});
+    EXPECT_EQ(exitAndErrors(silent) + silent.output, "exit 1: ");
 }
 
 TEST_F(BatchTest, OutputDashWritesTheReportToStandardOutput)
@@ -70,25 +99,60 @@ TEST_F(BatchTest, OutputDashWritesTheReportToStandardOutput)
     EXPECT_EQ(readFile(sums), "");
 }
 
-TEST_F(BatchTest, UsageErrorIsTwoLinesAndHelpPrintsTheUsage)
+TEST_F(BatchTest, EveryFailureEndsInItsStatusAndOneLine)
 {
-    EXPECT_EQ(exitAndErrors(run({"--input", input(), "--frobnicate", "x", "y"})),
-              "exit 2: vaskerel: unrecognized option '--frobnicate'\n" + kTryHelp);
-    EXPECT_EQ(exitAndErrors(run({"x", "--input", input(), "y", "-o", output(), "z"})),
-              "exit 2: vaskerel: unexpected arguments: x y z\n" + kTryHelp);
-    const ChildResult help = run({"--help"});
-    EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(help.output.starts_with("Usage: vaskerel"));
-    EXPECT_EQ(namesIn(folder / "out"), "");
+    ASSERT_EQ(generate().exitCode, 0);
+    const std::string zero(32, '0');
+    writeFile(folder / "nul.md5", zero + "  z" + std::string(1, '\0') + zero + "  a b" + std::string(1, '\0'));
+    writeFile(folder / "empty.md5", "");
+    const std::string missing = folder / "none/list.htm";
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"-i", input(), "-x", "y", "-o", output(), "z"}, "exit 2: vaskerel: unexpected argument: z\n" + vaskerel::tryHelpText()},
+        {{"-i", folder / "nope", "-o", output()},
+         "exit 1: vaskerel: cannot list folder " + (folder / "nope") + ": No such file or directory\n"},
+        {{"-i", input(), "-o", missing}, "exit 1: vaskerel: cannot write " + missing + ": No such file or directory\n"},
+        {{"--write-stylesheet", missing}, "exit 1: vaskerel: cannot write " + missing + ": No such file or directory\n"},
+        {{"-i", input(), "-o", folder / "r.htm", "-x", "sub/", "-x", "./nothing*", "-q"},
+         "exit 0: vaskerel: --exclude ./nothing* matched nothing\n"},
+        {{"--verify", missing, "-i", input(), "--status"},
+         "exit 2: vaskerel: cannot read " + missing + ": No such file or directory\n"},
+        {{"--verify", folder / "empty.md5", "-i", input()}, "exit 2: vaskerel: " + (folder / "empty.md5") + " is empty\n"},
+        {{"--verify", folder / "nul.md5", "-i", input()},
+         "exit 2: vaskerel: " + (folder / "nul.md5") +
+             " holds a NUL byte: manifests whose lines end in NUL (md5sum -z) are not read; make it without -z (line 1)\n"},
+    };
+    for (const auto& [arguments, expected] : cases) {
+        const ChildResult result = run(arguments);
+        EXPECT_EQ(exitAndErrors(result) + result.output, expected);
+    }
+    EXPECT_FALSE(fs::exists(folder / "none"));
+    EXPECT_EQ(readFile(folder / "r.htm").find("sub/x"), std::string::npos);
+    EXPECT_EQ(verify().exitCode, 0) << "a failed run replaced the report";
+    // Listings it cannot read as a whole are refused in words of what they hold.
+    const std::vector<std::pair<std::string, std::string>> listings = {
+        {"<html><head><title>x</title></head></html>\r\n", "is not a report written by vaskerel"},
+        {std::string(32, 'a') + "  z\n" + std::string(64, 'b') + "  sub/x\n", "it mixes MD5 and SHA-256 digests"},
+        {"SHA1 (z) = " + std::string(40, 'c') + "\n", "a digest of a kind it cannot tell; only MD5 and SHA-256 are read"},
+    };
+    for (const auto& [content, problem] : listings) {
+        writeFile(folder / "odd", content);
+        const ChildResult result = run({"--verify", folder / "odd", "-i", input()});
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_NE(result.errors.find(problem), std::string::npos) << result.errors;
+    }
 }
 
-TEST_F(BatchTest, HelpAndVersionThatCannotBeWrittenAreWriteErrors)
+TEST_F(BatchTest, StandardOutputThatCannotBeWrittenIsAWriteError)
 {
-    for (const char* option : {"--help", "--version"}) {
-        EXPECT_EQ(exitAndErrors(runVaskerelAfter(standardOutputOnAFullDisk, {option})),
-                  "exit 1: vaskerel: write error: No space left on device\n");
-        EXPECT_EQ(exitAndErrors(runVaskerelAfter(standardOutputOnAClosedPipe, {option})),
-                  "exit 1: vaskerel: write error: Broken pipe\n");
+    ASSERT_EQ(generate().exitCode, 0);
+    writeFile(folder / "in/z", "changed");
+    const std::string lost = "; the differences found could not all be written";
+    for (const auto& [arguments, status, ending] : std::vector<std::tuple<std::vector<std::string>, int, std::string>>{
+             {{"--help"}, 1, ""}, {{"--version"}, 1, ""}, {{"--verify", output(), "-i", input()}, 4, lost}}) {
+        const std::string said = "exit " + std::to_string(status) + ": vaskerel: write error: ";
+        EXPECT_EQ(exitAndErrors(runVaskerelAfter(standardOutputOnAFullDisk, arguments)),
+                  said + "No space left on device" + ending + "\n");
+        EXPECT_EQ(exitAndErrors(runVaskerelAfter(standardOutputOnAClosedPipe, arguments)), said + "Broken pipe" + ending + "\n");
     }
 }
 
@@ -117,65 +181,108 @@ TEST_F(BatchTest, WithoutADisplayNoArgumentsPrintTheUsageAndExitTwo)
 TEST_F(BatchTest, ProgressLineGoesToATerminalWithEscapesOnlyWhereItHasThem)
 {
     const std::vector<std::string> arguments = {"-i", input(), "-o", output()};
+    const std::vector<std::string> check = {"--verify", output(), "-i", input()};
     int exitCode = -1;
     const std::string xterm = standardErrorOnTerminal(arguments, "xterm", exitCode);
     EXPECT_EQ(exitCode, 0);
-    EXPECT_NE(xterm.find("\r\033[K2 files, 4 B, "), std::string::npos) << xterm;
+    EXPECT_NE(xterm.find("\r\033[K8 files, 33 B, "), std::string::npos) << xterm;
     const std::string plain = standardErrorOnTerminal(arguments, "dumb", exitCode);
-    EXPECT_EQ(exitCode, 0);
-    EXPECT_NE(plain.find("\r2 files, 4 B, "), std::string::npos) << plain;
+    EXPECT_NE(plain.find("\r8 files, 33 B, "), std::string::npos) << plain;
     EXPECT_EQ(plain.find('\033'), std::string::npos) << plain;
+    const std::string checking = standardErrorOnTerminal(check, "xterm", exitCode);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_NE(checking.find("\r\033[K8 files, "), std::string::npos) << checking;
+    for (const char* quiet : {"-q", "--status"})
+        EXPECT_EQ(standardErrorOnTerminal({check[0], check[1], check[2], check[3], quiet}, "xterm", exitCode).find('\033'),
+                  std::string::npos);
     EXPECT_EQ(standardErrorOnTerminal({"-q", "-i", input(), "-o", output()}, "xterm", exitCode), "");
-}
-
-TEST_F(BatchTest, MissingInputFolderExitsOneAndNamesIt)
-{
-    writeFile(output(), "old");
-    EXPECT_EQ(exitAndErrors(run({"--input", folder / "nope", "--output", output()})),
-              "exit 1: vaskerel: cannot list folder " + (folder / "nope") + ": No such file or directory\n");
-    EXPECT_EQ(readFile(output()), "old");
-}
-
-TEST_F(BatchTest, OutputInAMissingFolderExitsOne)
-{
-    EXPECT_EQ(exitAndErrors(run({"--input", input(), "--output", folder / "none/list.htm"})),
-              "exit 1: vaskerel: cannot write " + (folder / "none/list.htm") + ": No such file or directory\n");
-    EXPECT_FALSE(fs::exists(folder / "none"));
-}
-
-TEST_F(BatchTest, NamesThatLookLikeMarkupCannotReachTheTerminalRaw)
-{
-    folder.openToEveryone();
-    ::chmod((folder / "out").c_str(), 0777);
-    const std::string sneaky = folder / "in/\x1b[2Jclear";
-    writeFile(sneaky, "x");
-    ::chmod(sneaky.c_str(), 0);
-    const ChildResult result = run({"--input", input(), "--output", output()}, {.unprivileged = true});
-    EXPECT_EQ(result.exitCode, 3);
-    EXPECT_EQ(result.errors.find('\x1b'), std::string::npos);
-    EXPECT_NE(result.errors.find("\\x1B[2Jclear"), std::string::npos);
-}
-
-TEST_F(BatchTest, ExcludePatternThatMatchedNothingIsNamed)
-{
-    EXPECT_EQ(exitAndErrors(run({"-i", input(), "-o", output(), "-x", "sub/", "-x", "./nothing*", "-q"})),
-              "exit 0: vaskerel: --exclude ./nothing* matched nothing\n");
-    EXPECT_EQ(readFile(output()).find("sub/a.txt"), std::string::npos);
 }
 
 TEST_F(BatchTest, StylesheetIsWrittenOutForReportsToLinkTo)
 {
     const std::string shipped = readFile(std::string(VASKEREL_SOURCE_DIR) + "/data/report.css");
+    writeFile(folder / "out/report.css", "an older stylesheet");
     EXPECT_EQ(exitAndErrors(run({"--write-stylesheet", folder / "out/report.css"})), "exit 0: ");
     EXPECT_EQ(readFile(folder / "out/report.css"), shipped);
+    EXPECT_EQ(namesIn(folder / "out"), "report.css\n");
     const ChildResult shown = run({"--write-stylesheet", "-"});
     EXPECT_EQ(shown.exitCode, 0);
     EXPECT_EQ(shown.output, shipped);
 }
 
-TEST_F(BatchTest, StylesheetThatCannotBeWrittenSaysWhy)
+// md5sum -c and sha256sum -c accept the manifests of odd names, and verify reads them back: a
+// change, a removal and an addition show through either.
+TEST_F(BatchTest, ManifestsPassMd5sumAndSha256sumAndVerifyLikeTheReport)
 {
-    const ChildResult result = run({"--write-stylesheet", folder / "missing/report.css"});
-    EXPECT_EQ(exitAndErrors(result) + result.output,
-              "exit 1: vaskerel: cannot write " + folder / "missing/report.css" + ": No such file or directory\n");
+    for (const char* name : {"new\nline", "back\\slash", "-", " lead", "*star", "cr\r"})
+        writeFile(folder / ("in/" + std::string(name)), name);
+    const std::string md5 = folder / "sums.md5";
+    const std::string sha256 = folder / "sums.sha256";
+    ASSERT_EQ(run({"-i", input(), "-o", output(), "--checksums", md5, "--sha256", sha256}).exitCode, 0);
+    for (const auto& [tool, manifest] : {std::pair{"md5sum", md5}, std::pair{"sha256sum", sha256}}) {
+        const ChildResult check = shellInInput(std::string(tool) + " --quiet -c \"$1\"", manifest);
+        EXPECT_EQ(check.exitCode, 0) << tool << check.output << check.errors;
+        const ChildResult matches = run({"--verify", manifest, "-i", input()});
+        EXPECT_EQ(matches.exitCode, 0) << matches.errors;
+    }
+    writeFile(folder / "in/sub/x", "edited");
+    fs::remove(folder / "in/z");
+    writeFile(folder / "in/added", "new");
+    const ChildResult differs = run({"--verify", sha256, "-i", input()});
+    EXPECT_EQ(differs.output, "changed sub/x\nmissing z\nnew added\n");
+    EXPECT_EQ(exitAndErrors(differs), "exit 1: vaskerel: 13 files checked by SHA-256: 1 changed, 1 missing, 1 new\n");
+}
+
+TEST_F(BatchTest, AHandOverVerifiesWithEitherOutputWhereverTheyLie)
+{
+    const std::string report = folder / "in/sub/index.html";
+    const std::string manifest = folder / "in/SUMS.md5";
+    ASSERT_EQ(run({"-i", input(), "-o", report, "--checksums", manifest, "--sha256", folder / "in/SUMS.sha256"}).exitCode,
+              0);
+    const ChildResult md5sum = shellInInput("md5sum --quiet -c \"$1\"", manifest);
+    EXPECT_EQ(md5sum.exitCode, 0) << md5sum.output;
+    const std::string note = ": it lists exactly the files of the report being checked\n";
+    const ChildResult byReport = run({"--verify", report, "-i", input()});
+    EXPECT_EQ(byReport.output, "");
+    const std::string namesOnly =
+        ": it lists the files of the report being checked; its SHA-256 digests were not compared\n";
+    EXPECT_EQ(exitAndErrors(byReport),
+              "exit 0: vaskerel: skipped SUMS.md5" + note + "vaskerel: skipped SUMS.sha256" + namesOnly + kMatches);
+    EXPECT_EQ(exitAndErrors(run({"--verify", manifest, "-i", input()})),
+              "exit 0: vaskerel: skipped sub/index.html" + note + "vaskerel: skipped SUMS.sha256" + namesOnly +
+                  "vaskerel: 8 files checked by MD5: 0 changed, 0 missing, 0 new\n");
+    // Checked by SHA-256, every other output's digests are computed and compared.
+    EXPECT_EQ(exitAndErrors(run({"--verify", folder / "in/SUMS.sha256", "-i", input()})),
+              "exit 0: vaskerel: skipped sub/index.html" + note + "vaskerel: skipped SUMS.md5" + note +
+                  "vaskerel: 8 files checked by SHA-256: 0 changed, 0 missing, 0 new\n");
+}
+
+// A stopped check says so and nothing more: the differences found before the stop, or the rows
+// it never reached as missing, would read as the outcome of a finished check. A report read
+// from a pipe that never ends holds the check in a read no signal interrupts.
+TEST_F(BatchTest, StopSignalEndsACheckPromptlyAndClaimsNoDifferences)
+{
+    ASSERT_EQ(generate().exitCode, 0);
+    writeFile(folder / "in/a b", "edited before the stop");
+    makeSparseFile(folder / "in/huge", off_t{1} << 40);
+    const std::string pipe = folder / "report.fifo";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    for (const auto& [report, signal] : {std::pair{output(), SIGINT}, std::pair{output(), SIGTERM}, std::pair{pipe, SIGTERM}}) {
+        RunningProgram program({vaskerelPath(), "--verify", report, "-i", input()});
+        // Opened only now, so that the program cannot have it from the fork.
+        const int writer = report == pipe ? ::open(pipe.c_str(), O_RDWR | O_CLOEXEC) : -1;
+        const std::string firstLine = "<html><head><title>x</title>\r\n";
+        if (writer >= 0) {
+            ASSERT_EQ(::write(writer, firstLine.data(), firstLine.size()), static_cast<ssize_t>(firstLine.size()));
+        }
+        ASSERT_TRUE(program.waitUntilReading(writer >= 0 ? pipe : folder / "in/huge"));
+        const auto signalled = std::chrono::steady_clock::now();
+        program.signal(signal);
+        const ChildResult result = program.wait();
+        EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(5)) << report;
+        EXPECT_EQ(exitAndErrors(result) + result.output,
+                  "exit " + std::to_string(128 + signal) + ": vaskerel: stopped before the check was complete\n");
+        if (writer >= 0)
+            ::close(writer);
+    }
 }

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <cctype>
+#include <fstream>
 #include <set>
 #include <sstream>
 
@@ -12,21 +12,35 @@ using vaskerel::CommandLine;
 
 namespace {
 
-CommandLine parsed(std::vector<std::string> arguments)
+// What the arguments ask for, in one line: the action and every field it carries.
+std::string parsedAs(const std::vector<std::string>& arguments)
 {
-    return CommandLine::parse(arguments);
-}
-
-// The fields of a generate request, each as name=value, to compare in one line.
-std::string fieldsOf(const CommandLine& line)
-{
+    using Action = CommandLine::Action;
+    const CommandLine line = CommandLine::parse(arguments);
     const listgen::ListRequest& request = line.request;
     std::string excludes;
     for (const listgen::ExcludePattern& pattern : request.excludes)
         excludes += "[" + pattern.text + "]";
-    return "input=" + request.inputDir + " output=" + request.outputFile + " title=" + request.title + " stylesheet=" +
-           request.stylesheet + " checksums=" + request.checksumsFile + " excludes=" + excludes +
-           " jobs=" + std::to_string(request.jobs) + (line.quiet ? " quiet" : "");
+    const std::string shared = " input=" + request.inputDir + " excludes=" + excludes +
+                               " jobs=" + std::to_string(request.jobs) + (line.quiet ? " quiet" : "");
+    switch (line.action) {
+    case Action::Generate:
+        return "output=" + request.outputFile + " title=" + request.title + " stylesheet=" + request.stylesheet +
+               " checksums=" + request.checksumsFile + shared;
+    case Action::Verify:
+        return "verify " + line.verifyRequest().report + shared + (line.statusOnly ? " status" : "");
+    case Action::Check:
+        return "check " + line.checkRequest().manifest + " verbosity=" +
+               std::to_string(static_cast<int>(line.check.verbosity)) + (line.check.strict ? " strict" : "") +
+               (line.check.ignoreMissing ? " ignore-missing" : "");
+    case Action::OpenFolder: return "window on " + request.inputDir;
+    case Action::WriteStylesheet: return "stylesheet " + line.stylesheetFile;
+    case Action::Help: return "help";
+    case Action::Version: return "version";
+    case Action::OpenWindow: return "window";
+    case Action::UsageError: break;
+    }
+    return "usage: " + line.error;
 }
 
 bool isWordCharacter(char c)
@@ -34,9 +48,8 @@ bool isWordCharacter(char c)
     return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_' || c == '-';
 }
 
-// Every "-x" and "--long" option a text names, but md5sum's own "-z" and "--tag" and the
-// shortened "--inp" of an example. A
-// manual page writes a dash as "\-".
+// Every "-x" and "--long" option a text names (a manual page writes a dash as "\-"), but
+// md5sum's own "-z" and "--tag" and the shortened "--inp" of an example.
 std::set<std::string> optionsNamedIn(std::string text)
 {
     for (std::size_t at = text.find("\\-"); at != std::string::npos; at = text.find("\\-", at))
@@ -80,157 +93,88 @@ std::string manualDashes(const std::string& option)
 
 } // namespace
 
-TEST(CommandLine, TakesEveryFieldInLongAndShortSpellings)
+TEST(CommandLine, ReadsArgumentsAsGetoptLongDoes)
 {
-    for (const auto& arguments : std::vector<std::vector<std::string>>{
-             {"--input", "in dir", "--output=out.htm", "--title", "T", "--stylesheet=", "--checksums", "sums.md5",
-              "--exclude", "*.tmp", "--exclude=build/", "--jobs", "3", "--quiet"},
-             {"-i", "in dir", "-oout.htm", "-t", "T", "-s", "", "--checksums=sums.md5", "-x", "*.tmp", "-xbuild/",
-              "-j3", "-q"}}) {
-        const CommandLine line = parsed(arguments);
-        ASSERT_EQ(line.action, CommandLine::Action::Generate) << line.error;
-        EXPECT_EQ(fieldsOf(line),
-                  "input=in dir output=out.htm title=T stylesheet= checksums=sums.md5 excludes=[*.tmp][build/] jobs=3 quiet");
-    }
-    EXPECT_EQ(parsed({"--title=-dash", "-i", "-", "-o", "o"}).request.title, "-dash");
-}
-
-TEST(CommandLine, AnOptionsValueIsTheNextArgumentWhateverItLooksLike)
-{
-    for (const std::string value : {"-h", "--version", "-V", "--", "-", "--input"}) {
-        for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
-                 {"-i", "in", "-o", "out", "-t", value}, {"-i", "in", "-o", "out", "--title", value}}) {
-            const CommandLine line = parsed(arguments);
-            ASSERT_EQ(line.action, CommandLine::Action::Generate) << value << ": " << line.error;
-            EXPECT_EQ(line.request.title, value);
-        }
-    }
-    // Short options bundle, and a value may follow its letter.
-    const CommandLine bundled = parsed({"-qi", "in", "-oout", "-qj4", "-x-h"});
-    ASSERT_EQ(bundled.action, CommandLine::Action::Generate) << bundled.error;
-    EXPECT_EQ(fieldsOf(bundled), "input=in output=out title= stylesheet= checksums= excludes=[-h] jobs=4 quiet");
-}
-
-TEST(CommandLine, VerifySharesInputExcludesJobsAndQuietAndHasItsStatus)
-{
-    const CommandLine line = parsed({"--verify", "r.htm", "-i", "in", "--exclude", "x", "--jobs=2", "--status", "-q"});
-    ASSERT_EQ(line.action, CommandLine::Action::Verify) << line.error;
-    EXPECT_TRUE(line.statusOnly);
-    EXPECT_TRUE(line.quiet);
-    const listgen::VerifyRequest request = line.verifyRequest();
-    EXPECT_EQ(request.report, "r.htm");
-    EXPECT_EQ(request.inputDir, "in");
-    EXPECT_EQ(request.excludes.at(0).text, "x");
-    EXPECT_EQ(request.jobs, 2U);
-}
-
-TEST(CommandLine, OneFolderAloneOpensTheWindowOnIt)
-{
-    const CommandLine line = parsed({"photos 2026"});
-    EXPECT_EQ(line.action, CommandLine::Action::OpenFolder);
-    EXPECT_EQ(line.request.inputDir, "photos 2026");
-    EXPECT_EQ(parsed({"photos", "more"}).action, CommandLine::Action::UsageError);
-    EXPECT_EQ(parsed({"-i", "photos", "-o", "r.htm"}).action, CommandLine::Action::Generate);
-}
-
-TEST(CommandLine, WriteStylesheetStandsAlone)
-{
-    const CommandLine line = parsed({"--write-stylesheet", "out/report.css"});
-    EXPECT_EQ(line.action, CommandLine::Action::WriteStylesheet) << line.error;
-    EXPECT_EQ(line.stylesheetFile, "out/report.css");
-    EXPECT_EQ(parsed({"--write-stylesheet=-"}).stylesheetFile, "-");
-}
-
-TEST(CommandLine, InformationOptionsWinOverTheRest)
-{
-    EXPECT_EQ(parsed({"--input", "x", "--help", "--bogus"}).action, CommandLine::Action::Help);
-    EXPECT_EQ(parsed({"-h"}).action, CommandLine::Action::Help);
-    EXPECT_EQ(parsed({"--version"}).action, CommandLine::Action::Version);
-    EXPECT_EQ(parsed({"-V", "-i"}).action, CommandLine::Action::Version);
-    EXPECT_EQ(parsed({"-qh"}).action, CommandLine::Action::Help);
-    EXPECT_EQ(parsed({"--bogus", "-h"}).action, CommandLine::Action::Help);
-    EXPECT_EQ(parsed({"-i", "x", "--", "-h"}).action, CommandLine::Action::UsageError);
-}
-
-TEST(CommandLine, UsageErrorsSayWhatIsWrongInGetoptsWords)
-{
-    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        {{"--frobnicate=x"}, "unrecognized option '--frobnicate=x'"},
-        {{"-i", "a", "-qz"}, "invalid option -- 'z'"},
-        {{"--\x1b[2J\\=x"}, "unrecognized option '--\\x1B[2J\\\\=x'"},
-        {{"--ver"}, "option '--ver' is ambiguous; possibilities: '--verify' '--version'"},
-        {{"--quiet=no", "-i", "a", "-o", "b"}, "option '--quiet' doesn't allow an argument"},
-        {{"--q=no"}, "option '--quiet' doesn't allow an argument"},
-        {{"--input"}, "option '--input' requires an argument"},
-        {{"-i", "a", "-o"}, "option requires an argument -- 'o'"},
-        {{"-i", "a", "-o", "b", "first", "--", "stray", "-h"}, "unexpected arguments: first stray -h"},
-        {{"-i", "a", "-o", "b", "--", "--"}, "unexpected argument: --"},
-        {{"-x", "a", "b"}, "unexpected argument: b"},
-        {{"--jobs", "0"}, "--jobs takes a whole number from 1 to 1024"},
-        {{"-j", "2x"}, "--jobs takes a whole number from 1 to 1024"},
-        {{"--verify", "r", "-i", "i", "--output", "o"},
-         "--verify takes --input, --status, --exclude, --exclude-from, --one-file-system, --jobs and --quiet only"},
-        {{"--verify", "", "--input", "i"}, "--verify needs a report: a file, or - for standard input"},
-        {{"--verify=", "--input", "i"}, "--verify needs a report: a file, or - for standard input"},
-        {{"-c", "", "-i", "i"}, "--check needs a manifest: a file, or - for standard input"},
-        {{"-c", "m", "-x", "*.tmp"}, "--check takes --input, --status, --warn, --strict, --ignore-missing, --jobs and --quiet only"},
-        {{"-c", "m", "--verify", "r"}, "--verify and --check cannot be given together"},
-        {{"-i", "a", "-o", "b", "--status"}, "--status goes with --verify or --check only"},
-        {{"-i", "a", "-o", "b", "--strict"}, "--strict goes with --check only"},
-        {{"--write-stylesheet", "r.css", "-q"}, "--write-stylesheet takes no other option"},
-        {{"--write-stylesheet="}, "--write-stylesheet needs a file, or - for standard output"},
-        {{"-i", "a", "--exclude-from", "/nonexistent/patterns"}, "cannot read /nonexistent/patterns: No such file or directory"},
-    };
-    for (const auto& [arguments, error] : cases) {
-        const CommandLine line = parsed(arguments);
-        EXPECT_EQ(line.action, CommandLine::Action::UsageError) << arguments[0];
-        EXPECT_EQ(line.error, error);
-    }
-}
-
-TEST(CommandLine, LastOptionWinsAndLongOptionsMayBeShortened)
-{
-    const CommandLine line = parsed({"--inp", "a", "-o", "first", "--outp=second", "--tit", "T", "-j", "2", "--jo=3"});
-    ASSERT_EQ(line.action, CommandLine::Action::Generate) << line.error;
-    EXPECT_EQ(fieldsOf(line), "input=a output=second title=T stylesheet= checksums= excludes= jobs=3");
-    // md5sum's --quiet, --status and --warn: the last one given counts.
-    for (const auto& [arguments, verbosity] : std::vector<std::pair<std::vector<std::string>, vaskerel::CheckVerbosity>>{
-             {{"-c", "m", "--status", "-w"}, vaskerel::CheckVerbosity::Warn},
-             {{"--check=m", "--warn", "--stat"}, vaskerel::CheckVerbosity::StatusOnly},
-             {{"-qc", "m", "--strict", "--ignore"}, vaskerel::CheckVerbosity::Quiet}}) {
-        const CommandLine check = parsed(arguments);
-        ASSERT_EQ(check.action, CommandLine::Action::Check) << check.error;
-        EXPECT_EQ(check.check.verbosity, verbosity);
-        EXPECT_EQ(check.checkRequest().manifest, "m");
-    }
-}
-
-TEST(CommandLine, EmptyFieldsNameTheOption)
-{
-    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        {{"-q"}, "--input is missing, --output is missing"},
-        {{"-i", "", "-o", "o"}, "--input is empty"},
-        {{"--input=in"}, "--output is missing"},
-        {{"-t", "-h"}, "--input is missing, --output is missing"},
-    };
-    for (const auto& [arguments, missing] : cases) {
-        const CommandLine line = parsed(arguments);
-        EXPECT_EQ(line.action, CommandLine::Action::UsageError);
-        EXPECT_EQ(line.error, "every field must be filled in: " + missing);
-    }
-    EXPECT_EQ(parsed({"-i", " ", "-o", " "}).action, CommandLine::Action::Generate);
-}
-
-TEST(CommandLine, TwoDocumentsCannotGoIntoOneStream)
-{
+    const std::string full = "output=out.htm title=T stylesheet= checksums=sums.md5 input=in dir excludes=[*.tmp][build/] "
+                             "jobs=3 quiet";
+    const std::string noDigits = "--jobs takes a whole number from 1 to 1024";
     const std::string oneStream = "--output and --checksums name one stream; every output needs one of its own";
-    EXPECT_EQ(parsed({"-i", "in", "-o", "-", "--checksums", "-"}).error, oneStream);
-    EXPECT_EQ(parsed({"-i", "in", "-o", "/dev/stdout", "--checksums=-"}).error, oneStream);
-    EXPECT_EQ(parsed({"-i", "in", "-o", "/dev/null", "--checksums", "/dev/null"}).error, oneStream);
-    EXPECT_EQ(parsed({"-i", "in", "-o", "r", "--checksums", "-", "--sha256", "-"}).error,
-              "--checksums and --sha256 name one stream; every output needs one of its own");
-    EXPECT_EQ(parsed({"-i", "in", "-o", "-", "--checksums", "sums.md5", "--sha256", "sums.sha256"}).action,
-              CommandLine::Action::Generate);
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--input", "in dir", "--output=out.htm", "--title", "T", "--stylesheet=", "--checksums", "sums.md5",
+          "--exclude", "*.tmp", "--exclude=build/", "--jobs", "3", "--quiet"},
+         full},
+        {{"-i", "in dir", "-oout.htm", "-t", "T", "-s", "", "--checksums=sums.md5", "-x", "*.tmp", "-xbuild/", "-j3",
+          "-q"},
+         full},
+        // Short options bundle, a value may follow its letter, and the last one given wins.
+        {{"-qi", "in", "-oout", "-qj4", "-x-h"}, "output=out title= stylesheet= checksums= input=in excludes=[-h] jobs=4 quiet"},
+        {{"--inp", "a", "-o", "first", "--outp=second", "--tit", "T", "-j", "2", "--jo=3"},
+         "output=second title=T stylesheet= checksums= input=a excludes= jobs=3"},
+        {{"--title=-dash", "-i", "-", "-o", "o"}, "output=o title=-dash stylesheet= checksums= input=- excludes= jobs=0"},
+        {{"-i", " ", "-o", "-", "--checksums", "s.md5", "--sha256", "s.sha256"},
+         "output=- title= stylesheet= checksums=s.md5 input=  excludes= jobs=0"},
+        {{"--verify", "r.htm", "-i", "in", "--exclude", "x", "--jobs=2", "--status", "-q"},
+         "verify r.htm input=in excludes=[x] jobs=2 quiet status"},
+        // md5sum's --quiet, --status and --warn: the last one given counts.
+        {{"-c", "m", "--status", "-w"}, "check m verbosity=3"},
+        {{"--check=m", "--warn", "--stat"}, "check m verbosity=2"},
+        {{"-qc", "m", "--strict", "--ignore"}, "check m verbosity=1 strict ignore-missing"},
+        {{"photos 2026"}, "window on photos 2026"},
+        {{}, "window"},
+        {{"--write-stylesheet", "out/report.css"}, "stylesheet out/report.css"},
+        {{"--write-stylesheet=-"}, "stylesheet -"},
+        // Information options win over the rest, but not after "--".
+        {{"--input", "x", "--help", "--bogus"}, "help"},
+        {{"-qh"}, "help"},
+        {{"--bogus", "-h"}, "help"},
+        {{"-V", "-i"}, "version"},
+        {{"-i", "x", "--", "-h"}, "usage: unexpected argument: -h"},
+        {{"photos", "more"}, "usage: unexpected arguments: photos more"},
+        {{"--frobnicate=x"}, "usage: unrecognized option '--frobnicate=x'"},
+        {{"-i", "a", "-qz"}, "usage: invalid option -- 'z'"},
+        {{"--\x1b[2J\\=x"}, "usage: unrecognized option '--\\x1B[2J\\\\=x'"},
+        {{"--ver"}, "usage: option '--ver' is ambiguous; possibilities: '--verify' '--version'"},
+        {{"--quiet=no", "-i", "a", "-o", "b"}, "usage: option '--quiet' doesn't allow an argument"},
+        {{"--q=no"}, "usage: option '--quiet' doesn't allow an argument"},
+        {{"--input"}, "usage: option '--input' requires an argument"},
+        {{"-i", "a", "-o"}, "usage: option requires an argument -- 'o'"},
+        {{"-i", "a", "-o", "b", "first", "--", "stray", "-h"}, "usage: unexpected arguments: first stray -h"},
+        {{"-i", "a", "-o", "b", "--", "--"}, "usage: unexpected argument: --"},
+        {{"-x", "a", "b"}, "usage: unexpected argument: b"},
+        {{"--jobs", "0"}, "usage: " + noDigits},
+        {{"-j", "2x"}, "usage: " + noDigits},
+        {{"--verify", "r", "-i", "i", "--output", "o"},
+         "usage: --verify takes --input, --status, --exclude, --exclude-from, --one-file-system, --jobs and --quiet only"},
+        {{"--verify", "", "--input", "i"}, "usage: --verify needs a report: a file, or - for standard input"},
+        {{"--verify=", "--input", "i"}, "usage: --verify needs a report: a file, or - for standard input"},
+        {{"-c", "", "-i", "i"}, "usage: --check needs a manifest: a file, or - for standard input"},
+        {{"-c", "m", "-x", "*.tmp"},
+         "usage: --check takes --input, --status, --warn, --strict, --ignore-missing, --jobs and --quiet only"},
+        {{"-c", "m", "--verify", "r"}, "usage: --verify and --check cannot be given together"},
+        {{"-i", "a", "-o", "b", "--status"}, "usage: --status goes with --verify or --check only"},
+        {{"-i", "a", "-o", "b", "--strict"}, "usage: --strict goes with --check only"},
+        {{"--write-stylesheet", "r.css", "-q"}, "usage: --write-stylesheet takes no other option"},
+        {{"--write-stylesheet="}, "usage: --write-stylesheet needs a file, or - for standard output"},
+        {{"-i", "a", "--exclude-from", "/nonexistent/patterns"},
+         "usage: cannot read /nonexistent/patterns: No such file or directory"},
+        {{"-q"}, "usage: every field must be filled in: --input is missing, --output is missing"},
+        {{"-i", "", "-o", "o"}, "usage: every field must be filled in: --input is empty"},
+        {{"--input=in"}, "usage: every field must be filled in: --output is missing"},
+        {{"-t", "-h"}, "usage: every field must be filled in: --input is missing, --output is missing"},
+        // Two documents cannot go into one stream.
+        {{"-i", "in", "-o", "-", "--checksums", "-"}, "usage: " + oneStream},
+        {{"-i", "in", "-o", "/dev/stdout", "--checksums=-"}, "usage: " + oneStream},
+        {{"-i", "in", "-o", "/dev/null", "--checksums", "/dev/null"}, "usage: " + oneStream},
+        {{"-i", "in", "-o", "r", "--checksums", "-", "--sha256", "-"},
+         "usage: --checksums and --sha256 name one stream; every output needs one of its own"},
+    };
+    for (const auto& [arguments, expected] : cases)
+        EXPECT_EQ(parsedAs(arguments), expected) << ::testing::PrintToString(arguments);
+    // An option's value is the next argument, whatever it looks like.
+    for (const std::string value : {"-h", "--version", "-V", "--", "-", "--input"}) {
+        EXPECT_EQ(parsedAs({"-i", "in", "-o", "out", "-t", value}), parsedAs({"-i", "in", "-o", "out", "--title", value}));
+        EXPECT_EQ(CommandLine::parse({"-i", "in", "-o", "out", "-t", value}).request.title, value);
+    }
 }
 
 // Every option of the table has its entry in --help, in the manual page and in the completion,

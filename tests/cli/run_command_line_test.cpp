@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <tuple>
 
 using namespace testing_support;
 
@@ -34,29 +35,24 @@ ChildResult folderOpenedFrom(const std::string& folder, const std::vector<std::s
 
 } // namespace
 
+// A folder alone opens the window on its absolute path; after a name, ".." is left to the
+// system, since the name may be a link elsewhere. Anything else alone is a usage error.
 TEST(RunCommandLine, FolderAloneOpensTheWindowOnItsAbsolutePath)
 {
     TempFolder temp;
     const std::string base = fs::canonical(temp.path()).string();
     fs::create_directories(base + "/photos/2026");
+    writeFile(base + "/report.htm", "");
     const std::string photos = "[" + base + "/photos] 0";
-    EXPECT_EQ(folderOpenedFrom(base, {"photos"}).output, photos);
-    EXPECT_EQ(folderOpenedFrom(base, {"./photos/."}).output, photos);
-    EXPECT_EQ(folderOpenedFrom(base + "/photos/2026", {".."}).output, photos);
-    EXPECT_EQ(folderOpenedFrom(base + "/photos/2026", {"../../photos/"}).output, photos);
-    // After a name, ".." is left to the system: the name may be a link elsewhere.
-    EXPECT_EQ(folderOpenedFrom(base, {"photos/2026/.."}).output, "[" + base + "/photos/2026/..] 0");
-    EXPECT_EQ(folderOpenedFrom(base, {base + "/photos/"}).output, photos);
-    EXPECT_EQ(folderOpenedFrom(base, {"/"}).output, "[/] 0");
-}
-
-TEST(RunCommandLine, ArgumentThatIsNotAFolderIsAUsageError)
-{
-    TempFolder temp;
-    writeFile(temp / "report.htm", "");
-    for (const char* argument : {"report.htm", "missing"}) {
-        const ChildResult result = folderOpenedFrom(temp.path().string(), {argument});
-        EXPECT_EQ(result.output, "not opened 2");
-        EXPECT_EQ(result.errors, "vaskerel: " + std::string(argument) + " is not a folder\n" + vaskerel::tryHelpText());
+    const std::string deeper = base + "/photos/2026";
+    for (const auto& [from, argument, opened] : std::vector<std::tuple<std::string, std::string, std::string>>{
+             {base, "photos", photos}, {base, "./photos/.", photos}, {deeper, "..", photos}, {deeper, "../../photos/", photos},
+             {base, "photos/2026/..", "[" + base + "/photos/2026/..] 0"}, {base, base + "/photos/", photos},
+             {base, "/", "[/] 0"}, {base, "report.htm", "not opened 2"}, {base, "missing", "not opened 2"}}) {
+        const ChildResult result = folderOpenedFrom(from, {argument});
+        EXPECT_EQ(result.output, opened) << argument;
+        EXPECT_EQ(result.errors, opened.starts_with("not")
+                                     ? "vaskerel: " + argument + " is not a folder\n" + vaskerel::tryHelpText()
+                                     : "");
     }
 }

@@ -13,12 +13,6 @@ namespace {
 using listgen::Md5Lanes;
 using testing_support::Bytes;
 
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
 const std::vector<testing_support::KernelChoice>& kernelChoices()
 {
     static const std::vector<testing_support::KernelChoice> choices = [] {
@@ -29,29 +23,11 @@ const std::vector<testing_support::KernelChoice>& kernelChoices()
     return choices;
 }
 
-class Input {
-public:
-    Input(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-    bool empty() const { return at_ == size_; }
-    unsigned byte() { return at_ < size_ ? data_[at_++] : 0; }
-    unsigned twoBytes() { return byte() | byte() << 8; }
-
-private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t at_ = 0;
-};
-
 Bytes pseudoRandomBytes(std::size_t size, std::uint32_t seed)
 {
     Bytes bytes(size);
-    std::uint32_t x = seed * 2654435761u + 1;
-    for (auto& byte : bytes) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        byte = static_cast<unsigned char>(x);
-    }
+    for (auto& byte : bytes)
+        byte = static_cast<unsigned char>((seed = seed * 1103515245u + 12345u) >> 16);
     return bytes;
 }
 
@@ -71,20 +47,22 @@ void finish(Md5Lanes& lanes, OpenStreams& open, unsigned which)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    Input input(data, size);
-    Md5Lanes::Options options = testing_support::optionsFor(kernelChoices()[input.byte() % kernelChoices().size()]);
-    options.messages = 1 + input.byte() % 40;
-    options.streams = 1 + input.byte() % 4;
-    options.chunksPerStream = 1 + input.byte() % 3;
+    std::size_t at = 0;
+    const auto byte = [&]() -> unsigned { return at < size ? data[at++] : 0; };
+    const auto twoBytes = [&] { return byte() | byte() << 8; };
+    Md5Lanes::Options options = testing_support::optionsFor(kernelChoices()[byte() % kernelChoices().size()]);
+    options.messages = 1 + byte() % 40;
+    options.streams = 1 + byte() % 4;
+    options.chunksPerStream = 1 + byte() % 3;
     Md5Lanes lanes(options);
     testing_support::Md5LanesDriver driver(lanes);
     OpenStreams open;
     std::uint64_t nextTag = 0;
 
-    for (std::uint32_t step = 0; !input.empty() && step < 400; ++step) {
-        switch (input.byte() % 5) {
+    for (std::uint32_t step = 0; at < size && step < 400; ++step) {
+        switch (byte() % 5) {
         case 0:
-            driver.submit(pseudoRandomBytes(input.twoBytes() % 3000, step), nextTag++);
+            driver.submit(pseudoRandomBytes(twoBytes() % 3000, step), nextTag++);
             break;
         case 1: {
             // Every slot may hold a stream still open; only finished ones make room.
@@ -95,14 +73,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         }
         case 2: {
-            const unsigned which = input.byte();
-            const Bytes chunk = pseudoRandomBytes(input.twoBytes() % 2000, step);
+            const unsigned which = byte();
+            const Bytes chunk = pseudoRandomBytes(twoBytes() % 2000, step);
             if (!open.empty())
                 driver.feed(open[which % open.size()].first, open[which % open.size()].second, chunk);
             break;
         }
         case 3:
-            finish(lanes, open, input.byte());
+            finish(lanes, open, byte());
             break;
         default:
             driver.hash();
@@ -112,6 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     while (!open.empty())
         finish(lanes, open, 0);
     driver.finishAll();
-    require(driver.problems().empty());
+    if (!driver.problems().empty())
+        std::abort();
     return 0;
 }

@@ -47,15 +47,6 @@ int getAttributes(const char* path, struct stat* status, fuse_file_info*)
     return result(::lstat(real(path).c_str(), status));
 }
 
-int readLink(const char* path, char* buffer, size_t size)
-{
-    const ssize_t length = ::readlink(real(path).c_str(), buffer, size - 1);
-    if (length < 0)
-        return -errno;
-    buffer[length] = '\0';
-    return 0;
-}
-
 int readFolder(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse_file_info*, fuse_readdir_flags)
 {
     DIR* folder = ::opendir(real(path).c_str());
@@ -106,11 +97,6 @@ int releaseFile(const char*, fuse_file_info* file)
     return 0;
 }
 
-int checkAccess(const char* path, int mode)
-{
-    return result(::access(real(path).c_str(), mode));
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -122,13 +108,11 @@ int main(int argc, char** argv)
     source = argv[1];
     fuse_operations operations{};
     operations.getattr = getAttributes;
-    operations.readlink = readLink;
     operations.readdir = readFolder;
     operations.open = openFile;
     operations.read = readFile;
     operations.statfs = fileSystemStatus;
     operations.release = releaseFile;
-    operations.access = checkAccess;
     char name[] = "fault_fs";
     char foreground[] = "-f";
     char options[] = "-o";

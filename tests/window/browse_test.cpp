@@ -8,6 +8,8 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -94,6 +96,23 @@ TEST_F(BrowseTest, FirstOutputBrowseWithNothingGivenOpensAtHome)
     dialog.answers = {""};
     window.cmdPathBrowse_Click();
     EXPECT_EQ(dialog.openedWith, QStringList{QDir::homePath()});
+}
+
+TEST_F(BrowseTest, OutputBrowseAsksBeforeTakingAFileThatIsNoReportAndOpensAgainWhenDeclined)
+{
+    testing_support::writeFile(tree / "photo.jpg", "jpeg");
+    dialog.answers = {root + "/photo.jpg", "", root + "/photo.jpg"};
+    boxes.answers = {false, true};
+    window.cmdPathBrowse_Click();
+    EXPECT_EQ(dialog.openedWith.value(1), root + "/photo.jpg") << "declined, and not back in the dialog";
+    EXPECT_EQ(field("txtPath"), "");
+    window.cmdPathBrowse_Click();
+    EXPECT_EQ(field("txtPath"), root + "/photo.jpg");
+    // Agreed to once: 計算 does not ask again about the same file.
+    setField("txtDir", root);
+    window.cmdOK_Click();
+    EXPECT_TRUE(window.generating());
+    EXPECT_EQ(boxes.shown.size(), 2U) << boxes.said();
 }
 
 TEST_F(BrowseTest, ChosenFolderWhoseNameIsNotUtf8IsRefusedAndNamed)
@@ -186,4 +205,30 @@ TEST_F(QtFileDialogTest, BareNameGetsTheDefaultExtensionAndAFolderOpensWithoutAN
     EXPECT_EQ(folder, root);
     EXPECT_EQ(nameShown, "");
     EXPECT_EQ(dialog.FileName, root + "/report.htm");
+}
+
+TEST_F(QtFileDialogTest, FolderBrowseTakesATypedFolderWithOrWithoutThePlaceholderAfterIt)
+{
+    std::filesystem::create_directories(tree / "typed folder");
+    for (const QString& typed : {root + "/typed folder", root + "/typed folder___"}) {
+        vaskerel::QtFileDialog dialog;
+        dialog.Filter = "All File(*.*)|*.*";
+        dialog.Placeholder = "___";
+        dialog.FileName = root + "/___";
+        whenModalOpens<QFileDialog>([&](QFileDialog& shown) {
+            auto* name = shown.findChild<QLineEdit*>("fileNameEdit");
+            if (name == nullptr)
+                return;
+            // Typed into the focused box, as on a desktop: the dialog follows the typing only there.
+            QApplication::setActiveWindow(&shown);
+            name->setFocus();
+            name->selectAll();
+            QTest::keyClicks(name, typed);
+            // The completion list, where it shows, has the keyboard, as on a desktop.
+            QWidget* popup = name->completer() != nullptr ? name->completer()->popup() : nullptr;
+            QTest::keyClick(popup != nullptr && popup->isVisible() ? popup : name, Qt::Key_Return);
+        });
+        ASSERT_TRUE(dialog.ShowSave()) << typed.toStdString();
+        EXPECT_EQ(dialog.FileName, root + "/typed folder/___") << typed.toStdString();
+    }
 }

@@ -2,14 +2,17 @@
 # Uses the window on a real X server (Xvfb with openbox) as a person would, through xdotool:
 #  1. a long generate shows the progress dialog, Enter there does not cancel it, and when the run
 #     ends "Done" shows with no progress window left beside it;
-#  2. closing the main window during a run stops the run, keeps the old report, stores the fields
-#     and ends the process without a word;
+#  2. closing the main window during a run over the report of step 1, which it replaces without
+#     asking, stops the run, keeps that report, stores the fields and ends the process without a
+#     word;
 #  3. a folder whose name is Shift_JIS, dragged from another program onto 入力, is refused with a
 #     warning and 入力 keeps its folder, rather than taking the parent;
 #  4. the output "..." dialog, after a cancelled folder browse, opens at the current output: a
 #     bare name typed there lands beside it with .htm, never in the input folder as "___";
 #  5. the menu entry's command, given a folder as a file manager gives it, opens the window with
-#     that folder in 入力.
+#     that folder in 入力;
+#  6. a file dropped on a filled タイトル replaces its text with the file's name; two items dropped
+#     on 入力 are refused with a word; a folder path typed in the folder browse is taken on Enter.
 # Usage: desktop_check.sh VASKEREL_BINARY [SCREENSHOT_FOLDER [DRAG_SOURCE_BINARY]]
 # Exits 77 (skipped) when Xvfb, openbox or xdotool is not installed. Every step waits for what it
 # needs to see (a window mapped or gone, a file written, a process ended) with a deadline meant for
@@ -81,6 +84,7 @@ other_box() {
 }
 
 has_visible() { [ -n "$(visible "$1")" ]; }
+none_visible() { [ -z "$(visible "$1")" ]; }
 has_other_box() { [ -n "$(other_box "$1")" ]; }
 app_ended() { test -s "$work/app.status"; }
 
@@ -126,9 +130,17 @@ start_app() {
 }
 
 # Closes the window through the window manager, as its close button does.
+# A key pressed while a dialog is still handing the focus back can miss the window on a loaded
+# machine: it is pressed again until the window has gone.
+main_gone() { ! visible 'Plumbrack' | grep -qx "$main"; }
 close_main() {
-    xdotool windowactivate --sync "$main"
-    xdotool key --clearmodifiers alt+F4
+    local deadline=$((SECONDS + 60))
+    until main_gone; do
+        ((SECONDS < deadline)) || fail "the main window did not close on Alt+F4"
+        xdotool windowactivate --sync "$main" 2>/dev/null || true
+        xdotool key --clearmodifiers alt+F4
+        wait_for 5 main_gone || true
+    done
 }
 
 step="1, a long generate"
@@ -157,7 +169,7 @@ tail -c 200 "$work/out.htm" 2>/dev/null | grep -q '</html>' ||
 grep -q '>large</a></td><td>[0-9]*</td>' "$work/out.htm" || fail "the report does not list the large file"
 xdotool windowactivate --sync "$done_box"
 xdotool key Return
-wait_for 60 test -z "$(visible '^Vaskerel$')" || fail "the result box did not close on Enter"
+wait_for 60 none_visible '^Vaskerel$' || fail "the result box did not close on Enter"
 close_main
 wait_for 60 app_ended || fail "the process did not end after its window closed"
 status=$(cat "$work/app.status")
@@ -167,7 +179,7 @@ step="2, closing the window during a run"
 echo "$step"
 rm "$work/in/large"
 truncate -s 1T "$work/in/huge"
-printf old >"$work/out.htm"
+cp "$work/out.htm" "$work/old-report"
 start_app
 # Tab from 入力 to タイトル, replace its text; Enter there presses 計算.
 xdotool key --delay 50 Tab Tab Tab Tab Tab Tab ctrl+a
@@ -179,7 +191,8 @@ close_main
 wait_for 60 app_ended || fail "the process did not end when its window was closed during a run"
 status=$(cat "$work/app.status")
 [ "$status" -eq 0 ] || fail "the process ended with status $status: $(cat "$work/app.log")"
-[ "$(cat "$work/out.htm")" = old ] || fail "the old report was changed"
+cmp -s "$work/out.htm" "$work/old-report" || fail "the old report was changed"
+rm "$work/old-report"
 [ "$(ls -A "$work" | grep -c '^out')" -eq 1 ] || fail "a temporary report was left behind: $(ls -A "$work")"
 grep -qx 'Title=closed-during-run' "$work/config/Zorm.ini" || fail "the fields were not stored: $(cat "$work/config/Zorm.ini")"
 grep -qx "InputDir=$work/in" "$work/config/Zorm.ini" || fail "the input folder was not stored"
@@ -192,6 +205,50 @@ screen_point() {
     echo "$X $Y"
 }
 
+# True once the target has taken the drag. The mouse moves a pixel and back first: a drag source
+# that waits for the target's answer holds back the positions it is given meanwhile, and the
+# last one would otherwise never be sent.
+drag_taken() {
+    xdotool mousemove_relative --sync 1 0 mousemove_relative --sync -- -1 0
+    [ "$(tail -n 1 "$work/drag.log")" = accepted ]
+}
+
+# drag_onto X Y PATH...: drags the paths from a window of their own, as a file manager does, to
+# the point X Y of the main window, and waits for the drop to end.
+drag_onto() {
+    local x=$1 y=$2 tx ty sx sy source_window
+    shift 2
+    "$drag_source" "$@" >"$work/drag.log" 2>&1 &
+    local source_pid=$!
+    background+=("$source_pid")
+    wait_for 60 has_visible '^drag source$' || fail "the drag source did not show: $(cat "$work/drag.log")"
+    source_window=$(visible '^drag source$' | head -n 1)
+    read -r tx ty < <(screen_point "$main" "$x" "$y")
+    read -r sx sy < <(screen_point "$source_window" 80 40)
+    xdotool mousedown 1
+    wait_for 60 grep -q pressed "$work/drag.log" || fail "the drag did not start: $(cat "$work/drag.log")"
+    # The motion is paced so that the drag protocol sees each position; the button is let go once
+    # the field has answered that it takes the drop, and the drop is waited for.
+    for point in 1 2 3 4 5 6 7 8; do
+        xdotool mousemove --sync $((sx + (tx - sx) * point / 8)) $((sy + (ty - sy) * point / 8))
+        sleep 0.1
+    done
+    wait_for 60 drag_taken || fail "the field did not take the drag: $(cat "$work/drag.log")"
+    xdotool mouseup 1
+    wait_for 60 grep -q dropped "$work/drag.log" || fail "the drag did not end: $(cat "$work/drag.log")"
+    kill "$source_pid"
+    wait_for 60 none_visible '^drag source$' || fail "the drag source stayed"
+}
+
+# Closes the one box titled "Vaskerel" with Enter, after it showed; $1 says what it was for.
+close_box() {
+    wait_for 60 has_visible '^Vaskerel$' || fail "no word $1 ($(tail -n 1 "$work/drag.log"))"
+    shot "box $1"
+    xdotool windowactivate --sync "$(visible '^Vaskerel$' | head -n 1)"
+    xdotool key Return
+    wait_for 60 none_visible '^Vaskerel$' || fail "the box $1 did not close on Enter"
+}
+
 if [ -n "$drag_source" ]; then
     step="3, a dropped folder whose name is not UTF-8"
     echo "$step"
@@ -200,33 +257,23 @@ if [ -n "$drag_source" ]; then
     mkdir -p "$sjis"
     printf x >"$sjis/a.txt"
     start_app
-    "$drag_source" "$sjis" >"$work/drag.log" 2>&1 &
-    background+=($!)
-    wait_for 60 has_visible '^drag source$' || fail "the drag source did not show: $(cat "$work/drag.log")"
-    source_window=$(visible '^drag source$' | head -n 1)
-    # From the middle of the source to the middle of 入力 (48, 8, 281 x 18 in the window).
-    read -r tx ty < <(screen_point "$main" 188 17)
-    read -r sx sy < <(screen_point "$source_window" 80 40)
-    xdotool mousedown 1
-    wait_for 60 grep -q pressed "$work/drag.log" || fail "the drag did not start: $(cat "$work/drag.log")"
-    # The motion is paced so that the drag protocol sees each position; the drop is waited for.
-    for point in 1 2 3 4 5 6 7 8; do
-        xdotool mousemove --sync $((sx + (tx - sx) * point / 8)) $((sy + (ty - sy) * point / 8))
-        sleep 0.1
-    done
-    xdotool mouseup 1
-    wait_for 60 grep -q dropped "$work/drag.log" || fail "the drag did not end: $(cat "$work/drag.log")"
-    wait_for 60 has_visible '^Vaskerel$' ||
-        fail "no warning after the drop of a folder named in Shift_JIS ($(tail -n 1 "$work/drag.log"))"
-    shot refused-drop
-    xdotool windowactivate --sync "$(visible '^Vaskerel$' | head -n 1)"
-    xdotool key Return
-    wait_for 60 test -z "$(visible '^Vaskerel$')" || fail "the warning did not close on Enter"
+    # To the middle of 入力 (48, 8, 281 x 18 in the window).
+    drag_onto 188 17 "$sjis"
+    close_box "after the drop of a folder named in Shift_JIS"
     close_main
     wait_for 60 app_ended || fail "the process did not end after its window closed"
     grep -qx "InputDir=$work/in" "$work/config/Zorm.ini" ||
         fail "the drop changed 入力: $(grep InputDir "$work/config/Zorm.ini")"
 fi
+
+# Types $1 over the name in the file dialog shown and confirms it with Enter.
+confirm_in_dialog() {
+    xdotool windowactivate --sync "$(visible "$dialog_title" | head -n 1)"
+    xdotool key ctrl+a
+    xdotool type --delay 20 "$1"
+    xdotool key Return
+    wait_for 60 none_visible "$dialog_title" || fail "the file dialog did not take $1 on Enter"
+}
 
 step="4, the output dialog's start folder"
 echo "$step"
@@ -240,16 +287,12 @@ xdotool key --delay 50 Tab Tab space
 wait_for 60 has_visible "$dialog_title" || fail "the folder dialog did not open"
 xdotool windowactivate --sync "$(visible "$dialog_title" | head -n 1)"
 xdotool key Escape
-wait_for 60 test -z "$(visible "$dialog_title")" || fail "the folder dialog did not close on Esc"
+wait_for 60 none_visible "$dialog_title" || fail "the folder dialog did not close on Esc"
 # Tab: the output "..."; a bare name typed over the one it shows.
 xdotool key --delay 50 Tab space
 wait_for 60 has_visible "$dialog_title" || fail "the output dialog did not open"
-xdotool windowactivate --sync "$(visible "$dialog_title" | head -n 1)"
 shot output-dialog
-xdotool key ctrl+a
-xdotool type --delay 20 bare
-xdotool key Return
-wait_for 60 test -z "$(visible "$dialog_title")" || fail "the output dialog did not close on Enter"
+confirm_in_dialog bare
 close_main
 wait_for 60 app_ended || fail "the process did not end after its window closed"
 grep -qx "OutFile=$work/reports/bare.htm" "$work/config/Zorm.ini" ||
@@ -269,5 +312,28 @@ close_main
 wait_for 60 app_ended || fail "the process did not end after its window closed"
 grep -qx "InputDir=$work/from file manager" "$work/config/Zorm.ini" ||
     fail "入力 did not hold the folder: $(grep InputDir "$work/config/Zorm.ini")"
+
+if [ -n "$drag_source" ]; then
+    step="6, drops onto filled fields, several items, a typed folder in the folder browse"
+    echo "$step"
+    mkdir -p "$work/typed folder"
+    printf x >"$work/drop me.txt"
+    start_app
+    # To the middle of タイトル (98, 112, 180 x 18 in the window), which holds "E2E".
+    drag_onto 188 121 "$work/drop me.txt"
+    drag_onto 188 17 "$work/in" "$work/typed folder"
+    close_box "after a drop of two items"
+    # The folder "..." (336, 8, 25 x 17 in the window).
+    screen_point "$main" 348 16 >/dev/null
+    xdotool click 1
+    wait_for 60 has_visible "$dialog_title" || fail "the folder dialog did not open"
+    confirm_in_dialog "$work/typed folder"
+    close_main
+    wait_for 60 app_ended || fail "the process did not end after its window closed"
+    grep -qx "Title=drop me.txt" "$work/config/Zorm.ini" ||
+        fail "the drop did not replace タイトル: $(grep Title "$work/config/Zorm.ini")"
+    grep -qx "InputDir=$work/typed folder" "$work/config/Zorm.ini" ||
+        fail "入力 is not the typed folder: $(grep InputDir "$work/config/Zorm.ini")"
+fi
 
 echo "passed"

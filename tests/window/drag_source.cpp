@@ -1,6 +1,7 @@
-// A window to drag a file or folder from, as a file manager does, for the desktop check: a press
-// on it starts a drag of the path given as its one argument, taken byte for byte. It prints
-// "pressed" when the drag starts and "dropped" when it ends, for the check to wait on.
+// A window to drag files or folders from, as a file manager does, for the desktop check: a press
+// on it starts a drag of the paths given as its arguments, taken byte for byte. It prints
+// "pressed" when the drag starts, "accepted" or "not accepted" as the target under it changes its
+// answer, and "dropped" when it ends, for the check to wait on.
 #include <QApplication>
 #include <QDrag>
 #include <QLabel>
@@ -14,9 +15,9 @@ namespace {
 
 class DragSource : public QLabel {
 public:
-    explicit DragSource(QByteArray path)
+    explicit DragSource(QList<QByteArray> paths)
         : QLabel(QStringLiteral("drag me"))
-        , path_(std::move(path))
+        , paths_(std::move(paths))
     {
         setWindowTitle(QStringLiteral("drag source"));
         setAlignment(Qt::AlignCenter);
@@ -28,9 +29,14 @@ protected:
     {
         auto* data = new QMimeData;
         // Percent-encoded from the bytes, as file managers do; QUrl::fromLocalFile needs UTF-8.
-        data->setUrls({QUrl::fromEncoded("file://" + path_.toPercentEncoding("/"))});
+        QList<QUrl> urls;
+        for (const QByteArray& path : paths_)
+            urls << QUrl::fromEncoded("file://" + path.toPercentEncoding("/"));
+        data->setUrls(urls);
         QDrag drag(this);
         drag.setMimeData(data);
+        connect(&drag, &QDrag::actionChanged,
+                [](Qt::DropAction action) { announce(action == Qt::IgnoreAction ? "not accepted" : "accepted"); });
         announce("pressed");
         const Qt::DropAction action = drag.exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
         announce(action == Qt::IgnoreAction ? "dropped, refused" : "dropped, taken");
@@ -43,7 +49,7 @@ private:
         std::fflush(stdout);
     }
 
-    QByteArray path_;
+    QList<QByteArray> paths_;
 };
 
 } // namespace
@@ -51,9 +57,12 @@ private:
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
-    if (argc != 2)
+    if (argc < 2)
         return 2;
-    DragSource source{QByteArray(argv[1])};
+    QList<QByteArray> paths;
+    for (int i = 1; i < argc; ++i)
+        paths << QByteArray(argv[i]);
+    DragSource source{paths};
     source.move(600, 500);
     source.show();
     return QApplication::exec();

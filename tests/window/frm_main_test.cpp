@@ -153,32 +153,57 @@ TEST_F(FrmMainTest, OptionCaptionSitsOnTheFrameLineAndNoFieldCrossesIt)
         EXPECT_GT(control->y(), lineRow) << control->objectName().toStdString() << " crosses the frame line";
 }
 
-TEST_F(FrmMainTest, DroppedFolderOrFileReplacesThePathField)
+TEST_F(FrmMainTest, DropReplacesTheFilledFieldWhollyOrSaysWhyItDidNot)
 {
-    testing_support::writeFile(tree / "in/sub/a.txt", "a");
+    testing_support::writeFile(tree / "in/sub/a b.txt", "a");
     const QString in = QString::fromStdString(tree / "in");
-    field("txtDir")->setText("typed");
-    field("txtPath")->setText("typed");
-
-    EXPECT_TRUE(dropUrl(field("txtDir"), QUrl::fromLocalFile(in + "/sub")));
-    EXPECT_EQ(field("txtDir")->text(), in + "/sub");
-    EXPECT_TRUE(dropUrl(field("txtDir"), QUrl::fromLocalFile(in + "/sub/a.txt")));
-    EXPECT_EQ(field("txtDir")->text(), in + "/sub") << "a dropped file gives its folder";
-
-    EXPECT_TRUE(dropUrl(field("txtPath"), QUrl::fromLocalFile(in + "/sub/a.txt")));
-    EXPECT_EQ(field("txtPath")->text(), in + "/sub/a.txt");
-    EXPECT_FALSE(dropUrl(field("txtPath"), QUrl::fromLocalFile(in)));
-    EXPECT_FALSE(dropUrl(field("txtPath"), QUrl("https://example.org/list.htm")));
-    EXPECT_EQ(field("txtPath")->text(), in + "/sub/a.txt");
-}
-
-TEST_F(FrmMainTest, DroppedPlainTextIsStillTypedIntoTheField)
-{
-    field("txtTitle")->clear();
-    QMimeData data;
-    data.setText("写真");
-    EXPECT_TRUE(drop(field("txtTitle"), data));
-    EXPECT_EQ(field("txtTitle")->text(), "写真");
+    const QUrl file = QUrl::fromLocalFile(in + "/sub/a b.txt");
+    const QUrl folder = QUrl::fromLocalFile(in + "/sub");
+    const QString kept = "月次報告 2026";
+    const struct {
+        const char* field;
+        QList<QUrl> urls;
+        QString text;
+        // The field's text after the drop, and the start of what a refusal says.
+        QString after;
+        QString said;
+    } drops[] = {
+        {"txtDir", {folder}, {}, in + "/sub", {}},
+        {"txtDir", {file}, {}, in + "/sub", {}},
+        {"txtPath", {file}, {}, in + "/sub/a b.txt", {}},
+        {"txtCSS", {file}, {}, in + "/sub/a b.txt", {}},
+        {"txtCSS", {QUrl("https://example.com/site.css")}, {}, "https://example.com/site.css", {}},
+        {"txtTitle", {file}, {}, "a b.txt", {}},
+        {"txtTitle", {}, "写真\n", "写真", {}},
+        {"txtPath", {folder}, {}, kept, "「" + in + "/sub」はフォルダーです"},
+        {"txtDir", {QUrl("sftp://host/data")}, {}, kept, "「sftp://host/data」はこのコンピューターの"},
+        {"txtPath", {QUrl("smb://nas/share/list.htm")}, {}, kept, "「smb://nas/share/list.htm」はこのコンピューターの"},
+        {"txtPath", {QUrl("http://example.com/list.htm")}, {}, kept, "「http://example.com/list.htm」はこのコンピューターの"},
+        {"txtDir", {folder, file}, {}, kept, "複数の項目"},
+        {"txtTitle", {file, folder}, {}, kept, "複数の項目"},
+        {"txtTitle", {}, "一行目\n二行目", kept, "複数の項目"},
+    };
+    for (const auto& row : drops) {
+        SCOPED_TRACE(std::string(row.field) + " <- " + (row.urls.isEmpty() ? row.text : row.urls[0].toString()).toStdString());
+        QLineEdit* target = field(row.field);
+        target->setText(kept);
+        target->setCursorPosition(3);
+        boxes.shown.clear();
+        QMimeData data;
+        data.setUrls(row.urls);
+        if (!row.text.isEmpty())
+            data.setText(row.text);
+        EXPECT_EQ(drop(target, data), row.said.isEmpty());
+        QCoreApplication::processEvents();
+        EXPECT_EQ(target->text(), row.after);
+        if (row.said.isEmpty()) {
+            EXPECT_EQ(target->selectedText(), row.after) << "the whole value is not selected";
+            EXPECT_EQ(target->cursorPosition(), row.after.size());
+            EXPECT_EQ(boxes.said(), "");
+        } else {
+            EXPECT_TRUE(boxes.said().starts_with("Warning: " + row.said.toStdString())) << boxes.said();
+        }
+    }
 }
 
 namespace {
@@ -215,19 +240,6 @@ TEST_F(FrmMainTest, DroppedFolderWhoseNameIsNotUtf8IsRefusedAndNamedNeverItsPare
     testing_support::writeFile(tree / "\x82\xa0.txt", "b");
     EXPECT_TRUE(dropUrl(field("txtDir"), fileUrl(tree / "\x82\xa0.txt")));
     EXPECT_EQ(field("txtDir")->text().toStdString(), tree.path().string());
-}
-
-TEST_F(FrmMainTest, DroppedFileGivesTheStylesheetItsPathAndTheTitleItsName)
-{
-    testing_support::writeFile(tree / "style sheet.css", "p{}");
-    const std::string css = tree / "style sheet.css";
-    field("txtCSS")->clear();
-    field("txtTitle")->clear();
-    EXPECT_TRUE(dropUrl(field("txtCSS"), QUrl::fromLocalFile(QString::fromStdString(css))));
-    EXPECT_EQ(field("txtCSS")->text().toStdString(), css);
-    EXPECT_TRUE(dropUrl(field("txtTitle"), QUrl::fromLocalFile(QString::fromStdString(css))));
-    EXPECT_EQ(field("txtTitle")->text(), "style sheet.css");
-    EXPECT_FALSE(field("txtCSS")->text().contains("file:"));
 }
 
 TEST_F(FrmMainTest, DropsAreTakenAsCopiesSoTheFileManagerKeepsWhatItDragged)

@@ -8,6 +8,8 @@
 
 #include <QAccessible>
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QProgressBar>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,8 +19,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <clocale>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <semaphore>
@@ -53,11 +57,23 @@ protected:
         return finished.wait(10000);
     }
 
+    // A report of the input as it is, as an earlier run left it.
+    void writeOldReport()
+    {
+        listgen::ListRequest request;
+        request.inputDir = tree / "in";
+        request.outputFile = tree / "out.htm";
+        const std::atomic<bool> cancel{false};
+        listgen::GenerateList(request, {}, cancel);
+        oldReport = readFile(tree / "out.htm");
+    }
+
     // Starts a run over a file too large to finish and waits for its progress dialog.
     ProgressDialog* startLongRun()
     {
+        std::filesystem::remove(tree / "in/huge");
+        writeOldReport();
         makeSparseFile(tree / "in/huge", 1LL << 40);
-        writeFile(tree / "out.htm", "old");
         fill(tree / "in", tree / "out.htm");
         window->show();
         window->cmdOK_Click();
@@ -73,11 +89,12 @@ protected:
 
     void expectTheOldReportUntouched()
     {
-        EXPECT_EQ(readFile(tree / "out.htm"), "old");
+        EXPECT_EQ(readFile(tree / "out.htm"), oldReport);
         EXPECT_EQ(namesIn(tree.path()), "in\nout.htm\n");
     }
 
     TempFolder tree;
+    std::string oldReport;
     std::unique_ptr<FrmMain> window = std::make_unique<FrmMain>(settings, dialog, boxes);
 };
 
@@ -208,23 +225,85 @@ TEST_F(GenerateWindowTest, ClosingDuringARunStopsItKeepsTheReportAndSavesTheFiel
     EXPECT_EQ(stored("inputDir") + "|" + stored("OutFile") + "|" + stored("Title"), (tree / "in") + "|" + (tree / "out.htm") + "|題名");
 }
 
-TEST_F(GenerateWindowTest, FieldsComeBackAtTheNextStart)
+TEST_F(GenerateWindowTest, FieldsAndPlaceComeBackAtTheNextStartWithinTheScreen)
 {
     field("txtCSS")->setText("style.css");
     field("txtTitle")->setText("タイトル");
     fill("/データ", "");
+    window->move(120, 80);
     window->close();
     window = std::make_unique<FrmMain>(settings, dialog, boxes);
     QStringList texts;
     for (const char* name : {"txtDir", "txtPath", "txtCSS", "txtTitle"})
         texts << field(name)->text();
     EXPECT_EQ(texts, QStringList({"/データ", "", "style.css", "タイトル"}));
+    EXPECT_EQ(window->pos(), QPoint(120, 80));
+
+    // Stored on a larger screen than there is now.
+    settings.SaveSetting("Zorm", "Window", "Left", "100000");
+    settings.SaveSetting("Zorm", "Window", "Top", "-5000");
+    window = std::make_unique<FrmMain>(settings, dialog, boxes);
+    EXPECT_TRUE(QGuiApplication::primaryScreen()->availableGeometry().contains(window->geometry()));
+}
+
+TEST_F(GenerateWindowTest, WindowClosedLastKeepsWhatAnotherStoredInFieldsItLeftAlone)
+{
+    fill("/first", "/first.htm");
+    window->close();
+    auto other = std::make_unique<FrmMain>(settings, dialog, boxes);
+    window = std::make_unique<FrmMain>(settings, dialog, boxes);
+    other->findChild<QLineEdit*>("txtTitle")->setText("other's");
+    other->close();
+    field("txtDir")->setText("/mine");
+    window->close();
+    EXPECT_EQ(stored("inputDir") + "|" + stored("OutFile") + "|" + stored("Title"), "/mine|/first.htm|other's");
+}
+
+TEST_F(GenerateWindowTest, OnlyAReportOfOursIsReplacedWithoutAsking)
+{
+    const std::string photo = "\xFF\xD8\xFF\xE0\x00\x10JFIF\x00 a photo";
+    writeFile(tree / "photo.jpg", photo);
+    fill(tree / "in", tree / "photo.jpg");
+    window->cmdOK_Click();
+    EXPECT_FALSE(window->generating()) << "declined, and still run";
+    EXPECT_EQ(readFile(tree / "photo.jpg"), photo);
+    const std::string question = "Warning: 「" + (tree / "photo.jpg") + "」はすでにあります。上書きしますか？";
+    EXPECT_TRUE(boxes.said().starts_with(question)) << boxes.said();
+
+    boxes.answers = {true};
+    ASSERT_TRUE(generate(tree / "in", tree / "photo.jpg"));
+    EXPECT_TRUE(boxes.said().ends_with("\nPlain: Done\n")) << boxes.said();
+    boxes.shown.clear();
+    ASSERT_TRUE(generate(tree / "in", tree / "photo.jpg"));
+    EXPECT_EQ(boxes.said(), "Plain: Done\n") << "a report of ours was asked about";
+
+    // Edited by hand, it is no longer plainly ours.
+    writeFile(tree / "photo.jpg", readFile(tree / "photo.jpg") + "<!-- notes -->\r\n");
+    boxes.shown.clear();
+    window->cmdOK_Click();
+    EXPECT_FALSE(window->generating());
+    EXPECT_TRUE(boxes.said().starts_with(question)) << boxes.said();
+}
+
+TEST_F(GenerateWindowTest, BareOutputNameGoesIntoTheInputFolderNeverTheWorkingFolder)
+{
+    ASSERT_TRUE(generate(tree / "in", "list.htm"));
+    EXPECT_EQ(boxes.said(), "Plain: Done\n");
+    const std::string report = readFile(tree / "in/list.htm");
+    EXPECT_NE(report.find(">a.txt<"), std::string::npos);
+    EXPECT_EQ(report.find("list.htm"), std::string::npos) << "the report lists itself";
+
+    boxes.shown.clear();
+    fill("in", "list.htm");
+    window->cmdOK_Click();
+    EXPECT_FALSE(window->generating());
+    EXPECT_TRUE(boxes.said().starts_with("Warning: 出力「list.htm」は入力のフォルダーを起点にしますが")) << boxes.said();
 }
 
 TEST_F(GenerateWindowTest, CancelRightAsTheRunEndsGivesEitherTheNewReportOrTheOld)
 {
     for (int attempt = 0; attempt < 30; ++attempt) {
-        writeFile(tree / "out.htm", "old");
+        writeOldReport();
         fill(tree / "in", tree / "out.htm");
         boxes.shown.clear();
         QSignalSpy finished(window.get(), &FrmMain::generateFinished);
@@ -237,7 +316,7 @@ TEST_F(GenerateWindowTest, CancelRightAsTheRunEndsGivesEitherTheNewReportOrTheOl
         ASSERT_TRUE(finished.count() == 1 || finished.wait(10000));
         const std::string report = readFile(tree / "out.htm");
         if (boxes.said() == "Plain: " + vaskerel::cancelledText().toStdString() + "\n") {
-            EXPECT_EQ(report, "old");
+            EXPECT_EQ(report, oldReport);
         } else {
             EXPECT_EQ(boxes.said(), "Plain: Done\n");
             EXPECT_TRUE(report.ends_with("</body></html>\r\n"));
@@ -257,6 +336,7 @@ TEST_F(GenerateWindowTest, UnwritableSettingsStoreWarnsAndStillCloses)
     EXPECT_TRUE(boxes.said().starts_with("Warning: 入力欄の内容を " + blocked.fileFor("Zorm").toStdString() +
                                          " に保存できませんでした"))
         << boxes.said();
+    EXPECT_TRUE(boxes.said().ends_with("\n理由: " + std::string(std::strerror(ENOTDIR)) + "\n")) << boxes.said();
     EXPECT_FALSE(frm->isVisible());
 }
 

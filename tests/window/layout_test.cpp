@@ -7,6 +7,7 @@
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -16,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 
 using vaskerel::FrmMain;
@@ -23,6 +25,8 @@ using vaskerel::FrmMain;
 namespace {
 
 const QString kGothicFace = QStringLiteral("ＭＳ Ｐゴシック");
+const std::pair<const char*, const char*> kCaptions[] = {
+    {"Label1", "txtDir"}, {"Label2", "txtPath"}, {"Label3", "txtCSS"}, {"Label4", "txtTitle"}};
 const QStringList kJapaneseFaces = {"IPAGothic", "IPAPGothic", "Noto Sans CJK JP"};
 
 // The window with the system font at `points` and `family` standing in for its gothic face.
@@ -52,9 +56,7 @@ protected:
     // label (drawn over it), inside a button's frame.
     static void expectCaptionsWhole(const FrmMain& window)
     {
-        const std::pair<const char*, const char*> labels[] = {
-            {"Label1", "txtDir"}, {"Label2", "txtPath"}, {"Label3", "txtCSS"}, {"Label4", "txtTitle"}};
-        for (const auto& [labelName, fieldName] : labels) {
+        for (const auto& [labelName, fieldName] : kCaptions) {
             const auto* label = child<QLabel>(window, labelName);
             const auto* field = child<QLineEdit>(window, fieldName);
             const QFontMetricsF metrics(label->font(), label);
@@ -74,6 +76,42 @@ protected:
         EXPECT_LE(QFontMetricsF(frame->font(), frame).horizontalAdvance(frame->title()), frame->width() / 2);
     }
 
+    // With each field holding its caption's text, as seen on screen: the two end on the same row,
+    // the baseline, and the caption's colon keeps clear of the field's frame.
+    static void expectCaptionsOnTheirFieldsLines(FrmMain& window)
+    {
+        for (const auto& [labelName, fieldName] : kCaptions) {
+            const auto* label = child<QLabel>(window, labelName);
+            auto* field = child<QLineEdit>(window, fieldName);
+            field->setText(label->text());
+            const QImage shot = window.grab().toImage();
+            const double ratio = shot.devicePixelRatio();
+            const auto inWindow = [&](const QWidget* widget, const QMargins& inside) {
+                const QRect rect = QRect(widget->mapTo(&window, QPoint(0, 0)), widget->size()).marginsRemoved(inside);
+                return QRect(QPoint(std::lround(rect.left() * ratio), std::lround(rect.top() * ratio)),
+                             QPoint(std::lround((rect.right() + 1) * ratio) - 1, std::lround((rect.bottom() + 1) * ratio) - 1));
+            };
+            const QRect frame = inWindow(field, {});
+            const QRect caption = inkIn(shot, inWindow(label, {}) & QRect(0, 0, frame.left(), shot.height()));
+            const QRect text = inkIn(shot, inWindow(field, {3, 2, 3, 2}));
+            EXPECT_LE(std::abs(caption.bottom() - text.bottom()), 1) << labelName << " is off its field's line";
+            EXPECT_GE(frame.left() - caption.right() - 1, 2 * ratio) << labelName << "'s colon touches its field";
+        }
+    }
+
+    // The rectangle of the dark pixels in `area` of `image`.
+    static QRect inkIn(const QImage& image, const QRect& area)
+    {
+        QRect ink;
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            for (int x = area.left(); x <= area.right(); ++x) {
+                if (qGray(image.pixel(x, y)) < 110)
+                    ink |= QRect(x, y, 1, 1);
+            }
+        }
+        return ink;
+    }
+
     const QFont systemFont_ = QApplication::font();
 };
 
@@ -91,10 +129,11 @@ void expectTheLayoutAt(const FrmMain& window, double scale)
         const char* name;
         int left, top, width, height;
     } places[] = {
-        {"Label1", 120, 120, 495, 255},   {"txtDir", 720, 120, 4215, 270},  {"cmdDirBrowse", 5040, 120, 375, 255},
-        {"Label2", 120, 600, 615, 255},   {"txtPath", 720, 600, 4215, 270}, {"cmdPathBrowse", 5040, 600, 375, 255},
-        {"Frame1", 105, 1050, 4335, 1110}, {"Label3", 210, 315, 1215, 255}, {"txtCSS", 1365, 240, 2700, 270},
-        {"Label4", 210, 630, 960, 225},   {"txtTitle", 1365, 630, 2700, 270}, {"cmdOK", 4620, 1680, 1095, 375},
+        // Captions stand beside their fields, from their tops to their bottoms.
+        {"Label1", 120, 120, 495, 270},   {"txtDir", 720, 120, 4215, 270},  {"cmdDirBrowse", 5040, 120, 375, 255},
+        {"Label2", 120, 600, 615, 270},   {"txtPath", 720, 600, 4215, 270}, {"cmdPathBrowse", 5040, 600, 375, 255},
+        {"Frame1", 105, 1050, 4335, 1110}, {"Label3", 210, 240, 1215, 270}, {"txtCSS", 1365, 240, 2700, 270},
+        {"Label4", 210, 630, 960, 270},   {"txtTitle", 1365, 630, 2700, 270}, {"cmdOK", 4620, 1680, 1095, 375},
     };
     for (const auto& place : places) {
         const auto* control = window.findChild<QWidget*>(place.name);
@@ -117,6 +156,7 @@ TEST_F(LayoutTest, EveryCaptionShowsWholeWithTheCommonJapaneseFacesWithoutMoving
         ASSERT_EQ(QFontInfo(child<QLabel>(*window, "Label3")->font()).family(), family);
         expectTheLayoutAt(*window, 1);
         expectCaptionsWhole(*window);
+        expectCaptionsOnTheirFieldsLines(*window);
     }
     EXPECT_GT(tried, 0) << "no Japanese face installed (fonts-ipafont-gothic, fonts-noto-cjk)";
 }
@@ -133,5 +173,6 @@ TEST_F(LayoutTest, LargeSystemFontScalesTheWholeLayoutInProportion)
         EXPECT_NEAR(QFontInfo(child<QLineEdit>(*window, "txtCSS")->font()).pointSizeF(), 16, 0.5);
         EXPECT_NEAR(QFontInfo(child<QLabel>(*window, "Label1")->font()).pointSizeF(), 9.75 * scale, 0.5);
         expectCaptionsWhole(*window);
+        expectCaptionsOnTheirFieldsLines(*window);
     }
 }

@@ -62,9 +62,12 @@ protected:
     }
 };
 
+// Records each box; a question is recorded as a warning and answered from `answers`, in turn,
+// and declined once they run out.
 class RecordedBoxes : public vaskerel::MessageBoxes {
 public:
     std::vector<std::pair<Kind, QString>> shown;
+    std::vector<bool> answers;
     // The object names of the other windows on screen while each box showed.
     std::vector<QStringList> alongside;
 
@@ -87,6 +90,15 @@ public:
                 visible << window->objectName();
         }
         alongside.push_back(visible);
+    }
+
+    bool confirm(const QString& text, const QString&) override
+    {
+        show(Kind::Warning, text);
+        const bool yes = !answers.empty() && answers.front();
+        if (!answers.empty())
+            answers.erase(answers.begin());
+        return yes;
     }
 };
 

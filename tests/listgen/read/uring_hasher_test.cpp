@@ -233,11 +233,14 @@ TEST(UringHasher, ARingThatFailsMidBatchIsDrainedAndTheFailureComesThrough)
 
 // Two readers sharing a queue, as in a run: with two, three and four large files each hashes a
 // quarter of the bytes at least, and every digest is the file-by-file reader's.
+// Which reader hashes what depends on the scheduler: on a loaded machine one reader may finish
+// everything before the other wakes, so sharing is asked of one attempt in several.
 TEST(UringHasher, TwoReadersShareTwoThreeAndFourLargeFiles)
 {
     if (!listgen::UringRing::available())
         GTEST_SKIP() << "io_uring is not allowed here";
     constexpr std::size_t kSize = std::size_t{12} << 20;
+    constexpr int kAttempts = 5;
     for (const std::size_t count : {2, 3, 4}) {
         TempFolder folder;
         std::vector<std::string> names;
@@ -246,27 +249,31 @@ TEST(UringHasher, TwoReadersShareTwoThreeAndFourLargeFiles)
             writeFile(folder / names.back(), patternedBytes(kSize, static_cast<unsigned>(i)));
         }
         waitUntilSettled(folder, names);
-        std::vector<Entry> entries = entriesFor(folder, names);
-        const listgen::Placement placement(listgen::md5Rates(), 2, UringHasher::kMostStreams);
-        listgen::WorkQueue queue(2, &placement);
-        queue.add(0, entries);
-        queue.closeInput();
-        listgen::DevicePace pace(false, 0, 2);
-        Reader readers[2];
-        // Each sets up its own ring (a ring takes requests from the thread that made it), and
-        // both wait for each other, so that neither is done before the other begins.
-        std::latch ready(2);
-        const auto read = [&](unsigned reader) {
-            const auto hasher = UringHasher::create(kGoOn, readers[reader].progress, pace, true);
-            ready.arrive_and_wait();
-            hasher->work(queue, reader);
-        };
-        std::thread other(read, 1);
-        read(0);
-        other.join();
-        EXPECT_EQ(outcomesOf(entries), byFileHasher(folder, names)) << count << " files";
-        for (const Reader& reader : readers)
-            EXPECT_GE(reader.progress.bytes(), count * kSize / 4) << count << " files: a reader hashed under a quarter";
+        const std::vector<std::string> expected = byFileHasher(folder, names);
+        bool shared = false;
+        for (int attempt = 0; attempt < kAttempts && !shared; ++attempt) {
+            std::vector<Entry> entries = entriesFor(folder, names);
+            const listgen::Placement placement(listgen::md5Rates(), 2, UringHasher::kMostStreams);
+            listgen::WorkQueue queue(2, &placement);
+            queue.add(0, entries);
+            queue.closeInput();
+            listgen::DevicePace pace(false, 0, 2);
+            Reader readers[2];
+            // Each sets up its own ring (a ring takes requests from the thread that made it),
+            // and both wait for each other, so that neither is done before the other begins.
+            std::latch ready(2);
+            const auto read = [&](unsigned reader) {
+                const auto hasher = UringHasher::create(kGoOn, readers[reader].progress, pace, true);
+                ready.arrive_and_wait();
+                hasher->work(queue, reader);
+            };
+            std::thread other(read, 1);
+            read(0);
+            other.join();
+            ASSERT_EQ(outcomesOf(entries), expected) << count << " files";
+            shared = readers[0].progress.bytes() >= count * kSize / 4 && readers[1].progress.bytes() >= count * kSize / 4;
+        }
+        EXPECT_TRUE(shared) << count << " files: in " << kAttempts << " runs, one reader always hashed under a quarter";
     }
 }
 

@@ -61,11 +61,15 @@ TEST(ChecksumManifest, WritesLinesAsMd5sumDoesAndReadsThemBack)
         const std::string read = nameIn(std::string_view(written).substr(0, written.size() - 1));
         EXPECT_EQ(read, name == "-" ? "./-" : name);
     }
+    std::string written;
+    listgen::appendManifestLine(written, "-", hexOf<listgen::Sha256Hex>(kHex + kHex));
+    EXPECT_EQ(written, kHex + kHex + "  ./-\n");
 }
 
-TEST(ChecksumManifest, ReadsEveryFormMd5sumReads)
+TEST(ChecksumManifest, ReadsEveryFormMd5sumAndSha256sumReadAndRefusesTheRest)
 {
     const std::string upper = "0123456789ABCDEF0123456789ABCDEF";
+    const std::string sha = kHex + kHex;
     const std::vector<std::pair<std::string, std::string>> cases = {
         {kHex + " *binary", "binary"},
         {upper + "  upper", "upper"},
@@ -82,18 +86,23 @@ TEST(ChecksumManifest, ReadsEveryFormMd5sumReads)
         {"MD5 (raw\\n) = " + kHex, "raw\\n"},
         {"", "#"},
         {"# a comment", "#"},
+        {sha + "  plain", "sha256:plain"},
+        {sha + " *binary", "sha256:binary"},
+        {"SHA256 (tagged) = " + sha, "sha256:tagged"},
+        {"\\SHA256 (new\\nline) = " + sha, "sha256:new\nline"},
+        {"SHA1 (x) = " + kHex.substr(0, 40 - 32) + kHex, "?"},
+        {"SHA512 (x) = " + sha + sha, "?"},
+        {"BLAKE2b (x) = " + sha + sha, "?"},
+        {kHex + kHex.substr(0, 8) + "  sha1", "?"},
+        {sha + sha + "  sha512", "?"},
     };
     for (const auto& [line, name] : cases)
         EXPECT_EQ(nameIn(line), name) << line;
-}
-
-TEST(ChecksumManifest, RefusesWhatMd5sumRefuses)
-{
     for (const std::string& bad : std::vector<std::string>{
              kHex + "x  a", kHex.substr(1) + "  a", kHex.substr(1) + "g  a", "\\" + kHex + "  a\\q", "\\" + kHex + "  a\\",
-          " #" + kHex + "  a", "   ", "MD5 (x) = " + kHex + " ", "MD5\t(x) = " + kHex, "md5 (x) = " + kHex,
-          "MD5 (x) = " + kHex + kHex, "SHA256 (x) = " + kHex, "MD5 x = " + kHex, "MD5 () = " + kHex,
-          kHex + "  a" + std::string(1, '\0') + "b"})
+             " #" + kHex + "  a", "   ", "MD5 (x) = " + kHex + " ", "MD5\t(x) = " + kHex, "md5 (x) = " + kHex,
+             "MD5 (x) = " + kHex + kHex, "SHA256 (x) = " + kHex, "MD5 x = " + kHex, "MD5 () = " + kHex,
+             kHex + "  a" + std::string(1, '\0') + "b", kHex.substr(0, 31) + "  odd"})
         EXPECT_EQ(nameIn(bad), "!") << bad;
 }
 
@@ -112,26 +121,4 @@ TEST(ChecksumManifest, LinesWithOneBlankAndNoMarkAreReadOnlyWithoutMarkedOnes)
     // A one-letter rest is a name, never a mark.
     unmarked = UnmarkedLines::Undecided;
     EXPECT_EQ(nameIn(kHex + " *", unmarked), "*");
-}
-
-TEST(ChecksumManifest, ReadsSha256LinesAndTellsOtherDigestsApart)
-{
-    const std::string sha = kHex + kHex;
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {sha + "  plain", "sha256:plain"},
-        {sha + " *binary", "sha256:binary"},
-        {"SHA256 (tagged) = " + sha, "sha256:tagged"},
-        {"\\SHA256 (new\\nline) = " + sha, "sha256:new\nline"},
-        {"SHA1 (x) = " + kHex.substr(0, 40 - 32) + kHex, "?"},
-        {"SHA512 (x) = " + sha + sha, "?"},
-        {"BLAKE2b (x) = " + sha + sha, "?"},
-        {kHex + kHex.substr(0, 8) + "  sha1", "?"},
-        {sha + sha + "  sha512", "?"},
-        {kHex.substr(0, 31) + "  odd", "!"},
-    };
-    for (const auto& [line, name] : cases)
-        EXPECT_EQ(nameIn(line), name) << line;
-    std::string written;
-    listgen::appendManifestLine(written, "-", hexOf<listgen::Sha256Hex>(sha));
-    EXPECT_EQ(written, sha + "  ./-\n");
 }

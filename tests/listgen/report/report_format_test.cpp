@@ -16,13 +16,6 @@ listgen::FileFacts factsOf(std::uint64_t size, std::string_view md5)
 
 } // namespace
 
-TEST(ReportFormat, HeadTextEscapesTitleAndStylesheet)
-{
-    EXPECT_EQ(listgen::headText("", ""), "<title></title>\r\n<link rel=stylesheet href=\"\" type=\"Text/css\">");
-    EXPECT_EQ(listgen::headText("A & <B>", "x.css?\"q\""),
-              "<title>A &amp; &lt;B&gt;</title>\r\n<link rel=stylesheet href=\"x.css?&quot;q&quot;\" type=\"Text/css\">");
-}
-
 TEST(ReportFormat, RowCarriesLinkSizeAndDigest)
 {
     std::string rowText = "<previous>";

@@ -38,10 +38,7 @@ TEST(ListingFingerprint, SameNamesAndDigestsAgreeAndAnyOtherListingDiffers)
     // Names cannot run into each other.
     EXPECT_NE(of({row("ab", '1'), row("c", '1')}), of({row("a", '1'), row("bc", '1')}));
     EXPECT_NE(of({}), reference);
-}
-
-TEST(ListingFingerprint, NamesAgreeAcrossDigestKindsButDigestsOnlyWithinOne)
-{
+    // Names agree across digest kinds, digests only within one.
     ReportRow sha = row("a", '0');
     sha.digest = listgen::DigestKind::Sha256;
     sha.facts.sha256.fill('1');

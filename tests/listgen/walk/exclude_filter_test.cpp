@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 using listgen::ExcludeFilter;
@@ -25,33 +26,35 @@ std::string excluded(const ExcludeFilter& filter, const std::vector<std::string>
 
 } // namespace
 
-TEST(ExcludeFilter, PatternsWithoutSlashMatchNamesAtAnyDepth)
+// Patterns match as git matches .gitignore lines: without a slash a name at any depth, with
+// one from the root, a trailing slash folders only, "**" any number of folders, the last
+// matching pattern decides and "!" takes entries back.
+TEST(ExcludeFilter, MatchesAsGitMatchesGitignoreLines)
 {
-    const ExcludeFilter filter({"*.tmp", "cache", "[0-9]?"});
-    EXPECT_EQ(excluded(filter, {"deep/down/a.tmp", "cache/", "sub/7x", "a.tmp.keep", "caches/"}),
-              "deep/down/a.tmp cache/ sub/7x ");
-    EXPECT_TRUE(filter.excludesPath("x/cache/y/z.txt"));
-    EXPECT_FALSE(filter.excludesPath("x/caches/y/z.txt"));
-}
-
-TEST(ExcludeFilter, SlashesAnchorAtTheRootAndATrailingSlashMeansFoldersOnly)
-{
-    const ExcludeFilter filter({"build/*", "/top", "./docs/*.pdf", "logs/"});
-    EXPECT_EQ(excluded(filter, {"build/out", "src/build/out", "top", "sub/top", "docs/a.pdf", "docs/old/a.pdf", "a/logs/",
-                                "a/logs"}),
-              "build/out top docs/a.pdf a/logs/ ");
-    EXPECT_TRUE(filter.excludesPath("build/out/deep/file"));
-    EXPECT_TRUE(filter.excludesPath("x/logs/today"));
-    EXPECT_FALSE(filter.excludesPath("x/logs"));
+    const std::vector<std::tuple<std::vector<listgen::ExcludePattern>, std::vector<std::string>, std::string>> cases = {
+        {{"*.tmp", "cache", "[0-9]?"},
+         {"deep/down/a.tmp", "cache/", "sub/7x", "a.tmp.keep", "caches/"},
+         "deep/down/a.tmp cache/ sub/7x "},
+        {{"build/*", "/top", "./docs/*.pdf", "logs/"},
+         {"build/out", "src/build/out", "top", "sub/top", "docs/a.pdf", "docs/old/a.pdf", "a/logs/", "a/logs"},
+         "build/out top docs/a.pdf a/logs/ "},
+        {{"**/build", "docs/**", "a/**/z.txt"},
+         {"build/", "x/y/build/", "docs/any/depth.txt", "a/z.txt", "a/b/c/z.txt", "b/a/z.txt", "x/builds/"},
+         "build/ x/y/build/ docs/any/depth.txt a/z.txt a/b/c/z.txt "},
+        {{"*.log", "!keep.log", "!old/", "old/", "\\!literal"},
+         {"a.log", "keep.log", "sub/keep.log", "old/", "!literal", "literal"},
+         "a.log old/ !literal "},
+    };
+    for (const auto& [patterns, paths, expected] : cases)
+        EXPECT_EQ(excluded(ExcludeFilter(patterns), paths), expected) << patterns.front().text;
+    // A path below a folder left out is left out, and nothing below it comes back.
+    const ExcludeFilter folders({"cache", "build/*", "logs/"});
+    for (const auto& [path, out] : std::vector<std::pair<std::string, bool>>{
+             {"x/cache/y/z.txt", true}, {"x/caches/y/z.txt", false}, {"build/out/deep/file", true},
+             {"x/logs/today", true}, {"x/logs", false}})
+        EXPECT_EQ(folders.excludesPath(path), out) << path;
+    EXPECT_TRUE(ExcludeFilter({"logs/", "!logs/keep.log"}).excludesPath("logs/keep.log"));
     EXPECT_FALSE(ExcludeFilter().excludesPath("anything"));
-}
-
-TEST(ExcludeFilter, DoubleStarMatchesAnyNumberOfFolders)
-{
-    const ExcludeFilter filter({"**/build", "docs/**", "a/**/z.txt"});
-    EXPECT_EQ(excluded(filter, {"build/", "x/y/build/", "docs/any/depth.txt", "a/z.txt", "a/b/c/z.txt", "b/a/z.txt",
-                                "x/builds/"}),
-              "build/ x/y/build/ docs/any/depth.txt a/z.txt a/b/c/z.txt ");
 }
 
 TEST(ExcludeFilter, KnowsWhichPatternsNeverMatchedAcrossCopiesButThoseFromFiles)
@@ -60,14 +63,6 @@ TEST(ExcludeFilter, KnowsWhichPatternsNeverMatchedAcrossCopiesButThoseFromFiles)
     const ExcludeFilter copy = filter;
     EXPECT_EQ(excluded(copy, {"x.tmp", "build"}), "x.tmp ");
     EXPECT_EQ(filter.unused(), (std::vector<std::string>{"never", "build/"}));
-}
-
-TEST(ExcludeFilter, TheLastMatchingPatternDecidesAndNegationTakesEntriesBackAsGitDoes)
-{
-    const ExcludeFilter filter({"*.log", "!keep.log", "!old/", "old/", "\\!literal"});
-    EXPECT_EQ(excluded(filter, {"a.log", "keep.log", "sub/keep.log", "old/", "!literal", "literal"}), "a.log old/ !literal ");
-    // Below a folder left out nothing comes back.
-    EXPECT_TRUE(ExcludeFilter({"logs/", "!logs/keep.log"}).excludesPath("logs/keep.log"));
 }
 
 TEST(ExcludeFilter, PatternFilesReadAsGitReadsGitignore)
