@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -64,8 +63,8 @@ public:
 
     void submit(const Bytes& message, std::uint64_t tag)
     {
-        const auto& kept = contents_[tag] = std::make_unique<Bytes>(message);
-        while (!lanes_.submit(kept->data(), kept->size(), tag))
+        const Bytes& kept = contents_[tag] = message;
+        while (!lanes_.submit(kept.data(), kept.size(), tag))
             makeRoom();
     }
 
@@ -78,17 +77,17 @@ public:
             stream = lanes_.openStream(tag);
         }
         if (stream != listgen::Md5Lanes::kNoStream)
-            contents_[tag] = std::make_unique<Bytes>();
+            contents_[tag].clear();
         return stream;
     }
 
     void feed(listgen::Md5Lanes::StreamId stream, std::uint64_t tag, const Bytes& chunk)
     {
-        contents_.at(tag)->insert(contents_.at(tag)->end(), chunk.begin(), chunk.end());
-        const std::uint64_t chunkTag = nextChunkTag_++;
-        const auto& kept = chunks_[chunkTag] = std::make_unique<Bytes>(chunk);
-        while (!lanes_.feed(stream, kept->data(), kept->size(), chunkTag))
+        contents_.at(tag).insert(contents_.at(tag).end(), chunk.begin(), chunk.end());
+        const Bytes& kept = chunks_[nextChunkTag_] = chunk;
+        while (!lanes_.feed(stream, kept.data(), kept.size(), nextChunkTag_))
             makeRoom();
+        ++nextChunkTag_;
     }
 
     void hash()
@@ -101,15 +100,11 @@ public:
     void finishAll()
     {
         makeRoom();
-        if (!lanes_.idle())
-            problems_ += "busy after the flush\n";
-        if (!chunks_.empty())
-            problems_ += std::to_string(chunks_.size()) + " chunks never released\n";
+        if (!lanes_.idle() || !chunks_.empty())
+            problems_ += "busy after the flush, " + std::to_string(chunks_.size()) + " chunks never released\n";
         for (const auto& [tag, content] : contents_) {
-            const auto digest = digests_.find(tag);
-            if (digest == digests_.end() || digest->second != opensslMd5(*content))
-                problems_ += "tag " + std::to_string(tag) + " of " + std::to_string(content->size()) + " bytes: " +
-                             (digest == digests_.end() ? "no digest" : "wrong digest") + "\n";
+            if (!digests_.contains(tag) || digests_.at(tag) != opensslMd5(content))
+                problems_ += "tag " + std::to_string(tag) + ", " + std::to_string(content.size()) + " bytes: wrong digest\n";
         }
     }
 
@@ -139,7 +134,7 @@ private:
                     problems_ += "chunk " + std::to_string(tags[i]) + " released twice\n";
                     continue;
                 }
-                std::fill(chunk->second->begin(), chunk->second->end(), 0xA5);
+                std::fill(chunk->second.begin(), chunk->second.end(), 0xA5);
                 chunks_.erase(chunk);
             }
         }
@@ -147,8 +142,9 @@ private:
 
     listgen::Md5Lanes& lanes_;
     std::uint64_t nextChunkTag_ = 0;
-    std::map<std::uint64_t, std::unique_ptr<Bytes>> contents_;
-    std::map<std::uint64_t, std::unique_ptr<Bytes>> chunks_;
+    // Map nodes never move, so the bytes handed to the lanes stay where they are.
+    std::map<std::uint64_t, Bytes> contents_;
+    std::map<std::uint64_t, Bytes> chunks_;
     std::map<std::uint64_t, listgen::Md5Value> digests_;
     std::string problems_;
 };

@@ -60,7 +60,6 @@ public:
             throw std::runtime_error("hasher failed at " + entry.path);
         std::this_thread::sleep_for(std::chrono::microseconds((number * 7919) % 5 == 0 ? 300 : 0));
         entry.kind = Entry::Kind::Hashed;
-        entry.facts.size = static_cast<std::uint64_t>(number);
     }
 
 private:
@@ -75,13 +74,11 @@ public:
     {
         paths.push_back(entry.path);
         kinds.push_back(entry.kind);
-        sizes.push_back(entry.facts.size);
         mostInFlight = std::max(mostInFlight, source_.given.load() - static_cast<int>(paths.size()));
     }
 
     std::vector<std::string> paths;
     std::vector<Entry::Kind> kinds;
-    std::vector<std::uint64_t> sizes;
     int mostInFlight = 0;
 
 private:
@@ -159,52 +156,4 @@ TEST(OrderedPipeline, CancelStopsTakingEntries)
     hashInReportOrder(source, slowHashers(), {2, 1, 16}, cancel, sink);
     EXPECT_EQ(source.given.load(), 51);
     EXPECT_EQ(sink.paths.size(), static_cast<std::size_t>(source.given.load()));
-}
-
-namespace {
-
-// Entry 0 is large: its reader holds it until the other readers have hashed every small file
-// they could take, or for ten seconds.
-class UnevenHasher : public listgen::FileByFileHasher {
-public:
-    UnevenHasher(std::atomic<int>& nextReader, std::atomic<int>& smallDone) : reader_(nextReader++), smallDone_(smallDone) {}
-
-    using FileByFileHasher::hash;
-    void hash(Entry& entry) override
-    {
-        if (entry.path == "0") {
-            for (int waited = 0; waited < 10'000 && smallDone_.load() < kOthersCanTake; ++waited)
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        } else {
-            ++smallDone_;
-        }
-        entry.kind = Entry::Kind::Hashed;
-        entry.facts.size = static_cast<std::uint64_t>(reader_);
-    }
-
-    // 297 files, less the large one and the seven its reader took along with it.
-    static constexpr int kOthersCanTake = 289;
-
-private:
-    int reader_;
-    std::atomic<int>& smallDone_;
-};
-
-} // namespace
-
-// Work is shared by what is left, not cut into batches beforehand: while one reader is busy
-// with the large file, the others take all the rest.
-TEST(OrderedPipeline, AReaderBusyWithALargeFileLeavesTheRestToTheOthers)
-{
-    std::atomic<int> nextReader{0};
-    std::atomic<int> smallDone{0};
-    const listgen::HasherFactory uneven = [&] { return std::make_unique<UnevenHasher>(nextReader, smallDone); };
-    CountingSource source(330);
-    RecordingSink sink(source);
-    hashInReportOrder(source, uneven, {2, 64, 4096}, kGoOn, sink);
-    int byReader[2] = {0, 0};
-    for (std::size_t i = 0; i < sink.sizes.size(); ++i)
-        byReader[sink.sizes[i]] += sink.kinds[i] == Entry::Kind::Hashed ? 1 : 0;
-    ASSERT_EQ(byReader[0] + byReader[1], 297);
-    EXPECT_GE(std::max(byReader[0], byReader[1]), UnevenHasher::kOthersCanTake) << byReader[0] << " and " << byReader[1];
 }

@@ -56,39 +56,6 @@ TEST(WorkQueue, HandsOutFilesInWalkOrderAndKnowsWhenABatchIsDone)
     EXPECT_FALSE(queue.waitForWork(0, std::chrono::milliseconds(0))) << "nothing is left to take";
 }
 
-// A large file goes where the placement puts it; a third makes the largest go where it shares
-// a core least, and a stream placed elsewhere moves there mid-file.
-TEST(WorkQueue, LargeFilesGoAndMoveWhereThePlacementPutsThem)
-{
-    const listgen::Placement placement(kRates, 2, 2);
-    WorkQueue queue(2, &placement);
-    std::vector<Entry> entries = files(3);
-    LargeFile first = largeFile(entries[0]);
-    LargeFile second = largeFile(entries[1]);
-    ASSERT_TRUE(queue.addStream(0, first, 100));
-    EXPECT_FALSE(queue.addStream(0, second, 200)) << "two large files on one reader of two";
-    EXPECT_FALSE(queue.takeLarge(0));
-    std::optional<LargeFile> taken = queue.takeLarge(1);
-    ASSERT_TRUE(taken);
-    EXPECT_EQ(taken->claim.entry, &entries[1]);
-
-    LargeFile third = largeFile(entries[2]);
-    EXPECT_FALSE(queue.addStream(0, third, 300)) << "the largest alone on reader 1";
-    EXPECT_FALSE(queue.mustGive(0));
-    ASSERT_TRUE(queue.mustGive(1));
-    EXPECT_EQ(queue.streamsToGive(1), std::vector<std::uint64_t>{taken->stream});
-    EXPECT_FALSE(queue.mustGive(1)) << "asked once";
-    taken->offset = 64;
-    queue.giveUp(std::move(*taken));
-    taken = queue.takeLarge(0);
-    ASSERT_TRUE(taken);
-    EXPECT_EQ(taken->claim.entry, &entries[1]);
-    EXPECT_EQ(taken->offset, 64U);
-    ASSERT_TRUE(queue.takeLarge(1));
-    queue.streamEnded(first.stream);
-    EXPECT_FALSE(queue.mustGive(0) || queue.mustGive(1)) << "one stream each moves nothing";
-}
-
 // A reader that took every file may still pass a large one on: until it has none left, the
 // others wait rather than stop.
 TEST(WorkQueue, ReadersWaitWhileAnotherMayStillPassAFileOn)
