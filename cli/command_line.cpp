@@ -50,7 +50,7 @@ std::string unknownLongOption(const std::string& argument)
     const std::string given = shown(argument.substr(2));
     const std::string name = argument.substr(2, argument.find('=') - 2);
     std::string possibilities;
-    for (const OptionSpec& option : optionTable()) {
+    for (const OptionRow& option : optionTable()) {
         if (std::string_view(option.longName).starts_with(name))
             possibilities.append(" '--").append(option.longName).append("'");
     }
@@ -94,22 +94,22 @@ std::string joined(const std::vector<std::string>& names, const char* last)
 }
 
 // The option that chose each mode, by the mode's name.
-const OptionSpec* modeOption(Mode mode)
+const OptionRow* modeOption(Mode mode)
 {
     switch (mode) {
-    case Mode::Verify: return &optionSpec(OptionId::Verify);
-    case Mode::Check: return &optionSpec(OptionId::Check);
-    case Mode::WriteStylesheet: return &optionSpec(OptionId::WriteStylesheet);
+    case Mode::Verify: return &optionRow(OptionId::Verify);
+    case Mode::Check: return &optionRow(OptionId::Check);
+    case Mode::WriteStylesheet: return &optionRow(OptionId::WriteStylesheet);
     default: return nullptr;
     }
 }
 
 // Why `option` cannot be given in `mode`, in words made from the table.
-std::string notInMode(const OptionSpec& option, Mode mode)
+std::string notInMode(const OptionRow& option, Mode mode)
 {
-    if (const OptionSpec* chooser = modeOption(mode)) {
+    if (const OptionRow* chooser = modeOption(mode)) {
         std::vector<std::string> allowed;
-        for (const OptionSpec& other : optionTable()) {
+        for (const OptionRow& other : optionTable()) {
             if (&other != chooser && other.goesWith(mode))
                 allowed.push_back(optionName(other));
         }
@@ -134,7 +134,7 @@ public:
     {
         std::string shortOptions = ":";
         std::vector<option> longOptions;
-        const std::span<const OptionSpec> table = optionTable();
+        const std::span<const OptionRow> table = optionTable();
         for (std::size_t i = 0; i < table.size(); ++i) {
             if (table[i].shortName != 0)
                 shortOptions.append(1, table[i].shortName).append(table[i].takesValue() ? ":" : "");
@@ -157,29 +157,29 @@ public:
                 break;
             // optopt names the option at fault: its letter, its place in the table, or 0 for a long
             // option getopt could not tell, which is then the argument it just passed.
-            const OptionSpec* spec = got == '?' || got == ':' ? specOf(optopt) : specOf(got);
-            if (got == '?' && spec == nullptr && optopt == 0)
+            const OptionRow* row = got == '?' || got == ':' ? rowOf(optopt) : rowOf(got);
+            if (got == '?' && row == nullptr && optopt == 0)
                 problem(unknownLongOption(argv[static_cast<std::size_t>(optind - 1)]));
-            else if (got == '?' && spec == nullptr)
+            else if (got == '?' && row == nullptr)
                 problem(getoptWords("%s: invalid option -- '%c'\n", optopt));
             else if (got == '?')
-                problem(getoptWords("%s: option '%s%s' doesn't allow an argument\n", "--", spec->longName));
+                problem(getoptWords("%s: option '%s%s' doesn't allow an argument\n", "--", row->longName));
             else if (got == ':' && optopt >= kLongOnly)
-                problem(getoptWords("%s: option '%s%s' requires an argument\n", "--", spec->longName));
+                problem(getoptWords("%s: option '%s%s' requires an argument\n", "--", row->longName));
             else if (got == ':')
                 problem(getoptWords("%s: option requires an argument -- '%c'\n", optopt));
             else
-                take(*spec, optarg != nullptr ? optarg : "");
+                take(*row, optarg != nullptr ? optarg : "");
         }
         for (int i = optind; i < argc; ++i)
             operands_.emplace_back(argv[static_cast<std::size_t>(i)]);
     }
 
-    void take(const OptionSpec& spec, std::string value)
+    void take(const OptionRow& row, std::string value)
     {
-        given_.insert(spec.id);
+        given_.insert(row.id);
         listgen::ListRequest& request = line_.request;
-        switch (spec.id) {
+        switch (row.id) {
         case OptionId::Input: request.inputDir = std::move(value); break;
         case OptionId::Output: request.outputFile = std::move(value); break;
         case OptionId::Title: request.title = std::move(value); break;
@@ -213,13 +213,13 @@ public:
 
 private:
     // The option getopt_long returned: a letter, or kLongOnly plus its place in the table.
-    static const OptionSpec* specOf(int got)
+    static const OptionRow* rowOf(int got)
     {
-        const std::span<const OptionSpec> table = optionTable();
+        const std::span<const OptionRow> table = optionTable();
         if (got >= kLongOnly)
             return &table[static_cast<std::size_t>(got - kLongOnly)];
         const auto letter = std::find_if(table.begin(), table.end(),
-                                         [got](const OptionSpec& option) { return option.shortName == got; });
+                                         [got](const OptionRow& option) { return option.shortName == got; });
         return letter == table.end() || got == 0 ? nullptr : &*letter;
     }
 
@@ -261,7 +261,7 @@ std::string missingFields(const CommandLine& line, const Reader& reader)
     for (const auto& [id, value] : {std::pair{OptionId::Input, &line.request.inputDir},
                                     std::pair{OptionId::Output, &line.request.outputFile}}) {
         if (value->empty())
-            problems.push_back(withValue(reader.given(id) ? tr("%s is empty") : tr("%s is missing"), optionName(optionSpec(id))));
+            problems.push_back(withValue(reader.given(id) ? tr("%s is empty") : tr("%s is missing"), optionName(optionRow(id))));
     }
     std::string text = tr("every field must be filled in");
     for (std::size_t i = 0; i < problems.size(); ++i)
@@ -305,7 +305,7 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments)
         return fail(withValues(tr("%s and %s cannot be given together"),
                                {optionName(*modeOption(modes[0])), optionName(*modeOption(modes[1]))}));
     const Mode mode = modes.empty() ? Mode::Generate : modes.front();
-    for (const OptionSpec& option : optionTable()) {
+    for (const OptionRow& option : optionTable()) {
         if (reader.given(option.id) && !option.goesWith(mode) && &option != modeOption(mode))
             return fail(notInMode(option, mode));
     }
@@ -337,8 +337,8 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments)
             if (!outputs[first].second->empty() && !outputs[second].second->empty() &&
                 intoOneStream(*outputs[first].second, *outputs[second].second))
                 return fail(withValues(tr("%s and %s name one stream; every output needs one of its own"),
-                                       {optionName(optionSpec(outputs[first].first)),
-                                        optionName(optionSpec(outputs[second].first))}));
+                                       {optionName(optionRow(outputs[first].first)),
+                                        optionName(optionRow(outputs[second].first))}));
         }
     }
     line.action = Action::Generate;

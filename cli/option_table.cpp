@@ -17,68 +17,68 @@ constexpr unsigned kInformation = static_cast<unsigned>(Mode::Information);
 constexpr unsigned kWalks = kGenerate | kVerify;
 
 constexpr std::array kOptions = {
-    OptionSpec{OptionId::Input, 'i', "input", "DIR", kWalks | kCheck,
+    OptionRow{OptionId::Input, 'i', "input", "DIR", kWalks | kCheck,
                N_("the folder to list or check (with --check, the folder the\n"
                   "manifest's names are relative to; default: the current one)")},
-    OptionSpec{OptionId::Output, 'o', "output", "FILE", kGenerate,
+    OptionRow{OptionId::Output, 'o', "output", "FILE", kGenerate,
                N_("the report to write; - for standard output")},
-    OptionSpec{OptionId::Title, 't', "title", "TEXT", kGenerate, N_("the page title")},
-    OptionSpec{OptionId::Stylesheet, 's', "stylesheet", "REF", kGenerate,
+    OptionRow{OptionId::Title, 't', "title", "TEXT", kGenerate, N_("the page title")},
+    OptionRow{OptionId::Stylesheet, 's', "stylesheet", "REF", kGenerate,
                N_("the stylesheet the report links to: a URL relative to\n"
                   "the report, so \"#\" starts a fragment, \"?\" a query,\n"
                   "\"%\" an escape such as %20, and a \":\" before the\n"
                   "first \"/\" a scheme (https:); spaces and characters\n"
                   "past ASCII are percent-encoded as UTF-8")},
-    OptionSpec{OptionId::WriteStylesheet, 0, "write-stylesheet", "FILE", kWriteStylesheet,
+    OptionRow{OptionId::WriteStylesheet, 0, "write-stylesheet", "FILE", kWriteStylesheet,
                N_("write vaskerel's stylesheet for reports to FILE\n"
                   "(- for standard output), to give with -s, and stop")},
-    OptionSpec{OptionId::Checksums, 0, "checksums", "FILE", kGenerate,
+    OptionRow{OptionId::Checksums, 0, "checksums", "FILE", kGenerate,
                N_("also write an md5sum manifest of the same files, which\n"
                   "md5sum -c FILE checks when run in DIR")},
-    OptionSpec{OptionId::Sha256, 0, "sha256", "FILE", kGenerate,
+    OptionRow{OptionId::Sha256, 0, "sha256", "FILE", kGenerate,
                N_("also write a sha256sum manifest of them, from the same\n"
                   "reads, which sha256sum -c FILE checks when run in DIR")},
-    OptionSpec{OptionId::Verify, 0, "verify", "REPORT", kVerify,
+    OptionRow{OptionId::Verify, 0, "verify", "REPORT", kVerify,
                N_("check the whole of DIR against a report, or a manifest\n"
                   "in any form md5sum -c or sha256sum -c reads (- reads\n"
                   "standard input); prints \"changed\", \"missing\" and\n"
                   "\"new\" lines")},
-    OptionSpec{OptionId::Check, 'c', "check", "MANIFEST", kCheck,
+    OptionRow{OptionId::Check, 'c', "check", "MANIFEST", kCheck,
                N_("check the files an md5sum or sha256sum manifest lists,\n"
                   "as md5sum -c and sha256sum -c do (- reads standard\n"
                   "input); prints \"NAME: OK\" or \"NAME: FAILED\" lines")},
-    OptionSpec{OptionId::Status, 0, "status", nullptr, kVerify | kCheck,
+    OptionRow{OptionId::Status, 0, "status", nullptr, kVerify | kCheck,
                N_("with --verify or --check, print nothing but failures;\n"
                   "the exit status tells the rest")},
-    OptionSpec{OptionId::Warn, 'w', "warn", nullptr, kCheck,
+    OptionRow{OptionId::Warn, 'w', "warn", nullptr, kCheck,
                N_("with --check, name each improperly formatted line")},
-    OptionSpec{OptionId::Strict, 0, "strict", nullptr, kCheck,
+    OptionRow{OptionId::Strict, 0, "strict", nullptr, kCheck,
                N_("with --check, fail on improperly formatted lines")},
-    OptionSpec{OptionId::IgnoreMissing, 0, "ignore-missing", nullptr, kCheck,
+    OptionRow{OptionId::IgnoreMissing, 0, "ignore-missing", nullptr, kCheck,
                N_("with --check, pass over listed files that do not exist")},
-    OptionSpec{OptionId::Exclude, 'x', "exclude", "PATTERN", kWalks,
+    OptionRow{OptionId::Exclude, 'x', "exclude", "PATTERN", kWalks,
                N_("leave out matching entries (fnmatch(3)): without \"/\" each\n"
                   "name at any depth; a leading \"/\" or \"./\" anchors it at\n"
                   "DIR; a trailing \"/\" matches folders only; \"**/\" matches\n"
                   "any number of folders; a leading \"!\" takes an entry\n"
                   "back in; the last pattern that matches decides")},
-    OptionSpec{OptionId::ExcludeFrom, 0, "exclude-from", "FILE", kWalks,
+    OptionRow{OptionId::ExcludeFrom, 0, "exclude-from", "FILE", kWalks,
                N_("read exclude patterns from FILE, one a line, as git reads\n"
                   ".gitignore: \"#\" starts a comment, blank lines are skipped")},
-    OptionSpec{OptionId::OneFileSystem, 0, "one-file-system", nullptr, kWalks,
+    OptionRow{OptionId::OneFileSystem, 0, "one-file-system", nullptr, kWalks,
                N_("do not enter folders on other file systems than DIR's")},
-    OptionSpec{OptionId::Jobs, 'j', "jobs", "N", kWalks | kCheck,
+    OptionRow{OptionId::Jobs, 'j', "jobs", "N", kWalks | kCheck,
                N_("read N files at once (default: chosen from the disk)")},
-    OptionSpec{OptionId::Quiet, 'q', "quiet", nullptr, kWalks | kCheck,
+    OptionRow{OptionId::Quiet, 'q', "quiet", nullptr, kWalks | kCheck,
                N_("no progress line on a terminal; with --check, no OK lines")},
-    OptionSpec{OptionId::Version, 'V', "version", nullptr, kInformation, N_("show the version")},
-    OptionSpec{OptionId::Help, 'h', "help", nullptr, kInformation, N_("show this help")},
+    OptionRow{OptionId::Version, 'V', "version", nullptr, kInformation, N_("show the version")},
+    OptionRow{OptionId::Help, 'h', "help", nullptr, kInformation, N_("show this help")},
 };
 
 constexpr std::size_t kHelpColumn = 26;
 
 // "  -i, --input DIR", "      --checksums FILE"
-std::string leftColumn(const OptionSpec& option)
+std::string leftColumn(const OptionRow& option)
 {
     std::string text = option.shortName != 0 ? std::string("  -") + option.shortName + ", " : std::string(6, ' ');
     text.append("--").append(option.longName);
@@ -89,17 +89,17 @@ std::string leftColumn(const OptionSpec& option)
 
 } // namespace
 
-std::span<const OptionSpec> optionTable()
+std::span<const OptionRow> optionTable()
 {
     return kOptions;
 }
 
-const OptionSpec& optionSpec(OptionId id)
+const OptionRow& optionRow(OptionId id)
 {
-    return *std::find_if(kOptions.begin(), kOptions.end(), [id](const OptionSpec& option) { return option.id == id; });
+    return *std::find_if(kOptions.begin(), kOptions.end(), [id](const OptionRow& option) { return option.id == id; });
 }
 
-std::string optionName(const OptionSpec& option)
+std::string optionName(const OptionRow& option)
 {
     return option.longName != nullptr ? std::string("--") + option.longName : std::string("-") + option.shortName;
 }
@@ -130,7 +130,7 @@ std::string usageText()
                "With no arguments, vaskerel opens its window; with a FOLDER, the window with\n"
                "that folder as its input.\n");
     text += "\n";
-    for (const OptionSpec& option : kOptions) {
+    for (const OptionRow& option : kOptions) {
         std::string left = leftColumn(option);
         const std::string help = tr(option.help);
         left += left.size() + 2 > kHelpColumn ? "\n" + std::string(kHelpColumn, ' ')

@@ -21,7 +21,7 @@ enum class OptionId {
 
 // One option: its names, the word its value goes by (none for a flag), the modes it goes with,
 // and its help in English, one line per line of --help.
-struct OptionSpec {
+struct OptionRow {
     OptionId id;
     char shortName;
     const char* longName;
@@ -34,11 +34,11 @@ struct OptionSpec {
 };
 
 // Every option, in the order --help, the manual page and the completion give them.
-std::span<const OptionSpec> optionTable();
-const OptionSpec& optionSpec(OptionId id);
+std::span<const OptionRow> optionTable();
+const OptionRow& optionRow(OptionId id);
 
 // "--input", or "-i" where there is no long name.
-std::string optionName(const OptionSpec& option);
+std::string optionName(const OptionRow& option);
 
 // The whole help text, made from the table, in the user's language.
 std::string usageText();

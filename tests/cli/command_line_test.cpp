@@ -185,7 +185,7 @@ TEST(CommandLine, HelpManualPageAndCompletionFollowTheOptionTable)
     const std::string page = readSource("data/vaskerel.1");
     const std::string completion = readSource("data/bash-completion/vaskerel");
     std::set<std::string> known;
-    for (const vaskerel::OptionSpec& option : vaskerel::optionTable()) {
+    for (const vaskerel::OptionRow& option : vaskerel::optionTable()) {
         const std::string name = std::string("--") + option.longName;
         const std::string letter = option.shortName != 0 ? std::string("-") + option.shortName : "";
         known.insert(name);
